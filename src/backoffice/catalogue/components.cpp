@@ -1,0 +1,7 @@
+#include "backoffice/catalogue/components.h"
+
+namespace tovi::backoffice::catalogue {
+
+void registerComponents(frame::Registry& /*registry*/) {}
+
+}  // namespace tovi::backoffice::catalogue

@@ -1,0 +1,110 @@
+// Page components and the registry that creates them by id.
+//
+// Every page of the site is one component: the page file creates it with
+// Server.CreateObject("mabex.<class>"), the host starts it with the request
+// context, the page file calls its render operation, the host ends it.
+//
+//   class test : public frame::Component {
+//    public:
+//     void main() { Module1::Response().Write("1233"); }
+//   };
+//   registry.add("mabex.test", [] { return std::make_unique<test>(); },
+//                {frame::op("main", &test::main)});
+//
+// A component has no state of its own between requests; while it runs, the
+// host objects are in the per-thread page context (module1.h).
+#pragma once
+
+#include <functional>
+#include <map>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace tovi::data {
+class Connection;
+class Recordset;
+}  // namespace tovi::data
+
+namespace tovi::frame {
+
+class Context;
+
+class Component {
+ public:
+  virtual ~Component() = default;
+  // Stores the request context's response, request, server, application and
+  // session, in that order, in this thread's page context.
+  void onstartpage(Context& mys);
+  // Clears the five host objects, in the same order. Leaves conn and rs.
+  void onendpage();
+};
+
+// One operation of a component's interface. `run` is empty for operations
+// that take arguments, which only the component itself calls.
+struct Operation {
+  std::string name;
+  std::function<void(Component&)> run;
+};
+
+template <class C>
+Operation op(std::string name, void (C::*fn)()) {
+  return {std::move(name), [fn](Component& c) { (static_cast<C&>(c).*fn)(); }};
+}
+inline Operation op(std::string name) { return {std::move(name), nullptr}; }
+
+struct ComponentType {
+  std::string id;                     // "mabex.kcdg"
+  std::vector<Operation> operations;  // slot order: onstartpage, onendpage, render, extras
+  std::function<std::unique_ptr<Component>()> create;
+
+  // The operation of that name (any letter case); null when there is none.
+  [[nodiscard]] const Operation* find(std::string_view name) const;
+};
+
+// What Server.CreateObject hands out: a connection, a record set or a component.
+class ObjectRef {
+ public:
+  explicit ObjectRef(std::shared_ptr<data::Connection> c);
+  explicit ObjectRef(std::shared_ptr<data::Recordset> r);
+  ObjectRef(const ComponentType& type, std::unique_ptr<Component> c);
+  ObjectRef(ObjectRef&&) noexcept;
+  ObjectRef& operator=(ObjectRef&&) noexcept;
+  ~ObjectRef();
+
+  // The object as that kind; std::logic_error when it is another kind.
+  std::shared_ptr<data::Connection> connection() const;
+  std::shared_ptr<data::Recordset> recordset() const;
+  Component& component() const;
+  const ComponentType& type() const;  // of a component
+
+ private:
+  std::shared_ptr<data::Connection> conn_;
+  std::shared_ptr<data::Recordset> rs_;
+  const ComponentType* type_ = nullptr;
+  std::unique_ptr<Component> comp_;
+};
+
+// Built once at start, then only read (safe from any thread).
+class Registry {
+ public:
+  // Registers a component; onstartpage and onendpage are put in front of `operations`.
+  // Throws std::logic_error for an id registered twice.
+  void add(std::string id, std::function<std::unique_ptr<Component>()> create, std::vector<Operation> operations);
+  // The type registered under `id` (any letter case); null when none is.
+  [[nodiscard]] const ComponentType* find(std::string_view id) const;
+  [[nodiscard]] std::vector<std::string> ids() const;
+
+ private:
+  std::map<std::string, ComponentType, std::less<>> types_;  // by lower-case id
+};
+
+// Server.CreateObject for every host: database objects by their ProgIDs,
+// components from the registry. Throws std::invalid_argument for an unknown id.
+ObjectRef createObject(std::string_view progid, const Registry& registry);
+
+// Registers every component of the site (the library's and the site's own).
+void registerAllComponents(Registry& registry);
+
+}  // namespace tovi::frame

@@ -1,0 +1,128 @@
+#include "frame/module1.h"
+
+#include "frame/component.h"
+#include "frame/http_details.h"
+
+namespace tovi::frame {
+
+PageContext& pageContext() {
+  thread_local PageContext context;
+  return context;
+}
+
+namespace Module1 {
+namespace {
+
+template <class T>
+T& present(T* p) {
+  if (!p) throw NoPageContext();
+  return *p;
+}
+
+const char kDatabaseFile[] = "tamlo.mdb";
+const char kProvider[] = "Provider=Microsoft.Jet.OLEDB.4.0;Data Source=";
+
+void openDb(std::string_view folder) {
+  std::string path = std::string(folder) + kDatabaseFile;
+  conn() = Server().CreateObject("ADODB.Connection").connection();
+  conn()->Open(kProvider + Server().MapPath(path), "", "");
+}
+
+bool isRight(const data::Value& flag, int right) {
+  return flag.isNumeric() && flag.toDouble() == right;
+}
+
+}  // namespace
+
+ResponseObject& Response() { return present(pageContext().response); }
+RequestObject& Request() { return present(pageContext().request); }
+ServerObject& Server() { return present(pageContext().server); }
+ApplicationObject& Application() { return present(pageContext().application); }
+SessionObject& Session() { return present(pageContext().session); }
+data::DateTime Now() { return present(pageContext().mys).now(); }
+HttpDetails& Http() { return present(present(pageContext().mys).http()); }
+
+std::shared_ptr<data::Connection>& conn() { return pageContext().conn; }
+std::shared_ptr<data::Recordset>& rs() { return pageContext().rs; }
+data::Value& sql() { return pageContext().sql; }
+
+data::Recordset& newRs(std::string_view progid) {
+  rs() = Server().CreateObject(progid).recordset();
+  return *rs();
+}
+
+void openAdminDb() { openDb("../database/"); }
+void openFrontDb() { openDb("./database/"); }
+
+void checkAdmin() {
+  ResponseObject& r = Response();
+  r.Write("<!--1、数据库字段说明：");
+  r.Write("   admin表示登陆后台时使用的用户名");
+  r.Write("   flag表示登陆后台时使用的权限名");
+  r.Write("2 ?有关页面说明:");
+  r.Write("   login.asp 代表后台登陆页面");
+  r.Write("  -->");
+  r.Write("<link href='../css/style.css' rel='stylesheet' type='text/css'>     <!--引用inc目录下的style.css文件 -->");
+  if (Session().Get("admin").blank()) {
+    r.Write(
+        "<script LANGUAGE='javascript'>alert('网络超时或者您还没有登录请登录');window.location.href='login.asp';"
+        "</script>");
+    r.End();
+  }
+  data::Value flag = Session().Get("flag");
+  if (!isRight(flag, 1) && !isRight(flag, 2)) {
+    r.Write(
+        "<br><br><br><br><br><br><br><br><br><br><div align=center><font size=90 color=red><b>您无此管理权限！</b>"
+        "</font></div>");
+    r.End();
+  }
+}
+
+void checkTopAdmin() {
+  ResponseObject& r = Response();
+  r.Write("<link href='../css/style.css' rel='stylesheet' type='text/css'>");
+  if (Session().Get("admin").blank()) {
+    r.Write(
+        "<script LANGUAGE='javascript'>alert('网络超时或者您还没有登录请登录!!');window.location.href='login.asp';"
+        "</script>");
+    r.End();
+  }
+  if (!isRight(Session().Get("flag"), 1)) {
+    r.Write("<script LANGUAGE='javascript'>alert('您没有管理权限!!');window.location.href='admin.asp';</script>");
+    r.End();
+  }
+}
+
+void showFooter() {
+  ResponseObject& r = Response();
+  r.Write("<div align='center'>");
+  r.Write("<p><font color='#000000'><br>");
+  r.Write("技术支持：Tovi 订餐系统开发组　电话：0591-8700 0000<br>");
+  r.Write(" <br>");
+  r.Write("</font>程序制作：<a href='https://tovi.example/' target='_blank'>Tovi 订餐系统</a><br>");
+  r.Write(" </p>");
+  r.Write("  </p>");
+  r.Write("</div>");
+}
+
+void showBanner() {
+  ResponseObject& r = Response();
+  r.Write("  <TR>");
+  r.Write("   <TD>");
+  r.Write("   <DIV align=right>");
+  r.Write(R"(<object classid='clsid:D27CDB6E-AE6D-11cf-96B8-444553540000' codebase='https://download.macromedia.com/pub/shockwave/cabs/flash/swflash.cab#version=7,0,19,0' width='565' height='160'>)");
+  r.Write(" <param name='movie' value='./flash/in_21.swf' />");
+  r.Write("<param name='quality' value='high' />");
+  r.Write(R"(<embed src='./flash/in_21.swf' quality='high' pluginspage='https://www.macromedia.com/go/getflashplayer' type='application/x-shockwave-flash' width='565' height='160'></embed>)");
+  r.Write("</object>");
+  r.Write("</DIV></TD></TR>");
+  r.Write(" <TR>");
+  r.Write(" <TD height=17>&nbsp;</TD></TR>");
+  r.Write("<TR>");
+  r.Write("  <TD><IMG height=7");
+  r.Write("  src = './images/jb1.gif'");
+  r.Write(" width=560></TD></TR>");
+}
+
+}  // namespace Module1
+}  // namespace tovi::frame

@@ -1,0 +1,41 @@
+// Text helpers shared by the pages: escaping for each place a value is written,
+// the blanks trimming of the pages' language, and character widths as the
+// Chinese code page counts them.
+//
+//   "<td>" + htmlEncode(name) + "</td>"
+//   "<input value=\"" + htmlEncode(name) + "\">"
+//   "onmouseover=\"drc('" + jsInAttr(content) + "')\""
+#pragma once
+
+#include <string>
+#include <string_view>
+
+namespace tovi::frame {
+
+// & < > " ' as entities: safe in element text and in quoted attribute values.
+[[nodiscard]] std::string htmlEncode(std::string_view text);
+// A value for a JavaScript string literal (either quote) that stands inside an
+// HTML attribute: JavaScript escapes first (\ ' " line breaks, </), then HTML
+// entities, so the browser hands the script back exactly `text`.
+[[nodiscard]] std::string jsInAttr(std::string_view text);
+// A value for a JavaScript string literal inside a <script> element.
+[[nodiscard]] std::string jsString(std::string_view text);
+
+// Removes blanks (U+0020 only) at both ends, as the pages' Trim does.
+[[nodiscard]] std::string trim(std::string_view text);
+// Every occurrence of `from` replaced by `to` (case-sensitive, left to right).
+[[nodiscard]] std::string replaceAll(std::string_view text, std::string_view from, std::string_view to);
+
+// Width of a character as the Chinese code page counts it: 1 for a single-byte
+// character (code 1 to 127), 2 for every other (each Chinese character).
+[[nodiscard]] int gbWidth(char32_t c);
+// Decodes the UTF-8 character at `text[pos]`, advancing `pos`; an invalid byte
+// reads as U+FFFD and advances one byte.
+char32_t nextChar(std::string_view text, std::size_t& pos);
+// Number of characters (code points) of a UTF-8 text.
+[[nodiscard]] std::size_t charCount(std::string_view text);
+// Lower-case ASCII copy (identifiers, keys, ids).
+[[nodiscard]] std::string asciiLower(std::string_view text);
+[[nodiscard]] bool iequals(std::string_view a, std::string_view b);
+
+}  // namespace tovi::frame

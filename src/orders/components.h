@@ -1,0 +1,10 @@
+// Registers the components of this folder with the site's registry.
+#pragma once
+
+#include "frame/component.h"
+
+namespace tovi::orders {
+
+void registerComponents(frame::Registry& registry);
+
+}  // namespace tovi::orders

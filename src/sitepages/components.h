@@ -1,0 +1,10 @@
+// Registers the components of this folder with the site's registry.
+#pragma once
+
+#include "frame/component.h"
+
+namespace tovi::sitepages {
+
+void registerComponents(frame::Registry& registry);
+
+}  // namespace tovi::sitepages

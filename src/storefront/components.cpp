@@ -1,0 +1,7 @@
+#include "storefront/components.h"
+
+namespace tovi::storefront {
+
+void registerComponents(frame::Registry& /*registry*/) {}
+
+}  // namespace tovi::storefront

@@ -1,0 +1,73 @@
+// A host in memory for component tests: the frame's objects without HTTP.
+//
+//   FakeSite site;                              // temporary web root with a fresh database
+//   FakeRequest req;  req.query["id"] = "7";
+//   req.session["admin"] = "boss"; req.session["flag"] = 1;
+//   PageResult page = site.run("mabex.kcdgedit", req, "admin");
+//   EXPECT_THAT(page.body, HasSubstr("..."));
+//
+// Each run starts the component, calls its render operation and ends it, as
+// the real host does; Response.End and Redirect end the run as they end a page.
+#pragma once
+
+#include <map>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "data/connection.h"
+#include "data/value.h"
+#include "frame/component.h"
+#include "frame/host.h"
+
+namespace tovi::testing {
+
+// Case-insensitive map for session keys.
+struct ILess {
+  bool operator()(const std::string& a, const std::string& b) const;
+};
+
+struct FakeRequest {
+  std::vector<std::pair<std::string, std::string>> query;  // in order; repeated names allowed
+  std::vector<std::pair<std::string, std::string>> form;
+  std::map<std::string, std::string> cookies;               // name -> whole value ("k1=v1&k2=v2")
+  std::map<std::string, tovi::data::Value, ILess> session;  // kept across runs when reused
+  std::optional<tovi::data::DateTime> now;                  // the clock; real local time when empty
+};
+
+struct PageResult {
+  std::string body;                 // what the page wrote (empty after a redirect)
+  bool ended = false;               // Response.End or Redirect stopped the page
+  std::string redirect;             // target of Response.Redirect
+  std::map<std::string, tovi::frame::ResponseCookie> cookies;
+  bool abandoned = false;           // Session.Abandon was called
+};
+
+class FakeSite {
+ public:
+  // A temporary web root with an `admin` folder and database/tamlo.mdb created fresh.
+  FakeSite();
+  ~FakeSite();
+  FakeSite(const FakeSite&) = delete;
+  FakeSite& operator=(const FakeSite&) = delete;
+
+  const std::string& root() const { return root_; }
+  std::string databasePath() const { return root_ + "/database/tamlo.mdb"; }
+  // A connection of the test's own on the site database.
+  tovi::data::Connection& db();
+
+  // Runs component `id`'s operation `operation` as the page `folder`/x.asp
+  // ("" for the storefront root, "admin" for the back office). The request's
+  // session is updated with what the page stored.
+  PageResult run(const std::string& id, FakeRequest& request, const std::string& folder = "",
+                 const std::string& operation = "");
+
+  const tovi::frame::Registry& registry() const { return registry_; }
+
+ private:
+  std::string root_;
+  tovi::frame::Registry registry_;
+  std::unique_ptr<tovi::data::Connection> db_;
+};
+
+}  // namespace tovi::testing
