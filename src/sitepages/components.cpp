@@ -2,6 +2,10 @@
 
 namespace tovi::sitepages {
 
-void registerComponents(frame::Registry& /*registry*/) {}
+void registerComponents(frame::Registry& registry) {
+  registerShellPages(registry);
+  registerOrderPages(registry);
+  registerCataloguePages(registry);
+}
 
 }  // namespace tovi::sitepages

@@ -1,4 +1,6 @@
-// Registers the components of this folder with the site's registry.
+// Registers the site's own pages (the pages around the component library:
+// login check, code image, save pages, editor, upload, frameset, maintenance).
+// Their ids are "tovi.<page>"; page files create them like any component.
 #pragma once
 
 #include "frame/component.h"
@@ -6,5 +8,10 @@
 namespace tovi::sitepages {
 
 void registerComponents(frame::Registry& registry);
+
+// One per group of pages, each in its own file.
+void registerShellPages(frame::Registry& registry);      // shell_pages.cpp
+void registerOrderPages(frame::Registry& registry);      // order_pages.cpp
+void registerCataloguePages(frame::Registry& registry);  // catalogue_pages.cpp
 
 }  // namespace tovi::sitepages

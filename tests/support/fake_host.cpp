@@ -129,6 +129,36 @@ class Session final : public frame::SessionObject {
   State& s_;
 };
 
+class Http final : public frame::HttpDetails {
+ public:
+  explicit Http(State& s) : s_(s) {}
+  std::string method() override { return s_.req.method; }
+  std::string header(std::string_view name) override {
+    auto it = s_.req.headers.find(std::string(name));
+    return it == s_.req.headers.end() ? "" : it->second;
+  }
+  std::string clientAddress() override { return s_.req.clientAddress; }
+  bool secure() override { return false; }
+  const std::vector<frame::UploadedFile>& files() override { return s_.req.files; }
+  void sendBinary(std::string_view contentType, std::string bytes) override {
+    s_.out.binaryType = std::string(contentType);
+    s_.out.binary = std::move(bytes);
+  }
+  void setStatus(int status) override { s_.out.status = status; }
+  void setHeader(std::string_view name, std::string_view value) override {
+    s_.out.headers[std::string(name)] = std::string(value);
+  }
+  void renewSession() override { s_.out.sessionRenewed = true; }
+  std::string option(std::string_view name) override {
+    auto it = s_.req.options.find(std::string(name));
+    return it == s_.req.options.end() ? "" : it->second;
+  }
+  std::string webRoot() override { return s_.root; }
+
+ private:
+  State& s_;
+};
+
 class Host final : public frame::Context {
  public:
   explicit Host(State s) : s_(std::move(s)) {}
@@ -138,9 +168,11 @@ class Host final : public frame::Context {
   frame::ApplicationObject& application() override { return application_; }
   frame::SessionObject& session() override { return session_; }
   data::DateTime now() override { return s_.req.now ? *s_.req.now : data::DateTime::now(); }
+  frame::HttpDetails* http() override { return s_.req.http ? &http_ : nullptr; }
 
  private:
   State s_;
+  Http http_{s_};
   Response response_{s_};
   Request request_{s_};
   Server server_{s_};

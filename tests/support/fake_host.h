@@ -19,6 +19,7 @@
 #include "data/value.h"
 #include "frame/component.h"
 #include "frame/host.h"
+#include "frame/http_details.h"
 
 namespace tovi::testing {
 
@@ -33,6 +34,23 @@ struct FakeRequest {
   std::map<std::string, std::string> cookies;               // name -> whole value ("k1=v1&k2=v2")
   std::map<std::string, tovi::data::Value, ILess> session;  // kept across runs when reused
   std::optional<tovi::data::DateTime> now;                  // the clock; real local time when empty
+
+  // HTTP details for the site's own pages. Without `http` the page sees no
+  // HTTP details at all (as a library page never needs them).
+  bool http = false;
+  std::string method = "GET";
+  std::map<std::string, std::string, ILess> headers;  // e.g. Host, Origin, Referer
+  std::string clientAddress = "127.0.0.1";
+  std::vector<tovi::frame::UploadedFile> files;
+  std::map<std::string, std::string> options;          // server start options ("fixed-code")
+  // A same-site post, as the site's own forms send it.
+  FakeRequest& sameSitePost() {
+    http = true;
+    method = "POST";
+    headers["Host"] = "127.0.0.1:8080";
+    headers["Origin"] = "http://127.0.0.1:8080";
+    return *this;
+  }
 };
 
 struct PageResult {
@@ -41,6 +59,11 @@ struct PageResult {
   std::string redirect;             // target of Response.Redirect
   std::map<std::string, tovi::frame::ResponseCookie> cookies;
   bool abandoned = false;           // Session.Abandon was called
+  // Through the HTTP details:
+  int status = 200;
+  std::string binaryType, binary;   // sendBinary
+  std::map<std::string, std::string> headers;
+  bool sessionRenewed = false;
 };
 
 class FakeSite {

@@ -1,0 +1,77 @@
+// Shared by the browser tests: a real `tovi serve` on a fresh copy of the web
+// root, and headless Chromium driven by playwright-core.
+//
+//   import { startSite, launchBrowser } from './support.mjs';
+//   const site = await startSite({ demo: true });      // site.url, site.root, site.stop()
+//   const browser = await launchBrowser();
+//   const page = await browser.newPage();
+//   await page.goto(site.url + 'index.asp');
+import { spawn, execFileSync } from 'node:child_process';
+import { cpSync, mkdtempSync, rmSync, existsSync } from 'node:fs';
+import { tmpdir } from 'node:os';
+import { join } from 'node:path';
+import { chromium } from 'playwright-core';
+
+const binary = process.env.TOVI_BINARY || join(process.cwd(), 'build/tovi');
+const sourceDir = process.env.TOVI_SOURCE_DIR || process.cwd();
+
+// Starts the server on a free loopback port over a temporary copy of site/.
+// options.demo: fill the database with the demo menu; options.args: more serve arguments.
+export async function startSite(options = {}) {
+  const root = mkdtempSync(join(tmpdir(), 'tovi-browser-'));
+  cpSync(join(sourceDir, 'site'), root, {
+    recursive: true,
+    filter: (src) => !src.includes(`${join(sourceDir, 'site', 'database')}/`) && !src.endsWith('.mdb'),
+  });
+  const initArgs = ['init', '--root', root];
+  if (options.demo) initArgs.push('--demo');
+  const initOut = execFileSync(binary, initArgs, { encoding: 'utf8' });
+  const args = ['serve', '--root', root, '--port', '0', '--access-log', '-', ...(options.args || [])];
+  const proc = spawn(binary, args, { stdio: ['ignore', 'pipe', 'pipe'] });
+  let stderr = '';
+  proc.stderr.on('data', (d) => { stderr += d; });
+  const url = await new Promise((resolve, reject) => {
+    let out = '';
+    const timer = setTimeout(() => reject(new Error('server did not start: ' + out + stderr)), 15000);
+    proc.stdout.on('data', (d) => {
+      out += d;
+      const m = out.match(/listening on (http:\/\/[^\s]+\/)/);
+      if (m) { clearTimeout(timer); resolve(m[1]); }
+    });
+    proc.on('exit', (code) => { clearTimeout(timer); reject(new Error(`server exited ${code}: ${stderr}`)); });
+  });
+  return {
+    url, root, initOut, proc,
+    stderr: () => stderr,
+    async stop() {
+      if (proc.exitCode === null) {
+        const done = new Promise((r) => proc.once('exit', r));
+        proc.kill('SIGTERM');
+        await done;
+      }
+      rmSync(root, { recursive: true, force: true });
+    },
+  };
+}
+
+export async function launchBrowser() {
+  const executablePath = existsSync('/usr/bin/chromium') ? '/usr/bin/chromium' : undefined;
+  return chromium.launch({
+    executablePath,
+    headless: true,
+    args: ['--no-sandbox', '--disable-gpu', '--disable-quic', '--no-first-run',
+      '--disable-background-networking', '--disable-component-update', '--disable-sync'],
+  });
+}
+
+// Collects the texts of the dialogs (alert, confirm) a page shows; `answer`
+// decides confirm dialogs (true = OK).
+export function recordDialogs(page, answer = () => true) {
+  const seen = [];
+  page.on('dialog', async (d) => {
+    seen.push({ type: d.type(), message: d.message() });
+    if (d.type() === 'confirm') { if (answer(d.message())) await d.accept(); else await d.dismiss(); }
+    else await d.accept();
+  });
+  return seen;
+}
