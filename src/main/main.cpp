@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "data/schema.h"
+#include "sitepages/site_init.h"
 #include "frame/component.h"
 #include "host/server.h"
 
@@ -23,9 +23,11 @@ commands:
         --https            the site is served behind TLS (session cookies get Secure)
         --access-log FILE  access log file (default: standard output; "-" for none)
         --error-log FILE   error log file (default: standard error)
-  init  [--root DIR]
+  init  [--root DIR] [--demo]
         creates the database DIR/database/tamlo.mdb, or adds what it misses;
-        an existing database keeps everything it holds.
+        an existing database keeps everything it holds. A new database gets
+        the site owner "admin", whose password is printed once. --demo adds
+        the demo menu when the database has no dishes.
   --help
         shows this text.
 )";
@@ -54,15 +56,14 @@ unsigned long number(const std::string& flag, const std::string& text, unsigned 
 
 int init(Args& args) {
   std::string root = "site";
+  bool demo = false;
   while (args.more()) {
     std::string a = args.items[args.pos++];
     if (a == "--root") root = args.next(a);
+    else if (a == "--demo") demo = true;
     else throw std::invalid_argument("init: unknown option " + a);
   }
-  std::filesystem::create_directories(root + "/database");
-  std::string path = root + "/database/tamlo.mdb";
-  bool created = tovi::data::ensureDatabase(path);
-  std::cout << (created ? "created " : "checked ") << path << "\n";
+  tovi::sitepages::initSite(root, demo, std::cout);
   return 0;
 }
 

@@ -2,6 +2,9 @@
 
 namespace tovi::orders {
 
-void registerComponents(frame::Registry& /*registry*/) {}
+void registerComponents(frame::Registry& registry) {
+  registerSubmissionComponents(registry);
+  registerManagementComponents(registry);
+}
 
 }  // namespace tovi::orders

@@ -1,0 +1,7 @@
+#include "orders/components.h"
+
+namespace tovi::orders {
+
+void registerManagementComponents(frame::Registry& /*registry*/) {}
+
+}  // namespace tovi::orders

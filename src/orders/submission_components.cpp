@@ -1,0 +1,7 @@
+#include "orders/components.h"
+
+namespace tovi::orders {
+
+void registerSubmissionComponents(frame::Registry& /*registry*/) {}
+
+}  // namespace tovi::orders

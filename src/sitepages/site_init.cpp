@@ -1,0 +1,24 @@
+#include "sitepages/site_init.h"
+
+#include <filesystem>
+
+#include "data/schema.h"
+#include "sitepages/accounts.h"
+#include "storefront/demo_menu.h"
+
+namespace tovi::sitepages {
+
+bool initSite(const std::string& root, bool demo, std::ostream& out) {
+  std::filesystem::create_directories(root + "/database");
+  std::string path = root + "/database/tamlo.mdb";
+  bool created = data::ensureDatabase(path);
+  out << (created ? "tovi: created " : "tovi: checked ") << path << "\n";
+  if (created) createFirstSiteOwner(path, out);
+  if (demo) {
+    int dishes = storefront::seedDemoMenu(path);
+    if (dishes > 0) out << "tovi: added the demo menu (" << dishes << " dishes)\n";
+  }
+  return created;
+}
+
+}  // namespace tovi::sitepages

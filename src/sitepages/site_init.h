@@ -1,0 +1,14 @@
+// Prepares a web root's database: `tovi init`, and `tovi serve` on a missing file.
+#pragma once
+
+#include <ostream>
+#include <string>
+
+namespace tovi::sitepages {
+
+// Creates or completes <root>/database/tamlo.mdb. A new database gets its first
+// site owner, whose password is printed once to `out`; `demo` adds the demo
+// menu to a database that has no dishes yet. Returns true when the file was created.
+bool initSite(const std::string& root, bool demo, std::ostream& out);
+
+}  // namespace tovi::sitepages
