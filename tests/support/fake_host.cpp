@@ -207,6 +207,26 @@ data::Connection& FakeSite::db() {
   return *db_;
 }
 
+namespace {
+class BodyComponent final : public frame::Component {};
+}  // namespace
+
+PageResult FakeSite::runBody(const std::function<void()>& body, FakeRequest& request, const std::string& folder) {
+  PageResult out;
+  Host host(State{request, out, registry_, root_, folder});
+  BodyComponent component;
+  component.onstartpage(host);
+  try {
+    body();
+  } catch (const frame::PageEnd&) {
+  } catch (...) {
+    component.onendpage();
+    throw;
+  }
+  component.onendpage();
+  return out;
+}
+
 PageResult FakeSite::run(const std::string& id, FakeRequest& request, const std::string& folder,
                          const std::string& operation) {
   const frame::ComponentType* type = registry_.find(id);

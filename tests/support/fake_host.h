@@ -10,6 +10,7 @@
 // the real host does; Response.End and Redirect end the run as they end a page.
 #pragma once
 
+#include <functional>
 #include <map>
 #include <optional>
 #include <string>
@@ -84,6 +85,10 @@ class FakeSite {
   // session is updated with what the page stored.
   PageResult run(const std::string& id, FakeRequest& request, const std::string& folder = "",
                  const std::string& operation = "");
+
+  // Runs `body` as the render operation of a page in `folder`: for testing the
+  // shared procedures without a component of their own.
+  PageResult runBody(const std::function<void()>& body, FakeRequest& request, const std::string& folder = "");
 
   const tovi::frame::Registry& registry() const { return registry_; }
 
