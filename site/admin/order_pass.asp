@@ -1,0 +1,7 @@
+<%@ Language=VBScript %>
+<%
+Dim obj
+Set obj = Server.CreateObject("mabex.order_pass")
+obj.main
+Set obj = Nothing
+%>

@@ -1,0 +1,129 @@
+#include "orders/order_pass.h"
+
+#include <optional>
+#include <string>
+
+#include "data/connection.h"
+#include "data/recordset.h"
+#include "frame/module1.h"
+#include "frame/request_guard.h"
+#include "frame/text.h"
+
+namespace tovi::orders {
+
+using namespace frame::Module1;
+
+namespace {
+
+// Nine digits at most, so every accepted value fits the whole-number column.
+constexpr std::size_t kMaxDigits = 9;
+
+[[noreturn]] void alertBack(std::string_view message) {
+  Response().Write("<script language=javascript>alert('" + std::string(message) + "');history.go(-1);</script>");
+  Response().End();
+  throw frame::PageEnd{};  // not reached: End throws it
+}
+
+// A count typed into the form: 0 or more, plain digits (blanks around allowed).
+std::optional<int> count(std::string_view typed) {
+  std::string t = frame::trim(typed);
+  if (t.empty() || t.size() > kMaxDigits || t.find_first_not_of("0123456789") != std::string::npos) return std::nullopt;
+  return std::stoi(t);
+}
+
+// A switch of the form: "1" (开) or "0" (关).
+std::optional<int> onOff(std::string_view posted) {
+  if (posted == "1") return 1;
+  if (posted == "0") return 0;
+  return std::nullopt;
+}
+
+// A radio's checked mark when the stored switch holds `value`.
+std::string checkedWhen(const data::Value& stored, int value) {
+  return stored.isNumeric() && stored.toDouble() == value ? " checked=\"checked\"" : "";
+}
+
+const char kCheckScript[] = R"(<script language="javascript">
+function check(){
+  var f=document.order_pass;
+  if(!/^\s*\d{1,9}\s*$/.test(f.order_time.value)){alert('限制时间必须是0或正整数！');f.order_time.focus();return false;}
+  if(!/^\s*\d{1,9}\s*$/.test(f.order_times.value)){alert('限制次数必须是0或正整数！');f.order_times.focus();return false;}
+  return true;
+}
+</script>)";
+
+void save() {
+  frame::requirePostFromSite();
+  frame::RequestObject& q = Request();
+  const auto minutes = count(q("order_time"));
+  if (!minutes) alertBack("限制时间必须是0或正整数！");
+  const auto times = count(q("order_times"));
+  if (!times) alertBack("限制次数必须是0或正整数！");
+  const auto timeState = onOff(q("radiobutton")), deleteState = onOff(q("order_delet"));
+  if (!timeState || !deleteState) alertBack("请选择限时限次和送餐地址过虑的开或关！");
+
+  data::Recordset& settings = newRs();
+  settings.Open("select * from set_tamloall", *conn(), data::adOpenKeyset, data::adLockOptimistic);
+  if (settings.Eof()) alertBack("订单过虑设置不存在，请先检查数据库！");
+  settings("order_time") = *minutes;
+  settings("order_times") = *times;
+  settings("order_time_state") = *timeState;
+  settings("order_deletkey") = q("order_deletkey");
+  settings("order_delet_state") = *deleteState;
+  settings.Update();
+  settings.Close();
+}
+
+}  // namespace
+
+void order_pass::main() {
+  openAdminDb();
+  checkAdmin();
+  if (Request()("action") == "save") save();
+
+  data::Recordset& settings = newRs();
+  settings.Open("select * from set_tamloall", *conn(), data::adOpenKeyset, data::adLockReadOnly);
+  if (settings.Eof()) alertBack("订单过虑设置不存在，请先检查数据库！");
+  const data::Value timeState = settings("order_time_state").value();
+  const data::Value deleteState = settings("order_delet_state").value();
+
+  frame::ResponseObject& out = Response();
+  out.Write(std::string(R"(<html>
+<style type="text/css">
+<!--
+.STYLE1 {color: #000000}
+-->
+</style>
+<head>
+<meta http-equiv="Content-Type" content="text/html; charset=gb2312">
+<link href="../css/style.css" rel="stylesheet" type="text/css">
+)") + kCheckScript + R"(
+</head>
+<body>
+)");
+  out.Write(R"(<form name="order_pass" method="post" action="order_pass.asp?action=save">
+<table cellpadding="3" cellspacing="1" border="0" width="100%" class="tableBorder" align="center">
+<tr><th colspan="4" class="tableHeaderText STYLE1" height="25">订单信息过虑设置</th></tr>
+<tr><td width="40%" align="right" class="forumRowHighlight">限时限次：</td><td width="60%" class="forumRowHighlight"><input type="radio" name="radiobutton" value="1")" +
+            checkedWhen(timeState, 1) + R"(>开 <input type="radio" name="radiobutton" value="0")" +
+            checkedWhen(timeState, 0) + R"(>关</td></tr>
+<tr><td width="40%" align="right" class="forumRowHighlight">限制时间：</td><td width="60%" class="forumRowHighlight"><input type="text" name="order_time" style="width:50px" value=")" +
+            frame::htmlEncode(settings("order_time").text()) + R"(">（单位：分钟）</td></tr>
+<tr><td width="40%" align="right" class="forumRowHighlight">限制次数：</td><td width="60%" class="forumRowHighlight"><input type="text" name="order_times" style="width:50px" value=")" +
+            frame::htmlEncode(settings("order_times").text()) + R"(">（单位：次数）</td></tr>
+<tr><td width="40%" align="right" class="forumRowHighlight">送餐地址过虑：</td><td width="60%" class="forumRowHighlight"><input type="radio" name="order_delet" value="1")" +
+            checkedWhen(deleteState, 1) + R"(>开 <input type="radio" name="order_delet" value="0")" +
+            checkedWhen(deleteState, 0) + R"(>关</td></tr>
+<tr><td width="40%" align="right" class="forumRowHighlight">送餐地址过虑：</td><td width="60%" class="forumRowHighlight"><textarea name="order_deletkey" rows="10" cols="60">
+)" +
+            frame::htmlEncode(settings("order_deletkey").text()) + R"(</textarea><br>必需包含的字段用“|”隔开！</td></tr>
+<tr><td colspan="2" align="center" class="forumRowHighlight"><input type="submit" name="Submit" class="button" value="确定更改" onclick="return check();"></td></tr>
+</table>
+</form>
+</body>
+</html>)");
+  settings.Close();
+  rs().reset();
+}
+
+}  // namespace tovi::orders

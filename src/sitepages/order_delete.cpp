@@ -1,0 +1,73 @@
+#include "sitepages/order_delete.h"
+
+#include <string>
+
+#include "data/connection.h"
+#include "data/recordset.h"
+#include "frame/http_details.h"
+#include "frame/module1.h"
+#include "frame/request_guard.h"
+#include "frame/text.h"
+#include "orders/ddgl1.h"
+
+namespace tovi::sitepages {
+
+using namespace frame::Module1;
+
+namespace {
+
+[[noreturn]] void alertBack(std::string_view message) {
+  Response().Write("<script language=javascript>alert('" + std::string(message) + "');history.go(-1);</script>");
+  Response().End();
+  throw frame::PageEnd{};  // not reached: End throws it
+}
+
+}  // namespace
+
+void ddgl3::main() {
+  openAdminDb();
+  checkAdmin();
+
+  const auto id = orders::orderId(Request()("id"));
+  if (!id) alertBack("订单编号不正确！");
+  const std::string idText = std::to_string(*id);
+  // Any method but GET is a request to delete and must pass the same-site check.
+  const bool confirmOnly = frame::iequals(Http().method(), "GET");
+  if (!confirmOnly) frame::requirePostFromSite();
+
+  data::Recordset& order = newRs();
+  order.Open(data::Sql("select * from tdgl where id=?", {*id}), *conn(), data::adOpenKeyset, data::adLockReadOnly);
+  if (order.Eof()) alertBack("没有找到这个订单，它可能已被删除！");
+
+  if (confirmOnly) {
+    Response().Write(
+        R"(<html>
+<head>
+<meta http-equiv='Content-Type' content='text/html; charset=gb2312'>
+<title>删除订单</title>
+</head>
+<body>
+<form name='delform' method='post' action='ddgl3.asp?id=)" +
+        idText + R"('>
+<table width='60%' border='0' align='center' cellpadding='3' cellspacing='1' class='tableBorder'>
+<tr><th class='tableHeaderText' height='25'>删除订单</th></tr>
+<tr><td class='forumRowHighlight' align='center'>确定要删除联系人 <b>)" +
+        frame::htmlEncode(order("yhm").text()) + "</b> 于 " + frame::htmlEncode(order("fromdate").text()) +
+        R"( 提交的订单吗？删除后不能恢复。</td></tr>
+<tr><td class='forumRowHighlight' align='center'><input type='submit' name='Submit' class='button' value='确定删除'> <input type='button' name='button' class='button' value=' 返 回 ' onclick='javascript:history.go(-1)'></td></tr>
+</table>
+</form>
+</body>
+</html>)");
+    order.Close();
+    rs().reset();
+    return;
+  }
+
+  order.Close();
+  rs().reset();
+  conn()->Execute(data::Sql("delete from tdgl where id=?", {*id}));
+  Response().Write("<script language=javascript>alert('订单已删除！');window.location.href='ddgl.asp';</script>");
+}
+
+}  // namespace tovi::sitepages

@@ -1,0 +1,48 @@
+#include "sitepages/order_status.h"
+
+#include <string>
+
+#include "data/recordset.h"
+#include "frame/module1.h"
+#include "frame/request_guard.h"
+#include "orders/ddgl1.h"
+
+namespace tovi::sitepages {
+
+using namespace frame::Module1;
+
+namespace {
+
+[[noreturn]] void alertBack(std::string_view message) {
+  Response().Write("<script language=javascript>alert('" + std::string(message) + "');history.go(-1);</script>");
+  Response().End();
+  throw frame::PageEnd{};  // not reached: End throws it
+}
+
+}  // namespace
+
+void ddgl2::main() {
+  openAdminDb();
+  checkAdmin();
+  frame::requirePostFromSite();
+
+  const auto id = orders::orderId(Request()("id"));
+  if (!id) alertBack("订单编号不正确！");
+  const std::string chosen = Request()("select");
+  const auto status = orders::orderId(chosen);
+  if (!status || *status < orders::kFirstStatus || *status > orders::kLastStatus)
+    alertBack("请选择正确的订餐状态！");
+
+  data::Recordset& order = newRs();
+  order.Open(data::Sql("select * from tdgl where id=?", {*id}), *conn(), data::adOpenKeyset, data::adLockOptimistic);
+  if (order.Eof()) alertBack("没有找到这个订单，它可能已被删除！");
+  order("dczt") = static_cast<long long>(*status);
+  order.Update();
+  order.Close();
+  rs().reset();
+
+  Response().Write("<script language=javascript>alert('订单状态已改为“" + std::string(orders::statusLabel(*status)) +
+                   "”！');window.location.href='ddgl.asp';</script>");
+}
+
+}  // namespace tovi::sitepages
