@@ -1,0 +1,168 @@
+#include "orders/dctj.h"
+
+#include <charconv>
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "frame/module1.h"
+
+namespace tovi::orders {
+
+using namespace frame::Module1;
+using data::DateTime;
+
+namespace {
+
+struct Settings {
+  bool limitOn = false;
+  std::int32_t window = 0;  // minutes
+  std::int32_t times = 0;   // orders per window
+  bool addressFilterOn = false;
+  std::vector<std::string> keywords;
+};
+
+std::vector<std::string> splitKeywords(const std::string& text) {
+  std::vector<std::string> out;
+  std::size_t pos = 0;
+  while (true) {
+    std::size_t bar = text.find('|', pos);
+    out.push_back(text.substr(pos, bar == std::string::npos ? std::string::npos : bar - pos));
+    if (bar == std::string::npos) return out;
+    pos = bar + 1;
+  }
+}
+
+Settings readSettings() {
+  Settings s;
+  data::Recordset& set = newRs("adodb.recordset");
+  set.Open("select * from set_tamloall", *conn(), data::adOpenKeyset, data::adLockReadOnly);
+  if (!set.Eof()) {
+    s.keywords = splitKeywords(set("order_deletkey").text());
+    s.times = set("order_times").value().toInt32();
+    s.window = set("order_time").value().toInt32();
+    s.limitOn = set("order_time_state").value().toInt32() == 1;
+    s.addressFilterOn = set("order_delet_state").value().toInt32() == 1;
+  }
+  set.Close();
+  rs().reset();
+  return s;
+}
+
+std::optional<std::int32_t> wholeNumber(const std::string& text) {
+  std::int32_t v = 0;
+  auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), v);
+  if (text.empty() || ec != std::errc() || end != text.data() + text.size()) return std::nullopt;
+  return v;
+}
+
+void writeCookie(const DateTime& now, const std::string& count, const std::string& start) {
+  frame::ResponseCookie& c = Response().Cookies("tamlo");
+  c.set("name_times", count);
+  c.set("name_time", start);
+  c.path = "/";
+  c.expires = now.addDays(1);
+}
+
+[[noreturn]] void refuse(const std::string& message) {
+  Response().Write("<script>alert('" + message + "');javascript:history.go(-1);</script>");
+  Response().End();
+  throw frame::PageEnd{};  // End throws it already; this tells the compiler
+}
+
+// The submission limit: counts this order in the cookie or refuses it.
+void applyLimit(const Settings& s, const DateTime& now) {
+  std::string startText = Request().Cookies("tamlo", "name_time");
+  std::optional<DateTime> start = DateTime::parse(startText);
+  std::optional<std::int32_t> count = wholeNumber(Request().Cookies("tamlo", "name_times"));
+  if (!start || !count || *start > now) {
+    writeCookie(now, "1", now.general());
+    return;
+  }
+  // Minute boundaries crossed between the window's start and now.
+  std::int64_t elapsed = now.serialSeconds() / 60 - start->serialSeconds() / 60;
+  if (elapsed > s.window) {
+    writeCookie(now, "1", now.general());
+    return;
+  }
+  if (*count < s.times) {
+    writeCookie(now, std::to_string(std::int64_t{*count} + 1), startText);
+    return;
+  }
+  std::int64_t wait = std::int64_t{s.window} + 1 - elapsed;
+  refuse("对不起！为了避免提交的垃圾信息过多而影响正常用户，请在" + std::to_string(wait) + "分钟后再订餐。");
+}
+
+bool inServiceArea(const Settings& s, const std::string& address) {
+  for (const std::string& k : s.keywords)
+    if (!k.empty() && address.find(k) != std::string::npos) return true;
+  return false;
+}
+
+}  // namespace
+
+void dctj::main() {
+  openFrontDb();
+  Settings settings = readSettings();
+  DateTime now = Now();
+
+  if (settings.limitOn) applyLimit(settings, now);
+
+  if (settings.addressFilterOn) {
+    std::string address = Request()("addresss");
+    if (!inServiceArea(settings, address)) {
+      data::Recordset& log = newRs("adodb.recordset");
+      log.Open("select * from err_record", *conn(), data::adOpenKeyset, data::adLockOptimistic);
+      log.AddNew();
+      log("add_err_str") = address;
+      log.Update();
+      log.Close();
+      rs().reset();
+      refuse("对不起！您填写的送餐地址不在我们的服务区内或是送餐地址输入有误！");
+    }
+  }
+
+  std::string list = Request()("list");
+  std::string list1 = Request()("list1");
+  std::string yhm = Request()("yhm");
+  data::Value member = Session()("names");
+  if (!member.blank() && member.text() != yhm) refuse("请输入和你的用户名一样的名称！");
+
+  std::string telsss = Request()("telsss");
+  std::string zffs = Request()("zffs");
+  std::string addresss = Request()("addresss");
+  std::string qtbz = Request()("qtbz");
+  std::string minutes = Request()("minutes");
+  std::string hours = Request()("hours");
+
+  data::Recordset& order = newRs("adodb.recordset");
+  order.Open("select * from tdgl", *conn(), data::adOpenKeyset, data::adLockOptimistic);
+  order.AddNew();
+  order("dcqk") = list;
+  order("dczj") = list1;
+  order("yhm") = yhm;
+  order("telsss") = telsss;
+  order("zffs") = zffs;
+  order("addresss") = addresss;
+  order("qtbz") = qtbz;
+  order("years") = now.year;
+  order("months") = now.month;
+  order("days") = now.day;
+  order("fromdate") = now;
+  order("minutess") = now.minute;
+  order("hourss") = now.hour;
+  order("minutes") = minutes;
+  order("hours") = hours;
+  order("dczt") = 1;
+  order.Update();
+
+  Response().Write(
+      R"(<script>alert('订餐成功！！我们会准时送到您的手中！！谢谢光临！！');location.href="index.asp";</script>)");
+  order.Close();
+  rs().reset();
+  conn()->Close();
+  conn().reset();
+}
+
+}  // namespace tovi::orders
