@@ -1,0 +1,7 @@
+<%@ Language=VBScript %>
+<%
+Dim obj
+Set obj = Server.CreateObject("tovi.saveadmin")
+obj.main
+Set obj = Nothing
+%>
