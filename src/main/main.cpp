@@ -1,11 +1,14 @@
 // tovi: serves the site and prepares its database.
 #include <cstdio>
 #include <cstring>
+#include <termios.h>
+#include <unistd.h>
 #include <filesystem>
 #include <iostream>
 #include <string>
 #include <vector>
 
+#include "sitepages/accounts.h"
 #include "sitepages/site_init.h"
 #include "frame/component.h"
 #include "host/server.h"
@@ -28,6 +31,9 @@ commands:
         an existing database keeps everything it holds. A new database gets
         the site owner "admin", whose password is printed once. --demo adds
         the demo menu when the database has no dishes.
+  passwd [--root DIR] NAME
+        sets the password of the back-office account NAME: one line read from
+        standard input, or asked twice without echo on a terminal.
   --help
         shows this text.
 )";
@@ -67,6 +73,52 @@ int init(Args& args) {
   return 0;
 }
 
+// One line from the terminal without echo; the prompt goes to standard error.
+std::string askHidden(const char* prompt) {
+  std::cerr << prompt << std::flush;
+  termios old{};
+  bool tty = tcgetattr(STDIN_FILENO, &old) == 0;
+  if (tty) {
+    termios quiet = old;
+    quiet.c_lflag &= ~static_cast<tcflag_t>(ECHO);
+    tcsetattr(STDIN_FILENO, TCSAFLUSH, &quiet);
+  }
+  std::string line;
+  bool got = static_cast<bool>(std::getline(std::cin, line));
+  if (tty) tcsetattr(STDIN_FILENO, TCSAFLUSH, &old);
+  std::cerr << "\n";
+  if (!got) throw std::invalid_argument("passwd: no password given");
+  return line;
+}
+
+int passwd(Args& args) {
+  std::string root = "site", name;
+  while (args.more()) {
+    std::string a = args.items[args.pos++];
+    if (a == "--root") root = args.next(a);
+    else if (!a.empty() && a[0] == '-') throw std::invalid_argument("passwd: unknown option " + a);
+    else if (name.empty()) name = a;
+    else throw std::invalid_argument("passwd: one account name only");
+  }
+  if (name.empty()) throw std::invalid_argument("passwd: which account? tovi passwd [--root DIR] NAME");
+  std::string path = root + "/database/tamlo.mdb";
+  if (!std::filesystem::exists(path)) throw std::invalid_argument("passwd: no database at " + path + " (run tovi init)");
+  std::string password;
+  if (isatty(STDIN_FILENO)) {
+    password = askHidden("New password: ");
+    if (askHidden("Again: ") != password) throw std::invalid_argument("passwd: the two passwords differ");
+  } else {
+    if (!std::getline(std::cin, password)) throw std::invalid_argument("passwd: no password on standard input");
+    if (!password.empty() && password.back() == '\r') password.pop_back();
+  }
+  if (!tovi::sitepages::setAccountPassword(path, name, password)) {
+    std::cerr << "tovi: passwd: no account named " << name << "\n";
+    return 1;
+  }
+  std::cout << "tovi: password of \"" << name << "\" changed\n";
+  return 0;
+}
+
 int serve(Args& args) {
   tovi::host::ServeOptions o;
   while (args.more()) {
@@ -99,6 +151,7 @@ int main(int argc, char** argv) {
   try {
     if (command == "serve") return serve(args);
     if (command == "init") return init(args);
+    if (command == "passwd") return passwd(args);
     std::cerr << "tovi: unknown command " << command << "\n\n" << kUsage;
     return 2;
   } catch (const std::invalid_argument& e) {

@@ -1,0 +1,112 @@
+#include "data/maintenance.h"
+
+#include <sqlite3.h>
+
+#include <chrono>
+#include <filesystem>
+#include <memory>
+#include <thread>
+
+#include "data/connection.h"
+
+namespace tovi::data {
+namespace {
+
+struct Closer {
+  void operator()(sqlite3* db) const { sqlite3_close_v2(db); }
+};
+using Db = std::unique_ptr<sqlite3, Closer>;
+
+Db open(const std::string& path, int flags) {
+  sqlite3* raw = nullptr;
+  int rc = sqlite3_open_v2(path.c_str(), &raw, flags, nullptr);
+  Db db(raw);
+  if (rc != SQLITE_OK)
+    throw Error("cannot open " + path + ": " + (raw ? sqlite3_errmsg(raw) : sqlite3_errstr(rc)));
+  sqlite3_busy_timeout(raw, 10000);
+  return db;
+}
+
+void exec(sqlite3* db, const char* sql) {
+  char* message = nullptr;
+  if (sqlite3_exec(db, sql, nullptr, nullptr, &message) != SQLITE_OK) {
+    std::string text = message ? message : sqlite3_errmsg(db);
+    sqlite3_free(message);
+    throw Error(std::string(sql) + ": " + text);
+  }
+}
+
+// The first column of the first row of `sql` as text ("" without a row).
+std::string scalar(sqlite3* db, const char* sql) {
+  sqlite3_stmt* st = nullptr;
+  if (sqlite3_prepare_v2(db, sql, -1, &st, nullptr) != SQLITE_OK) throw Error(sqlite3_errmsg(db));
+  std::string out;
+  int rc = sqlite3_step(st);
+  if (rc == SQLITE_ROW && sqlite3_column_text(st, 0))
+    out = reinterpret_cast<const char*>(sqlite3_column_text(st, 0));
+  else if (rc != SQLITE_DONE && rc != SQLITE_ROW) {
+    std::string msg = sqlite3_errmsg(db);
+    sqlite3_finalize(st);
+    throw Error(msg);
+  }
+  sqlite3_finalize(st);
+  return out;
+}
+
+// Copies every page of `src` into `dest`, waiting while other connections
+// hold locks (the busy handler does not cover the backup steps).
+void copyPages(sqlite3* src, sqlite3* dest) {
+  sqlite3_backup* b = sqlite3_backup_init(dest, "main", src, "main");
+  if (!b) throw Error(std::string("backup: ") + sqlite3_errmsg(dest));
+  int rc;
+  int waits = 0;
+  while ((rc = sqlite3_backup_step(b, 256)) == SQLITE_OK || rc == SQLITE_BUSY || rc == SQLITE_LOCKED) {
+    if (rc != SQLITE_OK) {
+      if (++waits > 400) break;  // about 20 seconds of locks held by others
+      std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    }
+  }
+  sqlite3_backup_finish(b);
+  if (rc != SQLITE_DONE) throw Error(std::string("backup: ") + sqlite3_errstr(rc));
+}
+
+}  // namespace
+
+void backup(const std::string& path, const std::string& to) {
+  if (std::filesystem::exists(to)) throw Error("backup: " + to + " already exists");
+  Db src = open(path, SQLITE_OPEN_READWRITE);
+  Db dest = open(to, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE);
+  try {
+    copyPages(src.get(), dest.get());
+  } catch (...) {
+    dest.reset();
+    std::error_code ec;
+    std::filesystem::remove(to, ec);
+    throw;
+  }
+}
+
+void vacuum(const std::string& path) {
+  Db db = open(path, SQLITE_OPEN_READWRITE);
+  exec(db.get(), "VACUUM");
+  scalar(db.get(), "PRAGMA wal_checkpoint(TRUNCATE)");
+}
+
+void restore(const std::string& from, const std::string& path) {
+  if (!std::filesystem::is_regular_file(from)) throw Error("restore: " + from + " is not a file");
+  Db src = open(from, SQLITE_OPEN_READONLY);
+  std::string check;
+  try {
+    check = scalar(src.get(), "PRAGMA quick_check");
+  } catch (const Error& e) {
+    throw Error(std::string("restore: the copy is no database: ") + e.what());
+  }
+  if (check != "ok") throw Error("restore: the copy is damaged: " + check);
+  if (scalar(src.get(), "select count(*) from sqlite_master where type='table' and lower(name)='wq_admin'") != "1")
+    throw Error("restore: the copy is no database of this site");
+  Db dest = open(path, SQLITE_OPEN_READWRITE);
+  copyPages(src.get(), dest.get());
+  scalar(dest.get(), "PRAGMA wal_checkpoint(TRUNCATE)");
+}
+
+}  // namespace tovi::data

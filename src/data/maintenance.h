@@ -1,0 +1,33 @@
+// Whole-file work on the site database for the back office's maintenance
+// pages: backup copies, compacting, restoring a copy.
+//
+//   data::backup(db, root + "/database/backup/tamlo-20240309-101500.mdb");
+//   data::vacuum(db);
+//   data::restore(copy, db);
+//
+// All three go through SQLite directly (not the page connections) and may run
+// while other threads hold pooled connections on the same file: the copies
+// are made with SQLite's online backup, which takes the locks it needs and
+// waits for writers; restore copies the pages into the live file instead of
+// replacing it, so every open connection sees the restored data.
+// Errors: data::Error with the engine's message; nothing is changed then
+// (restore checks the copy before it writes).
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+namespace tovi::data {
+
+// Writes a consistent copy of the database at `path` to the new file `to`.
+// Throws data::Error when `to` already exists or either file fails.
+void backup(const std::string& path, const std::string& to);
+// Rebuilds the database at `path` without its free pages (VACUUM) and folds
+// the write-ahead log back into the file, so the file size shows the result.
+void vacuum(const std::string& path);
+// Copies the database `from` over the content of the database at `path`.
+// Throws data::Error, changing nothing, when `from` is no sound database of
+// this site (integrity check fails, or it has no table wq_admin).
+void restore(const std::string& from, const std::string& path);
+
+}  // namespace tovi::data
