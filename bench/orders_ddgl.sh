@@ -1,0 +1,73 @@
+#!/usr/bin/env bash
+# Latency of the back office's order list (admin/ddgl.asp) through `tovi serve`,
+# logged in, for 1,000 / 10,000 / 100,000 stored orders: its first page and its
+# last page (page 5,000 at 100,000 orders), median and 99th percentile from wrk.
+#
+#   bench/orders_ddgl.sh                 # builds build-bench (Release) first
+#   COUNTS="100000" WRK_ARGS="-t2 -c4 -d10s" bench/orders_ddgl.sh
+#
+# Needs wrk and curl (scripts/setup.sh --bench).
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+BUILD=${BUILD:-build-bench}
+COUNTS=${COUNTS:-"1000 10000 100000"}
+WRK_ARGS=${WRK_ARGS:-"-t1 -c2 -d5s"}
+
+cmake -S . -B "$BUILD" -DCMAKE_BUILD_TYPE=Release -DTOVI_TESTS=OFF >/dev/null
+cmake --build "$BUILD" --target tovi_exe orders_seed -j2 >/dev/null
+TOVI="$BUILD/tovi"
+
+work=$(mktemp -d)
+server=""
+cleanup() {
+  if [ -n "$server" ]; then kill "$server" 2>/dev/null || true; wait "$server" 2>/dev/null || true; fi
+  rm -rf "$work"
+}
+trap cleanup EXIT
+
+# wrk's "50%" or "99%" latency line, in milliseconds.
+latency_ms() {
+  awk -v p="$2" '$1 == p {
+    v = $2; unit = v; sub(/[0-9.]+/, "", unit); sub(/[a-z]+$/, "", v);
+    if (unit == "us") v /= 1000; else if (unit == "s") v *= 1000;
+    printf "%.2f", v }' "$1"
+}
+
+printf '%-9s %-6s %10s %10s %10s %9s\n' orders page "median ms" "p99 ms" "req/s" "body KB"
+for n in $COUNTS; do
+  root="$work/site-$n"
+  mkdir -p "$root"
+  (cd site && tar --exclude='./database/*.mdb*' -cf - .) | (cd "$root" && tar -xf -)
+  password=$("$TOVI" init --root "$root" | sed -n 's/.*password: //p' | tail -n1)
+  "$BUILD/orders_seed" "$root/database/tamlo.mdb" "$n" >/dev/null
+
+  "$TOVI" serve --root "$root" --port 0 --fixed-code 1234 >"$work/serve.out" 2>"$work/serve.err" &
+  server=$!
+  for _ in $(seq 100); do grep -q 'listening on' "$work/serve.out" && break; sleep 0.1; done
+  base=$(sed -n 's/.*listening on \(http:[^ ]*\/\).*/\1/p' "$work/serve.out" | head -n1)
+  [ -n "$base" ] || { echo "server did not start:"; cat "$work/serve.err"; exit 1; }
+
+  jar="$work/jar-$n"
+  curl -s -c "$jar" -b "$jar" "${base}GetCode.asp" -o /dev/null
+  curl -s -c "$jar" -b "$jar" -H "Origin: ${base%/}" -H "Referer: ${base}admin/login.asp" \
+    --data "admin=admin&password=$password&verifycode=1234" "${base}admin/chkadmin.asp" -o /dev/null
+  cookie=$(sed 's/^#HttpOnly_//' "$jar" | awk -F'\t' 'NF >= 7 && $1 !~ /^#/ { printf "%s%s=%s", sep, $6, $7; sep="; " }')
+
+  last=$(( (n + 19) / 20 ))
+  for page in 1 "$last"; do
+    url="${base}admin/ddgl.asp?CurrentPage=$page"
+    body="$work/body.html"
+    curl -s -H "Cookie: $cookie" "$url" -o "$body"
+    if ! iconv -f GBK -t UTF-8 "$body" | grep -q "页/共${last}页共${n}条记录"; then
+      echo "page $page of $n orders is not the logged-in list:"; iconv -f GBK -t UTF-8 "$body" | head -c 400; echo
+      exit 1
+    fi
+    # shellcheck disable=SC2086
+    wrk $WRK_ARGS --latency -H "Cookie: $cookie" "$url" >"$work/wrk.out"
+    printf '%-9s %-6s %10s %10s %10s %9s\n' "$n" "$page" "$(latency_ms "$work/wrk.out" 50%)" \
+      "$(latency_ms "$work/wrk.out" 99%)" "$(awk '/Requests\/sec/ {print $2}' "$work/wrk.out")" \
+      "$(( $(stat -c %s "$body") / 1024 ))"
+  done
+  kill "$server"; wait "$server" 2>/dev/null || true; server=""
+done
