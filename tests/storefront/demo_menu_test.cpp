@@ -1,0 +1,51 @@
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <map>
+#include <regex>
+#include <set>
+
+#include "data/recordset.h"
+#include "storefront/demo_menu.h"
+#include "support/fake_host.h"
+
+namespace tovi::testing {
+namespace {
+
+TEST(DemoMenu, FillsBothHomeGroupsAndAllCategoriesOnce) {
+  FakeSite site;
+  EXPECT_EQ(storefront::seedDemoMenu(site.databasePath()), 32);
+  // A database that already has dishes is left alone.
+  EXPECT_EQ(storefront::seedDemoMenu(site.databasePath()), 0);
+
+  data::Recordset rs;
+  rs.Open("select * from cygl", site.db(), data::adOpenKeyset, data::adLockReadOnly);
+  EXPECT_EQ(rs.RecordCount(), 32);
+  std::map<std::string, int> groups;
+  std::map<long long, int> categories;
+  std::set<std::string> pictures, names;
+  std::set<std::string> dates;
+  for (; !rs.Eof(); rs.MoveNext()) {
+    ++groups[rs("lei").text()];
+    ++categories[rs("lei2").value().toInteger()];
+    names.insert(rs("name").text());
+    pictures.insert(rs("pic").text());
+    dates.insert(rs("dates").text());
+    EXPECT_TRUE(std::regex_match(rs("jiage").text(), std::regex("[0-9]+(\\.[0-9]+)?"))) << rs("jiage").text();
+    EXPECT_NE(rs("content").text().find('<'), std::string::npos) << rs("name").text();
+    // Every picture is a file of the web root that the pages serve.
+    EXPECT_TRUE(std::filesystem::exists(std::string(TOVI_SOURCE_DIR) + "/site/" + rs("pic").text()))
+        << rs("pic").text();
+  }
+  EXPECT_EQ(groups["新品推荐"], 8);
+  EXPECT_EQ(groups["招牌老菜"], 24);
+  EXPECT_EQ(groups.size(), 2u);
+  EXPECT_EQ(categories.size(), 3u);
+  for (auto [lei2, n] : categories) EXPECT_GE(n, 9) << "category " << lei2;
+  EXPECT_EQ(names.size(), 32u);
+  EXPECT_EQ(pictures.size(), 32u);
+  EXPECT_EQ(dates.size(), 32u);
+}
+
+}  // namespace
+}  // namespace tovi::testing

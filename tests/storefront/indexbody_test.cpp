@@ -1,0 +1,95 @@
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include "dishes.h"
+
+namespace tovi::testing {
+namespace {
+
+using ::testing::HasSubstr;
+using ::testing::Not;
+
+constexpr const char* kNewCell = "<td height=32 align=center bgcolor=#FFFFFF>";
+constexpr const char* kSignatureCell = "<td height=32 align=center><table";
+
+TEST(HomePage, ListsHoldEightNewAndTwentyFourSignatureDishes) {
+  struct Case {
+    int newDishes, signatureDishes;
+    int newShown, newRows, signatureShown, signatureRows;
+  };
+  for (Case c : {Case{0, 0, 0, 0, 0, 0}, Case{1, 3, 1, 1, 3, 1}, Case{8, 24, 8, 4, 24, 8}, Case{9, 25, 8, 4, 24, 8},
+                 Case{3, 4, 3, 2, 4, 2}}) {
+    SCOPED_TRACE(::testing::Message() << c.newDishes << " new, " << c.signatureDishes << " signature");
+    FakeSite site;
+    addDishes(site, c.newDishes, "新菜", "新品推荐", 2);
+    addDishes(site, c.signatureDishes, "老菜", "招牌老菜", 3);
+    FakeRequest req;
+    PageResult page = site.run("mabex.indexbody", req);
+    EXPECT_EQ(occurrences(page.body, kNewCell), c.newShown);
+    EXPECT_EQ(occurrences(page.body, std::string("<tr>") + kNewCell), c.newRows);
+    EXPECT_EQ(occurrences(page.body, kSignatureCell), c.signatureShown);
+    EXPECT_EQ(occurrences(page.body, std::string("<tr>") + kSignatureCell), c.signatureRows);
+    EXPECT_EQ(occurrences(page.body, "name='name' value="), c.newShown);
+    EXPECT_EQ(occurrences(page.body, "name='name1' value="), c.signatureShown);
+    // The hover box is written even when the first list is empty.
+    EXPECT_EQ(occurrences(page.body, "<div id='overDiv'"), 1);
+    EXPECT_THAT(page.body, HasSubstr("function drc(text, title, pic) { dtc(0, text, title, pic); }"));
+  }
+}
+
+TEST(HomePage, GroupsCountWhateverTheCategoryAndOtherGroupsAreLeftOut) {
+  FakeSite site;
+  addDish(site, {.name = "甲", .lei = "新品推荐", .lei2 = 3});
+  addDish(site, {.name = "乙", .lei = "其他", .lei2 = 1});
+  FakeRequest req;
+  PageResult page = site.run("mabex.indexbody", req);
+  EXPECT_THAT(page.body, HasSubstr("name='name' value='甲'"));
+  EXPECT_THAT(page.body, Not(HasSubstr("乙")));
+}
+
+TEST(HomePage, DishCellShowsPriceAndNameAndFeedsTheHoverBox) {
+  FakeSite site;
+  addDish(site, {.name = "卤肉饭", .price = "9", .lei = "新品推荐", .content = "<b>新品</b>", .pic = "images/dishes/d05.jpg"});
+  addDish(site, {.name = "沙茶面", .price = "10", .lei = "招牌老菜", .content = "汤", .pic = "images/dishes/d06.jpg"});
+  FakeRequest req;
+  PageResult page = site.run("mabex.indexbody", req);
+  EXPECT_THAT(page.body,
+              HasSubstr("<td width=23><input type=hidden name='name' value='卤肉饭'><input type=hidden name='jiage' "
+                        "value='9'><input type=text name='number' size=1 maxlength=2 onmouseover='this.select()'></td>"
+                        "<td width=31 align=right>9元</td><td width=126><a class=c6 href='images/dishes/d05.jpg' "
+                        "target='_blank' onmouseover=\"drc('\\x3Cb\\x3E新品\\x3C/b\\x3E\\x3Cbr\\x3E','卤肉饭',"
+                        "'images/dishes/d05.jpg'); return true;\" onmouseout=\"nd(); return true;\" "
+                        "onfocus='this.blur()'>&nbsp;&nbsp;<font color=#808080>卤肉饭</font></a></td>"));
+  // The signature list passes the description without the line break.
+  EXPECT_THAT(page.body, HasSubstr("drc('汤','沙茶面','images/dishes/d06.jpg')"));
+  // New dishes come first in the form, so their order lines come first.
+  EXPECT_LT(page.body.find("value='卤肉饭'"), page.body.find("value='沙茶面'"));
+}
+
+TEST(HomePage, QuotesInStoredValuesStayInsideTheHoverCall) {
+  FakeSite site;
+  addDish(site, {.name = "it's", .lei = "新品推荐", .content = "don't \"stop\"", .pic = "a'.jpg"});
+  FakeRequest req;
+  PageResult page = site.run("mabex.indexbody", req);
+  // JavaScript escapes first, then entities: the browser hands drc the exact
+  // description, and name and picture as text for the box's markup.
+  EXPECT_THAT(page.body, HasSubstr("drc('don\\&#39;t \\&quot;stop\\&quot;\\x3Cbr\\x3E','it\\x26#39;s','a\\x26#39;.jpg')"));
+  EXPECT_THAT(page.body, HasSubstr("href='a&#39;.jpg'"));
+  EXPECT_THAT(page.body, Not(HasSubstr("don't")));
+}
+
+TEST(HomePage, SecondHeadingAndOrderBlockOfTheHomePage) {
+  FakeSite site;
+  FakeRequest req;
+  PageResult page = site.run("mabex.indexbody", req);
+  EXPECT_THAT(page.body, HasSubstr("<img src='./images/xptj.gif' width=120 height=25>"));
+  EXPECT_THAT(page.body, HasSubstr("<img src='./images/lpmc.gif' width=120 height=25>"));
+  EXPECT_THAT(page.body, HasSubstr("<span class=STYLE3><a href='kcdg.asp' class=STYLE1>MORE</a>&gt;&gt;&gt;</span>"));
+  EXPECT_THAT(page.body, HasSubstr("<table width=566 height=212"));
+  EXPECT_THAT(page.body, HasSubstr("<td width=140 class=com1><a href='https://tovi.example/Product.asp'"));
+  EXPECT_EQ(occurrences(page.body, "<form name='form3'"), 1);
+  EXPECT_EQ(occurrences(page.body, "</form>"), 1);
+}
+
+}  // namespace
+}  // namespace tovi::testing
