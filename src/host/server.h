@@ -11,6 +11,8 @@
 // request at a time per worker, start to end on that worker's thread.
 #pragma once
 
+#include <chrono>
+#include <cstddef>
 #include <functional>
 #include <map>
 #include <string>
@@ -28,14 +30,25 @@ struct ServeOptions {
   bool https = false;              // served behind TLS: session cookies get Secure
   std::map<std::string, std::string> options;  // start options the site's pages read ("fixed-code")
   std::string accessLog;           // file; "" for standard output, "-" for none
-  std::string errorLog;            // file; "" for standard error
+  std::string errorLog;            // file; "" for standard error ("-" for none)
+  // A posted body larger than this gets 413 and a short page; one larger than
+  // four times this is refused while it arrives (the connection is closed).
+  std::size_t maxBodyBytes = 8u << 20;
+  std::chrono::seconds sessionTimeout{20 * 60};  // idle time after which a session ends
+  std::chrono::seconds idleTimeout{30};   // keep-alive wait, and the limit for receiving one request
+  std::chrono::seconds pageTimeout{120};  // a page that takes longer loses its connection
   // Called once listening, with the bound port (tests and benchmarks use it).
   std::function<void(unsigned short)> onListening;
+  // Called once listening, with a function that stops the server as SIGTERM
+  // does (for running the server inside a test program). Callable from any thread.
+  std::function<void(std::function<void()> stop)> onStarted;
 };
 
-// Serves until SIGTERM or SIGINT, then finishes the requests in flight.
-// Returns the process exit status (0 after a clean stop). Creates the
-// database at <root>/database/tamlo.mdb when it is missing.
+// Prints "tovi: listening on http://ADDR:PORT/" once listening, then serves
+// until SIGTERM or SIGINT (or the stop handed to onStarted) and finishes the
+// requests in flight. Returns the process exit status (0 after a clean stop;
+// 1 when it cannot listen or the web root is missing). Creates the database
+// at <root>/database/tamlo.mdb when it is missing.
 int serve(const ServeOptions& options, const frame::Registry& registry);
 
 }  // namespace tovi::host

@@ -26,6 +26,8 @@ commands:
         --https            the site is served behind TLS (session cookies get Secure)
         --access-log FILE  access log file (default: standard output; "-" for none)
         --error-log FILE   error log file (default: standard error)
+        --max-body BYTES   largest request body accepted (default: 8 MiB)
+        --fixed-code CODE  the login verification code is always CODE (tests only)
   init  [--root DIR] [--demo]
         creates the database DIR/database/tamlo.mdb, or adds what it misses;
         an existing database keeps everything it holds. A new database gets
@@ -131,6 +133,12 @@ int serve(Args& args) {
     else if (a == "--https") o.https = true;
     else if (a == "--access-log") o.accessLog = args.next(a);
     else if (a == "--error-log") o.errorLog = args.next(a);
+    else if (a == "--max-body") o.maxBodyBytes = number(a, args.next(a), 1ul << 31);
+    else if (a == "--fixed-code") {
+      o.options["fixed-code"] = args.next(a);
+      std::cerr << "tovi: warning: the login verification code is fixed to \"" << o.options["fixed-code"]
+                << "\"; anyone can pass it. Use this for tests only.\n";
+    }
     else throw std::invalid_argument("serve: unknown option " + a);
   }
   tovi::frame::Registry registry;

@@ -1,0 +1,522 @@
+#include "host/exchange.h"
+
+#include <sodium.h>
+#include <sys/stat.h>
+
+#include <deque>
+#include <fstream>
+#include <optional>
+#include <sstream>
+
+#include <restinio/helpers/http_field_parsers/content-disposition.hpp>
+#include <restinio/helpers/http_field_parsers/content-type.hpp>
+#include <restinio/helpers/multipart_body.hpp>
+
+#include "frame/host.h"
+#include "frame/http_details.h"
+#include "frame/text.h"
+#include "host/gbk.h"
+#include "host/request_values.h"
+#include "host/static_files.h"
+
+namespace tovi::host {
+namespace {
+
+using namespace std::string_view_literals;
+
+// Short pages for the answers the host gives itself (sent in GBK).
+std::string notice(std::string_view title, std::string_view text) {
+  return std::string(R"(<html><head><meta http-equiv='Content-Type' content='text/html; charset=gb2312'><title>)") +
+         std::string(title) + "</title></head><body><p>" + std::string(text) + "</p></body></html>";
+}
+
+Reply noticeReply(int status, std::string_view title, std::string_view text) {
+  Reply r;
+  r.status = status;
+  r.headers.emplace_back("Content-Type", "text/html; charset=gb2312");
+  r.body = toGbk(notice(title, text));
+  return r;
+}
+
+Reply notFound() { return noticeReply(404, "找不到网页", "您要找的网页不存在。"); }
+
+// The generic text a failed page ends with; the request id lets the operator
+// find the details in the error log.
+std::string pageErrorText(const std::string& id) { return "服务器处理本页时出错，请稍后再试。（编号 " + id + "）"; }
+
+std::string cookieDate(const data::DateTime& when) {
+  std::tm tm{};
+  tm.tm_year = when.year - 1900;
+  tm.tm_mon = when.month - 1;
+  tm.tm_mday = when.day;
+  tm.tm_hour = when.hour;
+  tm.tm_min = when.minute;
+  tm.tm_sec = when.second;
+  tm.tm_isdst = -1;
+  return httpDate(std::mktime(&tm));
+}
+
+std::string cookiePart(std::string_view utf8) { return percentEncode(toGbk(utf8)); }
+
+// A URL for a Location header: bytes above ASCII percent-encoded as GBK.
+std::string locationUrl(std::string_view url) {
+  if (isAscii(url)) return std::string(url);
+  std::string gbk = toGbk(url), out;
+  static const char kHex[] = "0123456789ABCDEF";
+  for (unsigned char c : gbk) {
+    if (c < 0x80 && c > 0x20) out += static_cast<char>(c);
+    else {
+      out += '%';
+      out += kHex[c >> 4];
+      out += kHex[c & 15];
+    }
+  }
+  return out;
+}
+
+// Everything one page request holds while the page runs.
+class PageExchange final : public frame::Context,
+                           private frame::RequestObject,
+                           private frame::ServerObject,
+                           private frame::SessionObject,
+                           private frame::HttpDetails {
+ public:
+  PageExchange(HostState& state, const restinio::request_t& req, std::string folder)
+      : state_(state), req_(req), folder_(std::move(folder)) {}
+
+  // Runs the page file; throws what the page throws.
+  void run(const PageFile& page) {
+    body_ = page.before;
+    if (page.type) {
+      std::unique_ptr<frame::Component> component = page.type->create();
+      component->onstartpage(*this);
+      try {
+        for (const frame::Operation* op : page.calls) op->run(*component);
+      } catch (const frame::PageEnd&) {
+        ended_ = true;
+      } catch (...) {
+        component->onendpage();
+        throw;
+      }
+      component->onendpage();
+    }
+    if (!ended_) body_ += page.after;
+  }
+
+  // The answer after run(); `failure` appends the generic error text.
+  Reply reply(const std::string* failureId) {
+    Reply r;
+    r.status = status_;
+    bool typeSet = false;
+    for (auto& [name, value] : headers_) {
+      if (frame::iequals(name, "Content-Type")) typeSet = true;
+      r.headers.emplace_back(name, value);
+    }
+    if (failureId) {
+      r.status = 500;
+      binary_.reset();
+      redirect_.reset();
+      body_ += "<p>" + pageErrorText(*failureId) + "</p>";
+    }
+    if (redirect_) {
+      r.status = 302;
+      r.headers.emplace_back("Location", locationUrl(*redirect_));
+    } else if (binary_) {
+      r.headers.emplace_back("Content-Type", binaryType_);
+      r.body = std::move(*binary_);
+    } else {
+      if (!typeSet) r.headers.emplace_back("Content-Type", "text/html; charset=gb2312");
+      r.body = toGbk(body_);
+    }
+    r.headers.emplace_back("Cache-Control", "private");
+    for (const auto& [name, cookie] : cookies_) r.headers.emplace_back("Set-Cookie", setCookieLine(name, cookie));
+    if (sessionCookie_) r.headers.emplace_back("Set-Cookie", *sessionCookie_);
+    return r;
+  }
+
+  // frame::Context
+  frame::ResponseObject& response() override { return response_; }
+  frame::RequestObject& request() override { return *this; }
+  frame::ServerObject& server() override { return *this; }
+  frame::ApplicationObject& application() override { return application_; }
+  frame::SessionObject& session() override { return *this; }
+  data::DateTime now() override { return data::DateTime::now(); }
+  frame::HttpDetails* http() override { return this; }
+
+ private:
+  // Response: its own object, as its Cookies() differs from the request's only in its result.
+  class ResponseSide final : public frame::ResponseObject {
+   public:
+    explicit ResponseSide(PageExchange& x) : x_(x) {}
+    void Write(std::string_view text) override {
+      if (!x_.ended_) x_.body_.append(text);
+    }
+    [[noreturn]] void End() override {
+      x_.ended_ = true;
+      throw frame::PageEnd{};
+    }
+    [[noreturn]] void Redirect(std::string_view url) override {
+      x_.body_.clear();
+      x_.redirect_ = std::string(url);
+      x_.ended_ = true;
+      throw frame::PageEnd{};
+    }
+    frame::ResponseCookie& Cookies(std::string_view name) override {
+      for (auto& [n, c] : x_.cookies_)
+        if (frame::iequals(n, name)) return c;
+      return x_.cookies_.emplace_back(std::string(name), frame::ResponseCookie{}).second;
+    }
+
+   private:
+    PageExchange& x_;
+  };
+
+  static std::string setCookieLine(const std::string& name, const frame::ResponseCookie& c) {
+    std::string line = cookiePart(name) + "=";
+    if (c.keys.empty()) {
+      line += cookiePart(c.value);
+    } else {
+      bool first = true;
+      for (const auto& [k, v] : c.keys) {
+        if (!first) line += '&';
+        line += cookiePart(k) + "=" + cookiePart(v);
+        first = false;
+      }
+    }
+    if (c.expires) line += "; expires=" + cookieDate(*c.expires);
+    line += "; path=" + (c.path.empty() ? std::string("/") : c.path);
+    return line;
+  }
+
+  // Request
+  const Pairs& query() {
+    if (!query_) query_ = parsePairs(req_.header().query());
+    return *query_;
+  }
+  const Pairs& form() {
+    if (!form_) readForm();
+    return *form_;
+  }
+  const Pairs& requestCookies() {
+    if (!cookiesIn_) cookiesIn_ = parseCookieHeader(req_.header().get_field_or(restinio::http_field::cookie, ""));
+    return *cookiesIn_;
+  }
+  const std::string* rawCookie(std::string_view name) {
+    for (const auto& [n, v] : requestCookies())
+      if (frame::iequals(n, name)) return &v;
+    return nullptr;
+  }
+
+  void readForm() {
+    form_.emplace();
+    std::string type = req_.header().get_field_or(restinio::http_field::content_type, "");
+    if (req_.body().empty()) return;
+    namespace hfp = restinio::http_field_parsers;
+    auto parsed = hfp::content_type_value_t::try_parse(type);
+    if (parsed && frame::iequals(parsed->media_type.type, "multipart")) {
+      readMultipart();
+      return;
+    }
+    if (!type.empty() && !(parsed && frame::iequals(parsed->media_type.subtype, "x-www-form-urlencoded"))) return;
+    *form_ = parsePairs(req_.body());
+  }
+
+  void readMultipart() {
+    namespace mb = restinio::multipart_body;
+    namespace hfp = restinio::http_field_parsers;
+    auto result = mb::enumerate_parts(
+        req_,
+        [this](mb::parsed_part_t part) {
+          auto disposition = part.fields.opt_value_of(restinio::http_field::content_disposition);
+          if (!disposition) return mb::handling_result_t::continue_enumeration;
+          auto parsed = hfp::content_disposition_value_t::try_parse(*disposition);
+          if (!parsed || !frame::iequals(parsed->value, "form-data")) return mb::handling_result_t::continue_enumeration;
+          auto name = hfp::find_first(parsed->parameters, "name");
+          if (!name) return mb::handling_result_t::continue_enumeration;
+          auto fileName = hfp::find_first(parsed->parameters, "filename");
+          if (fileName) {
+            frame::UploadedFile f;
+            f.field = fromGbk(*name);
+            f.fileName = fromGbk(*fileName);
+            f.contentType = std::string(part.fields.get_field_or(restinio::http_field::content_type, ""));
+            f.bytes = std::string(part.body);
+            files_.push_back(std::move(f));
+          } else {
+            form_->emplace_back(fromGbk(*name), fromGbk(part.body));
+          }
+          return mb::handling_result_t::continue_enumeration;
+        },
+        "multipart", "form-data");
+    (void)result;  // a malformed body reads as an empty form
+  }
+
+  std::string Item(std::string_view name) override {
+    bool found = false;
+    std::string v = joined(query(), name, &found);
+    if (found) return v;
+    v = joined(form(), name, &found);
+    if (found) return v;
+    return Cookies(name);
+  }
+  std::string QueryString(std::string_view name) override { return joined(query(), name); }
+  std::string Form(std::string_view name) override { return joined(form(), name); }
+  std::string Cookies(std::string_view name, std::string_view key) override {
+    const std::string* raw = rawCookie(name);
+    return raw ? cookieSubKey(*raw, key) : "";
+  }
+  std::string Cookies(std::string_view name) override {
+    const std::string* raw = rawCookie(name);
+    return raw ? cookieText(*raw) : "";
+  }
+
+  // Server
+  frame::ObjectRef CreateObject(std::string_view progid) override {
+    return frame::createObject(progid, state_.registry);
+  }
+  std::string MapPath(std::string_view path) override { return state_.root.mapPath(folder_, path); }
+  std::string HTMLEncode(std::string_view text) override { return frame::htmlEncode(text); }
+
+  // Session: looked up only when a page asks, created only when a page stores.
+  Session* currentSession() {
+    if (!sessionLooked_) {
+      sessionLooked_ = true;
+      if (const std::string* id = rawCookie(kSessionCookie)) session_ = state_.sessions.find(*id);
+    }
+    return session_.get();
+  }
+  void issueSessionCookie() {
+    std::string line = std::string(kSessionCookie) + "=" + session_->id() + "; Path=/; HttpOnly; SameSite=Lax";
+    if (state_.options.https) line += "; Secure";
+    sessionCookie_ = std::move(line);
+  }
+  data::Value Get(std::string_view key) override {
+    Session* s = currentSession();
+    return s ? s->get(key) : data::Value();
+  }
+  void Set(std::string_view key, data::Value value) override {
+    if (!currentSession()) {
+      session_ = state_.sessions.create();
+      issueSessionCookie();
+    }
+    session_->set(key, std::move(value));
+  }
+  void Abandon() override {
+    if (currentSession()) state_.sessions.remove(session_->id());
+    session_.reset();
+    if (rawCookie(kSessionCookie) || sessionCookie_)
+      sessionCookie_ = std::string(kSessionCookie) + "=; Path=/; Max-Age=0; HttpOnly; SameSite=Lax";
+  }
+
+  // HttpDetails
+  std::string method() override { return std::string(req_.header().method().c_str()); }
+  std::string header(std::string_view name) override { return req_.header().get_field_or(name, ""); }
+  std::string clientAddress() override { return req_.remote_endpoint().address().to_string(); }
+  bool secure() override { return state_.options.https; }
+  const std::vector<frame::UploadedFile>& files() override {
+    form();
+    return files_;
+  }
+  void sendBinary(std::string_view contentType, std::string bytes) override {
+    binaryType_ = std::string(contentType);
+    binary_ = std::move(bytes);
+  }
+  void setStatus(int status) override { status_ = status; }
+  void setHeader(std::string_view name, std::string_view value) override {
+    for (auto& [n, v] : headers_)
+      if (frame::iequals(n, name)) {
+        v = std::string(value);
+        return;
+      }
+    headers_.emplace_back(std::string(name), std::string(value));
+  }
+  void renewSession() override {
+    if (currentSession()) state_.sessions.renew(*session_);
+    else session_ = state_.sessions.create();
+    issueSessionCookie();
+  }
+  std::string option(std::string_view name) override {
+    auto it = state_.options.options.find(std::string(name));
+    return it == state_.options.options.end() ? "" : it->second;
+  }
+  std::string webRoot() override { return state_.root.path(); }
+
+  HostState& state_;
+  const restinio::request_t& req_;
+  std::string folder_;
+  frame::ApplicationObject application_;
+  ResponseSide response_{*this};
+
+  std::string body_;
+  bool ended_ = false;
+  int status_ = 200;
+  std::optional<std::string> redirect_;
+  std::optional<std::string> binary_;
+  std::string binaryType_;
+  std::vector<std::pair<std::string, std::string>> headers_;
+  std::deque<std::pair<std::string, frame::ResponseCookie>> cookies_;  // references stay valid
+
+  std::optional<Pairs> query_, form_, cookiesIn_;
+  std::vector<frame::UploadedFile> files_;
+
+  bool sessionLooked_ = false;
+  std::shared_ptr<Session> session_;
+  std::optional<std::string> sessionCookie_;
+};
+
+std::string requestId(HostState& state) {
+  return state.idPrefix + "-" + std::to_string(state.nextRequest.fetch_add(1, std::memory_order_relaxed));
+}
+
+Reply staticFile(const restinio::request_t& req, const std::string& path) {
+  struct stat st{};
+  if (::stat(path.c_str(), &st) != 0) return notFound();
+  char tag[64];
+  std::snprintf(tag, sizeof tag, "\"%llx-%llx\"", static_cast<unsigned long long>(st.st_size),
+                static_cast<unsigned long long>(st.st_mtim.tv_sec) * 1000ULL + st.st_mtim.tv_nsec / 1000000);
+  std::string lastModified = httpDate(st.st_mtim.tv_sec);
+  Reply r;
+  r.headers.emplace_back("Last-Modified", lastModified);
+  r.headers.emplace_back("ETag", tag);
+  r.headers.emplace_back("Cache-Control", std::string(kStaticCacheControl));
+  auto inm = req.header().opt_value_of(restinio::http_field::if_none_match);
+  auto ims = req.header().opt_value_of(restinio::http_field::if_modified_since);
+  if ((inm && inm->find(tag) != std::string_view::npos) || (!inm && ims && *ims == lastModified)) {
+    r.status = 304;
+    return r;
+  }
+  std::string_view name = std::string_view(path).substr(path.rfind('/') + 1);
+  std::string type(contentTypeFor(name));
+  if (type.rfind("text/", 0) == 0 || type == "application/javascript") type += "; charset=gb2312";
+  r.headers.emplace_back("Content-Type", type);
+  if (st.st_size > (64 << 10)) {
+    r.filePath = path;
+    return r;
+  }
+  std::ifstream in(path, std::ios::binary);
+  if (!in) return notFound();
+  std::ostringstream bytes;
+  bytes << in.rdbuf();
+  r.body = bytes.str();
+  return r;
+}
+
+Reply runPage(HostState& state, const restinio::request_t& req, const Resolved& target) {
+  std::shared_ptr<const PageFile> page;
+  try {
+    page = state.pages.get(target.path);
+  } catch (const std::exception& e) {
+    std::string id = requestId(state);
+    state.errors.write("request " + id + " " + std::string(req.header().method().c_str()) + " " +
+                       std::string(req.header().path()) + ": " + e.what());
+    return noticeReply(500, "服务器错误", pageErrorText(id));
+  }
+  PageExchange exchange(state, req, target.folder);
+  try {
+    exchange.run(*page);
+    return exchange.reply(nullptr);
+  } catch (const std::exception& e) {
+    std::string id = requestId(state);
+    state.errors.write("request " + id + " " + std::string(req.header().method().c_str()) + " " +
+                       std::string(req.header().request_target()) + ": " + e.what());
+    return exchange.reply(&id);
+  } catch (...) {
+    std::string id = requestId(state);
+    state.errors.write("request " + id + " " + std::string(req.header().method().c_str()) + " " +
+                       std::string(req.header().request_target()) + ": a failure that is no std::exception");
+    return exchange.reply(&id);
+  }
+}
+
+void sweepSessions(HostState& state) {
+  std::int64_t now =
+      std::chrono::duration_cast<std::chrono::seconds>(std::chrono::steady_clock::now().time_since_epoch()).count();
+  std::int64_t last = state.lastSweep.load(std::memory_order_relaxed);
+  if (now - last < 60) return;
+  if (!state.lastSweep.compare_exchange_strong(last, now)) return;  // another worker sweeps
+  state.sessions.sweep();
+}
+
+std::string randomPrefix() {
+  if (sodium_init() < 0) throw std::runtime_error("libsodium could not start");
+  unsigned char bytes[3];
+  randombytes_buf(bytes, sizeof bytes);
+  char hex[7];
+  sodium_bin2hex(hex, sizeof hex, bytes, sizeof bytes);
+  return hex;
+}
+
+}  // namespace
+
+HostState::HostState(const ServeOptions& o, const frame::Registry& r)
+    : options(o),
+      registry(r),
+      root(o.root),
+      pages(r),
+      sessions(o.sessionTimeout),
+      access(o.accessLog),
+      errors(o.errorLog),
+      idPrefix(randomPrefix()) {}
+
+const char* reasonPhrase(int status) {
+  switch (status) {
+    case 200: return "OK";
+    case 201: return "Created";
+    case 204: return "No Content";
+    case 301: return "Moved Permanently";
+    case 302: return "Found";
+    case 303: return "See Other";
+    case 304: return "Not Modified";
+    case 400: return "Bad Request";
+    case 401: return "Unauthorized";
+    case 403: return "Forbidden";
+    case 404: return "Not Found";
+    case 405: return "Method Not Allowed";
+    case 413: return "Payload Too Large";
+    case 500: return "Internal Server Error";
+    case 503: return "Service Unavailable";
+    default: return status < 400 ? "OK" : "Error";
+  }
+}
+
+Reply handle(HostState& state, const restinio::request_t& req) {
+  try {
+    sweepSessions(state);
+    auto method = req.header().method();
+    bool head = method == restinio::http_method_head();
+    if (method != restinio::http_method_get() && method != restinio::http_method_post() && !head) {
+      Reply r = noticeReply(405, "不支持的请求", "服务器不支持这种请求方式。");
+      r.headers.emplace_back("Allow", "GET, HEAD, POST");
+      return r;
+    }
+    if (req.body().size() > state.options.maxBodyBytes)
+      return noticeReply(413, "提交的内容太大", "提交的内容太大，服务器不能接收。");
+
+    std::string_view path = req.header().path();
+    Resolved target = state.root.resolve(path);
+    if (target.kind == Resolved::Kind::Directory) {
+      if (path.empty() || path.back() != '/') {
+        Reply r;
+        r.status = 301;
+        std::string location = std::string(path) + "/";
+        if (!req.header().query().empty()) location += "?" + std::string(req.header().query());
+        r.headers.emplace_back("Location", location);
+        return r;
+      }
+      target = state.root.defaultDocument(target);
+    }
+    Reply r;
+    switch (target.kind) {
+      case Resolved::Kind::Page: r = runPage(state, req, target); break;
+      case Resolved::Kind::File: r = staticFile(req, target.path); break;
+      default: r = notFound(); break;
+    }
+    if (head) r.filePath.clear(), r.body.clear();
+    return r;
+  } catch (const std::exception& e) {
+    std::string id = requestId(state);
+    state.errors.write("request " + id + ": " + e.what());
+    return noticeReply(500, "服务器错误", std::string("服务器出错了。（编号 ") + id + "）");
+  }
+}
+
+}  // namespace tovi::host

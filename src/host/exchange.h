@@ -1,0 +1,60 @@
+// One request through the host: what is shared by all requests (HostState)
+// and the answer to one request (Reply), computed on a worker thread.
+//
+//   HostState state(options, registry);
+//   Reply r = handle(state, *req);          // never throws
+//
+// handle() resolves the path in the web root, sends static files, runs page
+// files (component start, render operations, end on the calling thread) and
+// turns a failed page into a 500 whose details go only to the error log.
+#pragma once
+
+#include <atomic>
+#include <chrono>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include <restinio/all.hpp>
+
+#include "frame/component.h"
+#include "host/logs.h"
+#include "host/page_file.h"
+#include "host/server.h"
+#include "host/sessions.h"
+#include "host/web_root.h"
+
+namespace tovi::host {
+
+// The session cookie's name.
+inline constexpr std::string_view kSessionCookie = "TOVISESSION";
+
+struct HostState {
+  HostState(const ServeOptions& options, const frame::Registry& registry);
+
+  const ServeOptions& options;
+  const frame::Registry& registry;
+  WebRoot root;
+  PageCache pages;
+  SessionStore sessions;
+  AccessLog access;
+  ErrorLog errors;
+  std::string idPrefix;                        // random, per process: request ids never repeat across runs
+  std::atomic<std::uint64_t> nextRequest{1};
+  std::atomic<std::int64_t> lastSweep{0};      // steady-clock seconds of the last session sweep
+};
+
+struct Reply {
+  int status = 200;
+  std::vector<std::pair<std::string, std::string>> headers;
+  std::string body;      // bytes as sent
+  std::string filePath;  // when set, the body is this file (sent with sendfile)
+};
+
+// The answer to `req`. Never throws: failures become 4xx/5xx answers.
+[[nodiscard]] Reply handle(HostState& state, const restinio::request_t& req);
+
+// The reason phrase of a status code.
+[[nodiscard]] const char* reasonPhrase(int status);
+
+}  // namespace tovi::host

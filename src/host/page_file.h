@@ -1,0 +1,74 @@
+// Page files: the thin scripts of the site. A .asp file holds literal text and
+// one script block that creates one component and calls its render operation:
+//
+//   <%@ Language=VBScript %>
+//   <html><body>
+//   <%
+//   Dim obj
+//   Set obj = Server.CreateObject("mabex.kcdgbody")
+//   obj.main
+//   Set obj = Nothing
+//   %>
+//   </body></html>
+//
+// Accepted in the block, in any letter case: Dim, Set x = Server.CreateObject("id"),
+// x.op or x.op() (also with Call), Set x = Nothing, blank lines and ' comments.
+// Directives <%@ ... %> are ignored (with the line break right after them).
+// Anything else (other statements, <%= %>, a second block, server-side
+// includes) is refused with PageFileError naming the line.
+#pragma once
+
+#include <chrono>
+#include <memory>
+#include <mutex>
+#include <shared_mutex>
+#include <stdexcept>
+#include <string>
+#include <string_view>
+#include <unordered_map>
+#include <vector>
+
+#include "frame/component.h"
+
+namespace tovi::host {
+
+class PageFileError : public std::runtime_error {
+ public:
+  using std::runtime_error::runtime_error;
+};
+
+struct PageFile {
+  std::string before;                           // literal text before the script block
+  const frame::ComponentType* type = nullptr;   // null: the page has no component
+  std::vector<const frame::Operation*> calls;   // render operations, in order
+  std::string after;                            // literal text after the block
+};
+
+// Parses a page file's text; component ids and operations are checked against
+// `registry` (unknown ids, unknown operations and operations that take
+// arguments are refused). Throws PageFileError.
+[[nodiscard]] PageFile parsePageFile(std::string_view text, const frame::Registry& registry);
+
+// Parsed page files by path, re-read when the file changes (checked at most
+// about once a second per file). Safe from any thread.
+class PageCache {
+ public:
+  explicit PageCache(const frame::Registry& registry) : registry_(registry) {}
+  // The parsed page at `path`. Throws PageFileError for a refused script and
+  // std::runtime_error when the file cannot be read.
+  std::shared_ptr<const PageFile> get(const std::string& path);
+
+ private:
+  struct Entry {
+    std::shared_ptr<const PageFile> page;
+    std::shared_ptr<const std::string> error;  // the refusal, cached like a page
+    long long mtimeNs = 0;
+    long long size = -1;
+    std::chrono::steady_clock::time_point checked;
+  };
+  const frame::Registry& registry_;
+  std::shared_mutex mutex_;
+  std::unordered_map<std::string, Entry> entries_;
+};
+
+}  // namespace tovi::host

@@ -1,0 +1,158 @@
+#include "host/server.h"
+
+#include <sys/stat.h>
+
+#include <atomic>
+#include <cstdio>
+#include <filesystem>
+#include <iostream>
+#include <thread>
+
+#include <restinio/all.hpp>
+
+#include "host/exchange.h"
+#include "host/worker_pool.h"
+#include "sitepages/site_init.h"
+
+namespace tovi::host {
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+struct Job {
+  restinio::request_handle_t req;
+  Clock::time_point arrived;
+};
+
+unsigned workerCount(const ServeOptions& o) {
+  if (o.threads) return o.threads;
+  unsigned cores = std::max(1u, std::thread::hardware_concurrency());
+  // Pages wait on the database file now and then: a few more workers than cores.
+  return std::max(4u, cores * 2);
+}
+
+std::string accessLine(const restinio::request_t& req, const Reply& r, std::size_t bytes, Clock::duration took) {
+  char tail[96];
+  std::snprintf(tail, sizeof tail, "\" %d %zu %.3fms", r.status, bytes,
+                std::chrono::duration<double, std::milli>(took).count());
+  std::string line;
+  line.reserve(96 + req.header().request_target().size());
+  line += req.remote_endpoint().address().to_string();
+  line += " [";
+  line += logTime();
+  line += "] \"";
+  line += req.header().method().c_str();
+  line += ' ';
+  line += req.header().request_target();
+  line += tail;
+  return line;
+}
+
+template <class Traits>
+int run(const ServeOptions& options, HostState& state) {
+  auto io = std::make_shared<restinio::asio_ns::io_context>();
+  std::atomic<long> inFlight{0};
+  std::atomic<bool> stopping{false};
+
+  WorkerPool<Job> pool(workerCount(options), [&](Job& job) {
+    const restinio::request_t& req = *job.req;
+    Reply r = handle(state, req);
+    std::size_t bytes = r.body.size();
+    auto resp = job.req->create_response(
+        restinio::http_status_line_t{restinio::http_status_code_t{static_cast<std::uint16_t>(r.status)},
+                                     reasonPhrase(r.status)});
+    for (auto& [name, value] : r.headers) resp.append_header(name, std::move(value));
+    if (stopping.load(std::memory_order_relaxed)) resp.connection_close();
+    if (!r.filePath.empty()) {
+      try {
+        auto file = restinio::sendfile(r.filePath);
+        bytes = static_cast<std::size_t>(file.size());
+        resp.set_body(std::move(file));
+      } catch (const std::exception& e) {
+        state.errors.write("sending " + r.filePath + ": " + e.what());
+      }
+    } else {
+      resp.set_body(std::move(r.body));
+    }
+    if (state.access.enabled()) state.access.line(accessLine(req, r, bytes, Clock::now() - job.arrived));
+    resp.done([&inFlight](const restinio::asio_ns::error_code&) { inFlight.fetch_sub(1); });
+  });
+
+  restinio::server_settings_t<Traits> settings;
+  unsigned short boundPort = 0;
+  settings.port(options.port)
+      .address(options.address)
+      .read_next_http_message_timelimit(options.idleTimeout)
+      .write_http_response_timelimit(std::chrono::seconds(60))
+      .handle_request_timeout(options.pageTimeout)
+      .incoming_http_msg_limits(restinio::incoming_http_msg_limits_t{}.max_body_size(
+          std::max<std::uint64_t>(std::uint64_t{options.maxBodyBytes} * 4, std::uint64_t{options.maxBodyBytes} + 65536)))
+      .acceptor_post_bind_hook(
+          [&boundPort](restinio::asio_ns::ip::tcp::acceptor& a) { boundPort = a.local_endpoint().port(); })
+      .request_handler([&](restinio::request_handle_t req) {
+        inFlight.fetch_add(1);
+        pool.push(Job{std::move(req), Clock::now()});
+        return restinio::request_accepted();
+      });
+
+  restinio::http_server_t<Traits> server{restinio::external_io_context(*io), std::move(settings)};
+  try {
+    server.open_sync();
+  } catch (const std::exception& e) {
+    std::cerr << "tovi: cannot listen on " << options.address << ":" << options.port << ": " << e.what() << "\n";
+    pool.stop();
+    return 1;
+  }
+
+  // Stopping: no new connections; the requests in flight are answered and
+  // written; then the I/O loop ends.
+  restinio::asio_ns::steady_timer drainTimer(*io);
+  Clock::time_point drainDeadline;
+  std::function<void()> checkDrained = [&] {
+    if (inFlight.load() <= 0 || Clock::now() > drainDeadline) {
+      io->stop();
+      return;
+    }
+    drainTimer.expires_after(std::chrono::milliseconds(10));
+    drainTimer.async_wait([&](const restinio::asio_ns::error_code&) { checkDrained(); });
+  };
+  auto beginStop = [&] {
+    if (stopping.exchange(true)) return;
+    drainDeadline = Clock::now() + std::chrono::seconds(30);
+    server.close_async([] {}, [](std::exception_ptr) {});
+    checkDrained();
+  };
+  restinio::asio_ns::signal_set signals(*io, SIGINT, SIGTERM);
+  signals.async_wait([&](const restinio::asio_ns::error_code& ec, int) {
+    if (!ec) beginStop();
+  });
+
+  std::cout << "tovi: listening on http://" << options.address << ":" << boundPort << "/" << std::endl;
+  if (options.onListening) options.onListening(boundPort);
+  if (options.onStarted) options.onStarted([io, &beginStop] { restinio::asio_ns::post(*io, beginStop); });
+
+  std::vector<std::thread> more;
+  for (unsigned i = 1; i < std::max(1u, options.ioThreads); ++i) more.emplace_back([&] { io->run(); });
+  io->run();
+  for (std::thread& t : more) t.join();
+  pool.stop();
+  state.access.flush();
+  return 0;
+}
+
+}  // namespace
+
+int serve(const ServeOptions& options, const frame::Registry& registry) {
+  struct stat st{};
+  if (::stat(options.root.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) {
+    std::cerr << "tovi: the web root " << options.root << " is not a folder\n";
+    return 1;
+  }
+  if (!std::filesystem::exists(std::filesystem::path(options.root) / "database" / "tamlo.mdb"))
+    sitepages::initSite(options.root, false, std::cout);
+  HostState state(options, registry);
+  if (options.ioThreads > 1) return run<restinio::default_traits_t>(options, state);
+  return run<restinio::default_single_thread_traits_t>(options, state);
+}
+
+}  // namespace tovi::host

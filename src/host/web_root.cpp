@@ -1,0 +1,166 @@
+#include "host/web_root.h"
+
+#include <dirent.h>
+#include <sys/stat.h>
+
+#include <filesystem>
+#include <stdexcept>
+#include <vector>
+
+#include "frame/text.h"
+#include "host/request_values.h"
+
+namespace tovi::host {
+namespace {
+
+bool endsWithI(std::string_view s, std::string_view suffix) {
+  return s.size() >= suffix.size() && frame::iequals(s.substr(s.size() - suffix.size()), suffix);
+}
+
+// The entry of `dir` called `name` without regard to case; exact name first.
+// Empty when there is none.
+std::string findEntry(const std::string& dir, std::string_view name, struct stat& st) {
+  std::string exact = dir + "/" + std::string(name);
+  if (::stat(exact.c_str(), &st) == 0) return exact;
+  DIR* d = ::opendir(dir.c_str());
+  if (!d) return "";
+  std::string found;
+  while (dirent* e = ::readdir(d)) {
+    if (frame::iequals(e->d_name, name)) {
+      std::string candidate = dir + "/" + e->d_name;
+      if (::stat(candidate.c_str(), &st) == 0 && (found.empty() || candidate < found)) found = candidate;
+    }
+  }
+  ::closedir(d);
+  if (!found.empty()) ::stat(found.c_str(), &st);
+  return found;
+}
+
+bool isPageName(std::string_view name) { return endsWithI(name, ".asp"); }
+
+}  // namespace
+
+bool isHiddenName(std::string_view name) {
+  if (name.empty() || name.front() == '.') return true;
+  static const char* const kSuffixes[] = {".asa", ".inc", ".cer", ".cdx", ".mdb", ".ldb", ".mdb-wal", ".mdb-shm",
+                                          ".mdb-journal", ".bak", ".db", ".sqlite"};
+  for (const char* s : kSuffixes)
+    if (endsWithI(name, s)) return true;
+  return false;
+}
+
+WebRoot::WebRoot(std::string root) {
+  std::filesystem::path p = std::filesystem::absolute(root).lexically_normal();
+  root_ = p.string();
+  while (root_.size() > 1 && root_.back() == '/') root_.pop_back();
+}
+
+Resolved WebRoot::resolve(std::string_view urlPath) const {
+  Resolved out;
+  std::string decoded = percentDecode(urlPath, false);
+  std::vector<std::string_view> names;
+  std::string_view rest = decoded;
+  while (!rest.empty()) {
+    std::size_t slash = rest.find('/');
+    std::string_view name = rest.substr(0, slash);
+    rest = slash == std::string_view::npos ? std::string_view() : rest.substr(slash + 1);
+    if (name.empty()) continue;
+    if (name == "." || name == ".." || name.front() == '.') return out;
+    if (name.find('\\') != std::string_view::npos || name.find('\0') != std::string_view::npos) return out;
+    names.push_back(name);
+  }
+  if (!names.empty() && frame::iequals(names.front(), "database")) return out;
+
+  struct stat st{};
+  std::string path = root_;
+  std::string folder;
+  // The common case: the path is spelt as on disk.
+  std::string direct = root_;
+  for (std::string_view n : names) (direct += '/') += n;
+  if (::stat(direct.c_str(), &st) == 0) {
+    path = direct;
+    if (names.size() > 1) {
+      std::size_t end = direct.rfind('/');
+      folder = direct.substr(root_.size() + 1, end - root_.size() - 1);
+    }
+  } else {
+    if (::stat(root_.c_str(), &st) != 0) return out;
+    for (std::size_t i = 0; i < names.size(); ++i) {
+      if (!S_ISDIR(st.st_mode)) return out;
+      std::string next = findEntry(path, names[i], st);
+      if (next.empty()) return out;
+      if (i + 1 < names.size()) {
+        if (!folder.empty()) folder += '/';
+        folder += next.substr(path.size() + 1);
+      }
+      path = std::move(next);
+    }
+  }
+  if (!names.empty() && path.size() > root_.size()) {
+    // The first name matched on disk may differ in case from "database".
+    std::string first = path.substr(root_.size() + 1, path.find('/', root_.size() + 1) - root_.size() - 1);
+    if (frame::iequals(first, "database")) return out;
+  }
+  if (S_ISDIR(st.st_mode)) {
+    out.kind = Resolved::Kind::Directory;
+    out.path = path;
+    out.folder = path.size() > root_.size() ? path.substr(root_.size() + 1) : "";
+    return out;
+  }
+  if (!S_ISREG(st.st_mode)) return out;
+  std::string_view fileName = std::string_view(path).substr(path.rfind('/') + 1);
+  if (isPageName(fileName)) {
+    out.kind = Resolved::Kind::Page;
+  } else {
+    if (isHiddenName(fileName)) return out;
+    out.kind = Resolved::Kind::File;
+  }
+  out.path = std::move(path);
+  out.folder = std::move(folder);
+  return out;
+}
+
+Resolved WebRoot::defaultDocument(const Resolved& dir) const {
+  for (const char* name : {"index.asp", "default.asp", "index.html", "index.htm"}) {
+    struct stat st{};
+    std::string p = findEntry(dir.path, name, st);
+    if (!p.empty() && S_ISREG(st.st_mode)) {
+      Resolved r;
+      r.kind = isPageName(name) ? Resolved::Kind::Page : Resolved::Kind::File;
+      r.path = p;
+      r.folder = dir.folder;
+      return r;
+    }
+  }
+  return {};
+}
+
+std::string WebRoot::mapPath(std::string_view folder, std::string_view path) const {
+  std::string rel(path);
+  for (char& c : rel)
+    if (c == '\\') c = '/';
+  std::filesystem::path base = root_;
+  if (rel.empty() || rel.front() != '/') base /= std::string(folder);
+  std::filesystem::path target = (base / std::filesystem::path(rel).relative_path()).lexically_normal();
+  std::filesystem::path relative = target.lexically_relative(root_);
+  if (relative.empty() || *relative.begin() == "..")
+    throw std::invalid_argument("Server.MapPath: \"" + std::string(path) + "\" lies outside the web root");
+  // Match existing names without regard to case, as the URLs do.
+  std::string out = root_;
+  bool onDisk = true;
+  for (const auto& part : relative) {
+    std::string name = part.string();
+    if (name == "." || name.empty()) continue;
+    struct stat st{};
+    std::string next = onDisk ? findEntry(out, name, st) : "";
+    if (next.empty()) {
+      onDisk = false;
+      out += "/" + name;
+    } else {
+      out = std::move(next);
+    }
+  }
+  return out;
+}
+
+}  // namespace tovi::host

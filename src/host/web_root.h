@@ -1,0 +1,48 @@
+// Finding what a URL path names in the web root, the way the site's pages
+// link (../Images/x.gif, Style.css, ./Index.asp): without regard to letter case,
+// and never outside the root.
+//
+//   WebRoot root("site");
+//   Resolved r = root.resolve("/Admin/Login.ASP");   // r.kind == Kind::Page, r.path ".../admin/login.asp"
+//
+// Refused (Kind::None, answered 404): anything that is not there; paths with
+// ".", ".." or empty names after percent-decoding, back-slashes, NUL bytes,
+// names starting with '.', the database folder and database files anywhere,
+// and script sources other than .asp pages (which are run, never sent).
+#pragma once
+
+#include <string>
+#include <string_view>
+
+namespace tovi::host {
+
+struct Resolved {
+  enum class Kind { None, Page, File, Directory };
+  Kind kind = Kind::None;
+  std::string path;      // file-system path (for a Directory: without a trailing '/')
+  std::string folder;    // the folder of the page relative to the root ("", "admin")
+};
+
+class WebRoot {
+ public:
+  explicit WebRoot(std::string root);
+  const std::string& path() const { return root_; }
+
+  // `urlPath` is the raw, still percent-encoded path of the request target.
+  [[nodiscard]] Resolved resolve(std::string_view urlPath) const;
+  // The default page of a directory (index.asp, default.asp, index.html), or None.
+  [[nodiscard]] Resolved defaultDocument(const Resolved& dir) const;
+
+  // Server.MapPath: `path` relative to the page folder `folder` (or to the root
+  // when it starts with '/'), normalised, existing names matched without regard
+  // to case. Throws std::invalid_argument when it would leave the root.
+  [[nodiscard]] std::string mapPath(std::string_view folder, std::string_view path) const;
+
+ private:
+  std::string root_;
+};
+
+// Whether a file name (any case) may never be sent as it is.
+[[nodiscard]] bool isHiddenName(std::string_view name);
+
+}  // namespace tovi::host
