@@ -51,7 +51,7 @@ for n in $COUNTS; do
   jar="$work/jar-$n"
   curl -s -c "$jar" -b "$jar" "${base}GetCode.asp" -o /dev/null
   curl -s -c "$jar" -b "$jar" -H "Origin: ${base%/}" -H "Referer: ${base}admin/login.asp" \
-    --data "admin=admin&password=$password&verifycode=1234" "${base}admin/chkadmin.asp" -o /dev/null
+    --data "admin=admin&verifycode=1234" --data-urlencode "password=$password" "${base}admin/chkadmin.asp" -o /dev/null
   cookie=$(sed 's/^#HttpOnly_//' "$jar" | awk -F'\t' 'NF >= 7 && $1 !~ /^#/ { printf "%s%s=%s", sep, $6, $7; sep="; " }')
 
   last=$(( (n + 19) / 20 ))
