@@ -1,0 +1,44 @@
+#include "sitepages/account_kit.h"
+
+#include "data/value.h"
+#include "frame/module1.h"
+#include "frame/text.h"
+
+namespace tovi::sitepages::kit {
+
+void alertBack(std::string_view message) {
+  frame::Module1::Response().Write("<script language=javascript>alert('" + frame::jsString(message) +
+                                   "');history.go(-1);</script>");
+  frame::Module1::Response().End();
+  throw frame::PageEnd{};  // End never returns; this tells the compiler
+}
+
+void alertGo(std::string_view message, std::string_view url) {
+  frame::Module1::Response().Write("<script language=javascript>alert('" + frame::jsString(message) +
+                                   "');window.location.href='" + frame::jsString(url) + "';</script>");
+  frame::Module1::Response().End();
+  throw frame::PageEnd{};
+}
+
+std::string pageHead(std::string_view title) {
+  std::string t = title.empty() ? "岚禾网络订餐系统1.0版" : std::string(title);
+  return "<html>\n<head>\n<title>" + frame::htmlEncode(t) +
+         "</title>\n<meta http-equiv='Content-Type' content='text/html; charset=gb2312'>\n"
+         "<link href='../css/style.css' rel='stylesheet' type='text/css'>\n</head>\n<body>\n";
+}
+
+std::string tableStart(std::string_view heading, int columns) {
+  return "<table cellpadding='3' cellspacing='1' border='0' width='100%' class='tableBorder' align=center>\n"
+         "  <tr><th class='tableHeaderText' colspan=" +
+         std::to_string(columns) + " height=25>" + std::string(heading) + "</th></tr>\n";
+}
+
+std::optional<long> positiveId(std::string_view text) {
+  std::string t = frame::trim(text);
+  if (!data::isWholeNumber(t) || t.size() > 10) return std::nullopt;
+  long long v = std::stoll(t);
+  if (v < 1 || v > 2147483647) return std::nullopt;
+  return static_cast<long>(v);
+}
+
+}  // namespace tovi::sitepages::kit

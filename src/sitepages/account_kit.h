@@ -1,0 +1,27 @@
+// Small pieces the back office's own save and maintenance pages share: their
+// answers (an alert, then back or on), the head of a page they write, and the
+// reading of a whole-number id.
+#pragma once
+
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace tovi::sitepages::kit {
+
+// Writes an alert with `message`, goes back one page, ends the page.
+[[noreturn]] void alertBack(std::string_view message);
+// Writes an alert with `message`, goes to `url`, ends the page.
+[[noreturn]] void alertGo(std::string_view message, std::string_view url);
+
+// "<html><head>...<link ../css/style.css>...</head><body>" with `title` as the
+// page title (the site name when empty).
+[[nodiscard]] std::string pageHead(std::string_view title = {});
+// A framed table opened with a header row: "<table class='tableBorder'...><tr><th...>heading</th></tr>".
+[[nodiscard]] std::string tableStart(std::string_view heading, int columns = 2);
+
+// `text` as a positive whole number that fits 32 bits; empty otherwise
+// ("", "abc", "1.5", "-3", "0", "99999999999").
+[[nodiscard]] std::optional<long> positiveId(std::string_view text);
+
+}  // namespace tovi::sitepages::kit
