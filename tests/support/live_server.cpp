@@ -1,0 +1,307 @@
+#include "support/live_server.h"
+
+#include <arpa/inet.h>
+#include <fcntl.h>
+#include <iconv.h>
+#include <netinet/in.h>
+#include <signal.h>
+#include <sys/socket.h>
+#include <sys/time.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <chrono>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <regex>
+#include <sstream>
+#include <stdexcept>
+#include <thread>
+
+namespace fs = std::filesystem;
+
+namespace tovi::testing {
+namespace {
+
+std::string readFile(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::ostringstream s;
+  s << in.rdbuf();
+  return s.str();
+}
+
+// Runs a command to its end; returns its standard output (throws when it fails).
+std::string runCommand(const std::vector<std::string>& argv) {
+  int out[2];
+  if (pipe(out) != 0) throw std::runtime_error("pipe failed");
+  pid_t pid = fork();
+  if (pid < 0) throw std::runtime_error("fork failed");
+  if (pid == 0) {
+    dup2(out[1], 1);
+    dup2(out[1], 2);
+    close(out[0]);
+    close(out[1]);
+    std::vector<char*> args;
+    for (const std::string& a : argv) args.push_back(const_cast<char*>(a.c_str()));
+    args.push_back(nullptr);
+    execv(args[0], args.data());
+    _exit(127);
+  }
+  close(out[1]);
+  std::string text;
+  char buf[4096];
+  ssize_t n;
+  while ((n = read(out[0], buf, sizeof buf)) > 0) text.append(buf, static_cast<std::size_t>(n));
+  close(out[0]);
+  int status = 0;
+  waitpid(pid, &status, 0);
+  if (!WIFEXITED(status) || WEXITSTATUS(status) != 0)
+    throw std::runtime_error("command failed: " + argv[0] + " " + argv[1] + ": " + text);
+  return text;
+}
+
+std::string convert(const std::string& text, const char* to, const char* from) {
+  iconv_t cd = iconv_open(to, from);
+  if (cd == reinterpret_cast<iconv_t>(-1)) throw std::runtime_error("iconv_open failed");
+  std::string out(text.size() * 4 + 16, '\0');
+  char* in = const_cast<char*>(text.data());
+  std::size_t inLeft = text.size();
+  char* dst = out.data();
+  std::size_t dstLeft = out.size();
+  std::size_t r = iconv(cd, &in, &inLeft, &dst, &dstLeft);
+  iconv_close(cd);
+  if (r == static_cast<std::size_t>(-1)) throw std::runtime_error(std::string("text cannot be converted to ") + to);
+  out.resize(out.size() - dstLeft);
+  return out;
+}
+
+std::string lower(std::string s) {
+  for (char& c : s)
+    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c + 32);
+  return s;
+}
+
+}  // namespace
+
+LiveServer::LiveServer(Options options) {
+  char tmpl[] = "/tmp/tovi-live-XXXXXX";
+  if (!mkdtemp(tmpl)) throw std::runtime_error("mkdtemp failed");
+  root_ = tmpl;
+  fs::path source = fs::path(TOVI_SOURCE_DIR) / "site";
+  for (auto it = fs::recursive_directory_iterator(source); it != fs::recursive_directory_iterator(); ++it) {
+    fs::path rel = fs::relative(it->path(), source);
+    std::string relText = rel.string();
+    bool inDatabase = relText.rfind("database/", 0) == 0;
+    std::string name = it->path().filename().string();
+    if (inDatabase && (name.find(".mdb") != std::string::npos || name.find(".ldb") != std::string::npos)) continue;
+    if (it->is_directory()) fs::create_directories(fs::path(root_) / rel);
+    else if (it->is_regular_file()) fs::copy_file(it->path(), fs::path(root_) / rel);
+  }
+  std::vector<std::string> init = {TOVI_BINARY, "init", "--root", root_};
+  if (options.demo) init.push_back("--demo");
+  initOutput_ = runCommand(init);
+
+  errPath_ = root_ + ".err";
+  std::string outPath = root_ + ".out";
+  std::vector<std::string> argv = {TOVI_BINARY, "serve", "--root", root_, "--port", "0", "--access-log", "-"};
+  for (const std::string& a : options.args) argv.push_back(a);
+  pid_t pid = fork();
+  if (pid < 0) throw std::runtime_error("fork failed");
+  if (pid == 0) {
+    int out = open(outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    int err = open(errPath_.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    dup2(out, 1);
+    dup2(err, 2);
+    std::vector<char*> args;
+    for (const std::string& a : argv) args.push_back(const_cast<char*>(a.c_str()));
+    args.push_back(nullptr);
+    execv(args[0], args.data());
+    _exit(127);
+  }
+  pid_ = pid;
+  static const std::regex listening(R"(listening on http://[^:]+:(\d+)/)");
+  auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+  while (true) {
+    std::smatch m;
+    std::string out = readFile(outPath);
+    if (std::regex_search(out, m, listening)) {
+      port_ = static_cast<unsigned short>(std::stoi(m[1]));
+      break;
+    }
+    int status = 0;
+    if (waitpid(pid_, &status, WNOHANG) == pid_) {
+      pid_ = -1;
+      throw std::runtime_error("tovi serve exited before listening: " + out + errorLog());
+    }
+    if (std::chrono::steady_clock::now() > deadline) {
+      stop();
+      throw std::runtime_error("tovi serve did not start listening: " + out + errorLog());
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  }
+}
+
+LiveServer::~LiveServer() {
+  stop();
+  std::error_code ec;
+  fs::remove_all(root_, ec);
+  fs::remove(errPath_, ec);
+  fs::remove(root_ + ".out", ec);
+}
+
+std::string LiveServer::errorLog() const { return readFile(errPath_); }
+
+int LiveServer::stop() {
+  if (pid_ < 0) return -1;
+  kill(pid_, SIGTERM);
+  int status = 0;
+  waitpid(pid_, &status, 0);
+  pid_ = -1;
+  if (WIFEXITED(status)) return WEXITSTATUS(status);
+  return 128 + (WIFSIGNALED(status) ? WTERMSIG(status) : 0);
+}
+
+std::string HttpResponse::text() const { return fromGbk(body); }
+
+HttpClient::HttpClient(unsigned short port, std::string host) : port_(port), host_(std::move(host)) {}
+
+std::string HttpClient::origin() const { return "http://" + host_ + ":" + std::to_string(port_); }
+
+HttpResponse HttpClient::get(const std::string& target, const std::map<std::string, std::string>& headers) {
+  return request("GET", target, "", headers);
+}
+
+HttpResponse HttpClient::post(const std::string& target, const std::string& body, const std::string& contentType,
+                              const std::map<std::string, std::string>& headers) {
+  std::map<std::string, std::string> h = headers;
+  h.emplace("Content-Type", contentType);
+  return request("POST", target, body, h);
+}
+
+HttpResponse HttpClient::request(const std::string& method, const std::string& target, const std::string& body,
+                                 const std::map<std::string, std::string>& headers) {
+  std::string req = method + " " + target + " HTTP/1.1\r\nHost: " + host_ + ":" + std::to_string(port_) +
+                    "\r\nConnection: close\r\n";
+  bool hasCookieHeader = false;
+  for (const auto& [k, v] : headers) {
+    req += k + ": " + v + "\r\n";
+    if (lower(k) == "cookie") hasCookieHeader = true;
+  }
+  if (!cookies_.empty() && !hasCookieHeader) {
+    req += "Cookie: ";
+    bool first = true;
+    for (const auto& [k, v] : cookies_) {
+      if (!first) req += "; ";
+      req += k + "=" + v;
+      first = false;
+    }
+    req += "\r\n";
+  }
+  if (!body.empty() || method == "POST") req += "Content-Length: " + std::to_string(body.size()) + "\r\n";
+  req += "\r\n";
+  req += body;
+
+  int fd = socket(AF_INET, SOCK_STREAM, 0);
+  if (fd < 0) throw std::runtime_error("socket failed");
+  timeval tv{30, 0};
+  setsockopt(fd, SOL_SOCKET, SO_RCVTIMEO, &tv, sizeof tv);
+  sockaddr_in addr{};
+  addr.sin_family = AF_INET;
+  addr.sin_port = htons(port_);
+  inet_pton(AF_INET, host_.c_str(), &addr.sin_addr);
+  if (connect(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) != 0) {
+    close(fd);
+    throw std::runtime_error("connect failed");
+  }
+  std::size_t sent = 0;
+  while (sent < req.size()) {
+    ssize_t n = send(fd, req.data() + sent, req.size() - sent, MSG_NOSIGNAL);
+    if (n <= 0) break;  // the server may answer (413) before reading everything
+    sent += static_cast<std::size_t>(n);
+  }
+  std::string raw;
+  char buf[16384];
+  while (true) {
+    ssize_t n = recv(fd, buf, sizeof buf, 0);
+    if (n <= 0) break;
+    raw.append(buf, static_cast<std::size_t>(n));
+  }
+  close(fd);
+
+  HttpResponse r;
+  std::size_t headEnd = raw.find("\r\n\r\n");
+  if (headEnd == std::string::npos) throw std::runtime_error("no HTTP answer: " + raw.substr(0, 200));
+  std::istringstream head(raw.substr(0, headEnd));
+  std::string line;
+  std::getline(head, line);
+  if (line.size() < 12) throw std::runtime_error("bad status line: " + line);
+  r.status = std::stoi(line.substr(9, 3));
+  while (std::getline(head, line)) {
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    std::size_t colon = line.find(':');
+    if (colon == std::string::npos) continue;
+    std::string name = line.substr(0, colon);
+    std::string value = line.substr(colon + 1);
+    while (!value.empty() && value.front() == ' ') value.erase(0, 1);
+    r.headers[name] = value;
+    if (lower(name) == "set-cookie") {
+      r.setCookies.push_back(value);
+      std::string pair = value.substr(0, value.find(';'));
+      std::size_t eq = pair.find('=');
+      if (eq == std::string::npos) continue;
+      std::string cname = pair.substr(0, eq), cvalue = pair.substr(eq + 1);
+      if (cvalue.empty() || lower(value).find("max-age=0") != std::string::npos) cookies_.erase(cname);
+      else cookies_[cname] = cvalue;
+    }
+  }
+  std::string rest = raw.substr(headEnd + 4);
+  auto te = r.headers.find("Transfer-Encoding");
+  if (te != r.headers.end() && lower(te->second).find("chunked") != std::string::npos) {
+    std::size_t pos = 0;
+    while (pos < rest.size()) {
+      std::size_t eol = rest.find("\r\n", pos);
+      if (eol == std::string::npos) break;
+      std::size_t size = std::stoul(rest.substr(pos, eol - pos), nullptr, 16);
+      if (size == 0) break;
+      r.body += rest.substr(eol + 2, size);
+      pos = eol + 2 + size + 2;
+    }
+  } else if (auto cl = r.headers.find("Content-Length"); cl != r.headers.end()) {
+    r.body = rest.substr(0, std::stoul(cl->second));
+  } else {
+    r.body = rest;
+  }
+  return r;
+}
+
+std::string toGbk(const std::string& utf8) { return convert(utf8, "GBK", "UTF-8"); }
+std::string fromGbk(const std::string& gbk) { return convert(gbk, "UTF-8", "GBK"); }
+
+std::string urlEncode(const std::string& bytes) {
+  static const char kHex[] = "0123456789ABCDEF";
+  std::string out;
+  for (unsigned char c : bytes) {
+    if ((c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '-' || c == '_' ||
+        c == '.' || c == '~') {
+      out += static_cast<char>(c);
+    } else {
+      out += '%';
+      out += kHex[c >> 4];
+      out += kHex[c & 15];
+    }
+  }
+  return out;
+}
+
+std::string formBody(const std::vector<std::pair<std::string, std::string>>& fields) {
+  std::string out;
+  for (const auto& [k, v] : fields) {
+    if (!out.empty()) out += '&';
+    out += urlEncode(k) + "=" + urlEncode(v);
+  }
+  return out;
+}
+
+}  // namespace tovi::testing
