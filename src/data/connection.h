@@ -68,6 +68,7 @@ class Connection {
 
   // For the record sets of this layer.
   Engine& engine();
+  std::shared_ptr<Engine> sharedEngine() const { return engine_; }
 
  private:
   std::shared_ptr<Engine> engine_;

@@ -110,6 +110,7 @@ class Recordset {
  private:
   friend class Field;
   class Impl;
+  Impl& impl();
   std::unique_ptr<Impl> impl_;
   long pageSize_ = 10;
   int cursorLocation_ = adUseServer;

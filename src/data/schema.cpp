@@ -1,0 +1,215 @@
+#include "data/schema.h"
+
+#include <sqlite3.h>
+#include <sys/stat.h>
+
+#include <set>
+#include <string>
+#include <vector>
+
+#include "data/connection.h"
+#include "data/jet_sql.h"
+
+namespace tovi::data {
+namespace {
+
+struct ColumnDef {
+  const char* name;
+  const char* type;  // declared type; it decides how values read and write
+};
+
+struct TableDef {
+  const char* name;
+  const char* key;  // auto-number key column, or nullptr
+  std::vector<ColumnDef> columns;
+  const char* row = nullptr;  // the single row of a settings table, as "(columns) values (...)"
+};
+
+const std::vector<TableDef>& tables() {
+  static const std::vector<TableDef> defs = {
+      {"cygl",
+       "id",
+       {{"name", "TEXT"},
+        {"jiage", "TEXT"},
+        {"pic", "TEXT"},
+        {"content", "TEXT"},
+        {"lei", "TEXT"},
+        {"lei2", "INTEGER"},
+        {"dates", "DATETIME"}}},
+      {"cyxw", "id", {{"title", "TEXT"}, {"content", "TEXT"}, {"dates", "DATETIME"}}},
+      {"tdgl",
+       "id",
+       {{"yhm", "TEXT"},
+        {"telsss", "TEXT"},
+        {"addresss", "TEXT"},
+        {"dcqk", "TEXT"},
+        {"dczj", "TEXT"},
+        {"hours", "TEXT"},
+        {"minutes", "TEXT"},
+        {"qtbz", "TEXT"},
+        {"zffs", "TEXT"},
+        {"fromdate", "DATETIME"},
+        {"years", "INTEGER"},
+        {"months", "INTEGER"},
+        {"days", "INTEGER"},
+        {"hourss", "INTEGER"},
+        {"minutess", "INTEGER"},
+        {"dczt", "INTEGER"}}},
+      {"set_tamloall",
+       nullptr,
+       {{"order_time_state", "INTEGER"},
+        {"order_time", "INTEGER"},
+        {"order_times", "INTEGER"},
+        {"order_delet_state", "INTEGER"},
+        {"order_deletkey", "TEXT"}},
+       "(order_time_state, order_time, order_times, order_delet_state, order_deletkey) values (0, 10, 3, 0, '')"},
+      {"err_record", "id", {{"add_err_str", "TEXT"}}},
+      {"reg",
+       "id",
+       {{"names", "TEXT"},
+        {"password", "TEXT"},
+        {"sh", "INTEGER DEFAULT 0"},
+        {"question", "TEXT"},
+        {"answer", "TEXT"},
+        {"sex", "INTEGER"},
+        {"tel", "TEXT"},
+        {"address", "TEXT"},
+        {"email", "TEXT"},
+        {"postcode", "TEXT"},
+        {"vocation", "TEXT"},
+        {"profession", "TEXT"},
+        {"education", "TEXT"},
+        {"income", "TEXT"},
+        {"yearss", "INTEGER"},
+        {"monthss", "INTEGER"},
+        {"dayss", "INTEGER"},
+        {"dates", "DATETIME"}}},
+      {"wq_admin", "adminid", {{"admin", "TEXT"}, {"password", "TEXT"}, {"flag", "INTEGER"}}},
+      // Rows come from the public guestbook; unset flags mean an ordinary, kept message.
+      {"Feedback",
+       "ID",
+       {{"UserName", "TEXT"},
+        {"UserMail", "TEXT"},
+        {"qq", "TEXT"},
+        {"Comments", "TEXT"},
+        {"PostDate", "DATETIME"},
+        {"Dates", "DATETIME"},
+        {"Replay", "TEXT"},
+        {"ReplayDate", "DATETIME"},
+        {"top", "INTEGER DEFAULT 0"},
+        {"Online", "INTEGER DEFAULT 0"},
+        {"del", "BOOLEAN DEFAULT 0"}}},
+      {"view2", nullptr, {{"view", "INTEGER"}}, "(view) values (1)"},
+      {"bulletin", nullptr, {{"content", "TEXT"}}, "(content) values ('')"},
+  };
+  return defs;
+}
+
+// Indexes for the lists' conditions and orderings. tdgl(fromdate, dczt) serves
+// the order list's "dczt in (...) order by fromdate" without sorting and
+// counts from the index alone; tdgl(dczt, fromdate) serves one status.
+constexpr const char* kIndexes[][3] = {
+    {"tdgl_fromdate", "tdgl", "fromdate, dczt"},
+    {"tdgl_dczt", "tdgl", "dczt, fromdate"},
+    {"tdgl_yhm", "tdgl", "yhm"},
+    {"cygl_lei2", "cygl", "lei2, dates"},
+    {"cygl_lei", "cygl", "lei"},
+    {"cygl_dates", "cygl", "dates"},
+    {"cyxw_dates", "cyxw", "dates"},
+    {"feedback_list", "Feedback", "del, \"top\", PostDate"},
+    {"wq_admin_admin", "wq_admin", "admin"},
+    {"wq_admin_flag", "wq_admin", "flag"},
+    {"reg_names", "reg", "names"},
+};
+
+class Db {
+ public:
+  explicit Db(const std::string& path) {
+    int rc = sqlite3_open_v2(path.c_str(), &db_, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr);
+    if (rc != SQLITE_OK) {
+      std::string msg = db_ ? sqlite3_errmsg(db_) : sqlite3_errstr(rc);
+      sqlite3_close_v2(db_);
+      throw Error("cannot create database " + path + ": " + msg);
+    }
+    sqlite3_busy_timeout(db_, 5000);
+  }
+  ~Db() { sqlite3_close_v2(db_); }
+  Db(const Db&) = delete;
+  Db& operator=(const Db&) = delete;
+
+  void exec(const std::string& sql) {
+    char* err = nullptr;
+    if (sqlite3_exec(db_, sql.c_str(), nullptr, nullptr, &err) != SQLITE_OK) {
+      std::string msg = err ? err : sqlite3_errmsg(db_);
+      sqlite3_free(err);
+      throw Error("database: " + msg + " in: " + sql);
+    }
+  }
+
+  // The first column of every row of a query.
+  std::vector<std::string> column(const std::string& sql, int col) {
+    sqlite3_stmt* s = nullptr;
+    if (sqlite3_prepare_v2(db_, sql.c_str(), -1, &s, nullptr) != SQLITE_OK) {
+      std::string msg = sqlite3_errmsg(db_);
+      sqlite3_finalize(s);
+      throw Error("database: " + msg + " in: " + sql);
+    }
+    std::vector<std::string> out;
+    int rc;
+    while ((rc = sqlite3_step(s)) == SQLITE_ROW) {
+      const auto* t = reinterpret_cast<const char*>(sqlite3_column_text(s, col));
+      out.emplace_back(t ? t : "");
+    }
+    sqlite3_finalize(s);
+    if (rc != SQLITE_DONE) throw Error(std::string("database: ") + sqlite3_errmsg(db_) + " in: " + sql);
+    return out;
+  }
+
+ private:
+  sqlite3* db_ = nullptr;
+};
+
+std::string lower(std::string s) {
+  for (char& c : s)
+    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+  return s;
+}
+
+}  // namespace
+
+bool ensureDatabase(const std::string& path) {
+  struct stat st {};
+  bool created = ::stat(path.c_str(), &st) != 0;
+  Db db(path);
+  db.exec("pragma journal_mode=wal");
+  db.exec("pragma synchronous=full");
+  db.exec("begin immediate");
+  try {
+    for (const TableDef& t : tables()) {
+      std::string name = jet::quoteName(t.name);
+      std::string cols;
+      if (t.key) cols = jet::quoteName(t.key) + " INTEGER PRIMARY KEY AUTOINCREMENT";
+      for (const ColumnDef& c : t.columns) cols += (cols.empty() ? "" : ", ") + jet::quoteName(c.name) + " " + c.type;
+      db.exec("create table if not exists " + name + " (" + cols + ")");
+      std::set<std::string> present;
+      for (auto& c : db.column("pragma table_info(" + name + ")", 1)) present.insert(lower(c));
+      for (const ColumnDef& c : t.columns)
+        if (!present.count(lower(c.name)))
+          db.exec("alter table " + name + " add column " + jet::quoteName(c.name) + " " + c.type);
+      if (t.row && db.column("select count(*) from " + name, 0).at(0) == "0")
+        db.exec("insert into " + name + " " + t.row);
+    }
+    for (const auto& ix : kIndexes)
+      db.exec(std::string("create index if not exists ") + ix[0] + " on " + jet::quoteName(ix[1]) + " (" + ix[2] + ")");
+    db.exec("commit");
+  } catch (...) {
+    try {
+      db.exec("rollback");
+    } catch (...) {
+    }
+    throw;
+  }
+  return created;
+}
+
+}  // namespace tovi::data
