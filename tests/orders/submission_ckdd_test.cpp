@@ -99,7 +99,7 @@ TEST(OrderHistory, EmptyNameListsOrdersStoredWithoutAName) {
 TEST(OrderHistory, NamesWithQuotesAreLookedUpAsTheyAre) {
   FakeSite site;
   store(site, {.yhm = "O'Brien"});
-  EXPECT_THAT(history(site, "O'Brien").body, HasSubstr("用户名：O\\&#39;Brien"));
+  EXPECT_THAT(history(site, "O'Brien").body, HasSubstr("用户名：O\\x26#39;Brien"));
 }
 
 TEST(OrderHistory, WhatCustomersTypedIsShownAsText) {
