@@ -35,3 +35,12 @@ if [ ! -d node_modules/quill ] || [ ! -d node_modules/playwright-core ] || [ pac
   echo "setup: installing npm packages"
   npm ci --no-audit --no-fund --loglevel=error
 fi
+
+# The editor's files are served from the web root: copy Quill's built files next
+# to the editor page (the copies are not kept in git).
+mkdir -p site/webedit/quill
+for f in quill.js quill.snow.css ../LICENSE; do
+  if [ ! -f site/webedit/quill/$(basename $f) ] || [ node_modules/quill/dist/$f -nt site/webedit/quill/$(basename $f) ]; then
+    cp node_modules/quill/dist/$f site/webedit/quill/$(basename $f)
+  fi
+done

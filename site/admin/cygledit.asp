@@ -1,0 +1,7 @@
+<%@ Language=VBScript %>
+<%
+Dim obj
+Set obj = Server.CreateObject("mabex.cygledit")
+obj.main
+Set obj = Nothing
+%>
