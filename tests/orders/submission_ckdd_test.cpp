@@ -51,7 +51,7 @@ TEST(OrderHistory, ListsTheOrdersOfOneNameWithTheirTimesAndTotal) {
   EXPECT_THAT(page.body, HasSubstr(">2024年3月9日<br>10点5分</a>"));
   EXPECT_THAT(page.body, HasSubstr(">2024年3月9日<br>12点00分</a>"));
   EXPECT_THAT(page.body, HasSubstr(">⊕豆浆 3元 X 1份=3元 \n\n</a>"));  // line feeds stay line feeds
-  EXPECT_THAT(page.body, HasSubstr("drc('\\x3Cbr\\x3E电话号码：13800000000','用户名：张三','联系地址：台江区五一路1号'); return true;"));
+  EXPECT_THAT(page.body, HasSubstr("drc('<br>电话号码：13800000000','用户名：张三','联系地址：台江区五一路1号'); return true;"));
   EXPECT_THAT(page.body, HasSubstr("function drc(text, title, pic) { dtc(1, text, title, pic); }"));
   EXPECT_THAT(page.body, HasSubstr("fcolor = \"#EDFEFA\""));
   EXPECT_THAT(page.body, HasSubstr("<FONT style='font-size:9pt'>\" + pic + \"</FONT>"));

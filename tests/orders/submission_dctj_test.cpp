@@ -23,7 +23,7 @@ std::string waitMessage(int minutes) {
 
 struct Filters {
   int limitOn = 0, window = 0, times = 0, addressOn = 0;
-  std::string keywords;
+  std::string keywords = "";
 };
 
 void setFilters(FakeSite& site, const Filters& f) {
@@ -233,7 +233,9 @@ TEST(OrderSubmission, AddressFilterMatchesKeywordsAndLogsRefusals) {
     data::Recordset log;
     log.Open("select * from err_record", site.db(), data::adOpenKeyset, data::adLockReadOnly);
     EXPECT_EQ(log.RecordCount(), c.passes ? 0 : 1);
-    if (!c.passes && !log.Eof()) EXPECT_EQ(log("add_err_str").text(), c.address);
+    if (!c.passes && !log.Eof()) {
+      EXPECT_EQ(log("add_err_str").text(), c.address);
+    }
   }
 }
 

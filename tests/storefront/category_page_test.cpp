@@ -30,7 +30,9 @@ TEST(CategoryPage, GridHoldsAtMostThreeRowsOfThree) {
     // The empty white row and the order block follow whatever the grid holds.
     EXPECT_THAT(page.body, HasSubstr("<tr bgcolor=#FFFFFF><td align=center colspan=3 height=23></td></tr>"));
     EXPECT_THAT(page.body, HasSubstr("./images/wydc.gif"));
-    if (c.dishes == 10) EXPECT_THAT(page.body, Not(HasSubstr("快餐10<br>")));
+    if (c.dishes == 10) {
+      EXPECT_THAT(page.body, Not(HasSubstr("快餐10<br>")));
+    }
   }
 }
 
