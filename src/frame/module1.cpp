@@ -114,6 +114,16 @@ void showBanner() {
   r.Write(" <param name='movie' value='./flash/in_21.swf' />");
   r.Write("<param name='quality' value='high' />");
   r.Write(R"(<embed src='./flash/in_21.swf' quality='high' pluginspage='https://www.macromedia.com/go/getflashplayer' type='application/x-shockwave-flash' width='565' height='160'></embed>)");
+  // Without a Flash player (every current browser) the object falls back to
+  // its content: the banner picture, once the script drops the embed.
+  r.Write(R"(<img id='bannerImage' src='./images/banner.jpg' width='565' height='160' border='0' alt='岚禾在线订餐'>)"
+          R"(<script type='text/javascript'>(function () {
+  var img = document.getElementById('bannerImage');
+  var flash = navigator.mimeTypes && navigator.mimeTypes['application/x-shockwave-flash'];
+  if (flash && flash.enabledPlugin) { img.parentNode.removeChild(img); return; }
+  var embeds = img.parentNode.getElementsByTagName('embed');
+  if (embeds.length) embeds[0].parentNode.removeChild(embeds[0]);
+})();</script>)");
   r.Write("</object>");
   r.Write("</DIV></TD></TR>");
   r.Write(" <TR>");
