@@ -183,8 +183,11 @@ Statement translateText(std::string_view sql) {
   if (toks.empty()) refuse("empty statement", sql);
   Statement st;
   int depth = 0;
-  for (const Token& t : toks) {
+  for (std::size_t i = 0; i < toks.size(); ++i) {
+    const Token& t = toks[i];
     if (t.type == Tok::Param) ++st.params;
+    if (isKeyword(t, "in") && i + 2 < toks.size() && toks[i + 1].text == "(" && toks[i + 2].text == ")")
+      refuse("empty in list", sql);
     if (t.text == "(") ++depth;
     if (t.text == ")" && --depth < 0) refuse("unbalanced parentheses", sql);
   }

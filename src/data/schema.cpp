@@ -132,6 +132,8 @@ class Db {
       throw Error("cannot create database " + path + ": " + msg);
     }
     sqlite3_busy_timeout(db_, 5000);
+    sqlite3_db_config(db_, SQLITE_DBCONFIG_DQS_DML, 0, nullptr);
+    sqlite3_db_config(db_, SQLITE_DBCONFIG_DQS_DDL, 0, nullptr);
   }
   ~Db() { sqlite3_close_v2(db_); }
   Db(const Db&) = delete;

@@ -91,6 +91,9 @@ class SqliteEngine final : public Engine {
     }
     try {
       sqlite3_extended_result_codes(db_, 1);
+      // A misspelt quoted name must fail, not turn into a text literal.
+      sqlite3_db_config(db_, SQLITE_DBCONFIG_DQS_DML, 0, nullptr);
+      sqlite3_db_config(db_, SQLITE_DBCONFIG_DQS_DDL, 0, nullptr);
       sqlite3_busy_timeout(db_, 5000);
       run("pragma journal_mode=wal");
       run("pragma synchronous=full");

@@ -1,0 +1,68 @@
+#include "data/jet_sql.h"
+
+#include <gtest/gtest.h>
+
+namespace jet = tovi::data::jet;
+
+namespace {
+
+TEST(JetSqlTest, TranslatesThePagesStatements) {
+  struct Case {
+    const char* in;
+    const char* text;
+  } cases[] = {
+      {"select * from cygl where lei2=1", R"(select * from "cygl" where "lei2" = 1)"},
+      {"select * from cygl where lei='招牌老菜'", R"(select * from "cygl" where "lei" = '招牌老菜')"},
+      {"select * from Feedback where del=false order by top desc, PostDate desc",
+       R"(select * from "Feedback" where "del" = 0 order by "top" desc, "PostDate" desc)"},
+      {"select * from view2 ", R"(select * from "view2")"},
+      {"select * from tdgl where dczt in (1,2,3,4) and fromdate>#2024-3-9 10:00:00# and fromdate<#2024-3-10 0:0:0#",
+       R"(select * from "tdgl" where "dczt" in (1, 2, 3, 4) and "fromdate" > '2024-03-09 10:00:00' and "fromdate" < '2024-03-10 00:00:00')"},
+      {"delete from cygl where lei2=1 and id in (7, 9)", R"(delete from "cygl" where "lei2" = 1 and "id" in (7, 9))"},
+      {"select * from tdgl where yhm like ?", R"(select * from "tdgl" where "yhm" like ?)"},
+      {"select count(*) from [tdgl] where name = \"it's\"", R"(select count(*) from "tdgl" where "name" = 'it''s')"},
+      {"select * from cygl where name='a''b' & 'c'", R"(select * from "cygl" where "name" = 'a''b' || 'c')"},
+      {"insert into err_record(add_err_str) values ('x')", R"(insert into "err_record" ("add_err_str") values ('x'))"},
+      {"select * from reg;", R"(select * from "reg")"},
+  };
+  for (const auto& c : cases) EXPECT_EQ(jet::translate(c.in)->text, c.text) << c.in;
+}
+
+TEST(JetSqlTest, KnowsTheShapeOfOneTablesRows) {
+  auto st = jet::translate("select * from tdgl where dczt=2 and yhm like '%a%' order by fromdate asc ");
+  EXPECT_EQ(st->kind, jet::Statement::Kind::Select);
+  EXPECT_EQ(st->table, "\"tdgl\"");
+  EXPECT_EQ(st->where, R"("dczt" = 2 and "yhm" like '%a%')");
+  EXPECT_EQ(st->orderBy, R"("fromdate" asc)");
+
+  auto plain = jet::translate("select * from wq_admin order by flag");
+  EXPECT_EQ(plain->table, "\"wq_admin\"");
+  EXPECT_EQ(plain->where, "");
+  EXPECT_EQ(plain->orderBy, "\"flag\"");
+
+  // Anything else is read-only rows: a column list, two tables, an alias, a grouping.
+  for (const char* other : {"select name from cygl", "select * from cygl, cyxw", "select * from cygl c",
+                            "select * from (select * from cygl)", "select lei, count(*) from cygl group by lei"}) {
+    auto s = jet::translate(other);
+    EXPECT_EQ(s->kind, jet::Statement::Kind::Select) << other;
+    EXPECT_EQ(s->table, "") << other;
+  }
+  EXPECT_EQ(jet::translate("delete from tdgl where id=?")->kind, jet::Statement::Kind::Write);
+}
+
+TEST(JetSqlTest, TopAndParameters) {
+  auto top = jet::translate("select top 5 * from cygl order by dates desc");
+  ASSERT_TRUE(top->top.has_value());
+  EXPECT_EQ(*top->top, 5);
+  EXPECT_EQ(top->table, "\"cygl\"");
+  // `top` elsewhere is the guestbook's column.
+  EXPECT_FALSE(jet::translate("select * from Feedback where top=1")->top.has_value());
+  EXPECT_EQ(jet::translate("select * from tdgl where id=? and yhm=? and note='?'")->params, 2);
+}
+
+TEST(JetSqlTest, QuotesNames) {
+  EXPECT_EQ(jet::quoteName("view"), "\"view\"");
+  EXPECT_EQ(jet::quoteName("a\"b"), "\"a\"\"b\"");
+}
+
+}  // namespace
