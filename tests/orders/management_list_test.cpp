@@ -131,7 +131,7 @@ TEST(OrderList, StatusFilterSelectsOneStatusOrTheFourKnownOnes) {
   long long cooking = addOrder(site, Order{.dczt = 2});
   long long settled = addOrder(site, Order{.dczt = 4});
   addOrder(site, Order{.dczt = 0});
-  addOrder(site, Order{.dczt = 7});
+  long long odd = addOrder(site, Order{.dczt = 7});
 
   EXPECT_THAT(listedIds(list(site, {}).body), ElementsAre(waiting, cooking, settled));
   PageResult two = list(site, {{"lb", "2"}});
@@ -139,8 +139,11 @@ TEST(OrderList, StatusFilterSelectsOneStatusOrTheFourKnownOnes) {
   EXPECT_THAT(two.body, HasSubstr("<option value='2' selected>制作当中</option>"));
   EXPECT_THAT(two.body, HasSubstr("<td>制作当中</td>"));
   EXPECT_THAT(listedIds(list(site, {{"lb", "4"}}).body), ElementsAre(settled));
-  // An unknown code is a status no order has, not all orders.
-  EXPECT_EQ(list(site, {{"lb", "7"}}).body.find("ddgl1.asp"), std::string::npos);
+  // Any other code selects exactly that code; its rows read "等待中".
+  PageResult seven = list(site, {{"lb", "7"}});
+  EXPECT_THAT(listedIds(seven.body), ElementsAre(odd));
+  EXPECT_THAT(seven.body, HasSubstr("<td>等待中</td>"));
+  EXPECT_THAT(list(site, {{"lb", "3"}}).body, HasSubstr(kNoOrders));
 }
 
 TEST(OrderList, RangeSelectsStrictlyBetweenItsEnds) {
@@ -180,7 +183,7 @@ TEST(OrderList, WithoutRangeTheListsShowTheServerClock) {
   // The current year is offered even after the years the lists started with.
   EXPECT_THAT(page.body, HasSubstr("<select name='years'><option value='2006'>2006</option>"));
   EXPECT_THAT(page.body, HasSubstr("<option value='2026' selected>2026</option></select>年"));
-  EXPECT_THAT(page.body, HasSubstr("<option value='7' selected>7</option></select> 分"));
+  EXPECT_THAT(page.body, HasSubstr("<option value='7' selected>7</option><option value='8'>8</option>"));
   EXPECT_THAT(page.body, Not(HasSubstr("type='hidden' name='years'")));
 }
 
@@ -335,7 +338,7 @@ struct TextCase {
 
 TEST(OrderListText, WidthsCutsAndQuoting) {
   for (const TextCase& c : {
-           TextCase{"中文ab", 3, 6, "中文", "中文ab"},
+           TextCase{"中文ab", 3, 6, "中文", "中文"},
            TextCase{"中文ab", 0, 6, "中", "中文ab"},
            TextCase{"中文ab", 5, 6, "中文a", "中文a"},
            TextCase{"中文ab", 6, 6, "中文ab", "中文ab"},
