@@ -1,0 +1,198 @@
+// The accounts list (manageadmin) and the member pages (reg, reg1).
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include "shell_fixture.h"
+
+using namespace tovi;
+using namespace tovi::testing;
+using ::testing::HasSubstr;
+using ::testing::Not;
+
+namespace {
+
+TEST(AccountsPage, OwnersFirstWithTheirRadiosAndTrimmedNames) {
+  FakeSite site;
+  long long a = addAccount(site, "  waiter  ", 2);
+  long long b = addAccount(site, "owner", 1);
+  long long c = addAccount(site, "odd", 7);
+  FakeRequest req = operatorOf(1);
+  std::string body = site.run("mabex.manageadmin", req, "admin").body;
+
+  auto at = [&](long long id) { return body.find("action='saveadmin.asp?action=edit&id=" + std::to_string(id) + "'"); };
+  ASSERT_NE(at(a), std::string::npos);
+  ASSERT_NE(at(b), std::string::npos);
+  ASSERT_NE(at(c), std::string::npos);
+  EXPECT_LT(at(b), at(a));
+  EXPECT_LT(at(a), at(c));
+
+  EXPECT_THAT(body, HasSubstr("value='waiter'"));
+  EXPECT_THAT(body, HasSubstr("<input type=radio name=flag value=1 checked>站长　<input name=flag type=radio value=2 >管理员"));
+  EXPECT_THAT(body, HasSubstr("<input type=radio name=flag value=1>站长　<input name=flag type=radio value=2 checked>管理员"));
+  // Three forms, two with right buttons: the account of right 7 has none.
+  EXPECT_EQ(occurrences(body, "name=flag value=1"), 2);
+  EXPECT_THAT(body, HasSubstr("<a href='saveadmin.asp?id=" + std::to_string(c) +
+                              "&action=del' onclick=\"return confirm('您确定要删除此用户吗？');\">删除</a>"));
+  EXPECT_THAT(body, HasSubstr("<input type=radio name=flag2 value=2 checked>管理员"));
+  EXPECT_THAT(body, HasSubstr("·登陆密码采用MD5不可逆转方式加密，如不修改密码，请留空。"));
+}
+
+TEST(AccountsPage, EmptyTableStillHasTheAddFormAndNote) {
+  FakeSite site;
+  FakeRequest req = operatorOf(1);
+  std::string body = site.run("mabex.manageadmin", req, "admin").body;
+  EXPECT_THAT(body, HasSubstr("后台用户管理"));
+  EXPECT_THAT(body, Not(HasSubstr("action=edit")));
+  EXPECT_THAT(body, HasSubstr("<form name='form1' method='post' action='saveadmin.asp?action=add'>"));
+  EXPECT_THAT(body, HasSubstr("用户管理说明"));
+}
+
+TEST(AccountsPage, OnlyTheSiteOwnerGetsIn) {
+  FakeSite site;
+  addAccount(site, "owner", 1);
+  struct Case {
+    FakeRequest req;
+    std::string answer;
+  };
+  for (Case c : {Case{operatorOf(2), "alert('您没有管理权限!!');window.location.href='admin.asp';"},
+                 Case{FakeRequest{}, "alert('网络超时或者您还没有登录请登录!!');window.location.href='login.asp';"}}) {
+    std::string body = site.run("mabex.manageadmin", c.req, "admin").body;
+    EXPECT_THAT(body, HasSubstr(c.answer));
+    EXPECT_THAT(body, Not(HasSubstr("owner")));
+  }
+}
+
+TEST(AccountsPage, StoredNamesAreEscapedInTheField) {
+  FakeSite site;
+  addAccount(site, "a'><script>", 2);
+  FakeRequest req = operatorOf(1);
+  std::string body = site.run("mabex.manageadmin", req, "admin").body;
+  EXPECT_THAT(body, HasSubstr("value='a&#39;&gt;&lt;script&gt;'"));
+}
+
+// The member list: page of each case, links of the bar, the count text.
+TEST(MembersPage, PagingAndClamping) {
+  struct Case {
+    int members;
+    std::string asked;
+    int page, pages;
+    bool firstLinks, nextLinks;
+  };
+  for (const Case& c : {
+           Case{20, "", 1, 1, false, false},
+           Case{21, "", 1, 2, false, true},
+           Case{21, "2", 2, 2, true, false},
+           Case{50, "0", 1, 3, false, true},
+           Case{50, "99", 3, 3, true, false},
+           Case{50, "abc", 1, 3, false, true},
+           Case{50, "2", 2, 3, true, true},
+           Case{50, "-5", 1, 3, false, true},
+           Case{50, "1e9", 3, 3, true, false},
+       }) {
+    SCOPED_TRACE(std::to_string(c.members) + " members, CurrentPage=" + c.asked);
+    FakeSite site;
+    for (int i = 1; i <= c.members; ++i) addMember(site, Member{.names = "m" + std::to_string(i), .sh = i % 2});
+    FakeRequest req = operatorOf(2);
+    if (!c.asked.empty()) req.query = {{"CurrentPage", c.asked}};
+    std::string body = site.run("mabex.reg", req, "admin").body;
+
+    int onPage = std::min(20, c.members - (c.page - 1) * 20);
+    EXPECT_EQ(occurrences(body, "用 户 名:"), onPage);
+    EXPECT_THAT(body, HasSubstr("&nbsp;用 户 名:&nbsp;&nbsp;&nbsp;&nbsp;&nbsp;&nbsp;&nbsp;m" +
+                                std::to_string((c.page - 1) * 20 + 1) + "</td>"));
+    EXPECT_THAT(body, HasSubstr("<option selected>" + std::to_string(c.page) + "</option>"));
+    EXPECT_EQ(occurrences(body, "<option"), c.pages);
+    EXPECT_THAT(body, HasSubstr("</select>页/共" + std::to_string(c.pages) + "页共" + std::to_string(c.members) +
+                                "条记录</font><p>"));
+    EXPECT_EQ(body.find("[<a href=javascript:PageFirst()>第一页</a>] ") != std::string::npos, c.firstLinks);
+    EXPECT_EQ(body.find("[<a href=javascript:PagePrior()>上一页</a>] ") != std::string::npos, c.firstLinks);
+    EXPECT_EQ(body.find("[<a href=javascript:PageNext()>下一页</a>] ") != std::string::npos, c.nextLinks);
+    EXPECT_EQ(body.find("[<a href=javascript:PageLast()>最后一页</a>] ") != std::string::npos, c.nextLinks);
+    if (c.pages == 1) {
+      EXPECT_THAT(body, HasSubstr("[第一页] [上一页] [下一页] [最后一页] "));
+    }
+  }
+}
+
+TEST(MembersPage, RowsShowApprovalLinksAndEscapedNames) {
+  FakeSite site;
+  long long a = addMember(site, Member{.names = "<b>王</b>", .sh = 1});
+  long long b = addMember(site, Member{.names = "zero", .sh = 0});
+  long long c = addMember(site, Member{.names = "blank", .sh = data::Value::null()});
+  FakeRequest req = operatorOf(1);
+  std::string body = site.run("mabex.reg", req, "admin").body;
+  EXPECT_THAT(body, HasSubstr("&lt;b&gt;王&lt;/b&gt;"));
+  EXPECT_EQ(occurrences(body, "已 审 核"), 1);
+  EXPECT_EQ(occurrences(body, "未 审 核"), 2);
+  for (long long id : {a, b, c}) {
+    EXPECT_THAT(body, HasSubstr("<a href='reg1.asp?id=" + std::to_string(id) + "'>查 看 资 料</a>"));
+    EXPECT_THAT(body, HasSubstr("<a href='reg3.asp?id=" + std::to_string(id) + "'>删 除 用 户</a>"));
+  }
+}
+
+TEST(MembersPage, EmptyTableStopsAfterTheMessage) {
+  FakeSite site;
+  FakeRequest req = operatorOf(1);
+  PageResult page = site.run("mabex.reg", req, "admin");
+  EXPECT_TRUE(page.ended);
+  EXPECT_THAT(page.body, HasSubstr("暂无用户！！"));
+  EXPECT_THAT(page.body, Not(HasSubstr("<table")));
+  EXPECT_THAT(page.body, HasSubstr("function PageCurrent()"));
+}
+
+TEST(MembersPage, GuardRefusesWithoutLogin) {
+  FakeSite site;
+  addMember(site, Member{});
+  for (const char* id : {"mabex.reg", "mabex.reg1"}) {
+    FakeRequest req;
+    req.query = {{"id", "1"}};
+    std::string body = site.run(id, req, "admin").body;
+    EXPECT_THAT(body, HasSubstr("alert('网络超时或者您还没有登录请登录')"));
+    EXPECT_THAT(body, Not(HasSubstr("lisi")));
+  }
+}
+
+TEST(MemberRecord, ShowsTheRecordAndPreselectsApproval) {
+  FakeSite site;
+  long long approved = addMember(site, Member{.names = "lisi", .sh = 1, .sex = 1});
+  long long waiting = addMember(site, Member{.names = "o'neil", .sh = 0, .sex = 2, .address = "<i>x</i>"});
+  FakeRequest req = operatorOf(2);
+  req.query = {{"id", std::to_string(approved)}};
+  std::string a = site.run("mabex.reg1", req, "admin").body;
+  EXPECT_THAT(a, HasSubstr("<form name='theform' action='./reg2.asp?id=" + std::to_string(approved) +
+                           "' method='post' onSubmit='return check(this)'>"));
+  EXPECT_THAT(a, HasSubstr("<input name='yhm' type='text' value='lisi' size='50' readonly>"));
+  EXPECT_THAT(a, HasSubstr("<input name='qtbz' type='text' value='350001' size='50' readonly>"));
+  EXPECT_THAT(a, HasSubstr("<input name='zffs' type='text' value='1990年3月9日' size='50' readonly>"));
+  EXPECT_THAT(a, HasSubstr("性别：</td>\n    <td>男</td>"));
+  EXPECT_EQ(occurrences(a, "name='verify'"), 4);
+  EXPECT_THAT(a, HasSubstr("<input type='radio' name='sh' value='1' checked>审核"));
+
+  req.query = {{"id", std::to_string(waiting)}};
+  std::string b = site.run("mabex.reg1", req, "admin").body;
+  EXPECT_THAT(b, HasSubstr("value='o&#39;neil'"));
+  EXPECT_THAT(b, HasSubstr("value='&lt;i&gt;x&lt;/i&gt;'"));
+  EXPECT_THAT(b, HasSubstr("性别：</td>\n    <td>女</td>"));
+  EXPECT_THAT(b, HasSubstr("<input type='radio' name='sh' value='0' checked>不审核"));
+}
+
+TEST(MemberRecord, BadOrUnknownIdGetsAnAlert) {
+  FakeSite site;
+  long long id = addMember(site, Member{});
+  struct Case {
+    std::string id, message;
+  };
+  for (const Case& c : {Case{"", "参数错误"}, Case{"abc", "参数错误"}, Case{"1.5", "参数错误"},
+                        Case{std::to_string(id) + " or 1=1", "参数错误"}, Case{"99999999999", "参数错误"},
+                        Case{std::to_string(id + 100), "该用户不存在"}}) {
+    SCOPED_TRACE(c.id);
+    FakeRequest req = operatorOf(1);
+    req.query = {{"id", c.id}};
+    PageResult page = site.run("mabex.reg1", req, "admin");
+    EXPECT_TRUE(page.ended);
+    EXPECT_THAT(page.body, HasSubstr("<script language=javascript>alert('" + c.message));
+    EXPECT_THAT(page.body, Not(HasSubstr("<form")));
+  }
+}
+
+}  // namespace
