@@ -12,7 +12,7 @@ packages=(g++ cmake make pkg-config ccache librestinio-dev libasio-dev libfmt-de
 want_node=0
 for arg in "$@"; do
   case "$arg" in
-    --test) packages+=(googletest libgtest-dev chromium fonts-wqy-microhei); want_node=1 ;;
+    --test) packages+=(googletest libgtest-dev chromium fonts-wqy-microhei sqlite3); want_node=1 ;;
     --bench) packages+=(wrk nginx-light) ;;
   esac
 done
