@@ -107,9 +107,10 @@ class PageExchange final : public frame::Context,
   Reply reply(const std::string* failureId) {
     Reply r;
     r.status = status_;
-    bool typeSet = false;
+    bool typeSet = false, cacheSet = false;
     for (auto& [name, value] : headers_) {
       if (frame::iequals(name, "Content-Type")) typeSet = true;
+      if (frame::iequals(name, "Cache-Control")) cacheSet = true;
       r.headers.emplace_back(name, value);
     }
     if (failureId) {
@@ -128,7 +129,7 @@ class PageExchange final : public frame::Context,
       if (!typeSet) r.headers.emplace_back("Content-Type", "text/html; charset=gb2312");
       r.body = toGbk(body_);
     }
-    r.headers.emplace_back("Cache-Control", "private");
+    if (!cacheSet) r.headers.emplace_back("Cache-Control", "private");
     for (const auto& [name, cookie] : cookies_) r.headers.emplace_back("Set-Cookie", setCookieLine(name, cookie));
     if (sessionCookie_) r.headers.emplace_back("Set-Cookie", *sessionCookie_);
     return r;
