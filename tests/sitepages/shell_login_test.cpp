@@ -1,0 +1,251 @@
+// The login check, its passwords and failure throttle, and the code image.
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <set>
+#include <thread>
+
+#include "../backoffice/shell/shell_fixture.h"
+#include "sitepages/code_image.h"
+#include "sitepages/login_throttle.h"
+#include "sitepages/passwords.h"
+
+using namespace tovi;
+using namespace tovi::testing;
+using namespace tovi::sitepages;
+using ::testing::HasSubstr;
+using ::testing::Not;
+using ::testing::StartsWith;
+
+namespace {
+
+TEST(Passwords, HashesVerifyAndLegacyDigestsAskForRehash) {
+  std::string h = hashPassword("s3cret-pass");
+  EXPECT_THAT(h, StartsWith("$argon2id$"));
+  EXPECT_NE(h, hashPassword("s3cret-pass"));  // salted
+  EXPECT_EQ(verifyPassword(h, "s3cret-pass"), PasswordMatch::Yes);
+  EXPECT_EQ(verifyPassword(h, "s3cret-pasS"), PasswordMatch::No);
+  EXPECT_EQ(verifyPassword(h, ""), PasswordMatch::No);
+
+  std::string md5 = "e10adc3949ba59abbe56e057f20f883e";  // 123456
+  EXPECT_EQ(md5Hex("123456"), md5);
+  EXPECT_EQ(verifyPassword(md5, "123456"), PasswordMatch::YesRehash);
+  EXPECT_EQ(verifyPassword("E10ADC3949BA59ABBE56E057F20F883E", "123456"), PasswordMatch::YesRehash);
+  EXPECT_EQ(verifyPassword(md5, "1234567"), PasswordMatch::No);
+
+  for (const char* stored : {"", "123456", "$argon2id$garbage", "e10adc3949ba59abbe56e057f20f883", "zz"}) {
+    SCOPED_TRACE(stored);
+    EXPECT_EQ(verifyPassword(stored, "123456"), PasswordMatch::No);
+  }
+}
+
+TEST(Passwords, AccountRulesAndRandomPasswordsFitThem) {
+  for (const char* ok : {"abcdef", "A1b2C3d4E5f6G7h8", "p@ss-w0rd!"}) EXPECT_EQ(accountPasswordProblem(ok), "") << ok;
+  for (const char* bad : {"", "abcde", "A1b2C3d4E5f6G7h8X", "with blank", "tab\there", "密码密码密码"})
+    EXPECT_NE(accountPasswordProblem(bad), "") << bad;
+  for (int i = 0; i < 20; ++i) {
+    std::string pw = randomPassword();
+    EXPECT_EQ(pw.size(), 12u);
+    EXPECT_EQ(accountPasswordProblem(pw), "");
+    EXPECT_EQ(pw.find_first_of("0O1lI"), std::string::npos);
+  }
+  for (const char* ok : {"admin", "  padded  ", "王小明", "sixteen_chars_16"}) EXPECT_EQ(accountNameProblem(ok), "") << ok;
+  for (const char* bad : {"", "   ", "seventeen_chars_1", "a'b", "a<b", "a\"b", "a\nb"})
+    EXPECT_NE(accountNameProblem(bad), "") << bad;
+}
+
+TEST(Throttle, LocksAnAddressOrANameForAWhile) {
+  LoginThrottle t(LoginThrottle::Limits{.perAddress = 3, .perName = 5, .window = 100, .lockout = 50});
+  // Address: three failures within the window lock it, for every name.
+  t.failed("10.0.0.1", "a", 0);
+  t.failed("10.0.0.1", "b", 10);
+  EXPECT_FALSE(t.refused("10.0.0.1", "c", 11));
+  t.failed("10.0.0.1", "c", 20);
+  EXPECT_TRUE(t.refused("10.0.0.1", "zzz", 21));
+  EXPECT_FALSE(t.refused("10.0.0.2", "zzz", 21));
+  EXPECT_TRUE(t.refused("10.0.0.1", "zzz", 69));
+  EXPECT_FALSE(t.refused("10.0.0.1", "zzz", 70));
+
+  // Name: five failures from many addresses lock it, whatever its letter case.
+  for (int i = 0; i < 5; ++i) t.failed("192.168.0." + std::to_string(i), "Admin", 200 + i);
+  EXPECT_TRUE(t.refused("172.16.0.9", "admin ", 205));
+  EXPECT_FALSE(t.refused("172.16.0.9", "other", 205));
+
+  // Failures spread wider than the window never lock.
+  LoginThrottle slow(LoginThrottle::Limits{.perAddress = 3, .perName = 99, .window = 100, .lockout = 50});
+  for (int i = 0; i < 10; ++i) slow.failed("10.0.0.9", "x", i * 60);
+  EXPECT_FALSE(slow.refused("10.0.0.9", "x", 600));
+
+  // A login forgets the counts.
+  LoginThrottle ok(LoginThrottle::Limits{.perAddress = 3, .perName = 3, .window = 100, .lockout = 50});
+  ok.failed("10.0.0.1", "a", 0);
+  ok.failed("10.0.0.1", "a", 1);
+  ok.succeeded("10.0.0.1", "a");
+  ok.failed("10.0.0.1", "a", 2);
+  EXPECT_FALSE(ok.refused("10.0.0.1", "a", 3));
+}
+
+TEST(Throttle, StaysBoundedAndSafeAcrossThreads) {
+  LoginThrottle t(LoginThrottle::Limits{.perAddress = 5, .perName = 5, .window = 100, .lockout = 100, .maxEntries = 64});
+  std::vector<std::thread> threads;
+  for (int k = 0; k < 4; ++k)
+    threads.emplace_back([&t, k] {
+      for (int i = 0; i < 1000; ++i) {
+        std::string key = std::to_string(k) + "-" + std::to_string(i);
+        t.failed("addr" + key, "name" + key, i);
+        (void)t.refused("addr" + key, "name" + key, i);
+      }
+    });
+  for (auto& th : threads) th.join();
+  EXPECT_LE(t.size(), 128u);
+  EXPECT_GT(t.size(), 0u);
+}
+
+// A login post as the login form sends it, with the code the session holds.
+FakeRequest loginPost(const std::string& name, const std::string& password, const std::string& code = "4711",
+                      const std::string& sessionCode = "4711") {
+  FakeRequest req;
+  req.sameSitePost();
+  req.form = {{"admin", name}, {"password", password}, {"verifycode", code}, {"Submit2", "提交"}};
+  if (!sessionCode.empty()) req.session["GetCode"] = data::Value(sessionCode);
+  return req;
+}
+
+TEST(LoginCheck, AcceptsTheRightPasswordAndRenewsTheSession) {
+  FakeSite site;
+  addAccount(site, "boss", 1, hashPassword("right-pass"));
+  FakeRequest req = loginPost(" boss ", "right-pass");
+  PageResult page = site.run("tovi.chkadmin", req, "admin");
+  EXPECT_THAT(page.body, HasSubstr("top.location.href='index.asp'"));
+  EXPECT_TRUE(page.sessionRenewed);
+  EXPECT_EQ(req.session["admin"].text(), "boss");
+  EXPECT_EQ(req.session["flag"].toInteger(), 1);
+  EXPECT_EQ(req.session["GetCode"].text(), "");
+}
+
+TEST(LoginCheck, RefusalsLeaveTheKeysUnsetAndUseTheCodeUp) {
+  FakeSite site;
+  addAccount(site, "boss", 2, hashPassword("right-pass"));
+  int n = 0;
+  const std::string wrong = "alert('用户名或密码错误，请重新登录！');window.location.href='login.asp';";
+  const std::string badCode = "alert('验证码错误，请重新登录！');window.location.href='login.asp';";
+  struct Case {
+    const char* name;
+    FakeRequest req;
+    std::string answer;
+  };
+  for (Case c : {
+           Case{"WrongPassword", loginPost("boss", "wrong-pass"), wrong},
+           Case{"UnknownName", loginPost("nobody", "right-pass"), wrong},
+           Case{"EmptyPassword", loginPost("boss", ""), wrong},
+           Case{"HostileName", loginPost("boss' or '1'='1", "x' or '1'='1"), wrong},
+           Case{"WrongCode", loginPost("boss", "right-pass", "1234"), badCode},
+           Case{"NoCodeInSession", loginPost("boss", "right-pass", "", ""), badCode},
+           Case{"EmptyCodeTyped", loginPost("boss", "right-pass", ""), badCode},
+       }) {
+    SCOPED_TRACE(c.name);
+    // Each case from its own address, so the failure counts stay below the limit.
+    c.req.clientAddress = "10.0.0." + std::to_string(++n);
+    PageResult page = site.run("tovi.chkadmin", c.req, "admin");
+    EXPECT_THAT(page.body, HasSubstr(c.answer));
+    EXPECT_FALSE(page.sessionRenewed);
+    EXPECT_TRUE(c.req.session["admin"].blank());
+    EXPECT_TRUE(c.req.session["flag"].blank());
+    EXPECT_EQ(c.req.session["GetCode"].text(), "");
+    // The same code a second time is no longer valid.
+    c.req.form = {{"admin", "boss2"}, {"password", "right-pass"}, {"verifycode", "4711"}};
+    EXPECT_THAT(site.run("tovi.chkadmin", c.req, "admin").body, HasSubstr(badCode));
+  }
+}
+
+TEST(LoginCheck, LegacyDigestIsAcceptedOnceAndReplaced) {
+  FakeSite site;
+  long long id = addAccount(site, "old", 1, md5Hex("legacy-pw"));
+  FakeRequest req = loginPost("old", "legacy-pw");
+  EXPECT_THAT(site.run("tovi.chkadmin", req, "admin").body, HasSubstr("top.location.href='index.asp'"));
+  std::string stored = fieldOf(site, "wq_admin", "adminid", id, "password").text();
+  EXPECT_THAT(stored, StartsWith("$argon2id$"));
+  EXPECT_EQ(verifyPassword(stored, "legacy-pw"), PasswordMatch::Yes);
+
+  FakeRequest wrong = loginPost("old", "nope");
+  site.run("tovi.chkadmin", wrong, "admin");
+  EXPECT_EQ(fieldOf(site, "wq_admin", "adminid", id, "password").text(), stored);
+}
+
+TEST(LoginCheck, GetsAndForeignPostsChangeNothing) {
+  FakeSite site;
+  addAccount(site, "boss", 1, hashPassword("right-pass"));
+  FakeRequest get = loginPost("boss", "right-pass");
+  get.method = "GET";
+  FakeRequest foreign = loginPost("boss", "right-pass");
+  foreign.headers["Origin"] = "http://evil.example";
+  for (FakeRequest* req : {&get, &foreign}) {
+    PageResult page = site.run("tovi.chkadmin", *req, "admin");
+    EXPECT_THAT(page.body, HasSubstr("window.location.href='login.asp'"));
+    EXPECT_TRUE(req->session["admin"].blank());
+    EXPECT_FALSE(page.sessionRenewed);
+  }
+}
+
+TEST(LoginCheck, RepeatedFailuresRefuseEvenTheRightPassword) {
+  FakeSite site;
+  addAccount(site, "boss", 1, hashPassword("right-pass"));
+  data::DateTime t0{2024, 3, 9, 10, 0, 0};
+  for (int i = 0; i < 5; ++i) {
+    FakeRequest req = loginPost("boss", "guess" + std::to_string(i));
+    req.now = t0.addSeconds(i);
+    EXPECT_THAT(site.run("tovi.chkadmin", req, "admin").body, HasSubstr("用户名或密码错误"));
+  }
+  FakeRequest right = loginPost("boss", "right-pass");
+  right.now = t0.addSeconds(10);
+  EXPECT_THAT(site.run("tovi.chkadmin", right, "admin").body, HasSubstr("登录失败次数过多"));
+  EXPECT_TRUE(right.session["admin"].blank());
+
+  // Five failures lock the address, not yet the name: another address gets in.
+  FakeRequest elsewhere = loginPost("boss", "right-pass");
+  elsewhere.now = t0.addSeconds(11);
+  elsewhere.clientAddress = "10.1.2.3";
+  EXPECT_THAT(site.run("tovi.chkadmin", elsewhere, "admin").body, HasSubstr("top.location.href='index.asp'"));
+
+  FakeRequest later = loginPost("boss", "right-pass");
+  later.now = t0.addSeconds(16 * 60);
+  EXPECT_THAT(site.run("tovi.chkadmin", later, "admin").body, HasSubstr("top.location.href='index.asp'"));
+}
+
+TEST(LoginCheck, FixedCodeOptionStandsInForAMissingSessionCode) {
+  FakeSite site;
+  addAccount(site, "boss", 2, hashPassword("right-pass"));
+  FakeRequest req = loginPost("boss", "right-pass", "1234", "");
+  req.options["fixed-code"] = "1234";
+  EXPECT_THAT(site.run("tovi.chkadmin", req, "admin").body, HasSubstr("top.location.href='index.asp'"));
+  EXPECT_EQ(req.session["flag"].toInteger(), 2);
+}
+
+TEST(CodeImage, PngOfTheCodeKeptInTheSession) {
+  FakeSite site;
+  FakeRequest req;
+  req.http = true;
+  PageResult page = site.run("tovi.getcode", req, "");
+  std::string code = req.session["GetCode"].text();
+  EXPECT_EQ(code.size(), 4u);
+  EXPECT_EQ(code.find_first_not_of("0123456789"), std::string::npos);
+  EXPECT_EQ(page.binaryType, "image/png");
+  EXPECT_EQ(page.binary.substr(0, 8), std::string("\x89PNG\r\n\x1a\n", 8));
+  EXPECT_THAT(page.headers["Cache-Control"], HasSubstr("no-store"));
+
+  // Each image brings a new code (10,000 possible: twenty alike would be a fault).
+  std::set<std::string> seen;
+  for (int i = 0; i < 20; ++i) {
+    site.run("tovi.getcode", req, "");
+    seen.insert(req.session["GetCode"].text());
+  }
+  EXPECT_GT(seen.size(), 1u);
+
+  FakeRequest fixed;
+  fixed.http = true;
+  fixed.options["fixed-code"] = "1234";
+  site.run("tovi.getcode", fixed, "");
+  EXPECT_EQ(fixed.session["GetCode"].text(), "1234");
+}
+
+}  // namespace
