@@ -1,0 +1,108 @@
+// Page files: what the parser accepts, what it refuses, and the cache that
+// re-reads a changed file.
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <filesystem>
+#include <fstream>
+#include <thread>
+
+#include "host/page_file.h"
+
+using namespace tovi;
+using host::PageFile;
+using host::PageFileError;
+using host::parsePageFile;
+
+namespace {
+
+struct Probe : frame::Component {
+  void main() {}
+  void other() {}
+};
+
+frame::Registry probeRegistry() {
+  frame::Registry r;
+  r.add("mabex.probe", [] { return std::make_unique<Probe>(); },
+        {frame::op("main", &Probe::main), frame::op("Other", &Probe::other), frame::op("withArgs")});
+  return r;
+}
+
+TEST(PageFileParser, AcceptsThePageScriptsInAnyLetterCase) {
+  frame::Registry r = probeRegistry();
+  struct Case {
+    const char* text;
+    const char* before;
+    const char* after;
+    std::size_t calls;
+  } cases[] = {
+      {"<%@ Language=VBScript %>\n<%\nDim obj\nSet obj = Server.CreateObject(\"mabex.test\")\nobj.main\nSet obj = Nothing\n%>",
+       "", "", 0},  // replaced below: ids must be registered
+      {"<%@ Language=VBScript %>\r\n<html><%\r\n  DIM Obj\r\n  set obj=server.createobject(\"MABEX.PROBE\")\r\n  OBJ.MAIN()\r\n"
+       "  ' a comment\r\n\r\n  Call obj.other\r\n  Set obj = nothing\r\n%></html>\n",
+       "<html>", "</html>\n", 2},
+      {"<%\nDim a, b\nSet a = Server.CreateObject(\"mabex.probe\")\na.main\n%>", "", "", 1},
+      {"<p>static only</p>", "<p>static only</p>", "", 0},
+  };
+  cases[0].text = "<%@ Language=VBScript %>\n<%\nDim obj\nSet obj = Server.CreateObject(\"mabex.probe\")\nobj.main\nSet obj = Nothing\n%>";
+  cases[0].calls = 1;
+  for (const Case& c : cases) {
+    PageFile p = parsePageFile(c.text, r);
+    EXPECT_EQ(p.before, c.before) << c.text;
+    EXPECT_EQ(p.after, c.after) << c.text;
+    EXPECT_EQ(p.calls.size(), c.calls) << c.text;
+    if (c.calls) {
+      EXPECT_EQ(p.type, r.find("mabex.probe"));
+    }
+  }
+}
+
+TEST(PageFileParser, RefusesEveryOtherScript) {
+  frame::Registry r = probeRegistry();
+  const char* const refused[] = {
+      "<%\nSet o = Server.CreateObject(\"mabex.nothere\")\no.main\n%>",               // unknown id
+      "<%\nSet o = Server.CreateObject(\"mabex.probe\")\no.missing\n%>",             // unknown operation
+      "<%\nSet o = Server.CreateObject(\"mabex.probe\")\no.withArgs\n%>",            // takes arguments
+      "<%\nSet o = Server.CreateObject(\"mabex.probe\")\no.onstartpage\n%>",         // the host's own step
+      "<%\nSet o = Server.CreateObject(\"mabex.probe\")\n%>",                        // never rendered
+      "<%\nSet o = Server.CreateObject(\"mabex.probe\")\nx.main\n%>",                // another variable
+      "<%\nSet o = Server.CreateObject(\"mabex.probe\")\no.main\nResponse.Write \"x\"\n%>",
+      "<%\nSet o = Server.CreateObject(\"mabex.probe\")\nSet p = Server.CreateObject(\"mabex.probe\")\no.main\n%>",
+      "<%= Request(\"a\") %>",
+      "<%\nSet o = Server.CreateObject(\"mabex.probe\")\no.main\n%><% o.main %>",     // a second block
+      "<!--#include file=\"conn.asp\"-->",
+      "<%\nSet o = Server.CreateObject(\"mabex.probe\")\no.main\n",                  // no %>
+      "<%\nSet o = CreateObject(\"mabex.probe\")\no.main\n%>",
+      "<%\nExecute \"o.main\"\n%>",
+  };
+  for (const char* text : refused) EXPECT_THROW((void)parsePageFile(text, r), PageFileError) << text;
+}
+
+TEST(PageFileParser, RefusalNamesTheLine) {
+  frame::Registry r = probeRegistry();
+  try {
+    (void)parsePageFile("<%@ Language=VBScript %>\n<%\nDim o\nEval(1)\n%>", r);
+    FAIL() << "no refusal";
+  } catch (const PageFileError& e) {
+    EXPECT_NE(std::string(e.what()).find("line 4"), std::string::npos) << e.what();
+  }
+}
+
+TEST(PageCache, ReReadsAChangedFileAndCachesRefusals) {
+  frame::Registry r = probeRegistry();
+  host::PageCache cache(r);
+  std::filesystem::path dir = std::filesystem::temp_directory_path() / ("tovi-pages-" + std::to_string(::getpid()));
+  std::filesystem::create_directories(dir);
+  std::string path = (dir / "p.asp").string();
+  std::ofstream(path) << "one";
+  EXPECT_EQ(cache.get(path)->before, "one");
+  std::ofstream(path) << "<% bad %>";
+  // Within a second the cached page may still be served; after it the change shows.
+  std::this_thread::sleep_for(std::chrono::milliseconds(1100));
+  EXPECT_THROW((void)cache.get(path), PageFileError);
+  EXPECT_THROW((void)cache.get(path), PageFileError);
+  std::filesystem::remove_all(dir);
+  EXPECT_THROW((void)cache.get(dir.string() + "/gone.asp"), std::runtime_error);
+}
+
+}  // namespace

@@ -1,0 +1,264 @@
+// Pages through the real host over loopback: request values as a GBK browser
+// sends them, sessions, cookies, the page's end, failures and uploads.
+#include <gtest/gtest.h>
+
+#include <stdexcept>
+
+#include "frame/http_details.h"
+#include "frame/module1.h"
+#include "host/in_process.h"
+#include "support/live_server.h"
+
+using namespace tovi;
+using namespace tovi::testing;
+using frame::Module1::Request;
+using frame::Module1::Response;
+using frame::Module1::Server;
+using frame::Module1::Session;
+
+namespace {
+
+struct Echo : frame::Component {
+  void main() {
+    Response().Write("item=" + Request()("a") + "|query=" + Request().QueryString("a") + "|form=" +
+                     Request().Form("a") + "|sub=" + Request().Cookies("tamlo", "name_time") + "|whole=" +
+                     Request().Cookies("plain") + "|");
+  }
+};
+struct SessionProbe : frame::Component {
+  void main() {
+    std::string set = Request()("set");
+    if (!set.empty()) Session().Set("Admin", set);
+    if (Request()("abandon") == "1") Session().Abandon();
+    if (Request()("renew") == "1") frame::Module1::Http().renewSession();
+    Response().Write("admin=" + Session()("ADMIN").text());
+  }
+};
+struct Fail : frame::Component {
+  void main() {
+    Response().Write("partial ");
+    throw std::runtime_error("secret detail /etc/shadow");
+  }
+};
+struct Ender : frame::Component {
+  void main() {
+    Response().Write("kept");
+    Response().End();
+  }
+};
+struct Mover : frame::Component {
+  void main() {
+    Response().Write("dropped");
+    Response().Redirect("./Index.asp?x=中");
+  }
+};
+struct Text : frame::Component {
+  void main() { Response().Write("订餐😀<b>"); }
+};
+struct CookieSetter : frame::Component {
+  void main() {
+    frame::ResponseCookie& c = Response().Cookies("tamlo");
+    c.set("name_time", "2024-3-9 10:00:00");
+    c.set("name_times", "张");
+    c.path = "/";
+    c.expires = data::DateTime{2030, 1, 2, 3, 4, 5};
+    Response().Write("set");
+  }
+};
+struct Upload : frame::Component {
+  void main() {
+    auto& files = frame::Module1::Http().files();
+    std::string out = "form=" + Request().Form("title") + "|files=" + std::to_string(files.size());
+    for (const auto& f : files) out += "|" + f.field + ":" + f.fileName + ":" + f.contentType + ":" + std::to_string(f.bytes.size());
+    Response().Write(out);
+  }
+};
+struct MapPath : frame::Component {
+  void main() { Response().Write(Server().MapPath(Request()("p"))); }
+};
+
+void registerProbes(frame::Registry& r) {
+  r.add("probe.echo", [] { return std::make_unique<Echo>(); }, {frame::op("main", &Echo::main)});
+  r.add("probe.session", [] { return std::make_unique<SessionProbe>(); }, {frame::op("main", &SessionProbe::main)});
+  r.add("probe.fail", [] { return std::make_unique<Fail>(); }, {frame::op("main", &Fail::main)});
+  r.add("probe.end", [] { return std::make_unique<Ender>(); }, {frame::op("main", &Ender::main)});
+  r.add("probe.redirect", [] { return std::make_unique<Mover>(); }, {frame::op("main", &Mover::main)});
+  r.add("probe.text", [] { return std::make_unique<Text>(); }, {frame::op("main", &Text::main)});
+  r.add("probe.cookie", [] { return std::make_unique<CookieSetter>(); }, {frame::op("main", &CookieSetter::main)});
+  r.add("probe.upload", [] { return std::make_unique<Upload>(); }, {frame::op("main", &Upload::main)});
+  r.add("probe.mappath", [] { return std::make_unique<MapPath>(); }, {frame::op("main", &MapPath::main)});
+}
+
+class PagesOverHttp : public ::testing::Test {
+ protected:
+  static void SetUpTestSuite() {
+    server_ = new InProcessServer(registerProbes,
+                                  {{"echo.asp", hostPage("probe.echo")},
+                                   {"session.asp", hostPage("probe.session")},
+                                   {"admin/Fail.asp", hostPage("probe.fail", "<html>", "</html>")},
+                                   {"end.asp", hostPage("probe.end", "<p>", "never")},
+                                   {"redirect.asp", hostPage("probe.redirect", "lost")},
+                                   {"text.asp", hostPage("probe.text")},
+                                   {"cookie.asp", hostPage("probe.cookie")},
+                                   {"upload.asp", hostPage("probe.upload")},
+                                   {"admin/map.asp", hostPage("probe.mappath")},
+                                   {"bad.asp", "<% Response.Write \"hi\" %>"}},
+                                  [] {
+                                    host::ServeOptions o;
+                                    o.maxBodyBytes = 4096;
+                                    return o;
+                                  }());
+  }
+  static void TearDownTestSuite() {
+    delete server_;
+    server_ = nullptr;
+  }
+  static InProcessServer* server_;
+};
+InProcessServer* PagesOverHttp::server_ = nullptr;
+
+TEST_F(PagesOverHttp, QueryFormAndCookiesDecodeFromGbk) {
+  HttpClient http(server_->port());
+  std::string q = "/echo.asp?a=" + urlEncode(toGbk("张三")) + "&A=" + urlEncode(toGbk("李四"));
+  HttpResponse r = http.post(q, formBody({{"a", toGbk("王五 赵六")}, {"b", "x"}}), "application/x-www-form-urlencoded",
+                             {{"Cookie", "tamlo=name%5Ftime=" + urlEncode(toGbk("午饭")) + "&name_times=2; plain=" +
+                                             urlEncode(toGbk("中文")) + "; a=cookie"}});
+  ASSERT_EQ(r.status, 200);
+  EXPECT_EQ(r.headers["Content-Type"], "text/html; charset=gb2312");
+  EXPECT_EQ(r.text(), "item=张三, 李四|query=张三, 李四|form=王五 赵六|sub=午饭|whole=中文|");
+
+  // Without the name in the query string the form answers, then the cookie.
+  r = http.post("/echo.asp", "a=%D6%D0", "application/x-www-form-urlencoded", {{"Cookie", "a=c"}});
+  EXPECT_EQ(r.text(), "item=中|query=|form=中|sub=|whole=|");
+  r = http.get("/echo.asp", {{"Cookie", "a=c"}});
+  EXPECT_EQ(r.text(), "item=c|query=|form=|sub=|whole=|");
+}
+
+TEST_F(PagesOverHttp, InvalidBytesNeverPassThroughRaw) {
+  HttpClient http(server_->port());
+  HttpResponse r = http.get("/echo.asp?a=%FF%D6");
+  ASSERT_EQ(r.status, 200);
+  // U+FFFD cannot be sent in GBK: it arrives as a character reference.
+  EXPECT_EQ(r.body, "item=&#65533;&#65533;|query=&#65533;&#65533;|form=|sub=|whole=|");
+}
+
+TEST_F(PagesOverHttp, ResponseIsGbkWithReferencesForTheRest) {
+  HttpClient http(server_->port());
+  HttpResponse r = http.get("/text.asp");
+  EXPECT_EQ(r.body, toGbk("订餐") + "&#128512;<b>");
+}
+
+TEST_F(PagesOverHttp, SessionSurvivesRequestsWithKeysInAnyCase) {
+  HttpClient http(server_->port());
+  HttpResponse r = http.get("/session.asp");
+  EXPECT_EQ(r.text(), "admin=");
+  EXPECT_TRUE(r.setCookies.empty()) << "a session cookie before anything was stored";
+
+  r = http.get("/session.asp?set=boss");
+  EXPECT_EQ(r.text(), "admin=boss");
+  ASSERT_EQ(r.setCookies.size(), 1u);
+  const std::string& cookie = r.setCookies[0];
+  EXPECT_EQ(cookie.rfind("TOVISESSION=", 0), 0u) << cookie;
+  for (const char* attr : {"; Path=/", "; HttpOnly", "; SameSite=Lax"}) EXPECT_NE(cookie.find(attr), std::string::npos) << cookie;
+  EXPECT_EQ(cookie.find("Secure"), std::string::npos);
+  std::string first = http.cookies()["TOVISESSION"];
+
+  r = http.get("/session.asp");
+  EXPECT_EQ(r.text(), "admin=boss");
+  EXPECT_TRUE(r.setCookies.empty());
+
+  r = http.get("/session.asp?renew=1");
+  EXPECT_EQ(r.text(), "admin=boss");
+  EXPECT_NE(http.cookies()["TOVISESSION"], first);
+  HttpClient thief(server_->port());
+  thief.cookies()["TOVISESSION"] = first;
+  EXPECT_EQ(thief.get("/session.asp").text(), "admin=");
+
+  HttpClient other(server_->port());
+  EXPECT_EQ(other.get("/session.asp").text(), "admin=");
+
+  r = http.get("/session.asp?abandon=1");
+  EXPECT_EQ(r.text(), "admin=");
+  EXPECT_EQ(http.cookies().count("TOVISESSION"), 0u);
+  EXPECT_EQ(http.get("/session.asp").text(), "admin=");
+}
+
+TEST_F(PagesOverHttp, CookieWithSubKeysIsSetForTheBrowser) {
+  HttpClient http(server_->port());
+  HttpResponse r = http.get("/cookie.asp");
+  ASSERT_EQ(r.setCookies.size(), 1u);
+  EXPECT_EQ(r.setCookies[0].substr(0, r.setCookies[0].find(';')),
+            "tamlo=name_time=2024-3-9%2010%3A00%3A00&name_times=" + urlEncode(toGbk("张")));
+  EXPECT_NE(r.setCookies[0].find("; expires="), std::string::npos);
+  EXPECT_NE(r.setCookies[0].find("2030"), std::string::npos);
+  EXPECT_NE(r.setCookies[0].find("; path=/"), std::string::npos);
+  // Sent back as a browser does, the sub-keys read as set.
+  EXPECT_EQ(http.get("/echo.asp").text(), "item=|query=|form=|sub=2024-3-9 10:00:00|whole=|");
+}
+
+TEST_F(PagesOverHttp, EndKeepsWhatWasWrittenAndRedirectDropsIt) {
+  HttpClient http(server_->port());
+  HttpResponse r = http.get("/end.asp");
+  EXPECT_EQ(r.status, 200);
+  EXPECT_EQ(r.body, "<p>kept");
+  r = http.get("/redirect.asp");
+  EXPECT_EQ(r.status, 302);
+  EXPECT_EQ(r.headers["Location"], "./Index.asp?x=%D6%D0");
+  EXPECT_EQ(r.body, "");
+}
+
+TEST_F(PagesOverHttp, FailedPageShowsNoDetails) {
+  HttpClient http(server_->port());
+  HttpResponse r = http.get("/ADMIN/fail.asp");
+  EXPECT_EQ(r.status, 500);
+  std::string text = r.text();
+  EXPECT_EQ(text.rfind("<html>partial <p>服务器处理本页时出错", 0), 0u) << text;
+  EXPECT_EQ(text.find("secret"), std::string::npos) << text;
+  EXPECT_EQ(text.find("</html>"), std::string::npos) << "literal text after a failed block";
+  std::size_t at = text.find("编号 ");
+  ASSERT_NE(at, std::string::npos);
+  std::string id = text.substr(at + 7, text.find("）") - at - 7);
+  std::string log = server_->errorLog();
+  EXPECT_NE(log.find("request " + id + " GET /ADMIN/fail.asp: secret detail"), std::string::npos) << log;
+
+  // A script the host does not run: refused, with the reason only in the log.
+  r = http.get("/bad.asp");
+  EXPECT_EQ(r.status, 500);
+  EXPECT_EQ(r.text().find("Response.Write"), std::string::npos);
+  EXPECT_NE(server_->errorLog().find("bad.asp: page script line 1"), std::string::npos);
+}
+
+TEST_F(PagesOverHttp, MultipartFormAndFiles) {
+  HttpClient http(server_->port());
+  std::string body = "--XyZ\r\nContent-Disposition: form-data; name=\"title\"\r\n\r\n" + toGbk("红烧肉") +
+                     "\r\n--XyZ\r\nContent-Disposition: form-data; name=\"pic\"; filename=\"" + toGbk("菜.png") +
+                     "\"\r\nContent-Type: image/png\r\n\r\n\x89PNG\r\n\x1a\n\r\n--XyZ--\r\n";
+  HttpResponse r = http.post("/upload.asp", body, "multipart/form-data; boundary=XyZ");
+  EXPECT_EQ(r.text(), "form=红烧肉|files=1|pic:菜.png:image/png:8");
+  r = http.post("/upload.asp", "--broken", "multipart/form-data; boundary=XyZ");
+  EXPECT_EQ(r.text(), "form=|files=0");
+}
+
+TEST_F(PagesOverHttp, OversizedBodyGets413) {
+  HttpClient http(server_->port());
+  HttpResponse r = http.post("/echo.asp", "a=" + std::string(5000, 'x'));
+  EXPECT_EQ(r.status, 413);
+  EXPECT_NE(r.text().find("提交的内容太大"), std::string::npos);
+  EXPECT_EQ(http.post("/echo.asp", "a=" + std::string(4000, 'x')).status, 200);
+}
+
+TEST_F(PagesOverHttp, MapPathFromTheBackOfficeFolder) {
+  HttpClient http(server_->port());
+  EXPECT_EQ(http.get("/admin/map.asp?p=../database/tamlo.mdb").body, server_->root() + "/database/tamlo.mdb");
+  HttpResponse r = http.get("/admin/map.asp?p=../../etc/passwd");
+  EXPECT_EQ(r.status, 500);
+}
+
+TEST(InProcessServe, StopsCleanlyWithStatusZero) {
+  InProcessServer server(registerProbes, {{"text.asp", hostPage("probe.text")}});
+  HttpClient http(server.port());
+  EXPECT_EQ(http.get("/text.asp").status, 200);
+  EXPECT_EQ(server.stop(), 0);
+}
+
+}  // namespace
