@@ -46,17 +46,12 @@ TEST_P(OrderForm, ScriptFormAndTitleRowComeFirstInTheirOrder) {
   // Both date lines name Sunday as day 7.
   EXPECT_EQ(occurrences(page.body, "\"星期六\",\"星期七\""), 1);
   EXPECT_EQ(occurrences(page.body, "'星期六', '星期七'"), 1);
-  // The checks and their messages, in the order the form runs them.
+  // The checks, in the order the form runs them.
   EXPECT_NE(inOrder(page.body, {"checkInputData(form3.number, 'INT')",
                                 "['form3.yhm,联系人', 'form3.addresss,送餐地址', 'form3.telsss,联系电话']",
                                 "formInputLength('form3.telsss,联系电话')", "validate('form3.yhm,联系人')",
                                 "checkInputData(form3.telsss, 'INT')"}),
             std::string::npos);
-  for (const char* message : {"域不能为空", "输入内容必须为数字", "不能为空，必须输入内容", "只能输入整数",
-                              "电话号码长度不正确！", "联系人只能两个到五个汉字!", "联系人必须全部为中文!",
-                              "请在上方 快餐选择区 输入所订快餐数量", "formInputNotNull(list) Error:",
-                              "'份=' + (price * quantity) + '元 ' + '\\n\\n'", "'您的订单如下：'", "'总计:     '"})
-    EXPECT_THAT(page.body, HasSubstr(message));
 }
 
 TEST_P(OrderForm, OrderBlockHoldsTheContactAndDeliveryFields) {
