@@ -97,6 +97,8 @@ class SqliteEngine final : public Engine {
       sqlite3_busy_timeout(db_, 5000);
       run("pragma journal_mode=wal");
       run("pragma synchronous=full");
+      // Lists read through the file mapping rather than a read call per page.
+      run("pragma mmap_size=268435456");
     } catch (...) {
       sqlite3_close_v2(db_);
       throw;
@@ -134,44 +136,84 @@ class SqliteEngine final : public Engine {
   std::size_t fetch(const jet::Statement& st, std::span<const Value> params, std::int64_t offset, std::int64_t limit,
                     std::vector<Row>& out, std::vector<Column>* columns) override {
     if (st.top) limit = std::min(limit, std::max<std::int64_t>(0, *st.top - offset));
-    sqlite3_stmt* s = prepared(windowText(st));
-    Use use(s);
-    bool simple = !st.table.empty();
-    if (columns) *columns = columnsOf(s, simple ? 1 : 0);
+    if (columns) *columns = describe(st);
     if (limit <= 0) return 0;
-    int n = bindAll(s, params, 2);
-    check(sqlite3_bind_int64(s, n + 1, limit));
-    check(sqlite3_bind_int64(s, n + 2, offset));
-    std::size_t added = 0;
-    int cols = sqlite3_column_count(s);
-    while (step(s)) {
-      Row row;
-      row.reserve(static_cast<std::size_t>(cols) + (simple ? 0 : 1));
-      if (!simple) row.push_back(Value::null());
-      for (int c = 0; c < cols; ++c) row.push_back(read(s, c));
-      out.push_back(std::move(row));
-      ++added;
+    if (st.table.empty()) {
+      sqlite3_stmt* s = prepared(st.text + " limit ? offset ?");
+      Use use(s);
+      int n = bindAll(s, params, 2);
+      check(sqlite3_bind_int64(s, n + 1, limit));
+      check(sqlite3_bind_int64(s, n + 2, offset));
+      std::size_t added = 0;
+      int cols = sqlite3_column_count(s);
+      while (step(s)) {
+        Row row;
+        row.reserve(static_cast<std::size_t>(cols) + 1);
+        row.push_back(Value::null());
+        for (int c = 0; c < cols; ++c) row.push_back(read(s, c));
+        out.push_back(std::move(row));
+        ++added;
+      }
+      return added;
     }
-    return added;
+    // One table's rows: the window's keys first, which the indexes of the
+    // lists answer without touching the rows they skip, then those rows by key,
+    // all in one read snapshot.
+    std::vector<std::int64_t> keys;
+    run("begin");
+    try {
+      const std::vector<std::int64_t>* known = cachedKeys(st, params);
+      // Far into a list, reading all its keys once costs what one deep window
+      // costs, and serves the count and every later page until the file changes.
+      if (!known && offset > 1000) known = &allKeys(st, params);
+      if (known) {
+        auto from = std::min<std::size_t>(static_cast<std::size_t>(offset), known->size());
+        auto to = std::min<std::size_t>(from + static_cast<std::size_t>(limit), known->size());
+        keys.assign(known->begin() + static_cast<long>(from), known->begin() + static_cast<long>(to));
+      } else {
+        sqlite3_stmt* s = prepared(keysText(st));
+        Use use(s);
+        int n = bindAll(s, params, 2);
+        check(sqlite3_bind_int64(s, n + 1, limit));
+        check(sqlite3_bind_int64(s, n + 2, offset));
+        while (step(s)) keys.push_back(sqlite3_column_int64(s, 0));
+      }
+      std::size_t added = 0;
+      for (std::int64_t key : keys) {
+        if (auto r = row(st.table, key)) {
+          out.push_back(std::move(*r));
+          ++added;
+        }
+      }
+      run("commit");
+      return added;
+    } catch (...) {
+      sqlite3_exec(db_, "rollback", nullptr, nullptr, nullptr);
+      throw;
+    }
   }
 
   std::vector<Column> describe(const jet::Statement& st) override {
-    sqlite3_stmt* s = prepared(windowText(st));
-    return columnsOf(s, st.table.empty() ? 0 : 1);
+    if (st.table.empty()) return columnsOf(prepared(st.text + " limit ? offset ?"), 0);
+    prepared(keysText(st));  // the condition and ordering are checked here, before any row is wanted
+    return columnsOf(prepared(rowText(st.table)), 1);
   }
 
   std::int64_t count(const jet::Statement& st, std::span<const Value> params) override {
-    std::string text = st.table.empty() ? "select count(*) from (" + st.text + ")"
-                                        : "select count(*) from " + st.table + (st.where.empty() ? "" : " where " + st.where);
-    sqlite3_stmt* s = prepared(text);
-    Use use(s);
-    bindAll(s, params, 0);
-    std::int64_t n = step(s) ? sqlite3_column_int64(s, 0) : 0;
+    std::int64_t n = 0;
+    if (st.table.empty()) {
+      sqlite3_stmt* s = prepared("select count(*) from (" + st.text + ")");
+      Use use(s);
+      bindAll(s, params, 0);
+      n = step(s) ? sqlite3_column_int64(s, 0) : 0;
+    } else {
+      n = static_cast<std::int64_t>(allKeys(st, params).size());
+    }
     return st.top ? std::min(n, *st.top) : n;
   }
 
   std::optional<Row> row(const std::string& table, std::int64_t rowid) override {
-    sqlite3_stmt* s = prepared("select " + table + ".rowid, * from " + table + " where rowid=?");
+    sqlite3_stmt* s = prepared(rowText(table));
     Use use(s);
     check(sqlite3_bind_int64(s, 1, rowid));
     if (!step(s)) return std::nullopt;
@@ -368,17 +410,57 @@ class SqliteEngine final : public Engine {
     }
   }
 
-  static std::string windowText(const jet::Statement& st) {
-    if (st.table.empty()) return st.text + " limit ? offset ?";
-    std::string text = "select " + st.table + ".rowid, * from " + st.table;
+  // The keys of every row of a one-table select, in its order; kept for reuse
+  // until this file changes (by anyone).
+  struct KeyList {
+    std::string text;
+    std::vector<Value> params;
+    std::int64_t version = 0, changes = 0;
+    std::vector<std::int64_t> keys;
+  };
+
+  std::pair<std::int64_t, std::int64_t> fileVersion() {
+    sqlite3_stmt* s = prepared("pragma data_version");
+    Use use(s);
+    std::int64_t v = step(s) ? sqlite3_column_int64(s, 0) : 0;
+    return {v, static_cast<std::int64_t>(sqlite3_total_changes64(db_))};
+  }
+
+  const std::vector<std::int64_t>* cachedKeys(const jet::Statement& st, std::span<const Value> params) {
+    if (!keys_ || keys_->text != st.text || !std::equal(keys_->params.begin(), keys_->params.end(), params.begin(),
+                                                         params.end()))
+      return nullptr;
+    if (fileVersion() != std::pair{keys_->version, keys_->changes}) return nullptr;
+    return &keys_->keys;
+  }
+
+  const std::vector<std::int64_t>& allKeys(const jet::Statement& st, std::span<const Value> params) {
+    if (const auto* known = cachedKeys(st, params)) return *known;
+    KeyList list;
+    std::tie(list.version, list.changes) = fileVersion();
+    list.text = st.text;
+    list.params.assign(params.begin(), params.end());
+    std::string text = keysText(st);
+    text.erase(text.size() - std::string(" limit ? offset ?").size());
+    sqlite3_stmt* s = prepared(text);
+    Use use(s);
+    bindAll(s, params, 0);
+    while (step(s)) list.keys.push_back(sqlite3_column_int64(s, 0));
+    keys_ = std::move(list);
+    return keys_->keys;
+  }
+
+  static std::string rowText(const std::string& table) {
+    return "select " + table + ".rowid, * from " + table + " where rowid=?";
+  }
+
+  // The keys of a window of one table's rows. Without an ordering the rows come
+  // in key order; ties of an ordering come in the order of the index or sort
+  // that answers it, which is the same for every window of the query.
+  static std::string keysText(const jet::Statement& st) {
+    std::string text = "select " + st.table + ".rowid from " + st.table;
     if (!st.where.empty()) text += " where " + st.where;
-    // The row id breaks ties, so that windows of one query never overlap.
-    if (st.orderBy.empty()) {
-      text += " order by rowid";
-    } else {
-      bool descending = st.orderBy.size() >= 5 && st.orderBy.compare(st.orderBy.size() - 5, 5, " desc") == 0;
-      text += " order by " + st.orderBy + (descending ? ", rowid desc" : ", rowid");
-    }
+    text += " order by " + (st.orderBy.empty() ? std::string("rowid") : st.orderBy);
     return text + " limit ? offset ?";
   }
 
@@ -387,6 +469,7 @@ class SqliteEngine final : public Engine {
   sqlite3* db_ = nullptr;
   std::shared_ptr<WriteQueue> queue_;
   std::unordered_map<std::string, sqlite3_stmt*> cache_;
+  std::optional<KeyList> keys_;
 };
 
 std::int64_t WriteQueue::run(SqliteEngine& self, std::function<std::int64_t(SqliteEngine&)> work) {

@@ -1,0 +1,140 @@
+// One page of the order list over 100,000 orders: open the database, run the
+// list's statement, position on a page, read its 20 rows.
+//   data_paging [orders=100000] [folder=/tmp]
+#include <unistd.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <filesystem>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include <sqlite3.h>
+
+#include "data/connection.h"
+#include "data/recordset.h"
+#include "data/schema.h"
+
+namespace data = tovi::data;
+using Clock = std::chrono::steady_clock;
+
+namespace {
+
+// Median of `runs` timings, in milliseconds.
+double median(int runs, const std::function<void()>& f, const std::function<void()>& before = {}) {
+  std::vector<double> ms;
+  for (int i = 0; i < runs; ++i) {
+    if (before) before();
+    auto start = Clock::now();
+    f();
+    ms.push_back(std::chrono::duration<double, std::milli>(Clock::now() - start).count());
+  }
+  std::sort(ms.begin(), ms.end());
+  return ms[ms.size() / 2];
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  long orders = argc > 1 ? std::atol(argv[1]) : 100000;
+  std::string base = argc > 2 ? argv[2] : "/tmp";
+  std::string tmpl = base + "/tovi-bench-XXXXXX";
+  if (!mkdtemp(tmpl.data())) return 1;
+  std::string path = tmpl + "/tamlo.mdb";
+  data::ensureDatabase(path);
+
+  // Filling goes straight to the file in one transaction: the subject here is reading.
+  {
+    sqlite3* db = nullptr;
+    sqlite3_open(path.c_str(), &db);
+    sqlite3_exec(db, "begin", nullptr, nullptr, nullptr);
+    sqlite3_stmt* s = nullptr;
+    sqlite3_prepare_v2(db,
+                       "insert into tdgl (yhm, telsss, addresss, dcqk, dczj, hours, minutes, qtbz, zffs, fromdate, "
+                       "years, months, days, hourss, minutess, dczt) values (?, '13800000000', ?, "
+                       "'炒饭 x 2 = 17', '17', '12', '30', '', '餐到付费', ?, ?, ?, ?, ?, ?, ?)",
+                       -1, &s, nullptr);
+    data::DateTime t{2020, 1, 1, 0, 0, 0};
+    for (long i = 0; i < orders; ++i) {
+      data::DateTime at = t.addSeconds(i * 97);
+      std::string name = "客户" + std::to_string(i % 5000), addr = "东区" + std::to_string(i) + "号", iso = at.iso();
+      sqlite3_bind_text(s, 1, name.c_str(), -1, SQLITE_TRANSIENT);
+      sqlite3_bind_text(s, 2, addr.c_str(), -1, SQLITE_TRANSIENT);
+      sqlite3_bind_text(s, 3, iso.c_str(), -1, SQLITE_TRANSIENT);
+      int parts[] = {at.year, at.month, at.day, at.hour, at.minute, static_cast<int>(i % 4) + 1};
+      for (int p = 0; p < 6; ++p) sqlite3_bind_int(s, 4 + p, parts[p]);
+      sqlite3_step(s);
+      sqlite3_reset(s);
+    }
+    sqlite3_finalize(s);
+    sqlite3_exec(db, "commit", nullptr, nullptr, nullptr);
+    sqlite3_close(db);
+  }
+
+  const std::string cs = "Provider=Microsoft.Jet.OLEDB.4.0;Data Source=" + path;
+  const std::string list = "select * from tdgl where dczt in (1,2,3,4) order by fromdate desc";
+  long total = 0;
+  auto page = [&](long wanted, bool count) {
+    data::Connection conn;
+    conn.Open(cs);
+    data::Recordset rs;
+    rs.PageSize(20);
+    rs.Open(list, conn, data::adOpenKeyset, data::adLockOptimistic);
+    if (rs.Eof()) return;
+    if (count) total = rs.RecordCount();
+    if (wanted > 1) rs.AbsolutePage(wanted);
+    std::size_t bytes = 0;
+    for (int i = 0; i < 20 && !rs.Eof(); ++i) {
+      bytes += rs("yhm").text().size() + rs("fromdate").text().size() + rs("dczt").text().size();
+      rs.MoveNext();
+    }
+    if (bytes == 0) std::printf("no rows read\n");
+  };
+
+  page(1, true);  // warm the file cache and this thread's engine
+  long pages = (total + 19) / 20;
+  std::printf("%ld orders, %ld listed, %ld pages of 20\n", orders, total, pages);
+  // A new order between views: the list's keys must be read again.
+  auto newOrder = [&] {
+    data::Connection conn;
+    conn.Open(cs);
+    data::Recordset rs;
+    rs.Open("select * from tdgl", conn, data::adOpenKeyset, data::adLockOptimistic);
+    rs.AddNew();
+    rs("yhm") = "新客户";
+    rs("fromdate") = data::DateTime{2019, 1, 1, 0, 0, 0};
+    rs("dczt") = 1;
+    rs.Update();
+  };
+  std::printf("after a new order:\n");
+  std::printf("  open + first page (no count):     %.3f ms\n", median(21, [&] { page(1, false); }, newOrder));
+  std::printf("  open + first page + RecordCount:  %.3f ms\n", median(21, [&] { page(1, true); }, newOrder));
+  std::printf("  open + page 5000 + RecordCount:   %.3f ms\n", median(21, [&] { page(5000, true); }, newOrder));
+  std::printf("  RecordCount alone:                %.3f ms\n", median(21, [&] {
+                data::Connection conn;
+                conn.Open(cs);
+                data::Recordset rs;
+                rs.Open(list, conn, data::adOpenKeyset, data::adLockReadOnly);
+                total = rs.RecordCount();
+              }, newOrder));
+  std::printf("file unchanged since the last view:\n");
+  std::printf("  open + first page (no count):       %.3f ms\n", median(21, [&] { page(1, false); }));
+  std::printf("  open + first page + RecordCount:    %.3f ms\n", median(21, [&] { page(1, true); }));
+  std::printf("  open + page 5000 + RecordCount:     %.3f ms\n", median(21, [&] { page(std::min(5000L, pages), true); }));
+  std::printf("  RecordCount alone:                  %.3f ms\n", median(21, [&] {
+                data::Connection conn;
+                conn.Open(cs);
+                data::Recordset rs;
+                rs.Open(list, conn, data::adOpenKeyset, data::adLockReadOnly);
+                total = rs.RecordCount();
+              }));
+  std::printf("  Connection::Open alone:             %.4f ms\n", median(101, [&] {
+                data::Connection conn;
+                conn.Open(cs);
+              }));
+  if (std::getenv("TOVI_BENCH_KEEP")) std::printf("kept %s\n", path.c_str());
+  else std::filesystem::remove_all(tmpl);
+  return 0;
+}
