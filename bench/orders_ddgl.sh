@@ -14,11 +14,12 @@ BUILD=${BUILD:-build-bench}
 COUNTS=${COUNTS:-"1000 10000 100000"}
 WRK_ARGS=${WRK_ARGS:-"-t1 -c2 -d5s"}
 
-cmake -S . -B "$BUILD" -DCMAKE_BUILD_TYPE=Release -DTOVI_TESTS=OFF >/dev/null
-cmake --build "$BUILD" --target tovi_exe orders_seed -j2 >/dev/null
-TOVI="$BUILD/tovi"
-
 work=$(mktemp -d)
+if ! { cmake -S . -B "$BUILD" -DCMAKE_BUILD_TYPE=Release -DTOVI_TESTS=OFF &&
+       cmake --build "$BUILD" --target tovi_exe orders_seed -j2; } >"$work/build.log" 2>&1; then
+  tail -n 40 "$work/build.log"; rm -rf "$work"; exit 1
+fi
+TOVI="$BUILD/tovi"
 server=""
 cleanup() {
   if [ -n "$server" ]; then kill "$server" 2>/dev/null || true; wait "$server" 2>/dev/null || true; fi

@@ -70,6 +70,10 @@ TEST(OrderSettings, ShowingWritesNothing) {
   EXPECT_THAT(page.body, HasSubstr("<form name=\"order_pass\" method=\"post\" action=\"order_pass.asp?action=save\">"));
   EXPECT_THAT(page.body, HasSubstr("value=\"确定更改\" onclick=\"return check();\""));
   EXPECT_THAT(page.body, HasSubstr("function check(){"));
+  // A stored switch that is neither 0 nor 1 checks neither radio.
+  store(site, {5, 5, 2, 1, "鼓楼|台江"});
+  PageResult odd = site.run("mabex.order_pass", req, "admin");
+  EXPECT_THAT(odd.body, HasSubstr("name=\"radiobutton\" value=\"1\">开 <input type=\"radio\" name=\"radiobutton\" value=\"0\">关"));
   Settings after = stored(site);
   EXPECT_EQ(after.minutes, 5);
   EXPECT_EQ(after.keys, "鼓楼|台江");
