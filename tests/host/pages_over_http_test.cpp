@@ -2,6 +2,13 @@
 // sends them, sessions, cookies, the page's end, failures and uploads.
 #include <gtest/gtest.h>
 
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <future>
+#include <thread>
 #include <stdexcept>
 
 #include "frame/http_details.h"
@@ -73,6 +80,18 @@ struct Upload : frame::Component {
     Response().Write(out);
   }
 };
+// Holds its page until the test lets it go, to catch the server mid-request.
+struct Gate {
+  std::promise<void> entered, release;
+};
+Gate* gate = nullptr;
+struct Slow : frame::Component {
+  void main() {
+    gate->entered.set_value();
+    gate->release.get_future().wait();
+    Response().Write("finished");
+  }
+};
 struct MapPath : frame::Component {
   void main() { Response().Write(Server().MapPath(Request()("p"))); }
 };
@@ -86,6 +105,7 @@ void registerProbes(frame::Registry& r) {
   r.add("probe.text", [] { return std::make_unique<Text>(); }, {frame::op("main", &Text::main)});
   r.add("probe.cookie", [] { return std::make_unique<CookieSetter>(); }, {frame::op("main", &CookieSetter::main)});
   r.add("probe.upload", [] { return std::make_unique<Upload>(); }, {frame::op("main", &Upload::main)});
+  r.add("probe.slow", [] { return std::make_unique<Slow>(); }, {frame::op("main", &Slow::main)});
   r.add("probe.mappath", [] { return std::make_unique<MapPath>(); }, {frame::op("main", &MapPath::main)});
 }
 
@@ -254,11 +274,39 @@ TEST_F(PagesOverHttp, MapPathFromTheBackOfficeFolder) {
   EXPECT_EQ(r.status, 500);
 }
 
-TEST(InProcessServe, StopsCleanlyWithStatusZero) {
-  InProcessServer server(registerProbes, {{"text.asp", hostPage("probe.text")}});
+bool acceptsConnections(unsigned short port) {
+  int fd = socket(AF_INET, SOCK_STREAM, 0);
+  sockaddr_in addr{};
+  addr.sin_family = AF_INET;
+  addr.sin_port = htons(port);
+  inet_pton(AF_INET, "127.0.0.1", &addr.sin_addr);
+  bool ok = connect(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) == 0;
+  close(fd);
+  return ok;
+}
+
+TEST(InProcessServe, StopFinishesTheRequestInFlight) {
+  Gate g;
+  gate = &g;
+  host::ServeOptions o;
+  o.https = true;
+  InProcessServer server(registerProbes, {{"slow.asp", hostPage("probe.slow")}, {"session.asp", hostPage("probe.session")}}, o);
   HttpClient http(server.port());
-  EXPECT_EQ(http.get("/text.asp").status, 200);
-  EXPECT_EQ(server.stop(), 0);
+  HttpResponse r = http.get("/session.asp?set=x");
+  ASSERT_EQ(r.setCookies.size(), 1u);
+  EXPECT_NE(r.setCookies[0].find("; Secure"), std::string::npos) << r.setCookies[0];
+
+  auto inFlight = std::async(std::launch::async, [&] { return HttpClient(server.port()).get("/slow.asp"); });
+  g.entered.get_future().wait();
+  auto stopped = std::async(std::launch::async, [&] { return server.stop(); });
+  // The page is let go only once the server has stopped listening.
+  while (acceptsConnections(server.port())) std::this_thread::yield();
+  g.release.set_value();
+  HttpResponse slow = inFlight.get();
+  EXPECT_EQ(slow.status, 200);
+  EXPECT_EQ(slow.body, "finished");
+  EXPECT_EQ(stopped.get(), 0);
+  gate = nullptr;
 }
 
 }  // namespace
