@@ -677,3 +677,52 @@ TEST_F(StoreTest, ConcurrentWritersAllLandAndFailAlone) {
 }
 
 }  // namespace
+
+namespace {
+
+// Rows written behind the store's back, as another program on the file would.
+void insertDirectly(const std::string& path, int rows, int firstMinute) {
+  sqlite3* db = nullptr;
+  ASSERT_EQ(sqlite3_open(path.c_str(), &db), SQLITE_OK);
+  sqlite3_busy_timeout(db, 5000);
+  ASSERT_EQ(sqlite3_exec(db, "begin", nullptr, nullptr, nullptr), SQLITE_OK);
+  for (int i = 0; i < rows; ++i) {
+    std::string at = DateTime{2024, 1, 1, 0, 0, 0}.addSeconds((firstMinute + i) * 60LL).iso();
+    std::string sql = "insert into tdgl (yhm, fromdate, dczt) values ('d" + std::to_string(firstMinute + i) + "', '" +
+                      at + "', 1)";
+    ASSERT_EQ(sqlite3_exec(db, sql.c_str(), nullptr, nullptr, nullptr), SQLITE_OK);
+  }
+  ASSERT_EQ(sqlite3_exec(db, "commit", nullptr, nullptr, nullptr), SQLITE_OK);
+  sqlite3_close(db);
+}
+
+TEST_F(StoreTest, DeepPagesAndCountsFollowEveryChangeOfTheFile) {
+  insertDirectly(path_, 1500, 0);
+  const char* list = "select * from tdgl where dczt in (1,2,3,4) order by fromdate desc";
+  auto countAndPage = [&](long page) {
+    Recordset rs;
+    rs.PageSize(20);
+    rs.Open(list, conn_, adOpenKeyset, adLockReadOnly);
+    long n = rs.RecordCount();
+    rs.AbsolutePage(page);
+    return std::pair{n, rs("yhm").text()};
+  };
+  EXPECT_EQ(countAndPage(70), (std::pair{1500L, std::string("d119")}));  // row 1381 from the newest
+  EXPECT_EQ(countAndPage(75), (std::pair{1500L, std::string("d19")}));
+
+  insertDirectly(path_, 1, 1500);  // another writer on the file
+  EXPECT_EQ(countAndPage(70), (std::pair{1501L, std::string("d120")}));
+
+  EXPECT_EQ(conn_.Execute("delete from tdgl where yhm='d1500' or yhm='d0'"), 2);  // this process's own write
+  EXPECT_EQ(countAndPage(70), (std::pair{1499L, std::string("d119")}));
+
+  std::thread other([&] {  // and a write committed from another thread's connection
+    data::Connection c;
+    c.Open(connectionText());
+    c.Execute("delete from tdgl where yhm='d1499'");
+  });
+  other.join();
+  EXPECT_EQ(countAndPage(70), (std::pair{1498L, std::string("d118")}));
+}
+
+}  // namespace
