@@ -5,15 +5,20 @@
 //   WorkerPool<Job> pool(4, [](Job& j) { ... });
 //   pool.push(std::move(job));
 //   pool.stop();                       // runs what is queued, then joins
+//
+// Waking a thread costs more than a fast page, so a push wakes a worker only
+// when none is awake; the awake one takes the queue in turn. A watcher brings
+// in more workers when a job has waited longer than kHelpAfter (the awake
+// workers are held up by slow pages), so a slow page never stalls the rest.
 #pragma once
 
-#include <atomic>
 #include <chrono>
 #include <condition_variable>
 #include <deque>
 #include <functional>
 #include <mutex>
 #include <thread>
+#include <utility>
 #include <vector>
 
 namespace tovi::host {
@@ -21,34 +26,43 @@ namespace tovi::host {
 template <class Job>
 class WorkerPool {
  public:
-  WorkerPool(unsigned threads, std::function<void(Job&)> work) : work_(std::move(work)) {
-    for (unsigned i = 0; i < threads; ++i) threads_.emplace_back([this] { loop(); });
+  using Clock = std::chrono::steady_clock;
+  static constexpr std::chrono::microseconds kHelpAfter{5000};
+
+  WorkerPool(unsigned threads, std::function<void(Job&)> work) : work_(std::move(work)), size_(threads ? threads : 1) {
+    for (unsigned i = 0; i < size_; ++i) threads_.emplace_back([this] { loop(); });
+    watcher_ = std::thread([this] { watch(); });
   }
   ~WorkerPool() { stop(); }
   WorkerPool(const WorkerPool&) = delete;
   WorkerPool& operator=(const WorkerPool&) = delete;
 
   void push(Job job) {
-    bool wake;
+    bool wakeWorker;
     {
       std::lock_guard lock(mutex_);
-      queue_.push_back(std::move(job));
-      pending_.store(queue_.size(), std::memory_order_release);
-      wake = idle_ > 0;
+      queue_.emplace_back(std::move(job), Clock::now());
+      // A worker already awake, or one already called, takes this job in turn.
+      wakeWorker = awake_ + tickets_ == 0;
+      if (wakeWorker) ++tickets_;
     }
-    // A busy pool looks at the queue before it sleeps: no wake-up needed then.
-    if (wake) ready_.notify_one();
+    if (wakeWorker) ready_.notify_one();
   }
 
   // Lets the workers finish the queue, then joins them.
   void stop() {
     {
       std::lock_guard lock(mutex_);
+      if (stopping_ && threads_.empty()) return;
       stopping_ = true;
     }
     ready_.notify_all();
+    watcherWake_.notify_all();
     for (std::thread& t : threads_)
       if (t.joinable()) t.join();
+    if (watcher_.joinable()) watcher_.join();
+    std::lock_guard lock(mutex_);
+    threads_.clear();
   }
 
  private:
@@ -57,42 +71,46 @@ class WorkerPool {
     while (true) {
       if (queue_.empty()) {
         if (stopping_) return;
-        // Under load the next request is microseconds away: looking for it a
-        // little while saves the sleep and the wake-up (two context switches).
-        lock.unlock();
-        bool arrived = false;
-        for (auto until = std::chrono::steady_clock::now() + kSpin; std::chrono::steady_clock::now() < until;) {
-          if (pending_.load(std::memory_order_acquire) > 0) {
-            arrived = true;
-            break;
-          }
-          std::this_thread::yield();
-        }
-        lock.lock();
-        if (arrived || !queue_.empty() || stopping_) continue;
-        ++idle_;
-        ready_.wait(lock);
-        --idle_;
+        --awake_;
+        ready_.wait(lock, [this] { return tickets_ > 0 || stopping_; });
+        if (tickets_ > 0) --tickets_;
+        ++awake_;
         continue;
       }
-      Job job = std::move(queue_.front());
+      Job job = std::move(queue_.front().first);
       queue_.pop_front();
-      pending_.store(queue_.size(), std::memory_order_release);
+      ++busy_;
       lock.unlock();
       work_(job);
       lock.lock();
+      --busy_;
     }
   }
 
-  static constexpr std::chrono::microseconds kSpin{50};
+  // Looks at the queue every kHelpAfter; the pushes never wake it (that would
+  // cost a context switch per burst of requests).
+  void watch() {
+    std::unique_lock lock(mutex_);
+    while (!stopping_) {
+      watcherWake_.wait_for(lock, kHelpAfter);
+      if (!queue_.empty() && awake_ + tickets_ < size_ && Clock::now() - queue_.front().second >= kHelpAfter) {
+        ++tickets_;
+        ready_.notify_one();
+      }
+    }
+  }
+
   std::function<void(Job&)> work_;
-  std::atomic<std::size_t> pending_{0};
+  unsigned size_;
   std::mutex mutex_;
-  std::condition_variable ready_;
-  std::deque<Job> queue_;
-  unsigned idle_ = 0;
+  std::condition_variable ready_, watcherWake_;
+  std::deque<std::pair<Job, Clock::time_point>> queue_;
+  unsigned awake_ = size_;  // workers not waiting for a job
+  unsigned tickets_ = 0;    // wake-ups sent and not yet taken
+  unsigned busy_ = 0;
   bool stopping_ = false;
   std::vector<std::thread> threads_;
+  std::thread watcher_;
 };
 
 }  // namespace tovi::host
