@@ -493,7 +493,7 @@ Reply handle(HostState& state, const restinio::request_t& req) {
       return noticeReply(413, "提交的内容太大", "提交的内容太大，服务器不能接收。");
 
     std::string_view path = req.header().path();
-    Resolved target = state.root.resolve(path);
+    Resolved target = state.root.resolveCached(path);
     if (target.kind == Resolved::Kind::Directory) {
       if (path.empty() || path.back() != '/') {
         Reply r;

@@ -75,7 +75,8 @@ int run(const ServeOptions& options, HostState& state) {
       resp.set_body(std::move(r.body));
     }
     if (state.access.enabled()) state.access.line(accessLine(req, r, bytes, Clock::now() - job.arrived));
-    resp.done([&inFlight](const restinio::asio_ns::error_code&) { inFlight.fetch_sub(1); });
+    resp.done();
+    inFlight.fetch_sub(1);
   });
 
   restinio::server_settings_t<Traits> settings;
@@ -108,8 +109,11 @@ int run(const ServeOptions& options, HostState& state) {
   // written; then the I/O loop ends.
   restinio::asio_ns::steady_timer drainTimer(*io);
   Clock::time_point drainDeadline;
+  // Answers handed to RESTinio are written by this loop; a short grace after
+  // the last one lets those writes go out before the loop stops.
+  int graceTicks = 5;
   std::function<void()> checkDrained = [&] {
-    if (inFlight.load() <= 0 || Clock::now() > drainDeadline) {
+    if ((inFlight.load() <= 0 && --graceTicks <= 0) || Clock::now() > drainDeadline) {
       io->stop();
       return;
     }

@@ -120,6 +120,23 @@ Resolved WebRoot::resolve(std::string_view urlPath) const {
   return out;
 }
 
+Resolved WebRoot::resolveCached(std::string_view urlPath) {
+  auto now = std::chrono::steady_clock::now();
+  std::string key(urlPath);
+  {
+    std::shared_lock lock(cacheMutex_);
+    auto it = cache_.find(key);
+    if (it != cache_.end() && now - it->second.at < std::chrono::seconds(1)) return it->second.resolved;
+  }
+  Resolved r = resolve(urlPath);
+  if (r.kind == Resolved::Kind::Page) {
+    std::unique_lock lock(cacheMutex_);
+    if (cache_.size() > 4096) cache_.clear();  // many distinct paths: start over rather than grow
+    cache_[key] = Remembered{r, now};
+  }
+  return r;
+}
+
 Resolved WebRoot::defaultDocument(const Resolved& dir) const {
   for (const char* name : {"index.asp", "default.asp", "index.html", "index.htm"}) {
     struct stat st{};

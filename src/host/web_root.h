@@ -11,8 +11,12 @@
 // and script sources other than .asp pages (which are run, never sent).
 #pragma once
 
+#include <chrono>
+#include <mutex>
+#include <shared_mutex>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 
 namespace tovi::host {
 
@@ -30,6 +34,9 @@ class WebRoot {
 
   // `urlPath` is the raw, still percent-encoded path of the request target.
   [[nodiscard]] Resolved resolve(std::string_view urlPath) const;
+  // resolve() for pages, remembered for about a second (pages are asked for
+  // far more often than they change). Safe from any thread.
+  [[nodiscard]] Resolved resolveCached(std::string_view urlPath);
   // The default page of a directory (index.asp, default.asp, index.html), or None.
   [[nodiscard]] Resolved defaultDocument(const Resolved& dir) const;
 
@@ -40,6 +47,12 @@ class WebRoot {
 
  private:
   std::string root_;
+  struct Remembered {
+    Resolved resolved;
+    std::chrono::steady_clock::time_point at;
+  };
+  std::shared_mutex cacheMutex_;
+  std::unordered_map<std::string, Remembered> cache_;
 };
 
 // Whether a file name (any case) may never be sent as it is.
