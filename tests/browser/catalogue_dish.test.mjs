@@ -5,7 +5,7 @@
 import { test } from 'node:test';
 import assert from 'node:assert/strict';
 import { deflateSync } from 'node:zlib';
-import { startSite, launchBrowser, recordDialogs } from './support.mjs';
+import { startSite, launchBrowser, recordDialogs, until, logIn } from './support.mjs';
 
 function crc32(bytes) {
   let c = ~0;
@@ -33,26 +33,6 @@ function redPng() {
     chunk('IDAT', deflateSync(rows)), chunk('IEND', Buffer.alloc(0))]);
 }
 
-async function until(check, what) {
-  for (let i = 0; i < 100; i++) {
-    if (await check()) return;
-    await new Promise((r) => setTimeout(r, 100));
-  }
-  throw new Error('never happened: ' + what);
-}
-
-async function logIn(browser, site) {
-  const password = site.initOut.match(/password: (\S+)/)[1];
-  const context = await browser.newContext();
-  const page = await context.newPage();
-  const dialogs = recordDialogs(page);
-  await page.goto(site.url + 'admin/login.asp');
-  await page.fill('input[name=admin]', 'admin');
-  await page.fill('input[name=password]', password);
-  await page.fill('input[name=verifycode]', '1234');
-  await Promise.all([page.waitForURL(/admin\/index\.asp/), page.click('input[name=Submit2]')]);
-  return { page, dialogs };
-}
 
 test('a dish with formatted text and a picture is added, ordered at its new price and deleted', async (t) => {
   const site = await startSite({ args: ['--fixed-code', '1234'] });

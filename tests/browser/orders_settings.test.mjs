@@ -2,20 +2,14 @@
 // database cannot take before they are sent; good values are saved and shown.
 import { test } from 'node:test';
 import assert from 'node:assert/strict';
-import { startSite, launchBrowser, recordDialogs } from './support.mjs';
+import { startSite, launchBrowser, logIn } from './support.mjs';
 
 test('the settings form checks its numbers and saves them', async (t) => {
   const site = await startSite({ args: ['--fixed-code', '1234'] });
   const browser = await launchBrowser();
   t.after(async () => { await browser.close(); await site.stop(); });
 
-  const page = await browser.newPage();
-  const dialogs = recordDialogs(page);
-  await page.goto(site.url + 'admin/login.asp');
-  await page.fill('input[name=admin]', 'admin');
-  await page.fill('input[name=password]', site.initOut.match(/password: (\S+)/)[1]);
-  await page.fill('input[name=verifycode]', '1234');
-  await Promise.all([page.waitForURL(/admin\/index\.asp/), page.click('input[name=Submit2]')]);
+  const { page, dialogs } = await logIn(browser, site);
 
   await page.goto(site.url + 'admin/order_pass.asp');
   for (const [minutes, times, message] of [['abc', '3', '限制时间必须是0或正整数！'], ['', '3', '限制时间必须是0或正整数！'],

@@ -6,7 +6,7 @@
 import { test } from 'node:test';
 import assert from 'node:assert/strict';
 import { execFileSync } from 'node:child_process';
-import { startSite, launchBrowser, recordDialogs } from './support.mjs';
+import { startSite, launchBrowser, recordDialogs, until, logIn } from './support.mjs';
 
 // What a gb2312 page's form would send for `text` in a query string.
 function gbkQuery(text) {
@@ -14,26 +14,6 @@ function gbkQuery(text) {
   return [...bytes].map((b) => '%' + b.toString(16).toUpperCase().padStart(2, '0')).join('');
 }
 
-async function until(check, what) {
-  for (let i = 0; i < 100; i++) {
-    if (await check()) return;
-    await new Promise((r) => setTimeout(r, 100));
-  }
-  throw new Error('never happened: ' + what);
-}
-
-async function logIn(browser, site) {
-  const password = site.initOut.match(/password: (\S+)/)[1];
-  const context = await browser.newContext();
-  const page = await context.newPage();
-  const dialogs = recordDialogs(page);
-  await page.goto(site.url + 'admin/login.asp');
-  await page.fill('input[name=admin]', 'admin');
-  await page.fill('input[name=password]', password);
-  await page.fill('input[name=verifycode]', '1234');
-  await Promise.all([page.waitForURL(/admin\/index\.asp/), page.click('input[name=Submit2]')]);
-  return { page, dialogs };
-}
 
 // The rows of the order list as [name, status] pairs.
 async function listRows(page) {

@@ -75,3 +75,27 @@ export function recordDialogs(page, answer = () => true) {
   });
   return seen;
 }
+
+// Waits until `check()` is true (polling), or fails naming `what`.
+export async function until(check, what) {
+  for (let i = 0; i < 100; i++) {
+    if (await check()) return;
+    await new Promise((r) => setTimeout(r, 100));
+  }
+  throw new Error('never happened: ' + what);
+}
+
+// Logs in to the back office as the site owner through the real form, in a new
+// browser context. The site must run with `--fixed-code 1234`.
+export async function logIn(browser, site) {
+  const password = site.initOut.match(/password: (\S+)/)[1];
+  const context = await browser.newContext();
+  const page = await context.newPage();
+  const dialogs = recordDialogs(page);
+  await page.goto(site.url + 'admin/login.asp');
+  await page.fill('input[name=admin]', 'admin');
+  await page.fill('input[name=password]', password);
+  await page.fill('input[name=verifycode]', '1234');
+  await Promise.all([page.waitForURL(/admin\/index\.asp/), page.click('input[name=Submit2]')]);
+  return { page, dialogs };
+}
