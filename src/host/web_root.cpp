@@ -38,6 +38,35 @@ std::string findEntry(const std::string& dir, std::string_view name, struct stat
 
 bool isPageName(std::string_view name) { return endsWithI(name, ".asp"); }
 
+// Visitors' uploads land in uploadpic/: whatever someone managed to put there
+// must never run or be sent as a page, so only pictures come out of it.
+constexpr std::string_view kUploadFolder = "uploadpic";
+
+bool underUploads(std::string_view folder) {
+  while (!folder.empty()) {
+    std::size_t slash = folder.find('/');
+    if (frame::iequals(folder.substr(0, slash), kUploadFolder)) return true;
+    if (slash == std::string_view::npos) break;
+    folder.remove_prefix(slash + 1);
+  }
+  return false;
+}
+
+bool isPictureName(std::string_view name) {
+  for (std::string_view ext : {".jpg", ".jpeg", ".png", ".gif"})
+    if (endsWithI(name, ext)) return true;
+  return false;
+}
+
+// A resolved target as the upload rule lets it out.
+Resolved guardUploads(Resolved r) {
+  if (r.kind == Resolved::Kind::Page || r.kind == Resolved::Kind::File) {
+    std::string_view name = std::string_view(r.path).substr(r.path.rfind('/') + 1);
+    if (underUploads(r.folder) && (r.kind == Resolved::Kind::Page || !isPictureName(name))) return {};
+  }
+  return r;
+}
+
 }  // namespace
 
 bool isHiddenName(std::string_view name) {
@@ -117,7 +146,7 @@ Resolved WebRoot::resolve(std::string_view urlPath) const {
   }
   out.path = std::move(path);
   out.folder = std::move(folder);
-  return out;
+  return guardUploads(std::move(out));
 }
 
 Resolved WebRoot::resolveCached(std::string_view urlPath) {
@@ -146,7 +175,7 @@ Resolved WebRoot::defaultDocument(const Resolved& dir) const {
       r.kind = isPageName(name) ? Resolved::Kind::Page : Resolved::Kind::File;
       r.path = p;
       r.folder = dir.folder;
-      return r;
+      return guardUploads(std::move(r));
     }
   }
   return {};

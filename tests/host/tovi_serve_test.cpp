@@ -7,6 +7,7 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <filesystem>
 #include <fstream>
 #include <vector>
 
@@ -86,6 +87,39 @@ TEST_F(ToviServe, ScriptSourceIsRunNeverSent) {
   EXPECT_EQ(r.status, 500);
   EXPECT_EQ(r.body.find("FileSystemObject"), std::string::npos);
   EXPECT_NE(server_->errorLog().find("FileSystemObject"), std::string::npos);
+}
+
+TEST_F(ToviServe, UploadFolderServesOnlyPictures) {
+  namespace fs = std::filesystem;
+  const std::string uploads = server_->root() + "/uploadpic";
+  fs::create_directories(uploads + "/Sub");
+  // A page that would run anywhere else, and markup with script.
+  const std::string page = "<%\nSet obj = Server.CreateObject(\"mabex.test\")\nobj.main\n%>";
+  for (const char* name : {"evil.asp", "Sub/evil.asp", "index.asp"}) std::ofstream(uploads + "/" + name) << page;
+  for (const char* name : {"evil.html", "evil.htm", "evil.svg", "evil.js", "evil.txt", "Sub/evil.html", "evil.jpg.html"})
+    std::ofstream(uploads + "/" + name) << "<script>alert(1)</script>";
+  const std::string gif = "GIF89a\x01\x00\x01\x00";
+  for (const char* name : {"dish.jpg", "dish.JPEG", "dish.png", "Sub/dish.gif"}) std::ofstream(uploads + "/" + name) << gif;
+  HttpClient http(server_->port());
+  ASSERT_EQ(http.get("/test.asp").body, "1233");  // the same script runs outside the folder
+
+  const char* const refused[] = {
+      "/uploadpic/evil.asp", "/UPLOADPIC/EVIL.ASP", "/UploadPic/Sub/evil.asp", "/uploadpic/", "/uploadpic/index.asp",
+      "/uploadpic/evil.html", "/uploadpic/evil.htm", "/UploadPic/evil.svg", "/uploadpic/evil.js", "/uploadpic/evil.txt",
+      "/uploadpic/sub/EVIL.HTML", "/uploadpic/evil.jpg.html", "/%75ploadpic/evil.asp", "/images/../uploadpic/evil.asp",
+  };
+  for (const char* target : refused) {
+    HttpResponse r = http.request("GET", target, "", {});
+    EXPECT_EQ(r.status, 404) << target;
+    EXPECT_EQ(r.body.find("1233"), std::string::npos) << target;
+    EXPECT_EQ(r.body.find("<script>"), std::string::npos) << target;
+  }
+  for (const char* target : {"/uploadpic/dish.jpg", "/UploadPic/DISH.jpeg", "/uploadpic/dish.png", "/uploadpic/sub/dish.gif"}) {
+    HttpResponse r = http.get(target);
+    EXPECT_EQ(r.status, 200) << target;
+    EXPECT_EQ(r.body, gif) << target;
+    EXPECT_EQ(r.headers["Content-Type"].rfind("image/", 0), 0u) << target;
+  }
 }
 
 TEST_F(ToviServe, OtherMethodsAreRefused) {
