@@ -127,7 +127,7 @@ class PageExchange final : public frame::Context,
       r.body = std::move(*binary_);
     } else {
       if (!typeSet) r.headers.emplace_back("Content-Type", "text/html; charset=gb2312");
-      r.body = toGbk(body_);
+      r.body = toGbk(std::move(body_));
     }
     if (!cacheSet) r.headers.emplace_back("Cache-Control", "private");
     for (const auto& [name, cookie] : cookies_) r.headers.emplace_back("Set-Cookie", setCookieLine(name, cookie));
@@ -456,7 +456,9 @@ HostState::HostState(const ServeOptions& o, const frame::Registry& r)
       sessions(o.sessionTimeout),
       access(o.accessLog),
       errors(o.errorLog),
-      idPrefix(randomPrefix()) {}
+      idPrefix(randomPrefix()) {
+  prepareGbk();
+}
 
 const char* reasonPhrase(int status) {
   switch (status) {

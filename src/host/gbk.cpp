@@ -3,7 +3,11 @@
 #include <iconv.h>
 
 #include <cerrno>
+#include <cstdint>
+#include <cstdio>
+#include <cstring>
 #include <stdexcept>
+#include <vector>
 
 #include "frame/text.h"
 
@@ -52,20 +56,10 @@ Converter& decoder() {
   thread_local Converter c("UTF-8", "GB18030");
   return c;
 }
-Converter& encoder() {
-  thread_local Converter c("GBK", "UTF-8");
-  return c;
-}
 
 const char kReplacement[] = "\xEF\xBF\xBD";  // U+FFFD
 
 }  // namespace
-
-bool isAscii(std::string_view bytes) noexcept {
-  for (unsigned char c : bytes)
-    if (c >= 0x80) return false;
-  return true;
-}
 
 std::string fromGbk(std::string_view bytes) {
   if (isAscii(bytes)) return std::string(bytes);
@@ -74,25 +68,106 @@ std::string fromGbk(std::string_view bytes) {
   std::string_view rest = bytes;
   while (!rest.empty()) {
     if (decoder().convert(rest, out) == 0) break;
+    // Browsers write the euro sign as the single byte 0x80 in GBK, which
+    // GB18030 spells otherwise.
+    if (static_cast<unsigned char>(rest.front()) == 0x80) out += "\xE2\x82\xAC";
     // EILSEQ or a sequence cut off at the end: one byte becomes U+FFFD.
-    out += kReplacement;
+    else out += kReplacement;
     rest.remove_prefix(1);
   }
   return out;
 }
 
+namespace {
+
+// The GBK bytes of every BMP character, asked of iconv once: 0 when GBK has no
+// such character, below 0x100 one byte, else lead byte << 8 | trail byte.
+// Characters outside the BMP are never in GBK.
+class GbkTable {
+ public:
+  GbkTable() : codes_(0x10000, 0) {
+    Converter enc("GBK", "UTF-32LE");
+    for (char32_t c = 0x80; c < 0x10000; ++c) {
+      if (c >= 0xD800 && c <= 0xDFFF) continue;
+      char in[4] = {static_cast<char>(c & 0xFF), static_cast<char>((c >> 8) & 0xFF), 0, 0};
+      std::string_view rest(in, sizeof in);
+      std::string out;
+      if (enc.convert(rest, out) != 0 || out.empty() || out.size() > 2) continue;
+      auto b0 = static_cast<unsigned char>(out[0]);
+      codes_[c] = out.size() == 1 ? b0 : static_cast<std::uint16_t>(b0 << 8 | static_cast<unsigned char>(out[1]));
+    }
+  }
+  std::uint16_t operator[](char32_t c) const { return c < 0x10000 ? codes_[c] : 0; }
+
+ private:
+  std::vector<std::uint16_t> codes_;
+};
+
+const GbkTable& gbkTable() {
+  static const GbkTable table;
+  return table;
+}
+
+// The length of the ASCII run at the start of `s`.
+std::size_t asciiRun(const char* s, std::size_t n) {
+  std::size_t i = 0;
+  for (; i + 8 <= n; i += 8) {
+    std::uint64_t w;
+    std::memcpy(&w, s + i, 8);
+    if (w & 0x8080808080808080ULL) break;
+  }
+  while (i < n && static_cast<unsigned char>(s[i]) < 0x80) ++i;
+  return i;
+}
+
+void appendReference(std::string& out, char32_t c) {
+  char buf[16];
+  int n = std::snprintf(buf, sizeof buf, "&#%lu;", static_cast<unsigned long>(c));
+  out.append(buf, static_cast<std::size_t>(n));
+}
+
+// Encodes utf8[from..] onto `out` (which holds the ASCII text before `from`).
+void encodeRest(std::string_view utf8, std::size_t from, std::string& out) {
+  const GbkTable& table = gbkTable();
+  std::size_t pos = from;
+  while (pos < utf8.size()) {
+    std::size_t run = asciiRun(utf8.data() + pos, utf8.size() - pos);
+    out.append(utf8.data() + pos, run);
+    pos += run;
+    if (pos >= utf8.size()) break;
+    char32_t c = frame::nextChar(utf8, pos);
+    std::uint16_t code = table[c];
+    if (code == 0) appendReference(out, c);
+    else if (code < 0x100) out += static_cast<char>(code);
+    else {
+      out += static_cast<char>(code >> 8);
+      out += static_cast<char>(code & 0xFF);
+    }
+  }
+}
+
+}  // namespace
+
+bool isAscii(std::string_view bytes) noexcept { return asciiRun(bytes.data(), bytes.size()) == bytes.size(); }
+
+void prepareGbk() { (void)gbkTable(); }
+
 std::string toGbk(std::string_view utf8) {
-  if (isAscii(utf8)) return std::string(utf8);
+  std::size_t ascii = asciiRun(utf8.data(), utf8.size());
   std::string out;
   out.reserve(utf8.size());
-  std::string_view rest = utf8;
-  while (!rest.empty()) {
-    if (encoder().convert(rest, out) == 0) break;
-    std::size_t pos = 0;
-    char32_t c = frame::nextChar(rest, pos);
-    out += "&#" + std::to_string(static_cast<unsigned long>(c)) + ";";
-    rest.remove_prefix(pos);
-  }
+  out.append(utf8.data(), ascii);
+  if (ascii < utf8.size()) encodeRest(utf8, ascii, out);
+  return out;
+}
+
+std::string toGbk(std::string&& utf8) {
+  std::size_t ascii = asciiRun(utf8.data(), utf8.size());
+  if (ascii == utf8.size()) return std::move(utf8);
+  std::string out;
+  out.reserve(utf8.size());
+  out.append(utf8.data(), ascii);
+  encodeRest(utf8, ascii, out);
   return out;
 }
 

@@ -18,7 +18,8 @@ TEST(Gbk, DecodesValidInvalidAndCutSequences) {
       {tovi::testing::toGbk("张三，你好"), "张三，你好"},
       {"\xD5", "\xEF\xBF\xBD"},                          // lead byte cut off at the end
       {"a\xFF" "b", "a\xEF\xBF\xBD" "b"},                // no GBK lead byte
-      {"\xD5\xC5\x80\x80" "x", "张\xEF\xBF\xBD\xEF\xBF\xBD" "x"},  // 0x80 0x80 is no character
+      {"\x80" "5", "€5"},                                 // the euro sign as browsers send it
+      {"\xD5\xC5\xFF\xFF" "x", "张\xEF\xBF\xBD\xEF\xBF\xBD" "x"},  // 0xFF leads nothing
   };
   for (const Case& c : cases) EXPECT_EQ(fromGbk(c.bytes), c.utf8) << c.utf8;
 }
@@ -29,8 +30,42 @@ TEST(Gbk, EncodesWithReferencesForWhatGbkCannotHold) {
   EXPECT_EQ(toGbk("a😀b"), "a&#128512;b");
   EXPECT_EQ(toGbk("중"), "&#51473;");  // Hangul is not in GBK
   EXPECT_EQ(toGbk("x\xFFy"), "x&#65533;y");
+  EXPECT_EQ(toGbk(std::string("plain ascii moved")), "plain ascii moved");
+  EXPECT_EQ(toGbk("abcdefgh订ijklmnopq€中"), tovi::testing::toGbk("abcdefgh订ijklmnopq€中"));
+  EXPECT_EQ(toGbk("\xE8\xAE"), "&#65533;&#65533;");  // a character cut off at the end
   // Round trip of a mixed text.
   EXPECT_EQ(fromGbk(toGbk("价格：8.5元")), "价格：8.5元");
+}
+
+std::string utf8Of(char32_t c) {
+  std::string s;
+  if (c < 0x800) {
+    s += static_cast<char>(0xC0 | (c >> 6));
+  } else {
+    s += static_cast<char>(0xE0 | (c >> 12));
+    s += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+  }
+  s += static_cast<char>(0x80 | (c & 0x3F));
+  return s;
+}
+
+// Every character of the BMP: what GBK holds comes back from its bytes, the
+// rest is a reference to the very code point.
+TEST(Gbk, EveryBmpCharacterEncodesOrBecomesItsReference) {
+  int held = 0;
+  for (char32_t c = 0x80; c < 0x10000; ++c) {
+    if (c >= 0xD800 && c <= 0xDFFF) continue;
+    std::string utf8 = utf8Of(c);
+    std::string wire = toGbk(utf8);
+    std::string reference = "&#" + std::to_string(static_cast<unsigned long>(c)) + ";";
+    if (wire == reference) continue;
+    ++held;
+    ASSERT_TRUE(wire.size() == 1 || wire.size() == 2) << static_cast<unsigned long>(c);
+    ASSERT_GE(static_cast<unsigned char>(wire[0]), 0x80u) << static_cast<unsigned long>(c);
+    ASSERT_EQ(fromGbk(wire), utf8) << static_cast<unsigned long>(c);
+  }
+  EXPECT_GT(held, 21000);  // GBK holds some 21,000 characters
+  EXPECT_LT(held, 22500);
 }
 
 TEST(RequestValues, PairsDecodeGbkPlusAndMalformedEscapes) {
