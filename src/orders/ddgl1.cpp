@@ -4,12 +4,14 @@
 
 #include "data/connection.h"
 #include "data/recordset.h"
+#include "frame/alerts.h"
 #include "frame/module1.h"
 #include "frame/text.h"
 
 namespace tovi::orders {
 
 using namespace frame::Module1;
+using frame::alertBack;
 
 std::string_view statusLabel(long code) {
   switch (code) {
@@ -28,12 +30,6 @@ std::optional<long long> orderId(std::string_view text) {
 }
 
 namespace {
-
-[[noreturn]] void alertBack(std::string_view message) {
-  Response().Write("<script language=javascript>alert('" + std::string(message) + "');history.go(-1);</script>");
-  Response().End();
-  throw frame::PageEnd{};  // not reached: End throws it
-}
 
 std::string fieldRow(std::string_view label, std::string_view name, std::string_view value) {
   return "<tr><td width='20%' align='right' bgcolor='#FFFFFF'><span class='STYLE1'>" + std::string(label) +

@@ -5,6 +5,7 @@
 
 #include "data/connection.h"
 #include "data/recordset.h"
+#include "frame/alerts.h"
 #include "frame/module1.h"
 #include "frame/request_guard.h"
 #include "frame/text.h"
@@ -12,17 +13,12 @@
 namespace tovi::orders {
 
 using namespace frame::Module1;
+using frame::alertBack;
 
 namespace {
 
 // Nine digits at most, so every accepted value fits the whole-number column.
 constexpr std::size_t kMaxDigits = 9;
-
-[[noreturn]] void alertBack(std::string_view message) {
-  Response().Write("<script language=javascript>alert('" + std::string(message) + "');history.go(-1);</script>");
-  Response().End();
-  throw frame::PageEnd{};  // not reached: End throws it
-}
 
 // A count typed into the form: 0 or more, plain digits (blanks around allowed).
 std::optional<int> count(std::string_view typed) {

@@ -6,20 +6,6 @@
 
 namespace tovi::sitepages::kit {
 
-void alertBack(std::string_view message) {
-  frame::Module1::Response().Write("<script language=javascript>alert('" + frame::jsString(message) +
-                                   "');history.go(-1);</script>");
-  frame::Module1::Response().End();
-  throw frame::PageEnd{};  // End never returns; this tells the compiler
-}
-
-void alertGo(std::string_view message, std::string_view url) {
-  frame::Module1::Response().Write("<script language=javascript>alert('" + frame::jsString(message) +
-                                   "');window.location.href='" + frame::jsString(url) + "';</script>");
-  frame::Module1::Response().End();
-  throw frame::PageEnd{};
-}
-
 std::string pageHead(std::string_view title) {
   std::string t = title.empty() ? "岚禾网络订餐系统1.0版" : std::string(title);
   return "<html>\n<head>\n<title>" + frame::htmlEncode(t) +

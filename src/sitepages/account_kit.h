@@ -7,12 +7,12 @@
 #include <string>
 #include <string_view>
 
+#include "frame/alerts.h"
+
 namespace tovi::sitepages::kit {
 
-// Writes an alert with `message`, goes back one page, ends the page.
-[[noreturn]] void alertBack(std::string_view message);
-// Writes an alert with `message`, goes to `url`, ends the page.
-[[noreturn]] void alertGo(std::string_view message, std::string_view url);
+using frame::alertBack;
+using frame::alertGo;
 
 // "<html><head>...<link ../css/style.css>...</head><body>" with `title` as the
 // page title (the site name when empty).

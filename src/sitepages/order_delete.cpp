@@ -5,6 +5,7 @@
 #include "data/connection.h"
 #include "data/recordset.h"
 #include "frame/http_details.h"
+#include "frame/alerts.h"
 #include "frame/module1.h"
 #include "frame/request_guard.h"
 #include "frame/text.h"
@@ -13,16 +14,7 @@
 namespace tovi::sitepages {
 
 using namespace frame::Module1;
-
-namespace {
-
-[[noreturn]] void alertBack(std::string_view message) {
-  Response().Write("<script language=javascript>alert('" + std::string(message) + "');history.go(-1);</script>");
-  Response().End();
-  throw frame::PageEnd{};  // not reached: End throws it
-}
-
-}  // namespace
+using frame::alertBack;
 
 void ddgl3::main() {
   openAdminDb();

@@ -3,6 +3,7 @@
 #include <string>
 
 #include "data/recordset.h"
+#include "frame/alerts.h"
 #include "frame/module1.h"
 #include "frame/request_guard.h"
 #include "orders/ddgl1.h"
@@ -10,16 +11,7 @@
 namespace tovi::sitepages {
 
 using namespace frame::Module1;
-
-namespace {
-
-[[noreturn]] void alertBack(std::string_view message) {
-  Response().Write("<script language=javascript>alert('" + std::string(message) + "');history.go(-1);</script>");
-  Response().End();
-  throw frame::PageEnd{};  // not reached: End throws it
-}
-
-}  // namespace
+using frame::alertBack;
 
 void ddgl2::main() {
   openAdminDb();
