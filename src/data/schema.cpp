@@ -3,6 +3,7 @@
 #include <sqlite3.h>
 #include <sys/stat.h>
 
+#include <cctype>
 #include <set>
 #include <string>
 #include <vector>
@@ -105,12 +106,14 @@ const std::vector<TableDef>& tables() {
   return defs;
 }
 
-// Indexes for the lists' conditions and orderings. tdgl(fromdate, dczt) serves
-// the order list's "dczt in (...) order by fromdate" in index order, and its
-// windows and counts from the index alone. An index led by dczt would look
-// better to the planner and make it sort every listed order instead.
+// Indexes for the lists' conditions and orderings. The order list filters on
+// status, time and customer name and orders by time: both of its indexes hold
+// all three, so a count or a deep window walks index entries only and reads a
+// table row for the rows it returns. Led by time, the list in time order needs
+// no sort; led by status, one status (and the count of several) is a range.
 constexpr const char* kIndexes[][3] = {
-    {"tdgl_fromdate", "tdgl", "fromdate, dczt"},
+    {"tdgl_fromdate", "tdgl", "fromdate, dczt, yhm"},
+    {"tdgl_dczt", "tdgl", "dczt, fromdate, yhm"},
     {"tdgl_yhm", "tdgl", "yhm"},
     {"cygl_lei2", "cygl", "lei2, dates"},
     {"cygl_lei", "cygl", "lei"},
@@ -120,6 +123,19 @@ constexpr const char* kIndexes[][3] = {
     {"wq_admin_admin", "wq_admin", "admin"},
     {"wq_admin_flag", "wq_admin", "flag"},
     {"reg_names", "reg", "names"},
+};
+
+// Fixed planner statistics for the order list's indexes, the shape of a busy
+// site's order table: many orders, a handful of statuses, times nearly unique,
+// a few thousand customers. Without them the planner takes any status
+// condition for a narrow one and sorts every listed order by time instead of
+// walking the time index; with them the choice does not depend on what the
+// file holds at the moment (a new site has no orders). Read when a connection
+// loads the schema.
+constexpr const char* kStats[][3] = {
+    {"tdgl", "tdgl_fromdate", "100000 2 2 2"},
+    {"tdgl", "tdgl_dczt", "100000 20000 2 2"},
+    {"tdgl", "tdgl_yhm", "100000 20"},
 };
 
 class Db {
@@ -201,8 +217,23 @@ bool ensureDatabase(const std::string& path) {
       if (t.row && db.column("select count(*) from " + name, 0).at(0) == "0")
         db.exec("insert into " + name + " " + t.row);
     }
-    for (const auto& ix : kIndexes)
+    for (const auto& ix : kIndexes) {
+      // An index of an older layout under the same name is built again.
+      std::string wanted, have;
+      for (char c : std::string(ix[2]))
+        if (c != ' ' && c != '"') wanted += static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+      for (auto& c : db.column(std::string("pragma index_info(") + ix[0] + ")", 2))
+        have += (have.empty() ? "" : ",") + lower(c);
+      if (!have.empty() && have != wanted) db.exec(std::string("drop index ") + ix[0]);
       db.exec(std::string("create index if not exists ") + ix[0] + " on " + jet::quoteName(ix[1]) + " (" + ix[2] + ")");
+    }
+    if (db.column("select count(*) from sqlite_schema where name='sqlite_stat1'", 0).at(0) == "0")
+      db.exec("analyze sqlite_schema");  // creates the statistics table, and nothing else
+    for (const auto& row : kStats) {
+      db.exec(std::string("delete from sqlite_stat1 where tbl='") + row[0] + "' and idx='" + row[1] + "'");
+      db.exec(std::string("insert into sqlite_stat1 (tbl, idx, stat) values ('") + row[0] + "', '" + row[1] + "', '" +
+              row[2] + "')");
+    }
     db.exec("commit");
   } catch (...) {
     try {

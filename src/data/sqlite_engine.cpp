@@ -13,6 +13,7 @@
 
 #include <algorithm>
 #include <condition_variable>
+#include <deque>
 #include <functional>
 #include <map>
 #include <mutex>
@@ -159,25 +160,9 @@ class SqliteEngine final : public Engine {
     // One table's rows: the window's keys first, which the indexes of the
     // lists answer without touching the rows they skip, then those rows by key,
     // all in one read snapshot.
-    std::vector<std::int64_t> keys;
     run("begin");
     try {
-      const std::vector<std::int64_t>* known = cachedKeys(st, params);
-      // Far into a list, reading all its keys once costs what one deep window
-      // costs, and serves the count and every later page until the file changes.
-      if (!known && offset > 1000) known = &allKeys(st, params);
-      if (known) {
-        auto from = std::min<std::size_t>(static_cast<std::size_t>(offset), known->size());
-        auto to = std::min<std::size_t>(from + static_cast<std::size_t>(limit), known->size());
-        keys.assign(known->begin() + static_cast<long>(from), known->begin() + static_cast<long>(to));
-      } else {
-        sqlite3_stmt* s = prepared(keysText(st));
-        Use use(s);
-        int n = bindAll(s, params, 2);
-        check(sqlite3_bind_int64(s, n + 1, limit));
-        check(sqlite3_bind_int64(s, n + 2, offset));
-        while (step(s)) keys.push_back(sqlite3_column_int64(s, 0));
-      }
+      std::vector<std::int64_t> keys = windowKeys(st, params, offset, limit);
       std::size_t added = 0;
       for (std::int64_t key : keys) {
         if (auto r = row(st.table, key)) {
@@ -195,7 +180,7 @@ class SqliteEngine final : public Engine {
 
   std::vector<Column> describe(const jet::Statement& st) override {
     if (st.table.empty()) return columnsOf(prepared(st.text + " limit ? offset ?"), 0);
-    prepared(keysText(st));  // the condition and ordering are checked here, before any row is wanted
+    prepared(keysText(st, false));  // the condition and ordering are checked here, before any row is wanted
     return columnsOf(prepared(rowText(st.table)), 1);
   }
 
@@ -207,7 +192,7 @@ class SqliteEngine final : public Engine {
       bindAll(s, params, 0);
       n = step(s) ? sqlite3_column_int64(s, 0) : 0;
     } else {
-      n = static_cast<std::int64_t>(allKeys(st, params).size());
+      n = tableCount(st, params);
     }
     return st.top ? std::min(n, *st.top) : n;
   }
@@ -410,14 +395,25 @@ class SqliteEngine final : public Engine {
     }
   }
 
-  // The keys of every row of a one-table select, in its order; kept for reuse
-  // until this file changes (by anyone).
-  struct KeyList {
+  // What is known of one one-table select with its values, at one version of
+  // the file: its count, the windows read so far, or all its keys in order.
+  // Forgotten as soon as the file changes (by anyone).
+  struct ListState {
     std::string text;
     std::vector<Value> params;
-    std::int64_t version = 0, changes = 0;
-    std::vector<std::int64_t> keys;
+    std::pair<std::int64_t, std::int64_t> version;
+    std::optional<std::int64_t> count;
+    struct Window {
+      std::int64_t offset = 0, limit = 0;
+      std::vector<std::int64_t> keys;
+    };
+    std::deque<Window> windows;  // most recent first
+    std::optional<std::vector<std::int64_t>> keys;
+    int deepWalks = 0;
   };
+
+  // Deeper than this, a window is reached from whichever end of the list is nearer.
+  static constexpr std::int64_t kDeep = 1000;
 
   std::pair<std::int64_t, std::int64_t> fileVersion() {
     sqlite3_stmt* s = prepared("pragma data_version");
@@ -426,42 +422,192 @@ class SqliteEngine final : public Engine {
     return {v, static_cast<std::int64_t>(sqlite3_total_changes64(db_))};
   }
 
-  const std::vector<std::int64_t>* cachedKeys(const jet::Statement& st, std::span<const Value> params) {
-    if (!keys_ || keys_->text != st.text || !std::equal(keys_->params.begin(), keys_->params.end(), params.begin(),
-                                                         params.end()))
-      return nullptr;
-    if (fileVersion() != std::pair{keys_->version, keys_->changes}) return nullptr;
-    return &keys_->keys;
+  // The state of a list at the file's present version. The version is read
+  // before the list is, so a change landing in between makes the state look
+  // older than it is, never newer.
+  ListState& list(const jet::Statement& st, std::span<const Value> params) {
+    auto version = fileVersion();
+    for (auto it = lists_.begin(); it != lists_.end(); ++it) {
+      if (it->text != st.text || !std::equal(it->params.begin(), it->params.end(), params.begin(), params.end()))
+        continue;
+      if (it->version != version) {
+        lists_.erase(it);
+        break;
+      }
+      if (it != lists_.begin()) {
+        ListState moved = std::move(*it);
+        lists_.erase(it);
+        lists_.push_front(std::move(moved));
+      }
+      return lists_.front();
+    }
+    ListState fresh;
+    fresh.text = st.text;
+    fresh.params.assign(params.begin(), params.end());
+    fresh.version = version;
+    lists_.push_front(std::move(fresh));
+    if (lists_.size() > 4) lists_.pop_back();
+    return lists_.front();
   }
 
-  const std::vector<std::int64_t>& allKeys(const jet::Statement& st, std::span<const Value> params) {
-    if (const auto* known = cachedKeys(st, params)) return *known;
-    KeyList list;
-    std::tie(list.version, list.changes) = fileVersion();
-    list.text = st.text;
-    list.params.assign(params.begin(), params.end());
-    std::string text = keysText(st);
-    text.erase(text.size() - std::string(" limit ? offset ?").size());
-    sqlite3_stmt* s = prepared(text);
+  // Counted by the engine over the narrowest index that holds the condition's columns.
+  std::int64_t tableCount(const jet::Statement& st, std::span<const Value> params, ListState& l) {
+    if (l.keys) return static_cast<std::int64_t>(l.keys->size());
+    if (!l.count) {
+      std::string text = "select count(*) from " + st.table;
+      if (!st.where.empty()) text += " where " + st.where;
+      sqlite3_stmt* s = prepared(text);
+      Use use(s);
+      bindAll(s, params, 0);
+      l.count = step(s) ? sqlite3_column_int64(s, 0) : 0;
+    }
+    return *l.count;
+  }
+
+  std::int64_t tableCount(const jet::Statement& st, std::span<const Value> params) {
+    return tableCount(st, params, list(st, params));
+  }
+
+  static std::vector<std::int64_t> slice(const std::vector<std::int64_t>& keys, std::int64_t offset,
+                                         std::int64_t limit) {
+    auto from = std::min<std::size_t>(static_cast<std::size_t>(offset), keys.size());
+    auto to = std::min<std::size_t>(from + static_cast<std::size_t>(limit), keys.size());
+    return {keys.begin() + static_cast<long>(from), keys.begin() + static_cast<long>(to)};
+  }
+
+  // The keys of rows [offset, offset + limit) of a one-table select. A window
+  // near the start is read from the start. A deep one is read from the nearer
+  // end over the index that orders the list, without the rows it skips. A
+  // second deep window at one version (a walk through the list, or paging far
+  // in) reads all keys once; they serve every window until the file changes.
+  std::vector<std::int64_t> windowKeys(const jet::Statement& st, std::span<const Value> params, std::int64_t offset,
+                                       std::int64_t limit) {
+    ListState& l = list(st, params);
+    if (l.keys) return slice(*l.keys, offset, limit);
+    for (const auto& w : l.windows)
+      if (w.offset == offset && w.limit == limit) return w.keys;
+    const bool deep = offset > kDeep;
+    if (deep && l.deepWalks > 0) {
+      std::string text = keysText(st, false);
+      sqlite3_stmt* s = prepared(text);
+      Use use(s);
+      bindAll(s, params, 0);
+      std::vector<std::int64_t> all;
+      while (step(s)) all.push_back(sqlite3_column_int64(s, 0));
+      l.windows.clear();
+      l.keys = std::move(all);
+      return slice(*l.keys, offset, limit);
+    }
+    std::vector<std::int64_t> keys;
+    bool reverse = false;
+    std::int64_t from = offset, rows = limit;
+    if (deep) {
+      ++l.deepWalks;
+      std::int64_t total = tableCount(st, params, l);
+      std::int64_t rest = total - offset;
+      if (rest <= 0) return keys;
+      if (rest < offset && !st.top && reversible(st)) {
+        reverse = true;
+        rows = std::min(limit, rest);
+        from = rest - rows;
+      }
+    }
+    sqlite3_stmt* s = prepared(keysText(st, reverse) + " limit ? offset ?");
     Use use(s);
-    bindAll(s, params, 0);
-    while (step(s)) list.keys.push_back(sqlite3_column_int64(s, 0));
-    keys_ = std::move(list);
-    return keys_->keys;
+    int n = bindAll(s, params, 2);
+    check(sqlite3_bind_int64(s, n + 1, rows));
+    check(sqlite3_bind_int64(s, n + 2, from));
+    while (step(s)) keys.push_back(sqlite3_column_int64(s, 0));
+    if (reverse) std::reverse(keys.begin(), keys.end());
+    l.windows.push_front({offset, limit, keys});
+    if (l.windows.size() > 8) l.windows.pop_back();
+    return keys;
   }
 
   static std::string rowText(const std::string& table) {
     return "select " + table + ".rowid, * from " + table + " where rowid=?";
   }
 
-  // The keys of a window of one table's rows. Without an ordering the rows come
-  // in key order; ties of an ordering come in the order of the index or sort
-  // that answers it, which is the same for every window of the query.
-  static std::string keysText(const jet::Statement& st) {
+  // The ordering with every term turned the other way; empty when a term says
+  // where nulls go (turning it would not reverse the rows).
+  static std::string reversedOrder(const std::string& order) {
+    std::vector<std::string> terms;
+    std::string term;
+    int depth = 0;
+    char quote = 0;
+    for (char c : order) {
+      if (quote) {
+        if (c == quote) quote = 0;
+      } else if (c == '"' || c == '\'') {
+        quote = c;
+      } else if (c == '(') {
+        ++depth;
+      } else if (c == ')') {
+        --depth;
+      } else if (c == ',' && depth == 0) {
+        terms.push_back(term);
+        term.clear();
+        continue;
+      }
+      term += c;
+    }
+    terms.push_back(term);
+    std::string out;
+    for (std::string t : terms) {
+      while (!t.empty() && t.back() == ' ') t.pop_back();
+      std::string upper(t);
+      std::transform(upper.begin(), upper.end(), upper.begin(), [](unsigned char c) { return std::toupper(c); });
+      if (upper.find("NULLS") != std::string::npos) return {};
+      if (upper.ends_with(" DESC")) t = t.substr(0, t.size() - 5) + " asc";
+      else if (upper.ends_with(" ASC")) t = t.substr(0, t.size() - 4) + " desc";
+      else t += " desc";
+      out += (out.empty() ? "" : ", ") + t;
+    }
+    return out;
+  }
+
+  // The keys of one table's select in its order (or the reverse). Without an
+  // ordering the rows come in key order; ties of an ordering come in the order
+  // of the index or sort that answers it, which is the same for every window.
+  static std::string keysText(const jet::Statement& st, bool reverse) {
+    std::string order = st.orderBy.empty() ? std::string("rowid") : st.orderBy;
+    if (reverse) order = reversedOrder(order);
     std::string text = "select " + st.table + ".rowid from " + st.table;
     if (!st.where.empty()) text += " where " + st.where;
-    text += " order by " + (st.orderBy.empty() ? std::string("rowid") : st.orderBy);
-    return text + " limit ? offset ?";
+    return text + " order by " + order;
+  }
+
+  // The planner's steps for a statement, one line each.
+  std::vector<std::string> plan(const std::string& text) {
+    sqlite3_stmt* s = nullptr;
+    std::string q = "explain query plan " + text;
+    if (sqlite3_prepare_v2(db_, q.c_str(), static_cast<int>(q.size()), &s, nullptr) != SQLITE_OK) {
+      sqlite3_finalize(s);
+      return {};
+    }
+    std::vector<std::string> lines;
+    while (sqlite3_step(s) == SQLITE_ROW) {
+      const auto* d = reinterpret_cast<const char*>(sqlite3_column_text(s, 3));
+      lines.emplace_back(d ? d : "");
+    }
+    sqlite3_finalize(s);
+    return lines;
+  }
+
+  // Whether reading a list backwards gives exactly its rows in reverse, ties
+  // included: true when both directions are one walk of the same index with
+  // no sort, which visits the same entries in opposite orders.
+  bool reversible(const jet::Statement& st) {
+    if (auto it = reversible_.find(st.text); it != reversible_.end()) return it->second;
+    bool ok = false;
+    if (std::string back = keysText(st, true); back != keysText(st, false) && !reversedOrder(
+            st.orderBy.empty() ? std::string("rowid") : st.orderBy).empty()) {
+      auto forward = plan(keysText(st, false)), backward = plan(back);
+      ok = forward.size() == 1 && forward == backward && forward[0].find("TEMP B-TREE") == std::string::npos;
+    }
+    if (reversible_.size() > 256) reversible_.clear();
+    reversible_.emplace(st.text, ok);
+    return ok;
   }
 
   std::string path_;
@@ -469,7 +615,8 @@ class SqliteEngine final : public Engine {
   sqlite3* db_ = nullptr;
   std::shared_ptr<WriteQueue> queue_;
   std::unordered_map<std::string, sqlite3_stmt*> cache_;
-  std::optional<KeyList> keys_;
+  std::deque<ListState> lists_;  // most recently used first
+  std::unordered_map<std::string, bool> reversible_;
 };
 
 std::int64_t WriteQueue::run(SqliteEngine& self, std::function<std::int64_t(SqliteEngine&)> work) {

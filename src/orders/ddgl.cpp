@@ -132,10 +132,7 @@ void ddgl::main1() {
     query.text += " where dczt=?";
     query.params.emplace_back(lb);
   } else {
-    // "+0" keeps the planner off the status index here: walking the order-time
-    // index needs no sort, so a deep page costs a short index walk, not a sort
-    // of every order (same rows: dczt is a whole number).
-    query.text += " where dczt+0 in (1,2,3,4)";
+    query.text += " where dczt in (1,2,3,4)";
   }
   if (range && find.empty()) {
     query.text += " and fromdate>? and fromdate<?";
