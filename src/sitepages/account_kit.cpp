@@ -13,6 +13,22 @@ std::string pageHead(std::string_view title) {
          "<link href='../css/style.css' rel='stylesheet' type='text/css'>\n</head>\n<body>\n";
 }
 
+std::string confirmDeletePage(std::string_view heading, std::string_view question, std::string_view action,
+                              std::string_view cancel) {
+  return pageHead(heading) + tableStart(heading) + R"(  <tr><td class='forumRow' align='center' height='60'>)" +
+         std::string(question) + R"(</td></tr>
+  <tr><td class='forumRowHighlight' align='center' height='36'>
+    <form method='post' action=')" + std::string(action) + R"('>
+      <input class='button' type='submit' name='Submit' value='确定删除'>&nbsp;
+      <input class='button' type='button' name='button' value='取 消' onclick=")" + frame::htmlEncode(cancel) + R"(">
+    </form>
+  </td></tr>
+</table>
+</body>
+</html>
+)";
+}
+
 std::string tableStart(std::string_view heading, int columns) {
   return "<table cellpadding='3' cellspacing='1' border='0' width='100%' class='tableBorder' align=center>\n"
          "  <tr><th class='tableHeaderText' colspan=" +

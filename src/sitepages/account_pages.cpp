@@ -139,19 +139,9 @@ void saveadmin::confirmDelete(long id) {
   std::string name = frame::htmlEncode(frame::trim(rs("admin").text()));
   rs.Close();
   std::string sid = std::to_string(id);
-  Response().Write(kit::pageHead() + kit::tableStart("删除后台用户") +
-                   R"(  <tr><td class='forumRow' align='center' height='60'>确定要删除后台用户“<b>)" + name +
-                   R"(</b>”吗？删除后不能恢复。</td></tr>
-  <tr><td class='forumRowHighlight' align='center' height='36'>
-    <form method='post' action='saveadmin.asp?id=)" + sid + R"(&action=del'>
-      <input class='button' type='submit' name='Submit' value='确定删除'>&nbsp;
-      <input class='button' type='button' value='取 消' onclick="window.location.href='manageadmin.asp'">
-    </form>
-  </td></tr>
-</table>
-</body>
-</html>
-)");
+  Response().Write(kit::confirmDeletePage("删除后台用户", "确定要删除后台用户“<b>" + name + "</b>”吗？删除后不能恢复。",
+                                          "saveadmin.asp?id=" + sid + "&action=del",
+                                          "window.location.href='manageadmin.asp'"));
   Response().End();
   throw frame::PageEnd{};
 }

@@ -80,19 +80,8 @@ void reg3::main() {
     data::Recordset& rs = openMember(id);
     std::string name = frame::htmlEncode(rs("names").text());
     rs.Close();
-    Response().Write(kit::pageHead() + kit::tableStart("删除前台用户") +
-                     R"(  <tr><td class='forumRow' align='center' height='60'>确定要删除前台用户“<b>)" + name +
-                     R"(</b>”吗？删除后不能恢复。</td></tr>
-  <tr><td class='forumRowHighlight' align='center' height='36'>
-    <form method='post' action='reg3.asp?id=)" + std::to_string(id) + R"('>
-      <input class='button' type='submit' name='Submit' value='确定删除'>&nbsp;
-      <input class='button' type='button' value='取 消' onclick="window.location.href='reg.asp'">
-    </form>
-  </td></tr>
-</table>
-</body>
-</html>
-)");
+    Response().Write(kit::confirmDeletePage("删除前台用户", "确定要删除前台用户“<b>" + name + "</b>”吗？删除后不能恢复。",
+                                            "reg3.asp?id=" + std::to_string(id), "window.location.href='reg.asp'"));
     return;
   }
   frame::requirePostFromSite();

@@ -10,6 +10,7 @@
 #include "frame/request_guard.h"
 #include "frame/text.h"
 #include "orders/ddgl1.h"
+#include "sitepages/account_kit.h"
 
 namespace tovi::sitepages {
 
@@ -32,25 +33,11 @@ void ddgl3::main() {
   if (order.Eof()) alertBack("没有找到这个订单，它可能已被删除！");
 
   if (confirmOnly) {
-    Response().Write(
-        R"(<html>
-<head>
-<meta http-equiv='Content-Type' content='text/html; charset=gb2312'>
-<title>删除订单</title>
-</head>
-<body>
-<form name='delform' method='post' action='ddgl3.asp?id=)" +
-        idText + R"('>
-<table width='60%' border='0' align='center' cellpadding='3' cellspacing='1' class='tableBorder'>
-<tr><th class='tableHeaderText' height='25'>删除订单</th></tr>
-<tr><td class='forumRowHighlight' align='center'>确定要删除联系人 <b>)" +
-        frame::htmlEncode(order("yhm").text()) + "</b> 于 " + frame::htmlEncode(order("fromdate").text()) +
-        R"( 提交的订单吗？删除后不能恢复。</td></tr>
-<tr><td class='forumRowHighlight' align='center'><input type='submit' name='Submit' class='button' value='确定删除'> <input type='button' name='button' class='button' value=' 返 回 ' onclick='javascript:history.go(-1)'></td></tr>
-</table>
-</form>
-</body>
-</html>)");
+    Response().Write(kit::confirmDeletePage(
+        "删除订单",
+        "确定要删除联系人 <b>" + frame::htmlEncode(order("yhm").text()) + "</b> 于 " +
+            frame::htmlEncode(order("fromdate").text()) + " 提交的订单吗？删除后不能恢复。",
+        "ddgl3.asp?id=" + idText, "javascript:history.go(-1)"));
     order.Close();
     rs().reset();
     return;
