@@ -4,9 +4,7 @@
 #include <sys/stat.h>
 
 #include <deque>
-#include <fstream>
 #include <optional>
-#include <sstream>
 
 #include <restinio/helpers/http_field_parsers/content-disposition.hpp>
 #include <restinio/helpers/http_field_parsers/content-type.hpp>
@@ -368,36 +366,24 @@ std::string requestId(HostState& state) {
   return state.idPrefix + "-" + std::to_string(state.nextRequest.fetch_add(1, std::memory_order_relaxed));
 }
 
-Reply staticFile(const restinio::request_t& req, const std::string& path) {
-  struct stat st{};
-  if (::stat(path.c_str(), &st) != 0) return notFound();
-  char tag[64];
-  std::snprintf(tag, sizeof tag, "\"%llx-%llx\"", static_cast<unsigned long long>(st.st_size),
-                static_cast<unsigned long long>(st.st_mtim.tv_sec) * 1000ULL + st.st_mtim.tv_nsec / 1000000);
-  std::string lastModified = httpDate(st.st_mtim.tv_sec);
+Reply staticFile(HostState& state, const restinio::request_t& req, const std::string& path) {
+  std::shared_ptr<const StaticFile> file = state.files.get(path);
+  if (!file) return notFound();
   Reply r;
-  r.headers.emplace_back("Last-Modified", lastModified);
-  r.headers.emplace_back("ETag", tag);
+  r.headers.reserve(5);
+  r.headers.emplace_back("Last-Modified", file->lastModified);
+  r.headers.emplace_back("ETag", file->etag);
   r.headers.emplace_back("Cache-Control", std::string(kStaticCacheControl));
   auto inm = req.header().opt_value_of(restinio::http_field::if_none_match);
   auto ims = req.header().opt_value_of(restinio::http_field::if_modified_since);
-  if ((inm && inm->find(tag) != std::string_view::npos) || (!inm && ims && *ims == lastModified)) {
+  if ((inm && inm->find(file->etag) != std::string_view::npos) || (!inm && ims && *ims == file->lastModified)) {
     r.status = 304;
     return r;
   }
-  std::string_view name = std::string_view(path).substr(path.rfind('/') + 1);
-  std::string type(contentTypeFor(name));
-  if (type.rfind("text/", 0) == 0 || type == "application/javascript") type += "; charset=gb2312";
-  r.headers.emplace_back("Content-Type", type);
-  if (st.st_size > (64 << 10)) {
-    r.filePath = path;
-    return r;
-  }
-  std::ifstream in(path, std::ios::binary);
-  if (!in) return notFound();
-  std::ostringstream bytes;
-  bytes << in.rdbuf();
-  r.body = bytes.str();
+  r.headers.emplace_back("Content-Type", file->contentType);
+  r.headers.emplace_back("X-Content-Type-Options", "nosniff");
+  if (file->bytes) r.shared = file->bytes;
+  else r.filePath = path;
   return r;
 }
 
@@ -510,10 +496,10 @@ Reply handle(HostState& state, const restinio::request_t& req) {
     Reply r;
     switch (target.kind) {
       case Resolved::Kind::Page: r = runPage(state, req, target); break;
-      case Resolved::Kind::File: r = staticFile(req, target.path); break;
+      case Resolved::Kind::File: r = staticFile(state, req, target.path); break;
       default: r = notFound(); break;
     }
-    if (head) r.filePath.clear(), r.body.clear();
+    if (head) r.filePath.clear(), r.body.clear(), r.shared.reset();
     return r;
   } catch (const std::exception& e) {
     std::string id = requestId(state);

@@ -22,6 +22,7 @@
 #include "host/page_file.h"
 #include "host/server.h"
 #include "host/sessions.h"
+#include "host/static_files.h"
 #include "host/web_root.h"
 
 namespace tovi::host {
@@ -36,6 +37,7 @@ struct HostState {
   const frame::Registry& registry;
   WebRoot root;
   PageCache pages;
+  StaticFiles files;
   SessionStore sessions;
   AccessLog access;
   ErrorLog errors;
@@ -48,6 +50,7 @@ struct Reply {
   int status = 200;
   std::vector<std::pair<std::string, std::string>> headers;
   std::string body;      // bytes as sent
+  std::shared_ptr<const std::string> shared;  // when set, the body (a kept static file)
   std::string filePath;  // when set, the body is this file (sent with sendfile)
 };
 

@@ -71,6 +71,9 @@ int run(const ServeOptions& options, HostState& state) {
       } catch (const std::exception& e) {
         state.errors.write("sending " + r.filePath + ": " + e.what());
       }
+    } else if (r.shared) {
+      bytes = r.shared->size();
+      resp.set_body(std::move(r.shared));
     } else {
       resp.set_body(std::move(r.body));
     }

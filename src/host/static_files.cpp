@@ -1,6 +1,12 @@
 #include "host/static_files.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
 #include <cstdio>
+#include <mutex>
 
 #include "frame/text.h"
 
@@ -43,6 +49,64 @@ std::string httpDate(std::time_t t) {
   std::snprintf(buf, sizeof buf, "%s, %02d %s %04d %02d:%02d:%02d GMT", kDays[tm.tm_wday], tm.tm_mday,
                 kMonths[tm.tm_mon], tm.tm_year + 1900, tm.tm_hour, tm.tm_min, tm.tm_sec);
   return buf;
+}
+
+namespace {
+
+// The whole file; false when it cannot be read or changed size meanwhile.
+bool readAll(const std::string& path, std::string& out, long long size) {
+  int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) return false;
+  out.resize(static_cast<std::size_t>(size));
+  std::size_t got = 0;
+  while (got < out.size()) {
+    ssize_t n = ::read(fd, out.data() + got, out.size() - got);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) break;
+    got += static_cast<std::size_t>(n);
+  }
+  ::close(fd);
+  return got == out.size();
+}
+
+}  // namespace
+
+std::shared_ptr<const StaticFile> StaticFiles::get(const std::string& path) {
+  struct stat st{};
+  if (::stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return nullptr;
+  long long mtimeNs = static_cast<long long>(st.st_mtim.tv_sec) * 1000000000LL + st.st_mtim.tv_nsec;
+  long long size = static_cast<long long>(st.st_size);
+  {
+    std::shared_lock lock(mutex_);
+    auto it = files_.find(path);
+    if (it != files_.end() && it->second->size == size && it->second->mtimeNs == mtimeNs) return it->second;
+  }
+  auto file = std::make_shared<StaticFile>();
+  file->size = size;
+  file->mtimeNs = mtimeNs;
+  char tag[64];
+  std::snprintf(tag, sizeof tag, "\"%llx-%llx\"", static_cast<unsigned long long>(size),
+                static_cast<unsigned long long>(mtimeNs / 1000000));
+  file->etag = tag;
+  file->lastModified = httpDate(st.st_mtim.tv_sec);
+  std::string_view name = std::string_view(path).substr(path.rfind('/') + 1);
+  file->contentType = std::string(contentTypeFor(name));
+  if (file->contentType.rfind("text/", 0) == 0 || file->contentType == "application/javascript")
+    file->contentType += "; charset=gb2312";
+  if (size > kKeepLimit) return file;  // not kept: large files go out with sendfile
+  auto bytes = std::make_shared<std::string>();
+  if (!readAll(path, *bytes, size)) return nullptr;
+  file->bytes = std::move(bytes);
+  std::unique_lock lock(mutex_);
+  auto& slot = files_[path];
+  if (slot) kept_ -= slot->size;
+  if (kept_ + size > kTotalLimit) {
+    files_.clear();  // many distinct files: start over rather than grow
+    kept_ = 0;
+  }
+  files_[path] = file;
+  kept_ += size;
+  return file;
 }
 
 }  // namespace tovi::host

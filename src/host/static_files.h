@@ -2,11 +2,16 @@
 //
 //   contentTypeFor("Style.CSS")            // "text/css"
 //   httpDate(1700000000)                   // "Tue, 14 Nov 2023 22:13:20 GMT"
+//   StaticFiles files;
+//   auto f = files.get("/srv/site/Style.css");   // null when it cannot be read
 #pragma once
 
 #include <ctime>
+#include <memory>
+#include <shared_mutex>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 
 namespace tovi::host {
 
@@ -19,5 +24,28 @@ namespace tovi::host {
 
 // How long browsers may keep a static file without asking again.
 inline constexpr std::string_view kStaticCacheControl = "public, max-age=3600";
+
+// A static file as it is sent: its headers worked out once, and small files'
+// bytes kept in memory (shared by every answer that sends them).
+struct StaticFile {
+  std::string etag, lastModified, contentType;
+  std::shared_ptr<const std::string> bytes;  // null: too large to keep, sent from disk
+  long long size = 0, mtimeNs = 0;
+};
+
+// Static files by path. Each get() stats the file, so a changed file is seen
+// at once; it is read again only when its size or time changed. Safe from any thread.
+class StaticFiles {
+ public:
+  static constexpr long long kKeepLimit = 256 << 10;        // larger files are sent from disk
+  static constexpr long long kTotalLimit = 64LL << 20;      // past this, the kept files start over
+  // The file at `path`; null when it is missing, no regular file or unreadable.
+  [[nodiscard]] std::shared_ptr<const StaticFile> get(const std::string& path);
+
+ private:
+  std::shared_mutex mutex_;
+  std::unordered_map<std::string, std::shared_ptr<const StaticFile>> files_;
+  long long kept_ = 0;
+};
 
 }  // namespace tovi::host

@@ -158,7 +158,7 @@ Resolved WebRoot::resolveCached(std::string_view urlPath) {
     if (it != cache_.end() && now - it->second.at < std::chrono::seconds(1)) return it->second.resolved;
   }
   Resolved r = resolve(urlPath);
-  if (r.kind == Resolved::Kind::Page) {
+  if (r.kind == Resolved::Kind::Page || r.kind == Resolved::Kind::File) {
     std::unique_lock lock(cacheMutex_);
     if (cache_.size() > 4096) cache_.clear();  // many distinct paths: start over rather than grow
     cache_[key] = Remembered{r, now};

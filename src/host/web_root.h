@@ -34,8 +34,8 @@ class WebRoot {
 
   // `urlPath` is the raw, still percent-encoded path of the request target.
   [[nodiscard]] Resolved resolve(std::string_view urlPath) const;
-  // resolve() for pages, remembered for about a second (pages are asked for
-  // far more often than they change). Safe from any thread.
+  // resolve() for pages and files, remembered for about a second (they are
+  // asked for far more often than they change). Safe from any thread.
   [[nodiscard]] Resolved resolveCached(std::string_view urlPath);
   // The default page of a directory (index.asp, default.asp, index.html), or None.
   [[nodiscard]] Resolved defaultDocument(const Resolved& dir) const;

@@ -7,6 +7,7 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <filesystem>
 #include <fstream>
 #include <vector>
@@ -52,6 +53,19 @@ TEST_F(ToviServe, StaticFilesWithTypesAndCaching) {
   EXPECT_EQ(http.get("/css/probe.css", {{"If-None-Match", r.headers["ETag"]}}).status, 304);
   EXPECT_EQ(http.get("/css/probe.css", {{"If-Modified-Since", r.headers["Last-Modified"]}}).status, 304);
   EXPECT_EQ(http.get("/css/probe.css", {{"If-None-Match", "\"other\""}}).status, 200);
+  EXPECT_EQ(r.headers["X-Content-Type-Options"], "nosniff");
+
+  // A file rewritten (same size) is sent anew at once, with a new tag.
+  const std::string probe = server_->root() + "/css/Probe.css";
+  auto stamp = std::filesystem::last_write_time(probe);
+  std::ofstream(probe) << "p{}{}x";
+  std::filesystem::last_write_time(probe, stamp + std::chrono::seconds(2));
+  HttpResponse changed = http.get("/css/probe.css", {{"If-None-Match", r.headers["ETag"]}});
+  EXPECT_EQ(changed.status, 200);
+  EXPECT_EQ(changed.body, "p{}{}x");
+  EXPECT_NE(changed.headers["ETag"], r.headers["ETag"]);
+  std::filesystem::remove(probe);
+  EXPECT_EQ(http.get("/css/probe.css").status, 404);
 
   std::string big(200000, 'g');
   std::ofstream(server_->root() + "/big.js") << big;
