@@ -76,15 +76,15 @@ int main(int argc, char** argv) {
   const std::string cs = "Provider=Microsoft.Jet.OLEDB.4.0;Data Source=" + path;
   const std::string list = "select * from tdgl where dczt in (1,2,3,4) order by fromdate desc";
   long total = 0;
-  auto page = [&](long wanted, bool count) {
+  auto view = [&](const data::Sql& sql, long wanted, bool count) {
     data::Connection conn;
     conn.Open(cs);
     data::Recordset rs;
     rs.PageSize(20);
-    rs.Open(list, conn, data::adOpenKeyset, data::adLockOptimistic);
+    rs.Open(sql, conn, data::adOpenKeyset, data::adLockOptimistic);
     if (rs.Eof()) return;
     if (count) total = rs.RecordCount();
-    if (wanted > 1) rs.AbsolutePage(wanted);
+    if (wanted > 1) rs.AbsolutePage(std::min(wanted, rs.PageCount()));
     std::size_t bytes = 0;
     for (int i = 0; i < 20 && !rs.Eof(); ++i) {
       bytes += rs("yhm").text().size() + rs("fromdate").text().size() + rs("dczt").text().size();
@@ -92,6 +92,7 @@ int main(int argc, char** argv) {
     }
     if (bytes == 0) std::printf("no rows read\n");
   };
+  auto page = [&](long wanted, bool count) { view(data::Sql(list), wanted, count); };
 
   page(1, true);  // warm the file cache and this thread's engine
   long pages = (total + 19) / 20;
@@ -119,6 +120,17 @@ int main(int argc, char** argv) {
                 rs.Open(list, conn, data::adOpenKeyset, data::adLockReadOnly);
                 total = rs.RecordCount();
               }, newOrder));
+  const data::Sql oneStatus("select * from tdgl where dczt=? order by fromdate desc", {data::Value(2)});
+  const data::Sql byName("select * from tdgl where dczt in (1,2,3,4) and yhm like ? order by fromdate desc",
+                         {data::Value("%客户12%")});
+  const data::Sql inRange("select * from tdgl where dczt in (1,2,3,4) and fromdate>? and fromdate<? order by "
+                          "fromdate desc",
+                          {data::DateTime{2020, 2, 1, 0, 0, 0}, data::DateTime{2020, 3, 1, 0, 0, 0}});
+  std::printf("  open + page 2500 + RecordCount:   %.3f ms\n", median(21, [&] { page(2500, true); }, newOrder));
+  std::printf("  dczt=2, first page + RecordCount: %.3f ms\n", median(21, [&] { view(oneStatus, 1, true); }, newOrder));
+  std::printf("  dczt=2, last page + RecordCount:  %.3f ms\n", median(21, [&] { view(oneStatus, 1250, true); }, newOrder));
+  std::printf("  a month, first page + RecordCount: %.3f ms\n", median(21, [&] { view(inRange, 1, true); }, newOrder));
+  std::printf("  a name, first page + RecordCount: %.3f ms\n", median(21, [&] { view(byName, 1, true); }, newOrder));
   std::printf("file unchanged since the last view:\n");
   std::printf("  open + first page (no count):       %.3f ms\n", median(21, [&] { page(1, false); }));
   std::printf("  open + first page + RecordCount:    %.3f ms\n", median(21, [&] { page(1, true); }));
