@@ -80,11 +80,19 @@ class PageExchange final : public frame::Context,
                            private frame::HttpDetails {
  public:
   PageExchange(HostState& state, const restinio::request_t& req, std::string folder)
-      : state_(state), req_(req), folder_(std::move(folder)) {}
+      : state_(state), req_(req), folder_(std::move(folder)), body_(scratch()) {
+    body_.clear();
+  }
+  ~PageExchange() {
+    // A very large page does not keep its memory on the thread.
+    if (body_.capacity() > kKeptScratch) std::string().swap(body_);
+  }
+  PageExchange(const PageExchange&) = delete;
+  PageExchange& operator=(const PageExchange&) = delete;
 
   // Runs the page file; throws what the page throws.
   void run(const PageFile& page) {
-    body_ = page.before;
+    body_.assign(page.before);
     if (page.type) {
       std::unique_ptr<frame::Component> component = page.type->create();
       component->onstartpage(*this);
@@ -125,7 +133,7 @@ class PageExchange final : public frame::Context,
       r.body = std::move(*binary_);
     } else {
       if (!typeSet) r.headers.emplace_back("Content-Type", "text/html; charset=gb2312");
-      r.body = toGbk(std::move(body_));
+      r.body = toGbk(std::string_view(body_));
     }
     if (!cacheSet) r.headers.emplace_back("Cache-Control", "private");
     for (const auto& [name, cookie] : cookies_) r.headers.emplace_back("Set-Cookie", setCookieLine(name, cookie));
@@ -345,7 +353,15 @@ class PageExchange final : public frame::Context,
   frame::ApplicationObject application_;
   ResponseSide response_{*this};
 
-  std::string body_;
+  // The page's text as written (UTF-8), in a buffer each worker thread keeps
+  // from page to page: it is encoded into the answer, never sent itself, so a
+  // page's writes do not grow a new string every time.
+  static constexpr std::size_t kKeptScratch = 1u << 20;
+  static std::string& scratch() {
+    thread_local std::string buffer;
+    return buffer;
+  }
+  std::string& body_;
   bool ended_ = false;
   int status_ = 200;
   std::optional<std::string> redirect_;

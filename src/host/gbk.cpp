@@ -2,6 +2,7 @@
 
 #include <iconv.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdint>
 #include <cstdio>
@@ -120,30 +121,38 @@ std::size_t asciiRun(const char* s, std::size_t n) {
   return i;
 }
 
-void appendReference(std::string& out, char32_t c) {
-  char buf[16];
-  int n = std::snprintf(buf, sizeof buf, "&#%lu;", static_cast<unsigned long>(c));
-  out.append(buf, static_cast<std::size_t>(n));
-}
-
 // Encodes utf8[from..] onto `out` (which holds the ASCII text before `from`).
+// A GBK character never takes more bytes than its UTF-8 form, so the output is
+// sized for the input and grows only for references.
 void encodeRest(std::string_view utf8, std::size_t from, std::string& out) {
   const GbkTable& table = gbkTable();
+  std::size_t used = out.size();
+  out.resize(used + (utf8.size() - from) + 16);
   std::size_t pos = from;
   while (pos < utf8.size()) {
     std::size_t run = asciiRun(utf8.data() + pos, utf8.size() - pos);
-    out.append(utf8.data() + pos, run);
+    std::memcpy(out.data() + used, utf8.data() + pos, run);
+    used += run;
     pos += run;
     if (pos >= utf8.size()) break;
     char32_t c = frame::nextChar(utf8, pos);
     std::uint16_t code = table[c];
-    if (code == 0) appendReference(out, c);
-    else if (code < 0x100) out += static_cast<char>(code);
-    else {
-      out += static_cast<char>(code >> 8);
-      out += static_cast<char>(code & 0xFF);
+    if (code == 0) {
+      char buf[16];
+      int n = std::snprintf(buf, sizeof buf, "&#%lu;", static_cast<unsigned long>(c));
+      // Keep room for the rest of the input as well.
+      std::size_t need = used + static_cast<std::size_t>(n) + (utf8.size() - pos) + 16;
+      if (need > out.size()) out.resize(std::max(need, out.size() * 3 / 2));
+      std::memcpy(out.data() + used, buf, static_cast<std::size_t>(n));
+      used += static_cast<std::size_t>(n);
+    } else if (code < 0x100) {
+      out[used++] = static_cast<char>(code);
+    } else {
+      out[used++] = static_cast<char>(code >> 8);
+      out[used++] = static_cast<char>(code & 0xFF);
     }
   }
+  out.resize(used);
 }
 
 }  // namespace
