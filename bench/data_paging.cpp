@@ -131,6 +131,10 @@ int main(int argc, char** argv) {
   std::printf("  dczt=2, last page + RecordCount:  %.3f ms\n", median(21, [&] { view(oneStatus, 1250, true); }, newOrder));
   std::printf("  a month, first page + RecordCount: %.3f ms\n", median(21, [&] { view(inRange, 1, true); }, newOrder));
   std::printf("  a name, first page + RecordCount: %.3f ms\n", median(21, [&] { view(byName, 1, true); }, newOrder));
+  std::printf("  page 4999 just after page 5000:   %.3f ms\n", median(21, [&] { page(4999, true); }, [&] {
+                newOrder();
+                page(5000, true);
+              }));
   std::printf("file unchanged since the last view:\n");
   std::printf("  open + first page (no count):       %.3f ms\n", median(21, [&] { page(1, false); }));
   std::printf("  open + first page + RecordCount:    %.3f ms\n", median(21, [&] { page(1, true); }));

@@ -409,7 +409,6 @@ class SqliteEngine final : public Engine {
     };
     std::deque<Window> windows;  // most recent first
     std::optional<std::vector<std::int64_t>> keys;
-    int deepWalks = 0;
   };
 
   // Deeper than this, a window is reached from whichever end of the list is nearer.
@@ -478,8 +477,8 @@ class SqliteEngine final : public Engine {
   // The keys of rows [offset, offset + limit) of a one-table select. A window
   // near the start is read from the start. A deep one is read from the nearer
   // end over the index that orders the list, without the rows it skips. A
-  // second deep window at one version (a walk through the list, or paging far
-  // in) reads all keys once; they serve every window until the file changes.
+  // deep window that continues the previous one (a walk through the list)
+  // reads all keys once; they serve every window until the file changes.
   std::vector<std::int64_t> windowKeys(const jet::Statement& st, std::span<const Value> params, std::int64_t offset,
                                        std::int64_t limit) {
     ListState& l = list(st, params);
@@ -487,7 +486,9 @@ class SqliteEngine final : public Engine {
     for (const auto& w : l.windows)
       if (w.offset == offset && w.limit == limit) return w.keys;
     const bool deep = offset > kDeep;
-    if (deep && l.deepWalks > 0) {
+    const bool walking =
+        std::any_of(l.windows.begin(), l.windows.end(), [&](const auto& w) { return w.offset + w.limit == offset; });
+    if (deep && walking) {
       std::string text = keysText(st, false);
       sqlite3_stmt* s = prepared(text);
       Use use(s);
@@ -502,7 +503,6 @@ class SqliteEngine final : public Engine {
     bool reverse = false;
     std::int64_t from = offset, rows = limit;
     if (deep) {
-      ++l.deepWalks;
       std::int64_t total = tableCount(st, params, l);
       std::int64_t rest = total - offset;
       if (rest <= 0) return keys;
