@@ -598,11 +598,21 @@ class SqliteEngine final : public Engine {
   // included: true when both directions are one walk of the same index with
   // no sort, which visits the same entries in opposite orders.
   bool reversible(const jet::Statement& st) {
+    // Plans follow the indexes, so what was learnt holds for one schema version.
+    sqlite3_stmt* v = prepared("pragma schema_version");
+    std::int64_t schema = 0;
+    {
+      Use use(v);
+      schema = step(v) ? sqlite3_column_int64(v, 0) : 0;
+    }
+    if (schema != reversibleSchema_) {
+      reversible_.clear();
+      reversibleSchema_ = schema;
+    }
     if (auto it = reversible_.find(st.text); it != reversible_.end()) return it->second;
     bool ok = false;
-    if (std::string back = keysText(st, true); back != keysText(st, false) && !reversedOrder(
-            st.orderBy.empty() ? std::string("rowid") : st.orderBy).empty()) {
-      auto forward = plan(keysText(st, false)), backward = plan(back);
+    if (!reversedOrder(st.orderBy.empty() ? std::string("rowid") : st.orderBy).empty()) {
+      auto forward = plan(keysText(st, false)), backward = plan(keysText(st, true));
       ok = forward.size() == 1 && forward == backward && forward[0].find("TEMP B-TREE") == std::string::npos;
     }
     if (reversible_.size() > 256) reversible_.clear();
@@ -616,7 +626,8 @@ class SqliteEngine final : public Engine {
   std::shared_ptr<WriteQueue> queue_;
   std::unordered_map<std::string, sqlite3_stmt*> cache_;
   std::deque<ListState> lists_;  // most recently used first
-  std::unordered_map<std::string, bool> reversible_;
+  std::unordered_map<std::string, bool> reversible_;  // by statement text
+  std::int64_t reversibleSchema_ = -1;
 };
 
 std::int64_t WriteQueue::run(SqliteEngine& self, std::function<std::int64_t(SqliteEngine&)> work) {
