@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <filesystem>
 #include <iostream>
+#include <mutex>
 #include <thread>
 
 #include <restinio/all.hpp>
@@ -54,6 +55,28 @@ int run(const ServeOptions& options, HostState& state) {
   std::atomic<long> inFlight{0};
   std::atomic<bool> stopping{false};
 
+  // Finished answers wait here for the I/O loop, which sends every answer that
+  // is ready in one go: workers finishing together cost one wake-up of the
+  // loop, not one each.
+  using Response = restinio::response_builder_t<restinio::restinio_controlled_output_t>;
+  std::mutex outboxMutex;
+  std::vector<Response> outbox;
+  auto sendReady = [&] {
+    std::vector<Response> batch;
+    {
+      std::lock_guard lock(outboxMutex);
+      batch.swap(outbox);
+    }
+    for (Response& resp : batch) {
+      try {
+        resp.done();
+      } catch (const std::exception& e) {
+        state.errors.write(std::string("sending an answer: ") + e.what());
+      }
+    }
+    inFlight.fetch_sub(static_cast<long>(batch.size()));
+  };
+
   WorkerPool<Job> pool(workerCount(options), [&](Job& job) {
     const restinio::request_t& req = *job.req;
     Reply r = handle(state, req);
@@ -78,8 +101,13 @@ int run(const ServeOptions& options, HostState& state) {
       resp.set_body(std::move(r.body));
     }
     if (state.access.enabled()) state.access.line(accessLine(req, r, bytes, Clock::now() - job.arrived));
-    resp.done();
-    inFlight.fetch_sub(1);
+    bool first;
+    {
+      std::lock_guard lock(outboxMutex);
+      first = outbox.empty();
+      outbox.push_back(std::move(resp));
+    }
+    if (first) restinio::asio_ns::post(*io, sendReady);
   });
 
   restinio::server_settings_t<Traits> settings;
@@ -95,7 +123,9 @@ int run(const ServeOptions& options, HostState& state) {
           [&boundPort](restinio::asio_ns::ip::tcp::acceptor& a) { boundPort = a.local_endpoint().port(); })
       .request_handler([&](restinio::request_handle_t req) {
         inFlight.fetch_add(1);
-        pool.push(Job{std::move(req), Clock::now()});
+        // The wake-up runs after the other requests this loop turn has read.
+        if (pool.pushDeferred(Job{std::move(req), Clock::now()}))
+          restinio::asio_ns::post(*io, [&pool] { pool.wakeOne(); });
         return restinio::request_accepted();
       });
 

@@ -38,16 +38,22 @@ class WorkerPool {
   WorkerPool& operator=(const WorkerPool&) = delete;
 
   void push(Job job) {
-    bool wakeWorker;
-    {
-      std::lock_guard lock(mutex_);
-      queue_.emplace_back(std::move(job), Clock::now());
-      // A worker already awake, or one already called, takes this job in turn.
-      wakeWorker = awake_ + tickets_ == 0;
-      if (wakeWorker) ++tickets_;
-    }
-    if (wakeWorker) ready_.notify_one();
+    if (pushDeferred(std::move(job))) wakeOne();
   }
+
+  // Queues a job without waking anyone. When it returns true no worker is
+  // awake for it and the caller must call wakeOne() soon: an I/O loop queues a
+  // whole burst of requests first and then wakes once, instead of waking a
+  // worker that drains the queue faster than it fills and sleeps again.
+  [[nodiscard]] bool pushDeferred(Job job) {
+    std::lock_guard lock(mutex_);
+    queue_.emplace_back(std::move(job), Clock::now());
+    // A worker already awake, or one already called, takes this job in turn.
+    bool wake = awake_ + tickets_ == 0;
+    if (wake) ++tickets_;
+    return wake;
+  }
+  void wakeOne() { ready_.notify_one(); }
 
   // Lets the workers finish the queue, then joins them.
   void stop() {
