@@ -8,7 +8,7 @@
 #include <regex>
 
 #include "sitepages/upload_page.h"
-#include "support/live_server.h"
+#include "over_http.h"
 
 using namespace tovi;
 using namespace tovi::testing;
@@ -19,22 +19,12 @@ namespace {
 
 const std::string kTarget = "/Up_Bookpic.asp?formname=form1&editname=addname&uppath=pic&filelx=jpg";
 
-std::string png(int w = 8, int h = 6) {
-  gdImagePtr im = gdImageCreateTrueColor(w, h);
-  gdImageFilledRectangle(im, 0, 0, w - 1, h - 1, gdTrueColor(200, 40, 40));
+// A small picture, as GD writes it.
+std::string picture(bool gif = false) {
+  gdImagePtr im = gdImageCreate(8, 6);
+  gdImageColorAllocate(im, 200, 40, 40);
   int size = 0;
-  void* data = gdImagePngPtr(im, &size);
-  std::string bytes(static_cast<const char*>(data), static_cast<std::size_t>(size));
-  gdFree(data);
-  gdImageDestroy(im);
-  return bytes;
-}
-
-std::string gif() {
-  gdImagePtr im = gdImageCreate(4, 4);
-  gdImageColorAllocate(im, 10, 20, 30);
-  int size = 0;
-  void* data = gdImageGifPtr(im, &size);
+  void* data = gif ? gdImageGifPtr(im, &size) : gdImagePngPtr(im, &size);
   std::string bytes(static_cast<const char*>(data), static_cast<std::size_t>(size));
   gdFree(data);
   gdImageDestroy(im);
@@ -54,12 +44,7 @@ class Upload : public ::testing::Test {
   Upload() : server_({.args = {"--fixed-code", "1234"}}), http_(server_.port()) {}
 
   void login() {
-    const std::string& out = server_.initOutput();
-    std::size_t at = out.rfind("password: ");
-    ASSERT_NE(at, std::string::npos);
-    std::string pw = out.substr(at + 10, out.find('\n', at) - at - 10);
-    http_.post("/admin/chkadmin.asp", formBody({{"admin", "admin"}, {"password", pw}, {"verifycode", "1234"}}),
-               "application/x-www-form-urlencoded", {{"Origin", http_.origin()}});
+    logIn(http_, "admin", initPassword(server_));
     ASSERT_THAT(http_.get("/admin/kcdg.asp").text(), Not(HasSubstr("还没有登录")));
   }
 
@@ -86,7 +71,7 @@ class Upload : public ::testing::Test {
 TEST_F(Upload, PictureIsStoredUnderAServerChosenNameAndHandedToTheOpener) {
   login();
   EXPECT_THAT(http_.get(kTarget).text(), HasSubstr(R"(enctype="multipart/form-data")"));
-  std::string bytes = png();
+  std::string bytes = picture();
   HttpResponse r = send("我的菜.png", bytes);
   EXPECT_EQ(r.status, 200);
   std::smatch m;
@@ -103,22 +88,22 @@ TEST_F(Upload, PictureIsStoredUnderAServerChosenNameAndHandedToTheOpener) {
   EXPECT_THAT(served.headers["Content-Type"], HasSubstr("image/png"));
 
   // The type comes from the content: a GIF named .jpg is stored as .gif.
-  r = send("x.jpg", gif());
+  r = send("x.jpg", picture(true));
   EXPECT_THAT(r.text(), ::testing::ContainsRegex("uploadpic/[0-9a-f]{32}\\.gif"));
 }
 
 TEST_F(Upload, EverythingButOnePictureIsRefused) {
   login();
-  std::string big = png() + std::string(sitepages::kMaxPictureBytes, '\0');  // 2 MB and a bit: under the host's limit
+  std::string big = picture() + std::string(sitepages::kMaxPictureBytes, '\0');  // 2 MB and a bit: under the host's limit
   struct Case {
     std::string name, fileName, bytes, answer;
   };
   const Case cases[] = {
       {"renamed text file", "menu.png", "<% Response.Write 1 %> this is text, not a picture", "只能上传"},
       {"page file", "shell.asp", "<%@ Language=VBScript %>", "只能上传"},
-      {"broken picture", "a.png", png().substr(0, 40), "只能上传"},
+      {"broken picture", "a.png", picture().substr(0, 40), "只能上传"},
       {"over the limit", "big.png", big, "不能超过 2 MB"},
-      {"path in the name", "../../admin/x.png", png(), "不能包含路径"},
+      {"path in the name", "../../admin/x.png", picture(), "不能包含路径"},
       {"no file", "", "", "请选择"},
   };
   for (const Case& c : cases) {
@@ -127,12 +112,12 @@ TEST_F(Upload, EverythingButOnePictureIsRefused) {
     EXPECT_THAT(r.text(), HasSubstr(c.answer));
     EXPECT_THAT(r.text(), Not(HasSubstr("uploadpic/")));
   }
-  EXPECT_THAT(send("a.png", png(), false).text(), HasSubstr("操作被拒绝"));
+  EXPECT_THAT(send("a.png", picture(), false).text(), HasSubstr("操作被拒绝"));
   EXPECT_TRUE(stored().empty());
 }
 
 TEST_F(Upload, OnlyForLoggedInOperators) {
-  HttpResponse r = send("a.png", png());
+  HttpResponse r = send("a.png", picture());
   EXPECT_THAT(r.text(), HasSubstr("网络超时或者您还没有登录请登录"));
   EXPECT_THAT(http_.get(kTarget).text(), Not(HasSubstr("<form")));
   EXPECT_TRUE(stored().empty());

@@ -3,26 +3,17 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
-#include "data/connection.h"
-#include "data/recordset.h"
-#include "support/live_server.h"
+#include "over_http.h"
 
 using namespace tovi;
 using namespace tovi::testing;
 using ::testing::HasSubstr;
-using ::testing::Not;
 
 namespace {
 
 long long statusOf(const LiveServer& server, long long id) {
-  data::Connection conn;
-  conn.Open("Data Source=" + server.databasePath());
-  data::Recordset rs;
-  rs.Open(data::Sql("select * from tdgl where id=?", {id}), conn, data::adOpenKeyset, data::adLockReadOnly);
-  long long v = rs.Eof() ? -1 : rs("dczt").value().toInteger();
-  rs.Close();
-  conn.Close();
-  return v;
+  std::string v = liveValue(server, data::Sql("select * from tdgl where id=?", {id}), "dczt");
+  return v == "<none>" ? -1 : std::stoll(v);
 }
 
 class OrderPagesOverHttp : public ::testing::Test {
@@ -30,15 +21,7 @@ class OrderPagesOverHttp : public ::testing::Test {
   OrderPagesOverHttp() : server({.args = {"--fixed-code", "1234"}}), http(server.port()) {}
 
   void SetUp() override {
-    const std::string& out = server.initOutput();
-    auto at = out.find("password: ");
-    ASSERT_NE(at, std::string::npos);
-    std::string password = out.substr(at + 10, out.find('\n', at) - at - 10);
-    ASSERT_EQ(http.get("/GetCode.asp").status, 200);
-    HttpResponse login = http.post("/admin/chkadmin.asp",
-                                   formBody({{"admin", "admin"}, {"password", password}, {"verifycode", "1234"}}),
-                                   "application/x-www-form-urlencoded", {{"Origin", http.origin()}});
-    ASSERT_THAT(login.text(), HasSubstr("index.asp"));
+    ASSERT_THAT(logIn(http, "admin", initPassword(server)).text(), HasSubstr("index.asp"));
 
     HttpClient customer(server.port());
     HttpResponse placed = customer.post(
@@ -63,24 +46,19 @@ class OrderPagesOverHttp : public ::testing::Test {
 
 TEST_F(OrderPagesOverHttp, StatusChangesOnlyFromTheSitesOwnForm) {
   const std::string target = "/admin/ddgl2.asp?id=" + std::to_string(id);
-  HttpResponse foreign = http.post(target, "select=3", "application/x-www-form-urlencoded",
-                                   {{"Origin", "http://evil.example"}});
-  EXPECT_THAT(foreign.text(), HasSubstr("操作被拒绝"));
-  HttpResponse noOrigin = http.post(target, "select=3", "application/x-www-form-urlencoded",
-                                    {{"Referer", "http://evil.example/x.html"}});
-  EXPECT_THAT(noOrigin.text(), HasSubstr("操作被拒绝"));
+  for (const std::map<std::string, std::string>& foreign :
+       {std::map<std::string, std::string>{{"Origin", "http://evil.example"}}, {{"Referer", "http://evil.example/x.html"}}})
+    EXPECT_THAT(postForm(http, target, "select=3", foreign).text(), HasSubstr("操作被拒绝"));
   EXPECT_THAT(http.get(target + "&select=3").text(), HasSubstr("操作被拒绝"));
   EXPECT_EQ(statusOf(server, id), 1);
 
-  HttpResponse own = http.post(target, "select=3", "application/x-www-form-urlencoded", fromSite("ddgl1.asp"));
-  EXPECT_THAT(own.text(), HasSubstr("订单状态已改为“派送当中”！"));
+  EXPECT_THAT(postForm(http, target, "select=3", fromSite("ddgl1.asp")).text(), HasSubstr("订单状态已改为“派送当中”！"));
   EXPECT_EQ(statusOf(server, id), 3);
   EXPECT_THAT(http.get("/admin/ddgl.asp").text(), HasSubstr("<td>派送当中</td>"));
   EXPECT_THAT(http.get("/ckdd.asp?names=" + urlEncode(toGbk("张三"))).text(), HasSubstr("派送当中"));
 
   HttpClient stranger(server.port());
-  HttpResponse loggedOut = stranger.post(target, "select=4", "application/x-www-form-urlencoded",
-                                         {{"Origin", stranger.origin()}});
+  HttpResponse loggedOut = postForm(stranger, target, "select=4", {{"Origin", stranger.origin()}});
   EXPECT_THAT(loggedOut.text(), HasSubstr("网络超时或者您还没有登录请登录"));
   EXPECT_EQ(statusOf(server, id), 3);
 }
@@ -92,12 +70,11 @@ TEST_F(OrderPagesOverHttp, DeleteAsksFirstAndOnlyTheSiteCanConfirm) {
   EXPECT_THAT(ask.text(), HasSubstr("method='post' action='ddgl3.asp?id=" + std::to_string(id) + "'"));
   EXPECT_EQ(statusOf(server, id), 1);
 
-  HttpResponse foreign = http.post(target, "Submit=1", "application/x-www-form-urlencoded",
-                                   {{"Origin", "http://evil.example"}});
+  HttpResponse foreign = postForm(http, target, "Submit=1", {{"Origin", "http://evil.example"}});
   EXPECT_THAT(foreign.text(), HasSubstr("操作被拒绝"));
   EXPECT_EQ(statusOf(server, id), 1);
 
-  HttpResponse own = http.post(target, "Submit=1", "application/x-www-form-urlencoded", fromSite("ddgl3.asp"));
+  HttpResponse own = postForm(http, target, "Submit=1", fromSite("ddgl3.asp"));
   EXPECT_THAT(own.text(), HasSubstr("订单已删除！"));
   EXPECT_EQ(statusOf(server, id), -1);
   EXPECT_THAT(http.get("/admin/ddgl.asp").text(), HasSubstr("暂无用户！！"));

@@ -5,7 +5,7 @@
 
 #include <sstream>
 
-#include "../backoffice/shell/shell_fixture.h"
+#include "support/site_rows.h"
 #include "sitepages/accounts.h"
 #include "sitepages/passwords.h"
 

@@ -5,7 +5,7 @@
 #include <set>
 #include <thread>
 
-#include "../backoffice/shell/shell_fixture.h"
+#include "support/site_rows.h"
 #include "sitepages/code_image.h"
 #include "sitepages/login_throttle.h"
 #include "sitepages/passwords.h"

@@ -5,7 +5,7 @@
 #include <filesystem>
 #include <fstream>
 
-#include "../backoffice/shell/shell_fixture.h"
+#include "support/site_rows.h"
 #include "data/maintenance.h"
 #include "sitepages/maintenance_pages.h"
 
