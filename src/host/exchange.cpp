@@ -382,9 +382,8 @@ std::string requestId(HostState& state) {
   return state.idPrefix + "-" + std::to_string(state.nextRequest.fetch_add(1, std::memory_order_relaxed));
 }
 
-Reply staticFile(HostState& state, const restinio::request_t& req, const std::string& path) {
-  std::shared_ptr<const StaticFile> file = state.files.get(path);
-  if (!file) return notFound();
+Reply staticReply(const restinio::request_t& req, const std::shared_ptr<const StaticFile>& file,
+                  const std::string& path) {
   Reply r;
   r.headers.reserve(5);
   r.headers.emplace_back("Last-Modified", file->lastModified);
@@ -401,6 +400,12 @@ Reply staticFile(HostState& state, const restinio::request_t& req, const std::st
   if (file->bytes) r.shared = file->bytes;
   else r.filePath = path;
   return r;
+}
+
+Reply staticFile(HostState& state, const restinio::request_t& req, const std::string& path) {
+  std::shared_ptr<const StaticFile> file = state.files.get(path);
+  if (!file) return notFound();
+  return staticReply(req, file, path);
 }
 
 Reply runPage(HostState& state, const restinio::request_t& req, const Resolved& target) {
@@ -480,6 +485,23 @@ const char* reasonPhrase(int status) {
     case 500: return "Internal Server Error";
     case 503: return "Service Unavailable";
     default: return status < 400 ? "OK" : "Error";
+  }
+}
+
+std::optional<Reply> quickStatic(HostState& state, const restinio::request_t& req) {
+  try {
+    auto method = req.header().method();
+    bool head = method == restinio::http_method_head();
+    if ((method != restinio::http_method_get() && !head) || !req.body().empty()) return std::nullopt;
+    Resolved target = state.root.remembered(req.header().path());
+    if (target.kind != Resolved::Kind::File) return std::nullopt;
+    std::shared_ptr<const StaticFile> file = state.files.kept(target.path);
+    if (!file) return std::nullopt;
+    Reply r = staticReply(req, file, target.path);
+    if (head) r.shared.reset();
+    return r;
+  } catch (const std::exception&) {
+    return std::nullopt;  // the worker answers it, and logs what went wrong
   }
 }
 

@@ -11,6 +11,7 @@
 
 #include <atomic>
 #include <chrono>
+#include <optional>
 #include <string>
 #include <utility>
 #include <vector>
@@ -56,6 +57,11 @@ struct Reply {
 
 // The answer to `req`. Never throws: failures become 4xx/5xx answers.
 [[nodiscard]] Reply handle(HostState& state, const restinio::request_t& req);
+
+// The answer to a GET or HEAD of a static file whose path and bytes are
+// already in memory, or nothing (then handle() it on a worker). Cheap enough
+// for an I/O thread: lookups and one stat, no page, no read.
+[[nodiscard]] std::optional<Reply> quickStatic(HostState& state, const restinio::request_t& req);
 
 // The reason phrase of a status code.
 [[nodiscard]] const char* reasonPhrase(int status);

@@ -77,11 +77,11 @@ int run(const ServeOptions& options, HostState& state) {
     inFlight.fetch_sub(static_cast<long>(batch.size()));
   };
 
-  WorkerPool<Job> pool(workerCount(options), [&](Job& job) {
-    const restinio::request_t& req = *job.req;
-    Reply r = handle(state, req);
+  // The answer as RESTinio sends it, with its access log line.
+  auto respond = [&](const restinio::request_handle_t& handle, Reply& r, Clock::time_point arrived) {
+    const restinio::request_t& req = *handle;
     std::size_t bytes = r.body.size();
-    auto resp = job.req->create_response(
+    auto resp = handle->create_response(
         restinio::http_status_line_t{restinio::http_status_code_t{static_cast<std::uint16_t>(r.status)},
                                      reasonPhrase(r.status)});
     for (auto& [name, value] : r.headers) resp.append_header(name, std::move(value));
@@ -100,7 +100,13 @@ int run(const ServeOptions& options, HostState& state) {
     } else {
       resp.set_body(std::move(r.body));
     }
-    if (state.access.enabled()) state.access.line(accessLine(req, r, bytes, Clock::now() - job.arrived));
+    if (state.access.enabled()) state.access.line(accessLine(req, r, bytes, Clock::now() - arrived));
+    return resp;
+  };
+
+  WorkerPool<Job> pool(workerCount(options), [&](Job& job) {
+    Reply r = handle(state, *job.req);
+    Response resp = respond(job.req, r, job.arrived);
     bool first;
     {
       std::lock_guard lock(outboxMutex);
@@ -122,6 +128,12 @@ int run(const ServeOptions& options, HostState& state) {
       .acceptor_post_bind_hook(
           [&boundPort](restinio::asio_ns::ip::tcp::acceptor& a) { boundPort = a.local_endpoint().port(); })
       .request_handler([&](restinio::request_handle_t req) {
+        // A static file already in memory is answered here: no page runs and
+        // nothing is read from disk on this thread.
+        if (std::optional<Reply> quick = quickStatic(state, *req)) {
+          respond(req, *quick, Clock::now()).done();
+          return restinio::request_accepted();
+        }
         inFlight.fetch_add(1);
         // The wake-up runs after the other requests this loop turn has read.
         if (pool.pushDeferred(Job{std::move(req), Clock::now()}))

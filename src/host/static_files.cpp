@@ -71,6 +71,17 @@ bool readAll(const std::string& path, std::string& out, long long size) {
 
 }  // namespace
 
+std::shared_ptr<const StaticFile> StaticFiles::kept(const std::string& path) {
+  struct stat st{};
+  if (::stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return nullptr;
+  long long mtimeNs = static_cast<long long>(st.st_mtim.tv_sec) * 1000000000LL + st.st_mtim.tv_nsec;
+  std::shared_lock lock(mutex_);
+  auto it = files_.find(path);
+  if (it != files_.end() && it->second->size == static_cast<long long>(st.st_size) && it->second->mtimeNs == mtimeNs)
+    return it->second;
+  return nullptr;
+}
+
 std::shared_ptr<const StaticFile> StaticFiles::get(const std::string& path) {
   struct stat st{};
   if (::stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return nullptr;

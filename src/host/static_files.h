@@ -41,6 +41,8 @@ class StaticFiles {
   static constexpr long long kTotalLimit = 64LL << 20;      // past this, the kept files start over
   // The file at `path`; null when it is missing, no regular file or unreadable.
   [[nodiscard]] std::shared_ptr<const StaticFile> get(const std::string& path);
+  // The file only when its bytes are kept and still current (one stat, never a read).
+  [[nodiscard]] std::shared_ptr<const StaticFile> kept(const std::string& path);
 
  private:
   std::shared_mutex mutex_;

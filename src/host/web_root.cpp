@@ -166,6 +166,14 @@ Resolved WebRoot::resolveCached(std::string_view urlPath) {
   return r;
 }
 
+Resolved WebRoot::remembered(std::string_view urlPath) {
+  auto now = std::chrono::steady_clock::now();
+  std::shared_lock lock(cacheMutex_);
+  auto it = cache_.find(std::string(urlPath));
+  if (it != cache_.end() && now - it->second.at < std::chrono::seconds(1)) return it->second.resolved;
+  return {};
+}
+
 Resolved WebRoot::defaultDocument(const Resolved& dir) const {
   for (const char* name : {"index.asp", "default.asp", "index.html", "index.htm"}) {
     struct stat st{};

@@ -37,6 +37,8 @@ class WebRoot {
   // resolve() for pages and files, remembered for about a second (they are
   // asked for far more often than they change). Safe from any thread.
   [[nodiscard]] Resolved resolveCached(std::string_view urlPath);
+  // Only what resolveCached() remembers (fresh); None when it would have to look.
+  [[nodiscard]] Resolved remembered(std::string_view urlPath);
   // The default page of a directory (index.asp, default.asp, index.html), or None.
   [[nodiscard]] Resolved defaultDocument(const Resolved& dir) const;
 
