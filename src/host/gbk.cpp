@@ -135,7 +135,13 @@ void encodeRest(std::string_view utf8, std::size_t from, std::string& out) {
     used += run;
     pos += run;
     if (pos >= utf8.size()) break;
-    char32_t c = frame::nextChar(utf8, pos);
+    // The common case, a Chinese character (three bytes), is read in place.
+    auto b = [&](std::size_t i) { return static_cast<unsigned char>(utf8[i]); };
+    char32_t c = 0;
+    if (pos + 2 < utf8.size() && (b(pos) & 0xF0) == 0xE0 && (b(pos + 1) & 0xC0) == 0x80 && (b(pos + 2) & 0xC0) == 0x80)
+      c = (b(pos) & 0x0Fu) << 12 | (b(pos + 1) & 0x3Fu) << 6 | (b(pos + 2) & 0x3Fu);
+    if (c >= 0x800 && (c < 0xD800 || c > 0xDFFF)) pos += 3;
+    else c = frame::nextChar(utf8, pos);
     std::uint16_t code = table[c];
     if (code == 0) {
       char buf[16];

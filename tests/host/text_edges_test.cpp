@@ -33,6 +33,8 @@ TEST(Gbk, EncodesWithReferencesForWhatGbkCannotHold) {
   EXPECT_EQ(toGbk(std::string("plain ascii moved")), "plain ascii moved");
   EXPECT_EQ(toGbk("abcdefgh订ijklmnopq€中"), tovi::testing::toGbk("abcdefgh订ijklmnopq€中"));
   EXPECT_EQ(toGbk("\xE8\xAE"), "&#65533;&#65533;");  // a character cut off at the end
+  EXPECT_EQ(toGbk("\xED\xA0\x80" "a"), "&#65533;&#65533;&#65533;a");  // a surrogate is no character
+  EXPECT_EQ(toGbk("\xE0\x80\xAF" "a"), "&#65533;&#65533;&#65533;a");  // nor an overlong '/'
   // Round trip of a mixed text.
   EXPECT_EQ(fromGbk(toGbk("价格：8.5元")), "价格：8.5元");
 }
