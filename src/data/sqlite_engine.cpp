@@ -12,6 +12,7 @@
 #include <sys/stat.h>
 
 #include <algorithm>
+#include <atomic>
 #include <condition_variable>
 #include <deque>
 #include <functional>
@@ -19,6 +20,7 @@
 #include <mutex>
 #include <unordered_map>
 
+#include "data/change_stamp.h"
 #include "data/connection.h"
 #include "data/engine.h"
 
@@ -34,11 +36,74 @@ struct WriteJob {
   bool done = false;
 };
 
+// Generations of files' contents, drawn from one counter so that no value is
+// ever handed out twice in this process.
+std::uint64_t freshGeneration() {
+  static std::atomic<std::uint64_t> next{1};
+  return next.fetch_add(1, std::memory_order_relaxed);
+}
+
 class WriteQueue {
  public:
   std::int64_t run(SqliteEngine& self, std::function<std::int64_t(SqliteEngine&)> work);
 
+  WriteQueue() = default;
+  WriteQueue(const WriteQueue&) = delete;
+  WriteQueue& operator=(const WriteQueue&) = delete;
+  ~WriteQueue() {
+    sqlite3_finalize(version_);
+    sqlite3_close_v2(observer_);
+  }
+
+  // The file's present generation (see changeStamp); bump() moves it on.
+  std::uint64_t generation() const { return generation_.load(std::memory_order_acquire); }
+  void bump() { generation_.store(freshGeneration(), std::memory_order_release); }
+
+  // The generation, moved on first when the file's observer sees a commit
+  // since it last looked. The observer is one connection of its own that
+  // never writes, so its data_version moves for every commit to the file, by
+  // any connection of this process or another program, and one commit moves
+  // the generation once, whichever thread looks first.
+  std::uint64_t observe(const std::string& path) {
+    std::lock_guard lock(observeMutex_);
+    if (!observer_) openObserver(path);
+    std::int64_t v = 0;
+    int rc = sqlite3_step(version_);
+    if (rc == SQLITE_ROW) v = sqlite3_column_int64(version_, 0);
+    sqlite3_reset(version_);
+    if (rc != SQLITE_ROW) throw Error(std::string("database: ") + sqlite3_errmsg(observer_));
+    if (!seen_ || *seen_ != v) {
+      seen_ = v;
+      bump();
+    }
+    return generation();
+  }
+
  private:
+  void openObserver(const std::string& path) {
+    sqlite3* db = nullptr;
+    int rc = sqlite3_open_v2(path.c_str(), &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX, nullptr);
+    if (rc == SQLITE_OK) {
+      // No busy wait: a file locked at that moment is an error the caller
+      // treats as "changed" (the stamp is read on the server's I/O thread).
+      sqlite3_busy_timeout(db, 0);
+      rc = sqlite3_prepare_v2(db, "pragma data_version", -1, &version_, nullptr);
+    }
+    if (rc != SQLITE_OK) {
+      std::string msg = db ? sqlite3_errmsg(db) : sqlite3_errstr(rc);
+      sqlite3_finalize(version_);
+      version_ = nullptr;
+      sqlite3_close_v2(db);
+      throw Error("cannot open database " + path + ": " + msg);
+    }
+    observer_ = db;
+  }
+
+  std::atomic<std::uint64_t> generation_{freshGeneration()};
+  std::mutex observeMutex_;
+  sqlite3* observer_ = nullptr;
+  sqlite3_stmt* version_ = nullptr;
+  std::optional<std::int64_t> seen_;
   std::mutex mutex_;
   std::condition_variable changed_;
   std::vector<WriteJob*> pending_;
@@ -114,6 +179,8 @@ class SqliteEngine final : public Engine {
 
   const std::string& path() const { return path_; }
   FileId id() const { return id_; }
+
+  std::uint64_t changeStamp() { return queue_->observe(path_); }
 
   int execute(const jet::Statement& st, std::span<const Value> params) override {
     sqlite3_stmt* s = prepared(st.text);
@@ -645,6 +712,8 @@ std::int64_t WriteQueue::run(SqliteEngine& self, std::function<std::int64_t(Sqli
     batch.swap(pending_);
     lock.unlock();
     self.commitBatch(batch);
+    // Before any writer of the batch returns: a stamp taken after that differs.
+    bump();
     lock.lock();
     for (auto* j : batch) j->done = true;
     leading_ = false;
@@ -656,7 +725,9 @@ std::int64_t WriteQueue::run(SqliteEngine& self, std::function<std::int64_t(Sqli
 
 }  // namespace
 
-std::shared_ptr<Engine> openEngine(const std::string& path) {
+namespace {
+
+std::shared_ptr<SqliteEngine> pooledEngine(const std::string& path) {
   struct stat st {};
   if (path.empty() || ::stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode))
     throw Error("database file not found: " + path);
@@ -677,5 +748,11 @@ std::shared_ptr<Engine> openEngine(const std::string& path) {
   if (pool.size() > 8) pool.pop_back();
   return engine;
 }
+
+}  // namespace
+
+std::shared_ptr<Engine> openEngine(const std::string& path) { return pooledEngine(path); }
+
+std::uint64_t changeStamp(const std::string& path) { return pooledEngine(path)->changeStamp(); }
 
 }  // namespace tovi::data

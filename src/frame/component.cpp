@@ -61,11 +61,12 @@ const ComponentType& ObjectRef::type() const {
 }
 
 void Registry::add(std::string id, std::function<std::unique_ptr<Component>()> create,
-                   std::vector<Operation> operations) {
+                   std::vector<Operation> operations, Output output) {
   std::string key = asciiLower(id);
   if (types_.count(key)) throw std::logic_error("component registered twice: " + id);
   ComponentType type;
   type.id = std::move(id);
+  type.output = output;
   type.create = std::move(create);
   type.operations.push_back({"onstartpage", nullptr});
   type.operations.push_back({"onendpage", nullptr});

@@ -54,8 +54,15 @@ Operation op(std::string name, void (C::*fn)()) {
 }
 inline Operation op(std::string name) { return {std::move(name), nullptr}; }
 
+// What a component's output depends on. DatabaseOnly promises that, for one
+// page file, the bytes it writes are a function of the site database's
+// contents alone: no request value, cookie, session, clock or random value
+// changes them. The host may then answer from a rendered copy (exchange.cpp).
+enum class Output { PerRequest, DatabaseOnly };
+
 struct ComponentType {
   std::string id;                     // "mabex.kcdg"
+  Output output = Output::PerRequest;
   std::vector<Operation> operations;  // slot order: onstartpage, onendpage, render, extras
   std::function<std::unique_ptr<Component>()> create;
 
@@ -91,7 +98,8 @@ class Registry {
  public:
   // Registers a component; onstartpage and onendpage are put in front of `operations`.
   // Throws std::logic_error for an id registered twice.
-  void add(std::string id, std::function<std::unique_ptr<Component>()> create, std::vector<Operation> operations);
+  void add(std::string id, std::function<std::unique_ptr<Component>()> create, std::vector<Operation> operations,
+           Output output = Output::PerRequest);
   // The type registered under `id` (any letter case); null when none is.
   [[nodiscard]] const ComponentType* find(std::string_view id) const;
   [[nodiscard]] std::vector<std::string> ids() const;

@@ -10,6 +10,7 @@
 #include <restinio/helpers/http_field_parsers/content-type.hpp>
 #include <restinio/helpers/multipart_body.hpp>
 
+#include "data/change_stamp.h"
 #include "frame/host.h"
 #include "frame/http_details.h"
 #include "frame/text.h"
@@ -141,13 +142,24 @@ class PageExchange final : public frame::Context,
     return r;
   }
 
+  // Whether the answer after a successful run() is the same for every
+  // request of this page: the page read nothing that differs from one
+  // visitor or moment to the next and ended plainly with a 200 text page.
+  [[nodiscard]] bool impersonal() const {
+    return !personal_ && !redirect_ && !binary_ && status_ == 200 && cookies_.empty() && !sessionLooked_ &&
+           !sessionCookie_;
+  }
+
   // frame::Context
   frame::ResponseObject& response() override { return response_; }
   frame::RequestObject& request() override { return *this; }
   frame::ServerObject& server() override { return *this; }
   frame::ApplicationObject& application() override { return application_; }
   frame::SessionObject& session() override { return *this; }
-  data::DateTime now() override { return data::DateTime::now(); }
+  data::DateTime now() override {
+    personal_ = true;
+    return data::DateTime::now();
+  }
   frame::HttpDetails* http() override { return this; }
 
  private:
@@ -201,10 +213,12 @@ class PageExchange final : public frame::Context,
     return *query_;
   }
   const Pairs& form() {
+    personal_ = true;
     if (!form_) readForm();
     return *form_;
   }
   const Pairs& requestCookies() {
+    personal_ = true;
     if (!cookiesIn_) cookiesIn_ = parseCookieHeader(req_.header().get_field_or(restinio::http_field::cookie, ""));
     return *cookiesIn_;
   }
@@ -316,8 +330,14 @@ class PageExchange final : public frame::Context,
 
   // HttpDetails
   std::string method() override { return std::string(req_.header().method().c_str()); }
-  std::string header(std::string_view name) override { return req_.header().get_field_or(name, ""); }
-  std::string clientAddress() override { return req_.remote_endpoint().address().to_string(); }
+  std::string header(std::string_view name) override {
+    personal_ = true;
+    return req_.header().get_field_or(name, "");
+  }
+  std::string clientAddress() override {
+    personal_ = true;
+    return req_.remote_endpoint().address().to_string();
+  }
   bool secure() override { return state_.options.https; }
   const std::vector<frame::UploadedFile>& files() override {
     form();
@@ -373,6 +393,7 @@ class PageExchange final : public frame::Context,
   std::optional<Pairs> query_, form_, cookiesIn_;
   std::vector<frame::UploadedFile> files_;
 
+  bool personal_ = false;  // read a cookie, the form, a header, the address or the clock
   bool sessionLooked_ = false;
   std::shared_ptr<Session> session_;
   std::optional<std::string> sessionCookie_;
@@ -408,6 +429,31 @@ Reply staticFile(HostState& state, const restinio::request_t& req, const std::st
   return staticReply(req, file, path);
 }
 
+// Whether the answer to `req` may come from a rendered copy of `page`.
+// (Any '?' counts as a query string, an empty one too.)
+bool mayReuse(const restinio::request_t& req, const PageFile& page) {
+  auto method = req.header().method();
+  return page.type && page.type->output == frame::Output::DatabaseOnly &&
+         req.header().request_target().find('?') == std::string_view::npos && req.body().empty() &&
+         (method == restinio::http_method_get() || method == restinio::http_method_head());
+}
+
+// The kept copy of `page`, when the database has not changed since it was rendered.
+std::optional<Reply> reused(HostState& state, const std::string& path, const PageFile& page) {
+  std::shared_ptr<const RenderedPages::Copy> copy = state.rendered.find(path, &page);
+  if (!copy) return std::nullopt;
+  try {
+    if (data::changeStamp(copy->database) != copy->stamp) return std::nullopt;
+  } catch (const std::exception&) {
+    return std::nullopt;
+  }
+  Reply r;
+  r.status = copy->status;
+  r.headers = copy->headers;
+  r.shared = copy->body;
+  return r;
+}
+
 Reply runPage(HostState& state, const restinio::request_t& req, const Resolved& target) {
   std::shared_ptr<const PageFile> page;
   try {
@@ -418,10 +464,36 @@ Reply runPage(HostState& state, const restinio::request_t& req, const Resolved& 
                        std::string(req.header().path()) + ": " + e.what());
     return noticeReply(500, "服务器错误", pageErrorText(id));
   }
+  // A page that may be answered from its rendered copy. The stamp is taken
+  // before the page reads the database, so a change landing while it runs
+  // makes the copy look older than it is, never newer.
+  std::optional<std::uint64_t> stamp;
+  std::string database;
+  if (mayReuse(req, *page)) {
+    if (std::optional<Reply> r = reused(state, target.path, *page)) return std::move(*r);
+    try {
+      database = state.root.mapPath(target.folder, "./database/tamlo.mdb");
+      stamp = data::changeStamp(database);
+    } catch (const std::exception&) {
+      // No database to stamp: the page runs, and reports what is wrong.
+    }
+  }
   PageExchange exchange(state, req, target.folder);
   try {
     exchange.run(*page);
-    return exchange.reply(nullptr);
+    Reply r = exchange.reply(nullptr);
+    if (stamp && exchange.impersonal() && r.status == 200 && r.filePath.empty() && !r.shared) {
+      auto copy = std::make_shared<RenderedPages::Copy>();
+      copy->database = std::move(database);
+      copy->stamp = *stamp;
+      copy->status = r.status;
+      copy->headers = r.headers;
+      copy->body = std::make_shared<const std::string>(std::move(r.body));
+      r.body.clear();
+      r.shared = copy->body;
+      state.rendered.keep(target.path, page, std::move(copy));
+    }
+    return r;
   } catch (const std::exception& e) {
     std::string id = requestId(state);
     state.errors.write("request " + id + " " + std::string(req.header().method().c_str()) + " " +
@@ -502,6 +574,22 @@ std::optional<Reply> quickStatic(HostState& state, const restinio::request_t& re
     return r;
   } catch (const std::exception&) {
     return std::nullopt;  // the worker answers it, and logs what went wrong
+  }
+}
+
+std::optional<Reply> quickPage(HostState& state, const restinio::request_t& req) {
+  try {
+    if (!req.body().empty() || req.header().request_target().find('?') != std::string_view::npos)
+      return std::nullopt;
+    Resolved target = state.root.remembered(req.header().path());
+    if (target.kind != Resolved::Kind::Page) return std::nullopt;
+    std::shared_ptr<const PageFile> page = state.pages.fresh(target.path);
+    if (!page || !mayReuse(req, *page)) return std::nullopt;
+    std::optional<Reply> r = reused(state, target.path, *page);
+    if (r && req.header().method() == restinio::http_method_head()) r->shared.reset();
+    return r;
+  } catch (const std::exception&) {
+    return std::nullopt;
   }
 }
 

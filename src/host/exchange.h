@@ -7,6 +7,11 @@
 // handle() resolves the path in the web root, sends static files, runs page
 // files (component start, render operations, end on the calling thread) and
 // turns a failed page into a 500 whose details go only to the error log.
+// A GET or HEAD without query string of a page whose component's output
+// depends only on the database is answered from a rendered copy while the
+// database file is unchanged; the page ran for it with nothing personal
+// (no cookie, session, form, header or clock read; no redirect, error or
+// status other than 200).
 #pragma once
 
 #include <atomic>
@@ -21,6 +26,7 @@
 #include "frame/component.h"
 #include "host/logs.h"
 #include "host/page_file.h"
+#include "host/rendered_pages.h"
 #include "host/server.h"
 #include "host/sessions.h"
 #include "host/static_files.h"
@@ -38,6 +44,7 @@ struct HostState {
   const frame::Registry& registry;
   WebRoot root;
   PageCache pages;
+  RenderedPages rendered;  // pages whose output depends only on the database
   StaticFiles files;
   SessionStore sessions;
   AccessLog access;
@@ -62,6 +69,13 @@ struct Reply {
 // already in memory, or nothing (then handle() it on a worker). Cheap enough
 // for an I/O thread: lookups and one stat, no page, no read.
 [[nodiscard]] std::optional<Reply> quickStatic(HostState& state, const restinio::request_t& req);
+
+// The answer to a GET or HEAD of a page from its rendered copy, when the
+// copy is at hand and the database unchanged, or nothing (then handle() it on
+// a worker). For an I/O thread: lookups, one stat and one pragma of the
+// database that never waits for a lock (data/change_stamp.h); no page runs,
+// no file is read.
+[[nodiscard]] std::optional<Reply> quickPage(HostState& state, const restinio::request_t& req);
 
 // The reason phrase of a status code.
 [[nodiscard]] const char* reasonPhrase(int status);

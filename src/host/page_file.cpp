@@ -157,6 +157,14 @@ PageFile parsePageFile(std::string_view text, const frame::Registry& registry) {
   return page;
 }
 
+std::shared_ptr<const PageFile> PageCache::fresh(const std::string& path) {
+  auto now = std::chrono::steady_clock::now();
+  std::shared_lock lock(mutex_);
+  auto it = entries_.find(path);
+  if (it == entries_.end() || it->second.error || now - it->second.checked >= std::chrono::seconds(1)) return nullptr;
+  return it->second.page;
+}
+
 std::shared_ptr<const PageFile> PageCache::get(const std::string& path) {
   auto now = std::chrono::steady_clock::now();
   {

@@ -57,6 +57,9 @@ class PageCache {
   // The parsed page at `path`. Throws PageFileError for a refused script and
   // std::runtime_error when the file cannot be read.
   std::shared_ptr<const PageFile> get(const std::string& path);
+  // Only what get() would answer without looking at the file (checked less
+  // than about a second ago and accepted); null otherwise. Never throws.
+  std::shared_ptr<const PageFile> fresh(const std::string& path);
 
  private:
   struct Entry {

@@ -129,8 +129,13 @@ int run(const ServeOptions& options, HostState& state) {
           [&boundPort](restinio::asio_ns::ip::tcp::acceptor& a) { boundPort = a.local_endpoint().port(); })
       .request_handler([&](restinio::request_handle_t req) {
         // A static file already in memory is answered here: no page runs and
-        // nothing is read from disk on this thread.
+        // no file is read on this thread.
         if (std::optional<Reply> quick = quickStatic(state, *req)) {
+          respond(req, *quick, Clock::now()).done();
+          return restinio::request_accepted();
+        }
+        // So is a page answered from its rendered copy (exchange.h).
+        if (std::optional<Reply> quick = quickPage(state, *req)) {
           respond(req, *quick, Clock::now()).done();
           return restinio::request_accepted();
         }
