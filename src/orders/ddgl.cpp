@@ -9,6 +9,7 @@
 #include "data/connection.h"
 #include "data/recordset.h"
 #include "frame/module1.h"
+#include "frame/page_selector.h"
 #include "frame/text.h"
 #include "orders/ddgl1.h"
 
@@ -84,13 +85,6 @@ std::string firstChars(std::string_view text, std::size_t n) {
   return std::string(text.substr(0, pos));
 }
 
-const char kPagingScript[] = R"(<script language=javascript>
-function PageFirst(){document.MyForm.CurrentPage.selectedIndex=0;document.MyForm.CurrentPage.onchange();}
-function PagePrior(){document.MyForm.CurrentPage.selectedIndex--;document.MyForm.CurrentPage.onchange();}
-function PageNext(){document.MyForm.CurrentPage.selectedIndex++;document.MyForm.CurrentPage.onchange();}
-function PageLast(){document.MyForm.CurrentPage.selectedIndex=document.MyForm.CurrentPage.length-1;document.MyForm.CurrentPage.onchange();}
-function PageCurrent(){document.MyForm.action='?c'+(document.MyForm.CurrentPage.selectedIndex+1);document.MyForm.submit();}
-</Script>)";
 
 }  // namespace
 
@@ -99,7 +93,7 @@ void ddgl::main1() {
   checkAdmin();
   frame::ResponseObject& out = Response();
   out.Write("<link href='../css/Style.css' rel='stylesheet' type='text/css' />");
-  out.Write(kPagingScript);
+  out.Write(frame::pageSelectorScript("MyForm"));
 
   // The range is in use unless the start year is empty.
   const RangeEnd startParts = RangeEnd::read(""), endParts = RangeEnd::read("1");
@@ -154,14 +148,7 @@ void ddgl::main1() {
 
   const long pageCount = list.PageCount();
   const long recordCount = list.RecordCount();
-  long page = 1;
-  data::Value wanted(Request()("CurrentPage"));
-  if (wanted.isNumeric()) {
-    const double d = wanted.toDouble();
-    if (d >= static_cast<double>(pageCount)) page = pageCount;
-    else if (d >= 1) page = static_cast<long>(wanted.toInteger(1));
-    page = std::clamp(page, 1L, pageCount);
-  }
+  const long page = frame::wantedPage(Request()("CurrentPage"), pageCount);
   list.AbsolutePage(page);
 
   // The filter form, pre-selected to the range in use or to the present moment.
@@ -226,17 +213,7 @@ void ddgl::main1() {
   if (!find.empty()) paging += hidden("find", find);
   if (!ob.empty()) paging += hidden("ob", ob + " ");
   paging += "<p align=center><font size=2 color='#000000' >";
-  if (pageCount == 1) {
-    paging += "[第一页] [上一页] [下一页] [最后一页] ";
-  } else if (page == 1) {
-    paging += "[第一页] [上一页] [<a href=javascript:PageNext()>下一页</a>] [<a href=javascript:PageLast()>最后一页</a>] ";
-  } else if (page == pageCount) {
-    paging += "[<a href=javascript:PageFirst()>第一页</a>] [<a href=javascript:PagePrior()>上一页</a>] [下一页] [最后一页] ";
-  } else {
-    paging +=
-        "[<a href=javascript:PageFirst()>第一页</a>] [<a href=javascript:PagePrior()>上一页</a>] "
-        "[<a href=javascript:PageNext()>下一页</a>] [<a href=javascript:PageLast()>最后一页</a>] ";
-  }
+  paging += frame::pageSelectorLinks(page, pageCount);
   paging += "第<select name='CurrentPage' size='1' onchange=PageCurrent()>";
   for (long p = 1; p <= pageCount; ++p) {
     std::string v = std::to_string(p);

@@ -1,53 +1,10 @@
 #include "backoffice/shell/reg.h"
 
 #include "frame/module1.h"
+#include "frame/page_selector.h"
 #include "frame/text.h"
 
 namespace tovi::backoffice::shell {
-namespace {
-
-const char kPagingScript[] = R"(<script language='javascript'>
-function PageFirst()
-{
-  document.myForm.CurrentPage.selectedIndex = 0;
-  document.myForm.CurrentPage.onchange();
-}
-function PagePrior()
-{
-  document.myForm.CurrentPage.selectedIndex--;
-  document.myForm.CurrentPage.onchange();
-}
-function PageNext()
-{
-  document.myForm.CurrentPage.selectedIndex++;
-  document.myForm.CurrentPage.onchange();
-}
-function PageLast()
-{
-  document.myForm.CurrentPage.selectedIndex = document.myForm.CurrentPage.length - 1;
-  document.myForm.CurrentPage.onchange();
-}
-function PageCurrent()
-{
-  document.myForm.action = '?c' + (document.myForm.CurrentPage.selectedIndex + 1);
-  document.myForm.submit();
-}
-</script>
-)";
-
-// The page asked for, clamped to 1..pages.
-long wantedPage(const data::Value& asked, long pages) {
-  long page = 1;
-  if (asked.isNumeric()) {
-    double d = asked.toDouble();
-    page = d < 1 ? 1 : d > static_cast<double>(pages) ? pages : static_cast<long>(asked.toInteger(1));
-  }
-  if (page < 1) page = 1;
-  if (page > pages) page = pages;
-  return page;
-}
-
-}  // namespace
 
 void reg::main() {
   using namespace frame::Module1;
@@ -55,7 +12,7 @@ void reg::main() {
   checkAdmin();
   auto& r = Response();
   r.Write("<link href='../css/Style.css' rel='stylesheet' type='text/css' />");
-  r.Write(kPagingScript);
+  r.Write(frame::pageSelectorScript("myForm"));
 
   data::Recordset& rs = newRs();
   rs.Open("select * from reg", *conn(), data::adOpenKeyset, data::adLockOptimistic);
@@ -66,7 +23,7 @@ void reg::main() {
   }
   const long pages = rs.PageCount();
   const long total = rs.RecordCount();
-  const long page = wantedPage(data::Value(Request()("CurrentPage")), pages);
+  const long page = frame::wantedPage(Request()("CurrentPage"), pages);
   rs.AbsolutePage(page);
 
   std::string table = R"(<table cellpadding='3' cellspacing='1' border='0' width='100%' class='tableBorder' align=center >
@@ -92,17 +49,7 @@ void reg::main() {
   r.Write(table);
 
   std::string nav = "<form name='myForm' method='get' action='reg.asp'><p align='center'>";
-  if (pages == 1) {
-    nav += "[第一页] [上一页] [下一页] [最后一页] ";
-  } else if (page == 1) {
-    nav += "[第一页] [上一页] [<a href=javascript:PageNext()>下一页</a>] [<a href=javascript:PageLast()>最后一页</a>] ";
-  } else if (page == pages) {
-    nav += "[<a href=javascript:PageFirst()>第一页</a>] [<a href=javascript:PagePrior()>上一页</a>] [下一页] [最后一页] ";
-  } else {
-    nav +=
-        "[<a href=javascript:PageFirst()>第一页</a>] [<a href=javascript:PagePrior()>上一页</a>] "
-        "[<a href=javascript:PageNext()>下一页</a>] [<a href=javascript:PageLast()>最后一页</a>] ";
-  }
+  nav += frame::pageSelectorLinks(page, pages);
   nav += "第<select size=1 name=CurrentPage onchange=PageCurrent()>";
   for (long p = 1; p <= pages; ++p)
     nav += (p == page ? "<option selected>" : "<option>") + std::to_string(p) + "</option>";
