@@ -33,7 +33,7 @@ class StoreTest : public ::testing::Test {
     dir_ = tmpl;
     path_ = dir_ + "/tamlo.mdb";
     ASSERT_TRUE(data::ensureDatabase(path_));
-    conn_.Open("Provider=Microsoft.Jet.OLEDB.4.0;Data Source=" + path_);
+    conn_.Open(connectionText());
   }
   void TearDown() override {
     conn_.Close();
@@ -42,33 +42,23 @@ class StoreTest : public ::testing::Test {
 
   std::string connectionText() const { return "Provider=Microsoft.Jet.OLEDB.4.0;Data Source=" + path_; }
 
-  long long addDish(const std::string& name, int lei2, const std::string& lei, DateTime dates) {
+  using Fields = std::vector<std::pair<std::string, Value>>;
+  // One row written through AddNew/Update; its key as the store gave it.
+  Value add(const std::string& table, const Fields& fields, const std::string& key = "id") {
     Recordset rs;
-    rs.Open("select * from cygl where lei2=" + std::to_string(lei2), conn_, adOpenKeyset, adLockOptimistic);
+    rs.Open("select * from " + table, conn_, adOpenKeyset, adLockOptimistic);
     rs.AddNew();
-    rs("name") = name;
-    rs("jiage") = "8.5";
-    rs("lei") = lei;
-    rs("lei2") = lei2;
-    rs("dates") = dates;
+    for (const auto& [f, v] : fields) rs(f) = v;
     rs.Update();
-    return rs("id").value().toInteger();
+    return rs(key).value();
   }
-
+  long long addDish(const std::string& name, int lei2, const std::string& lei, DateTime dates) {
+    return add("cygl", {{"name", name}, {"jiage", "8.5"}, {"lei", lei}, {"lei2", lei2}, {"dates", dates}}).toInteger();
+  }
   long long addOrder(const std::string& yhm, DateTime at, int dczt = 1) {
-    Recordset rs;
-    rs.Open("select * from tdgl", conn_, adOpenKeyset, adLockOptimistic);
-    rs.AddNew();
-    rs("yhm") = yhm;
-    rs("fromdate") = at;
-    rs("years") = at.year;
-    rs("months") = at.month;
-    rs("days") = at.day;
-    rs("hourss") = at.hour;
-    rs("minutess") = at.minute;
-    rs("dczt") = dczt;
-    rs.Update();
-    return rs("id").value().toInteger();
+    return add("tdgl", {{"yhm", yhm}, {"fromdate", at}, {"years", at.year}, {"months", at.month}, {"days", at.day},
+                        {"hourss", at.hour}, {"minutess", at.minute}, {"dczt", dczt}})
+        .toInteger();
   }
 
   // The values of one column of every row, walking with MoveNext.
@@ -194,14 +184,8 @@ TEST_F(StoreTest, CategoryAndHomePageStatements) {
 }
 
 TEST_F(StoreTest, NewsAndSingleRowEdits) {
+  std::string id = add("cyxw", {{"title", "开业"}, {"content", "<p>欢迎</p>"}, {"dates", DateTime{2024, 5, 1, 8, 0, 0}}}).text();
   Recordset rs;
-  rs.Open("select * from cyxw ", conn_, adOpenKeyset, adLockOptimistic);
-  rs.AddNew();
-  rs("title") = "开业";
-  rs("content") = "<p>欢迎</p>";
-  rs("dates") = DateTime{2024, 5, 1, 8, 0, 0};
-  rs.Update();
-  std::string id = rs("id").text();
   rs.Open("select * from cyxw where id=" + id, conn_, adOpenKeyset, adLockOptimistic);
   rs("title") = "盛大开业";
   rs.Update();
@@ -233,15 +217,9 @@ TEST_F(StoreTest, GuestbookListShowsKeptMessagesPinnedFirst) {
   };
   std::map<std::string, std::string> ids;
   for (const auto& m : msgs) {
-    Recordset rs;
-    rs.Open("select * from Feedback", conn_, adOpenKeyset, adLockOptimistic);
-    rs.AddNew();
-    rs("UserName") = m.name;
-    rs("top") = m.top;
-    if (m.del) rs("del") = *m.del;
-    rs("PostDate") = m.posted;
-    rs.Update();
-    ids[m.name] = rs("ID").text();
+    Fields f{{"UserName", m.name}, {"top", m.top}, {"PostDate", m.posted}};
+    if (m.del) f.emplace_back("del", *m.del);
+    ids[m.name] = add("Feedback", f, "ID").text();
   }
   Recordset rs;
   rs.CursorLocation(data::adUseClient);
@@ -259,26 +237,12 @@ TEST_F(StoreTest, GuestbookListShowsKeptMessagesPinnedFirst) {
 }
 
 TEST_F(StoreTest, AccountsAndMembers) {
-  for (auto [name, flag] : {std::pair{"b", 2}, {"a", 1}, {"c", 2}}) {
-    Recordset rs;
-    rs.Open("select * from wq_admin", conn_, adOpenKeyset, adLockOptimistic);
-    rs.AddNew();
-    rs("admin") = name;
-    rs("flag") = flag;
-    rs.Update();
-    EXPECT_FALSE(rs("adminid").isNull());
-  }
+  for (auto [name, flag] : {std::pair{"b", 2}, {"a", 1}, {"c", 2}})
+    EXPECT_FALSE(add("wq_admin", {{"admin", name}, {"flag", flag}}, "adminid").isNull());
   EXPECT_EQ(column("select * from wq_admin order by flag", "admin"), (Strings{"a", "b", "c"}));
   EXPECT_EQ(column(Sql("select * from wq_admin where admin=?", {"c"}), "flag"), Strings{"2"});
 
-  Recordset rs;
-  rs.Open("select * from reg", conn_, adOpenKeyset, adLockOptimistic);
-  rs.AddNew();
-  rs("names") = "member1";
-  rs("sex") = "1";
-  rs("yearss") = "1990";
-  rs.Update();
-  std::string id = rs("id").text();
+  std::string id = add("reg", {{"names", "member1"}, {"sex", "1"}, {"yearss", "1990"}}).text();
   EXPECT_EQ(column("select * from reg where id=" + id, "names"), Strings{"member1"});
   EXPECT_EQ(column("select * from reg where id=" + id, "sh"), Strings{"0"});  // not yet approved
 }
@@ -295,11 +259,8 @@ TEST_F(StoreTest, OrdersFilteredOnTheirTimeWithDateLiterals) {
   rs.Open("select * from tdgl where yhm='eve'", conn_, adOpenKeyset, adLockReadOnly);
   EXPECT_EQ(rs("fromdate").value(), Value(DateTime{2024, 12, 31, 23, 59, 59}));
   EXPECT_EQ(rs("fromdate").text(), "2024-12-31 23:59:59");
-  EXPECT_EQ(rs("years").value(), Value(2024));
-  EXPECT_EQ(rs("months").value(), Value(12));
-  EXPECT_EQ(rs("days").value(), Value(31));
-  EXPECT_EQ(rs("hourss").value(), Value(23));
-  EXPECT_EQ(rs("minutess").value(), Value(59));
+  for (auto [f, v] : {std::pair{"years", 2024}, {"months", 12}, {"days", 31}, {"hourss", 23}, {"minutess", 59}})
+    EXPECT_EQ(rs(f).value(), Value(v)) << f;
 
   struct Case {
     std::string sql;
@@ -490,22 +451,12 @@ TEST_F(StoreTest, AddNewThenUpdate) {
   rs.AddNew();
   EXPECT_TRUE(rs("id").value().isEmpty());
   EXPECT_FALSE(rs.Eof());
-  rs("yhm") = "李四";
-  rs("telsss") = "13800000000";
-  rs("addresss") = "东区1号";
-  rs("dcqk") = "炒饭 x 2 = 17\n可乐 x 1 = 3";
-  rs("dczj") = "20";
-  rs("hours") = "12";
-  rs("minutes") = "00";
-  rs("qtbz") = "";
-  rs("zffs") = "餐到付费";
-  rs("fromdate") = at;
-  rs("years") = at.year;
-  rs("months") = at.month;
-  rs("days") = at.day;
-  rs("hourss") = at.hour;
-  rs("minutess") = at.minute;
-  rs("dczt") = 1;
+  for (const auto& [f, v] : Fields{{"yhm", "李四"}, {"telsss", "13800000000"}, {"addresss", "东区1号"},
+                                   {"dcqk", "炒饭 x 2 = 17\n可乐 x 1 = 3"}, {"dczj", "20"}, {"hours", "12"},
+                                   {"minutes", "00"}, {"qtbz", ""}, {"zffs", "餐到付费"}, {"fromdate", at},
+                                   {"years", at.year}, {"months", at.month}, {"days", at.day}, {"hourss", at.hour},
+                                   {"minutess", at.minute}, {"dczt", 1}})
+    rs(f) = v;
   EXPECT_EQ(rs("YHM").text(), "李四");  // assigned, not yet written
   rs.Update();
   long long id = rs("id").value().toInteger();
@@ -534,13 +485,8 @@ TEST_F(StoreTest, AddNewThenUpdate) {
 }
 
 TEST_F(StoreTest, NullAndEmpty) {
+  std::string id = add("cygl", {{"name", ""}, {"jiage", Value::null()}}).text();
   Recordset rs;
-  rs.Open("select * from cygl", conn_, adOpenKeyset, adLockOptimistic);
-  rs.AddNew();
-  rs("name") = "";
-  rs("jiage") = Value::null();
-  rs.Update();
-  std::string id = rs("id").text();
   rs.Open("select * from cygl where id=" + id, conn_, adOpenKeyset, adLockReadOnly);
   EXPECT_EQ(rs("name").value().kind(), Value::Kind::Text);
   EXPECT_TRUE(rs("name").value().blank());
@@ -675,10 +621,6 @@ TEST_F(StoreTest, ConcurrentWritersAllLandAndFailAlone) {
   rs.Open("select * from tdgl", conn_, adOpenKeyset, adLockReadOnly);
   EXPECT_EQ(rs.RecordCount(), 1 + kThreads * (kEach - kEach / 5));
 }
-
-}  // namespace
-
-namespace {
 
 // Rows written behind the store's back, as another program on the file would.
 void insertDirectly(const std::string& path, int rows, int firstMinute) {
