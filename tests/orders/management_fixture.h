@@ -28,22 +28,13 @@ inline long long addOrder(FakeSite& site, const Order& o) {
   data::Recordset rs;
   rs.Open("select * from tdgl", site.db(), data::adOpenKeyset, data::adLockOptimistic);
   rs.AddNew();
-  rs("dcqk") = "宫保鸡丁 1份 12元";
-  rs("dczj") = "12";
-  rs("yhm") = o.yhm;
-  rs("telsss") = o.telsss;
-  rs("zffs") = "餐到付费";
-  rs("addresss") = o.addresss;
-  rs("qtbz") = o.qtbz;
-  rs("years") = o.fromdate.year;
-  rs("months") = o.fromdate.month;
-  rs("days") = o.fromdate.day;
-  rs("fromdate") = o.fromdate;
-  rs("minutess") = o.fromdate.minute;
-  rs("hourss") = o.fromdate.hour;
-  rs("minutes") = o.minutes;
-  rs("hours") = o.hours;
-  rs("dczt") = o.dczt;
+  const data::DateTime& t = o.fromdate;
+  for (const auto& [f, v] : std::vector<std::pair<std::string, data::Value>>{
+           {"dcqk", "宫保鸡丁 1份 12元"}, {"dczj", "12"}, {"yhm", o.yhm}, {"telsss", o.telsss}, {"zffs", "餐到付费"},
+           {"addresss", o.addresss}, {"qtbz", o.qtbz}, {"years", t.year}, {"months", t.month}, {"days", t.day},
+           {"fromdate", t}, {"minutess", t.minute}, {"hourss", t.hour}, {"minutes", o.minutes}, {"hours", o.hours},
+           {"dczt", o.dczt}})
+    rs(f) = v;
   rs.Update();
   long long id = rs("id").value().toInteger();
   rs.Close();
