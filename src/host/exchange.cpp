@@ -412,14 +412,15 @@ Reply staticReply(const restinio::request_t& req, const std::shared_ptr<const St
   r.headers.emplace_back("Cache-Control", std::string(kStaticCacheControl));
   auto inm = req.header().opt_value_of(restinio::http_field::if_none_match);
   auto ims = req.header().opt_value_of(restinio::http_field::if_modified_since);
+  if (file->bytes) r.shared = file->bytes;
+  else r.filePath = path;
   if ((inm && inm->find(file->etag) != std::string_view::npos) || (!inm && ims && *ims == file->lastModified)) {
     r.status = 304;
+    r.bodyless = true;  // a 304 may only announce the length the 200 would have
     return r;
   }
   r.headers.emplace_back("Content-Type", file->contentType);
   r.headers.emplace_back("X-Content-Type-Options", "nosniff");
-  if (file->bytes) r.shared = file->bytes;
-  else r.filePath = path;
   return r;
 }
 
@@ -464,6 +465,7 @@ Reply runPage(HostState& state, const restinio::request_t& req, const Resolved& 
                        std::string(req.header().path()) + ": " + e.what());
     return noticeReply(500, "服务器错误", pageErrorText(id));
   }
+  if (!page) return notFound();  // deleted since its path was looked up
   // A page that may be answered from its rendered copy. The stamp is taken
   // before the page reads the database, so a change landing while it runs
   // makes the copy look older than it is, never newer.
@@ -563,15 +565,13 @@ const char* reasonPhrase(int status) {
 std::optional<Reply> quickStatic(HostState& state, const restinio::request_t& req) {
   try {
     auto method = req.header().method();
-    bool head = method == restinio::http_method_head();
-    if ((method != restinio::http_method_get() && !head) || !req.body().empty()) return std::nullopt;
+    if ((method != restinio::http_method_get() && method != restinio::http_method_head()) || !req.body().empty())
+      return std::nullopt;
     Resolved target = state.root.remembered(req.header().path());
     if (target.kind != Resolved::Kind::File) return std::nullopt;
     std::shared_ptr<const StaticFile> file = state.files.kept(target.path);
     if (!file) return std::nullopt;
-    Reply r = staticReply(req, file, target.path);
-    if (head) r.shared.reset();
-    return r;
+    return staticReply(req, file, target.path);
   } catch (const std::exception&) {
     return std::nullopt;  // the worker answers it, and logs what went wrong
   }
@@ -585,9 +585,7 @@ std::optional<Reply> quickPage(HostState& state, const restinio::request_t& req)
     if (target.kind != Resolved::Kind::Page) return std::nullopt;
     std::shared_ptr<const PageFile> page = state.pages.fresh(target.path);
     if (!page || !mayReuse(req, *page)) return std::nullopt;
-    std::optional<Reply> r = reused(state, target.path, *page);
-    if (r && req.header().method() == restinio::http_method_head()) r->shared.reset();
-    return r;
+    return reused(state, target.path, *page);
   } catch (const std::exception&) {
     return std::nullopt;
   }
@@ -619,14 +617,11 @@ Reply handle(HostState& state, const restinio::request_t& req) {
       }
       target = state.root.defaultDocument(target);
     }
-    Reply r;
     switch (target.kind) {
-      case Resolved::Kind::Page: r = runPage(state, req, target); break;
-      case Resolved::Kind::File: r = staticFile(state, req, target.path); break;
-      default: r = notFound(); break;
+      case Resolved::Kind::Page: return runPage(state, req, target);
+      case Resolved::Kind::File: return staticFile(state, req, target.path);
+      default: return notFound();
     }
-    if (head) r.filePath.clear(), r.body.clear(), r.shared.reset();
-    return r;
   } catch (const std::exception& e) {
     std::string id = requestId(state);
     state.errors.write("request " + id + ": " + e.what());

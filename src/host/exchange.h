@@ -60,6 +60,10 @@ struct Reply {
   std::string body;      // bytes as sent
   std::shared_ptr<const std::string> shared;  // when set, the body (a kept static file)
   std::string filePath;  // when set, the body is this file (sent with sendfile)
+  // Headers only, with the body's Content-Length (a 304 of a static file).
+  // An answer to HEAD is sent the same way: its Reply still holds the body a
+  // GET would get, so both announce the same length.
+  bool bodyless = false;
 };
 
 // The answer to `req`. Never throws: failures become 4xx/5xx answers.

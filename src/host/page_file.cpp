@@ -2,6 +2,8 @@
 
 #include <sys/stat.h>
 
+#include <cerrno>
+
 #include <fstream>
 #include <sstream>
 
@@ -176,7 +178,12 @@ std::shared_ptr<const PageFile> PageCache::get(const std::string& path) {
     }
   }
   struct stat st{};
-  if (::stat(path.c_str(), &st) != 0) throw std::runtime_error("page file vanished: " + path);
+  if (::stat(path.c_str(), &st) != 0) {
+    if (errno != ENOENT && errno != ENOTDIR) throw std::runtime_error("page file cannot be looked at: " + path);
+    std::unique_lock lock(mutex_);
+    entries_.erase(path);
+    return nullptr;
+  }
   long long mtime = static_cast<long long>(st.st_mtim.tv_sec) * 1000000000LL + st.st_mtim.tv_nsec;
   {
     std::unique_lock lock(mutex_);

@@ -54,8 +54,9 @@ struct PageFile {
 class PageCache {
  public:
   explicit PageCache(const frame::Registry& registry) : registry_(registry) {}
-  // The parsed page at `path`. Throws PageFileError for a refused script and
-  // std::runtime_error when the file cannot be read.
+  // The parsed page at `path`; null when the file is no longer there (a page
+  // deleted since the path was looked up). Throws PageFileError for a refused
+  // script and std::runtime_error when the file cannot be read.
   std::shared_ptr<const PageFile> get(const std::string& path);
   // Only what get() would answer without looking at the file (checked less
   // than about a second ago and accepted); null otherwise. Never throws.

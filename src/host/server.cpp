@@ -12,6 +12,7 @@
 #include <restinio/all.hpp>
 
 #include "host/exchange.h"
+#include "host/static_files.h"
 #include "host/worker_pool.h"
 #include "sitepages/site_init.h"
 
@@ -58,7 +59,7 @@ int run(const ServeOptions& options, HostState& state) {
   // Finished answers wait here for the I/O loop, which sends every answer that
   // is ready in one go: workers finishing together cost one wake-up of the
   // loop, not one each.
-  using Response = restinio::response_builder_t<restinio::restinio_controlled_output_t>;
+  using Response = restinio::response_builder_t<restinio::user_controlled_output_t>;
   std::mutex outboxMutex;
   std::vector<Response> outbox;
   auto sendReady = [&] {
@@ -77,30 +78,37 @@ int run(const ServeOptions& options, HostState& state) {
     inFlight.fetch_sub(static_cast<long>(batch.size()));
   };
 
-  // The answer as RESTinio sends it, with its access log line.
+  // The answer as RESTinio sends it, with its access log line. Every answer
+  // carries a Date; a HEAD (or a bodyless reply) announces the length the
+  // body has and sends none of it.
   auto respond = [&](const restinio::request_handle_t& handle, Reply& r, Clock::time_point arrived) {
     const restinio::request_t& req = *handle;
-    std::size_t bytes = r.body.size();
-    auto resp = handle->create_response(
+    bool withBody = !r.bodyless && req.header().method() != restinio::http_method_head();
+    auto resp = handle->create_response<restinio::user_controlled_output_t>(
         restinio::http_status_line_t{restinio::http_status_code_t{static_cast<std::uint16_t>(r.status)},
                                      reasonPhrase(r.status)});
+    resp.append_header(restinio::http_field::date, std::string(httpDateNow()));
     for (auto& [name, value] : r.headers) resp.append_header(name, std::move(value));
     if (stopping.load(std::memory_order_relaxed)) resp.connection_close();
+    std::size_t length = r.body.size();
     if (!r.filePath.empty()) {
       try {
         auto file = restinio::sendfile(r.filePath);
-        bytes = static_cast<std::size_t>(file.size());
-        resp.set_body(std::move(file));
+        length = static_cast<std::size_t>(file.size());
+        if (withBody) resp.set_body(std::move(file));
       } catch (const std::exception& e) {
+        length = 0;
         state.errors.write("sending " + r.filePath + ": " + e.what());
       }
     } else if (r.shared) {
-      bytes = r.shared->size();
-      resp.set_body(std::move(r.shared));
-    } else {
+      length = r.shared->size();
+      if (withBody) resp.set_body(std::move(r.shared));
+    } else if (withBody) {
       resp.set_body(std::move(r.body));
     }
-    if (state.access.enabled()) state.access.line(accessLine(req, r, bytes, Clock::now() - arrived));
+    resp.set_content_length(length);
+    if (state.access.enabled())
+      state.access.line(accessLine(req, r, withBody ? length : 0, Clock::now() - arrived));
     return resp;
   };
 

@@ -5,7 +5,9 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <algorithm>
 #include <cstdio>
+#include <cstring>
 #include <mutex>
 
 #include "frame/text.h"
@@ -49,6 +51,20 @@ std::string httpDate(std::time_t t) {
   std::snprintf(buf, sizeof buf, "%s, %02d %s %04d %02d:%02d:%02d GMT", kDays[tm.tm_wday], tm.tm_mday,
                 kMonths[tm.tm_mon], tm.tm_year + 1900, tm.tm_hour, tm.tm_min, tm.tm_sec);
   return buf;
+}
+
+std::string_view httpDateNow() {
+  thread_local std::time_t shown = -1;
+  thread_local char text[40];
+  thread_local std::size_t length = 0;
+  std::time_t now = std::time(nullptr);
+  if (now != shown) {
+    std::string formatted = httpDate(now);
+    length = std::min(formatted.size(), sizeof text);
+    std::memcpy(text, formatted.data(), length);
+    shown = now;
+  }
+  return {text, length};
 }
 
 namespace {

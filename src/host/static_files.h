@@ -2,6 +2,7 @@
 //
 //   contentTypeFor("Style.CSS")            // "text/css"
 //   httpDate(1700000000)                   // "Tue, 14 Nov 2023 22:13:20 GMT"
+//   httpDateNow()                          // the same for now, for the Date header
 //   StaticFiles files;
 //   auto f = files.get("/srv/site/Style.css");   // null when it cannot be read
 #pragma once
@@ -21,6 +22,11 @@ namespace tovi::host {
 
 // An HTTP date (IMF-fixdate, GMT).
 [[nodiscard]] std::string httpDate(std::time_t t);
+
+// httpDate() of the current second, formatted again only when the second
+// changes (per thread: every answer carries one). The view is valid on the
+// calling thread until its next call.
+[[nodiscard]] std::string_view httpDateNow();
 
 // How long browsers may keep a static file without asking again.
 inline constexpr std::string_view kStaticCacheControl = "public, max-age=3600";

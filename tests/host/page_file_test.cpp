@@ -93,16 +93,22 @@ TEST(PageCache, ReReadsAChangedFileAndCachesRefusals) {
   host::PageCache cache(r);
   std::filesystem::path dir = std::filesystem::temp_directory_path() / ("tovi-pages-" + std::to_string(::getpid()));
   std::filesystem::create_directories(dir);
-  std::string path = (dir / "p.asp").string();
+  std::string path = (dir / "p.asp").string(), deleted = (dir / "d.asp").string();
   std::ofstream(path) << "one";
+  std::ofstream(deleted) << "two";
   EXPECT_EQ(cache.get(path)->before, "one");
+  EXPECT_EQ(cache.get(deleted)->before, "two");
   std::ofstream(path) << "<% bad %>";
+  std::filesystem::remove(deleted);
   // Within a second the cached page may still be served; after it the change shows.
   std::this_thread::sleep_for(std::chrono::milliseconds(1100));
   EXPECT_THROW((void)cache.get(path), PageFileError);
   EXPECT_THROW((void)cache.get(path), PageFileError);
+  // A page file that is gone is no page (the host answers 404), not a failure.
+  EXPECT_EQ(cache.get(deleted), nullptr);
+  EXPECT_EQ(cache.fresh(deleted), nullptr);
   std::filesystem::remove_all(dir);
-  EXPECT_THROW((void)cache.get(dir.string() + "/gone.asp"), std::runtime_error);
+  EXPECT_EQ(cache.get(dir.string() + "/gone.asp"), nullptr);
 }
 
 }  // namespace
