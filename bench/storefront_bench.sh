@@ -4,11 +4,12 @@
 #      `tovi serve`, against nginx serving the very same bytes as a static file;
 #   2. orders accepted per second by dctj.asp with the filters off, from 8
 #      concurrent clients, then the count check that every accepted order is on disk.
-# Usage: bench/storefront_bench.sh [path/to/tovi] [seconds per run]
+# Usage: bench/storefront_bench.sh [BUILD_DIR or path/to/tovi] [seconds per run]
 # Needs wrk, nginx and sqlite3 (scripts/setup.sh --bench --test).
 set -euo pipefail
 here=$(cd "$(dirname "$0")/.." && pwd)
 tovi=${1:-$here/build/tovi}
+[ -d "$tovi" ] && tovi="$tovi/tovi"
 seconds=${2:-10}
 work=$(mktemp -d /tmp/tovi-bench-store.XXXXXX)
 pids=()
