@@ -92,6 +92,8 @@ class Value {
   // Like toInteger but limited to 32 bits: a value out of range gives `fallback`.
   [[nodiscard]] std::int32_t toInt32(std::int32_t fallback = 0) const;
   [[nodiscard]] double toDouble(double fallback = 0) const;
+  // Whether the value reads as the number `n` (1, "1", " 1 ", 1.0; not "", "one").
+  [[nodiscard]] bool isNumber(double n) const { return isNumeric() && toDouble() == n; }
   [[nodiscard]] bool toBool() const;
   // Date-times as they are, texts parsed; otherwise empty.
   [[nodiscard]] std::optional<DateTime> toDate() const;

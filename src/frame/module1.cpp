@@ -28,10 +28,6 @@ void openDb(std::string_view folder) {
   conn()->Open(kProvider + Server().MapPath(path), "", "");
 }
 
-bool isRight(const data::Value& flag, int right) {
-  return flag.isNumeric() && flag.toDouble() == right;
-}
-
 }  // namespace
 
 ResponseObject& Response() { return present(pageContext().response); }
@@ -70,7 +66,7 @@ void checkAdmin() {
     r.End();
   }
   data::Value flag = Session().Get("flag");
-  if (!isRight(flag, 1) && !isRight(flag, 2)) {
+  if (!flag.isNumber(1) && !flag.isNumber(2)) {
     r.Write(
         "<br><br><br><br><br><br><br><br><br><br><div align=center><font size=90 color=red><b>您无此管理权限！</b>"
         "</font></div>");
@@ -87,7 +83,7 @@ void checkTopAdmin() {
         "</script>");
     r.End();
   }
-  if (!isRight(Session().Get("flag"), 1)) {
+  if (!Session().Get("flag").isNumber(1)) {
     r.Write("<script LANGUAGE='javascript'>alert('您没有管理权限!!');window.location.href='admin.asp';</script>");
     r.End();
   }

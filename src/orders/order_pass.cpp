@@ -36,7 +36,7 @@ std::optional<int> onOff(std::string_view posted) {
 
 // A radio's checked mark when the stored switch holds `value`.
 std::string checkedWhen(const data::Value& stored, int value) {
-  return stored.isNumeric() && stored.toDouble() == value ? " checked=\"checked\"" : "";
+  return stored.isNumber(value) ? " checked=\"checked\"" : "";
 }
 
 const char kCheckScript[] = R"(<script language="javascript">

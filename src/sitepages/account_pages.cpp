@@ -14,7 +14,7 @@ using namespace frame::Module1;
 
 const char kBackToList[] = "manageadmin.asp";
 
-bool isOwner(const data::Value& flag) { return flag.isNumeric() && flag.toDouble() == 1; }
+bool isOwner(const data::Value& flag) { return flag.isNumber(1); }
 
 // Number of site owners (right 1).
 long ownerCount() {

@@ -34,7 +34,7 @@ constexpr std::string_view kFolder = "uploadpic";
 bool loggedIn() {
   if (Session().Get("admin").blank()) return false;
   data::Value flag = Session().Get("flag");
-  return flag.isNumeric() && (flag.toDouble() == 1 || flag.toDouble() == 2);
+  return flag.isNumber(1) || flag.isNumber(2);
 }
 
 bool startsWith(std::string_view bytes, std::string_view magic) { return bytes.substr(0, magic.size()) == magic; }

@@ -132,7 +132,9 @@ TEST(ValueTest, Numbers) {
     EXPECT_EQ(c.v.isNumeric(), c.numeric) << c.v.text();
     EXPECT_EQ(c.v.toInteger(-99), c.integer) << c.v.text();
     EXPECT_EQ(c.v.toDouble(-99), c.decimal) << c.v.text();
+    EXPECT_EQ(c.v.isNumber(c.decimal), c.numeric) << c.v.text();
   }
+  EXPECT_FALSE(Value("2").isNumber(1));
   EXPECT_EQ(Value("1e300").toInteger(-1), -1);  // beyond a whole number's range
 }
 

@@ -15,9 +15,9 @@ const char kHeadings[] = R"(  <tr>
 )";
 
 std::string rightButtons(const data::Value& flag) {
-  if (flag.isNumeric() && flag.toDouble() == 1)
+  if (flag.isNumber(1))
     return "<input type=radio name=flag value=1 checked>站长　<input name=flag type=radio value=2 >管理员";
-  if (flag.isNumeric() && flag.toDouble() == 2)
+  if (flag.isNumber(2))
     return "<input type=radio name=flag value=1>站长　<input name=flag type=radio value=2 checked>管理员";
   return "";
 }

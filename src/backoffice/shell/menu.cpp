@@ -12,8 +12,8 @@ std::string entry(const char* page, const char* label) {
 
 // Right level as the menu names it; empty for anything but 1 and 2.
 std::string rightLabel(const data::Value& flag) {
-  if (flag.isNumeric() && flag.toDouble() == 1) return "系统CEO (站长)";
-  if (flag.isNumeric() && flag.toDouble() == 2) return "管理员";
+  if (flag.isNumber(1)) return "系统CEO (站长)";
+  if (flag.isNumber(2)) return "管理员";
   return "";
 }
 

@@ -31,7 +31,7 @@ void reg::main() {
 )";
   for (int i = 0; i < 20 && !rs.Eof(); ++i) {
     std::string id = std::to_string(rs("id").value().toInteger());
-    bool approved = rs("sh").value().isNumeric() && rs("sh").value().toDouble() == 1;
+    bool approved = rs("sh").value().isNumber(1);
     table += R"(<tr>
   <td width='34%' align='left' class='forumRowHighlight'>&nbsp;&nbsp;&nbsp;&nbsp;&nbsp;&nbsp;&nbsp;&nbsp;&nbsp;&nbsp;&nbsp;用 户 名:&nbsp;&nbsp;&nbsp;&nbsp;&nbsp;&nbsp;&nbsp;)" +
              frame::htmlEncode(rs("names").text()) + R"(</td>

@@ -111,8 +111,8 @@ void reg1::main() {
 </style>
 )");
   auto text = [&](const char* field) { return rs(field).text(); };
-  bool male = rs("sex").value().isNumeric() && rs("sex").value().toDouble() == 1;
-  bool approved = rs("sh").value().isNumeric() && rs("sh").value().toDouble() == 1;
+  bool male = rs("sex").value().isNumber(1);
+  bool approved = rs("sh").value().isNumber(1);
   std::string form = "<form name='theform' action='./reg2.asp?id=" + std::to_string(std::stol(id)) +
                      "' method='post' onSubmit='return check(this)'>\n"
                      "<table width='100%' border='1' cellpadding='0' cellspacing='0' bordercolor='#FFFFFF' "
