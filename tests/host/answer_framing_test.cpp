@@ -4,10 +4,6 @@
 // notices); every answer carries a correct Date.
 #include <gtest/gtest.h>
 
-#include <arpa/inet.h>
-#include <netinet/in.h>
-#include <sys/socket.h>
-#include <unistd.h>
 
 #include <ctime>
 #include <regex>
@@ -39,32 +35,6 @@ std::string largeFile() {
   std::string bytes(static_cast<std::size_t>(host::StaticFiles::kKeepLimit) + 4097, '\0');
   for (std::size_t i = 0; i < bytes.size(); ++i) bytes[i] = static_cast<char>('a' + i % 26);
   return bytes;
-}
-
-// Everything the server sends back for `raw` (sent as is) until it closes.
-std::string exchangeRaw(unsigned short port, const std::string& raw) {
-  int fd = socket(AF_INET, SOCK_STREAM, 0);
-  if (fd < 0) throw std::runtime_error("socket failed");
-  timeval tv{30, 0};
-  setsockopt(fd, SOL_SOCKET, SO_RCVTIMEO, &tv, sizeof tv);
-  sockaddr_in addr{};
-  addr.sin_family = AF_INET;
-  addr.sin_port = htons(port);
-  inet_pton(AF_INET, "127.0.0.1", &addr.sin_addr);
-  if (connect(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) != 0) {
-    close(fd);
-    throw std::runtime_error("connect failed");
-  }
-  for (std::size_t sent = 0; sent < raw.size();) {
-    ssize_t n = send(fd, raw.data() + sent, raw.size() - sent, MSG_NOSIGNAL);
-    if (n <= 0) break;
-    sent += static_cast<std::size_t>(n);
-  }
-  std::string got;
-  char buf[16384];
-  for (ssize_t n; (n = recv(fd, buf, sizeof buf, 0)) > 0;) got.append(buf, static_cast<std::size_t>(n));
-  close(fd);
-  return got;
 }
 
 class AnswerFraming : public ::testing::Test {

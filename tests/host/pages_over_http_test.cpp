@@ -275,14 +275,9 @@ TEST_F(PagesOverHttp, MapPathFromTheBackOfficeFolder) {
 }
 
 bool acceptsConnections(unsigned short port) {
-  int fd = socket(AF_INET, SOCK_STREAM, 0);
-  sockaddr_in addr{};
-  addr.sin_family = AF_INET;
-  addr.sin_port = htons(port);
-  inet_pton(AF_INET, "127.0.0.1", &addr.sin_addr);
-  bool ok = connect(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) == 0;
-  close(fd);
-  return ok;
+  int fd = connectLoopback(port);
+  if (fd >= 0) close(fd);
+  return fd >= 0;
 }
 
 TEST(InProcessServe, StopFinishesTheRequestInFlight) {

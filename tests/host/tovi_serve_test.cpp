@@ -144,15 +144,8 @@ TEST_F(ToviServe, OtherMethodsAreRefused) {
 }
 
 int openKeepAlive(unsigned short port) {
-  int fd = socket(AF_INET, SOCK_STREAM, 0);
-  sockaddr_in addr{};
-  addr.sin_family = AF_INET;
-  addr.sin_port = htons(port);
-  inet_pton(AF_INET, "127.0.0.1", &addr.sin_addr);
-  if (connect(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) != 0) {
-    close(fd);
-    return -1;
-  }
+  int fd = connectLoopback(port);
+  if (fd < 0) return -1;
   const char req[] = "GET /test.asp HTTP/1.1\r\nHost: 127.0.0.1\r\n\r\n";
   if (send(fd, req, sizeof req - 1, 0) != static_cast<ssize_t>(sizeof req - 1)) {
     close(fd);

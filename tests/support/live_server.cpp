@@ -203,32 +203,7 @@ HttpResponse HttpClient::request(const std::string& method, const std::string& t
   req += "\r\n";
   req += body;
 
-  int fd = socket(AF_INET, SOCK_STREAM, 0);
-  if (fd < 0) throw std::runtime_error("socket failed");
-  timeval tv{30, 0};
-  setsockopt(fd, SOL_SOCKET, SO_RCVTIMEO, &tv, sizeof tv);
-  sockaddr_in addr{};
-  addr.sin_family = AF_INET;
-  addr.sin_port = htons(port_);
-  inet_pton(AF_INET, host_.c_str(), &addr.sin_addr);
-  if (connect(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) != 0) {
-    close(fd);
-    throw std::runtime_error("connect failed");
-  }
-  std::size_t sent = 0;
-  while (sent < req.size()) {
-    ssize_t n = send(fd, req.data() + sent, req.size() - sent, MSG_NOSIGNAL);
-    if (n <= 0) break;  // the server may answer (413) before reading everything
-    sent += static_cast<std::size_t>(n);
-  }
-  std::string raw;
-  char buf[16384];
-  while (true) {
-    ssize_t n = recv(fd, buf, sizeof buf, 0);
-    if (n <= 0) break;
-    raw.append(buf, static_cast<std::size_t>(n));
-  }
-  close(fd);
+  const std::string raw = exchangeRaw(port_, req, host_);
 
   HttpResponse r;
   std::size_t headEnd = raw.find("\r\n\r\n");
@@ -274,6 +249,37 @@ HttpResponse HttpClient::request(const std::string& method, const std::string& t
     r.body = rest;
   }
   return r;
+}
+
+int connectLoopback(unsigned short port, const std::string& host) {
+  int fd = socket(AF_INET, SOCK_STREAM, 0);
+  if (fd < 0) throw std::runtime_error("socket failed");
+  timeval tv{30, 0};
+  setsockopt(fd, SOL_SOCKET, SO_RCVTIMEO, &tv, sizeof tv);
+  sockaddr_in addr{};
+  addr.sin_family = AF_INET;
+  addr.sin_port = htons(port);
+  inet_pton(AF_INET, host.c_str(), &addr.sin_addr);
+  if (connect(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) != 0) {
+    close(fd);
+    return -1;
+  }
+  return fd;
+}
+
+std::string exchangeRaw(unsigned short port, const std::string& bytes, const std::string& host) {
+  int fd = connectLoopback(port, host);
+  if (fd < 0) throw std::runtime_error("connect failed");
+  for (std::size_t sent = 0; sent < bytes.size();) {
+    ssize_t n = send(fd, bytes.data() + sent, bytes.size() - sent, MSG_NOSIGNAL);
+    if (n <= 0) break;  // the server may answer (413) before reading everything
+    sent += static_cast<std::size_t>(n);
+  }
+  std::string got;
+  char buf[16384];
+  for (ssize_t n; (n = recv(fd, buf, sizeof buf, 0)) > 0;) got.append(buf, static_cast<std::size_t>(n));
+  close(fd);
+  return got;
 }
 
 std::string toGbk(const std::string& utf8) { return convert(utf8, "GBK", "UTF-8"); }

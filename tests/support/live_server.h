@@ -74,6 +74,13 @@ class HttpClient {
   std::map<std::string, std::string> cookies_;
 };
 
+// A socket connected to host:port on loopback, with a 30 s receive timeout;
+// -1 when the connection is refused.
+int connectLoopback(unsigned short port, const std::string& host = "127.0.0.1");
+// Sends `bytes` exactly as given on a new connection and returns everything
+// the server sends back until it closes (for pipelining and framing tests).
+std::string exchangeRaw(unsigned short port, const std::string& bytes, const std::string& host = "127.0.0.1");
+
 // UTF-8 -> GBK bytes and back (tests build what a browser sends).
 std::string toGbk(const std::string& utf8);
 std::string fromGbk(const std::string& gbk);
