@@ -100,6 +100,12 @@ class Registry {
   // Throws std::logic_error for an id registered twice.
   void add(std::string id, std::function<std::unique_ptr<Component>()> create, std::vector<Operation> operations,
            Output output = Output::PerRequest);
+  // Registers a component made with its default constructor whose only
+  // operation after the two lifecycle ones is `main`.
+  template <class C>
+  void addMain(std::string id) {
+    add(std::move(id), [] { return std::make_unique<C>(); }, {op("main", &C::main)});
+  }
   // The type registered under `id` (any letter case); null when none is.
   [[nodiscard]] const ComponentType* find(std::string_view id) const;
   [[nodiscard]] std::vector<std::string> ids() const;

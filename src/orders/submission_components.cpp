@@ -5,8 +5,8 @@
 namespace tovi::orders {
 
 void registerSubmissionComponents(frame::Registry& registry) {
-  registry.add("mabex.dctj", [] { return std::make_unique<dctj>(); }, {frame::op("main", &dctj::main)});
-  registry.add("mabex.ckdd", [] { return std::make_unique<ckdd>(); }, {frame::op("main", &ckdd::main)});
+  registry.addMain<dctj>("mabex.dctj");
+  registry.addMain<ckdd>("mabex.ckdd");
 }
 
 }  // namespace tovi::orders

@@ -7,8 +7,8 @@
 namespace tovi::sitepages {
 
 void registerOrderPages(frame::Registry& registry) {
-  registry.add("tovi.ddgl2", [] { return std::make_unique<ddgl2>(); }, {frame::op("main", &ddgl2::main)});
-  registry.add("tovi.ddgl3", [] { return std::make_unique<ddgl3>(); }, {frame::op("main", &ddgl3::main)});
+  registry.addMain<ddgl2>("tovi.ddgl2");
+  registry.addMain<ddgl3>("tovi.ddgl3");
 }
 
 }  // namespace tovi::sitepages

@@ -11,26 +11,17 @@
 #include "sitepages/member_pages.h"
 
 namespace tovi::sitepages {
-namespace {
-
-template <class C>
-void addPage(frame::Registry& registry, const char* id) {
-  registry.add(id, [] { return std::make_unique<C>(); }, {frame::op("main", &C::main)});
-}
-
-}  // namespace
-
 void registerShellPages(frame::Registry& registry) {
   // One login state per registry: the failure counts live as long as the server.
   auto login = std::make_shared<LoginState>();
   registry.add("tovi.chkadmin", [login] { return std::make_unique<chkadmin>(login); },
                {frame::op("main", &chkadmin::main)});
-  addPage<getcode>(registry, "tovi.getcode");
-  addPage<adminframe>(registry, "tovi.adminframe");
-  addPage<saveadmin>(registry, "tovi.saveadmin");
-  addPage<renpassword>(registry, "tovi.renpassword");
-  addPage<reg2>(registry, "tovi.reg2");
-  addPage<reg3>(registry, "tovi.reg3");
+  registry.addMain<getcode>("tovi.getcode");
+  registry.addMain<adminframe>("tovi.adminframe");
+  registry.addMain<saveadmin>("tovi.saveadmin");
+  registry.addMain<renpassword>("tovi.renpassword");
+  registry.addMain<reg2>("tovi.reg2");
+  registry.addMain<reg3>("tovi.reg3");
   for (int page = 1; page <= 4; ++page)
     registry.add("tovi.database_menager" + std::to_string(page),
                  [page] { return std::make_unique<database_menager>(page); },

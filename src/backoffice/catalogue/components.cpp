@@ -37,15 +37,15 @@ void registerComponents(frame::Registry& registry) {
   }
   registry.add("mabex.cygledit", [] { return std::make_unique<DishEdit>(0); }, {frame::op("main", &DishEdit::main)});
 
-  registry.add("mabex.cyxwadd", [] { return std::make_unique<NewsAdd>(); }, {frame::op("main", &NewsAdd::main)});
-  registry.add("mabex.cyxwedit", [] { return std::make_unique<NewsEdit>(); }, {frame::op("main", &NewsEdit::main)});
+  registry.addMain<NewsAdd>("mabex.cyxwadd");
+  registry.addMain<NewsEdit>("mabex.cyxwedit");
 
   registry.add("mabex.book_admin", [] { return std::make_unique<book_admin>(); },
                {frame::op("main", &book_admin::main), frame::op("setup", &book_admin::setup),
                 frame::op("delfeedback", &book_admin::delfeedback),
                 frame::op("detailfeedback", &book_admin::detailfeedback),
                 frame::op("listPages", &book_admin::listPages), frame::op("lleft")});
-  registry.add("mabex.bulletin", [] { return std::make_unique<bulletin>(); }, {frame::op("main", &bulletin::main)});
+  registry.addMain<bulletin>("mabex.bulletin");
 }
 
 }  // namespace tovi::backoffice::catalogue
