@@ -1,4 +1,9 @@
 <%@ Language=VBScript %>
+<link href='css/front.css' rel='stylesheet' type='text/css'>
+<%
+Set nav = Server.CreateObject("tovi.nav")
+nav.main
+%>
 <%
 Dim obj
 Set obj = Server.CreateObject("mabex.ckdd")

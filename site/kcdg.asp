@@ -6,8 +6,10 @@
 <link href='css/front.css' rel='stylesheet' type='text/css'>
 </head>
 <body>
-<div class=nav><table><tr><td class=links><a href='index.asp'>首页</a><a class=here href='kcdg.asp'>快餐订购</a><a href='jpsq.asp'>精品食区</a><a href='ylxg.asp'>饮料选购</a></td>
-<td><form method=get action='ckdd.asp'>我的订单：<input type=text name='names' size=10 title='联系人'> <input type=submit value='查询'></form></td></tr></table></div>
+<%
+Set nav = Server.CreateObject("tovi.nav")
+nav.main
+%>
 <%
 Dim obj
 Set obj = Server.CreateObject("mabex.kcdgbody")

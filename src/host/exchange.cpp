@@ -93,12 +93,13 @@ class PageExchange final : public frame::Context,
 
   // Runs the page file; throws what the page throws.
   void run(const PageFile& page) {
-    body_.assign(page.before);
-    if (page.type) {
-      std::unique_ptr<frame::Component> component = page.type->create();
+    body_.clear();
+    for (const PageBlock& block : page.blocks) {
+      body_ += block.before;
+      std::unique_ptr<frame::Component> component = block.type->create();
       component->onstartpage(*this);
       try {
-        for (const frame::Operation* op : page.calls) op->run(*component);
+        for (const frame::Operation* op : block.calls) op->run(*component);
       } catch (const frame::PageEnd&) {
         ended_ = true;
       } catch (...) {
@@ -106,8 +107,9 @@ class PageExchange final : public frame::Context,
         throw;
       }
       component->onendpage();
+      if (ended_) return;  // Response.End ends the whole page, not just its block
     }
-    if (!ended_) body_ += page.after;
+    body_ += page.after;
   }
 
   // The answer after run(); `failure` appends the generic error text.
@@ -434,7 +436,7 @@ Reply staticFile(HostState& state, const restinio::request_t& req, const std::st
 // (Any '?' counts as a query string, an empty one too.)
 bool mayReuse(const restinio::request_t& req, const PageFile& page) {
   auto method = req.header().method();
-  return page.type && page.type->output == frame::Output::DatabaseOnly &&
+  return page.databaseOnly() &&
          req.header().request_target().find('?') == std::string_view::npos && req.body().empty() &&
          (method == restinio::http_method_get() || method == restinio::http_method_head());
 }

@@ -47,7 +47,7 @@ std::string withoutSpaces(std::string_view s) {
 
 struct Script {
   const frame::Registry& registry;
-  PageFile& page;
+  PageBlock& page;
   std::string variable;  // the variable holding the component
   bool released = false;
 
@@ -79,7 +79,7 @@ struct Script {
       if (value.size() > kCreate.size() + 2 && frame::iequals(std::string_view(value).substr(0, kCreate.size()), kCreate) &&
           value.compare(value.size() - 2, 2, "\")") == 0) {
         std::string id = value.substr(kCreate.size(), value.size() - kCreate.size() - 2);
-        if (page.type) refuse(line, "a page creates one component only");
+        if (page.type) refuse(line, "a script block creates one component only");
         page.type = registry.find(id);
         if (!page.type) refuse(line, "no component is registered as \"" + id + "\"");
         variable = var;
@@ -113,10 +113,16 @@ int lineAt(std::string_view text, std::size_t pos) {
 
 }  // namespace
 
+bool PageFile::databaseOnly() const {
+  if (blocks.empty()) return false;
+  for (const PageBlock& b : blocks)
+    if (b.type->output != frame::Output::DatabaseOnly) return false;
+  return true;
+}
+
 PageFile parsePageFile(std::string_view text, const frame::Registry& registry) {
   PageFile page;
   std::string literal;
-  bool haveBlock = false;
   std::size_t pos = 0;
   while (pos < text.size()) {
     std::size_t open = text.find("<%", pos);
@@ -138,11 +144,10 @@ PageFile parsePageFile(std::string_view text, const frame::Registry& registry) {
       continue;
     }
     if (!inner.empty() && inner.front() == '=') refuse(lineAt(text, open), "<%= %> expressions are not supported");
-    if (haveBlock) refuse(lineAt(text, open), "a page holds one script block only");
-    haveBlock = true;
-    page.before = std::move(literal);
+    PageBlock& block = page.blocks.emplace_back();
+    block.before = std::move(literal);
     literal.clear();
-    Script script{registry, page, {}, false};
+    Script script{registry, block, {}, false};
     int line = lineAt(text, open);
     std::string_view rest = inner;
     while (true) {
@@ -152,10 +157,10 @@ PageFile parsePageFile(std::string_view text, const frame::Registry& registry) {
       rest.remove_prefix(nl + 1);
       ++line;
     }
-    if (page.type && page.calls.empty()) refuse(lineAt(text, open), "the component's render operation is never called");
+    if (!block.type) refuse(lineAt(text, open), "a script block must create a component");
+    if (block.calls.empty()) refuse(lineAt(text, open), "the component's render operation is never called");
   }
-  if (haveBlock) page.after = std::move(literal);
-  else page.before = std::move(literal);
+  page.after = std::move(literal);
   return page;
 }
 

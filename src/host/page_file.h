@@ -1,5 +1,6 @@
 // Page files: the thin scripts of the site. A .asp file holds literal text and
-// one script block that creates one component and calls its render operation:
+// script blocks, each of which creates one component and calls its render
+// operation (a storefront page has one for the navigation bar, one for its body):
 //
 //   <%@ Language=VBScript %>
 //   <html><body>
@@ -14,8 +15,9 @@
 // Accepted in the block, in any letter case: Dim, Set x = Server.CreateObject("id"),
 // x.op or x.op() (also with Call), Set x = Nothing, blank lines and ' comments.
 // Directives <%@ ... %> are ignored (with the line break right after them).
-// Anything else (other statements, <%= %>, a second block, server-side
-// includes) is refused with PageFileError naming the line.
+// Each block stands alone: its variable is not known to the next block.
+// Anything else (other statements, <%= %>, a block without a component or
+// with two, server-side includes) is refused with PageFileError naming the line.
 #pragma once
 
 #include <chrono>
@@ -37,11 +39,19 @@ class PageFileError : public std::runtime_error {
   using std::runtime_error::runtime_error;
 };
 
-struct PageFile {
+struct PageBlock {
   std::string before;                           // literal text before the script block
-  const frame::ComponentType* type = nullptr;   // null: the page has no component
+  const frame::ComponentType* type = nullptr;   // the block's component
   std::vector<const frame::Operation*> calls;   // render operations, in order
-  std::string after;                            // literal text after the block
+};
+
+struct PageFile {
+  std::vector<PageBlock> blocks;                // in page order; none for a plain page
+  std::string after;                            // literal text after the last block
+
+  // Whether the page runs components and every one of them promises
+  // Output::DatabaseOnly, so its answer may be reused (rendered_pages.h).
+  [[nodiscard]] bool databaseOnly() const;
 };
 
 // Parses a page file's text; component ids and operations are checked against

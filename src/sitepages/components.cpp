@@ -6,6 +6,7 @@ void registerComponents(frame::Registry& registry) {
   registerShellPages(registry);
   registerOrderPages(registry);
   registerCataloguePages(registry);
+  registerVisitorPages(registry);
 }
 
 }  // namespace tovi::sitepages

@@ -1,5 +1,6 @@
 // Registers the site's own pages (the pages around the component library:
-// login check, code image, save pages, editor, upload, frameset, maintenance).
+// login check, code image, save pages, editor, upload, frameset, maintenance,
+// and the storefront's member, guestbook, news and bulletin pages).
 // Their ids are "tovi.<page>"; page files create them like any component.
 #pragma once
 
@@ -13,5 +14,6 @@ void registerComponents(frame::Registry& registry);
 void registerShellPages(frame::Registry& registry);      // shell_pages.cpp
 void registerOrderPages(frame::Registry& registry);      // order_pages.cpp
 void registerCataloguePages(frame::Registry& registry);  // catalogue_pages.cpp
+void registerVisitorPages(frame::Registry& registry);    // visitor_pages.cpp
 
 }  // namespace tovi::sitepages

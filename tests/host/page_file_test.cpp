@@ -42,19 +42,34 @@ TEST(PageFileParser, AcceptsThePageScriptsInAnyLetterCase) {
        "  ' a comment\r\n\r\n  Call obj.other\r\n  Set obj = nothing\r\n%></html>\n",
        "<html>", "</html>\n", 2},
       {"<%\nDim a, b\nSet a = Server.CreateObject(\"mabex.probe\")\na.main\n%>", "", "", 1},
-      {"<p>static only</p>", "<p>static only</p>", "", 0},
+      {"<p>static only</p>", "", "<p>static only</p>", 0},
   };
   cases[0].text = "<%@ Language=VBScript %>\n<%\nDim obj\nSet obj = Server.CreateObject(\"mabex.probe\")\nobj.main\nSet obj = Nothing\n%>";
   cases[0].calls = 1;
   for (const Case& c : cases) {
     PageFile p = parsePageFile(c.text, r);
-    EXPECT_EQ(p.before, c.before) << c.text;
+    ASSERT_EQ(p.blocks.size(), c.calls ? 1u : 0u) << c.text;
     EXPECT_EQ(p.after, c.after) << c.text;
-    EXPECT_EQ(p.calls.size(), c.calls) << c.text;
     if (c.calls) {
-      EXPECT_EQ(p.type, r.find("mabex.probe"));
+      EXPECT_EQ(p.blocks[0].before, c.before) << c.text;
+      EXPECT_EQ(p.blocks[0].calls.size(), c.calls) << c.text;
+      EXPECT_EQ(p.blocks[0].type, r.find("mabex.probe"));
     }
   }
+}
+
+TEST(PageFileParser, RunsSeveralBlocksEachWithItsOwnComponent) {
+  frame::Registry r = probeRegistry();
+  PageFile p = parsePageFile(
+      "<html><%\nSet nav = Server.CreateObject(\"mabex.probe\")\nnav.other\n%><body><%\nSet o = "
+      "Server.CreateObject(\"mabex.probe\")\no.main\n%></body>",
+      r);
+  ASSERT_EQ(p.blocks.size(), 2u);
+  EXPECT_EQ(p.blocks[0].before, "<html>");
+  EXPECT_EQ(p.blocks[1].before, "<body>");
+  EXPECT_EQ(p.blocks[0].calls[0]->name, "Other");
+  EXPECT_EQ(p.blocks[1].calls[0]->name, "main");
+  EXPECT_EQ(p.after, "</body>");
 }
 
 TEST(PageFileParser, RefusesEveryOtherScript) {
@@ -69,7 +84,8 @@ TEST(PageFileParser, RefusesEveryOtherScript) {
       "<%\nSet o = Server.CreateObject(\"mabex.probe\")\no.main\nResponse.Write \"x\"\n%>",
       "<%\nSet o = Server.CreateObject(\"mabex.probe\")\nSet p = Server.CreateObject(\"mabex.probe\")\no.main\n%>",
       "<%= Request(\"a\") %>",
-      "<%\nSet o = Server.CreateObject(\"mabex.probe\")\no.main\n%><% o.main %>",     // a second block
+      "<%\nSet o = Server.CreateObject(\"mabex.probe\")\no.main\n%><% o.main %>",     // a block's variable ends with it
+      "<%\nDim o\n%>",                                                                    // a block without a component
       "<!--#include file=\"conn.asp\"-->",
       "<%\nSet o = Server.CreateObject(\"mabex.probe\")\no.main\n",                  // no %>
       "<%\nSet o = CreateObject(\"mabex.probe\")\no.main\n%>",
@@ -96,8 +112,8 @@ TEST(PageCache, ReReadsAChangedFileAndCachesRefusals) {
   std::string path = (dir / "p.asp").string(), deleted = (dir / "d.asp").string();
   std::ofstream(path) << "one";
   std::ofstream(deleted) << "two";
-  EXPECT_EQ(cache.get(path)->before, "one");
-  EXPECT_EQ(cache.get(deleted)->before, "two");
+  EXPECT_EQ(cache.get(path)->after, "one");
+  EXPECT_EQ(cache.get(deleted)->after, "two");
   std::ofstream(path) << "<% bad %>";
   std::filesystem::remove(deleted);
   // Within a second the cached page may still be served; after it the change shows.

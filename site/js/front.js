@@ -1,0 +1,57 @@
+// The storefront's navigation bar: marks the current page, and for a
+// signed-in member shows the name, the order history and sign-out, and fills
+// the order form's contact fields that are still empty. What the member is
+// comes from member.asp, so the pages themselves stay the same for everyone.
+(function () {
+  var page = (location.pathname.split('/').pop() || 'index.asp').toLowerCase();
+  var links = document.querySelectorAll('.nav .links a');
+  for (var i = 0; i < links.length; i++) {
+    var target = links[i].getAttribute('href').toLowerCase();
+    if (target === page || (target === 'news.asp' && page === 'newsitem.asp')) links[i].className = 'here';
+  }
+
+  function text(tag, value) {
+    var e = document.createElement(tag);
+    e.appendChild(document.createTextNode(value));
+    return e;
+  }
+
+  function showMember(m) {
+    var cell = document.getElementById('member');
+    if (!cell || !m.name) return;
+    while (cell.firstChild) cell.removeChild(cell.firstChild);
+    cell.appendChild(document.createTextNode('欢迎您，'));
+    cell.appendChild(text('b', m.name));
+    cell.appendChild(document.createTextNode(' | '));
+    var orders = text('a', '我的订单');
+    orders.href = 'ckdd.asp';
+    cell.appendChild(orders);
+    cell.appendChild(document.createTextNode(' | '));
+    // Sign-out changes the session, so it is a post like every change.
+    var form = document.createElement('form');
+    form.method = 'post';
+    form.action = 'signout.asp';
+    form.className = 'signout';
+    var button = document.createElement('input');
+    button.type = 'submit';
+    button.value = '退出';
+    form.appendChild(button);
+    cell.appendChild(form);
+    var lookup = document.getElementById('lookup');
+    if (lookup) lookup.style.display = 'none';
+
+    var order = document.forms.form3;
+    if (!order) return;
+    var fill = { yhm: m.name, telsss: m.tel, addresss: m.address };
+    for (var field in fill) {
+      var input = order.elements[field];
+      if (input && !input.value && fill[field]) input.value = fill[field];
+    }
+  }
+
+  if (!window.fetch || !document.getElementById('member')) return;
+  fetch('member.asp', { credentials: 'same-origin', cache: 'no-store' })
+    .then(function (r) { return r.ok ? r.json() : {}; })
+    .then(showMember)
+    .catch(function () {});
+})();
