@@ -2,6 +2,7 @@
 // navigation bar, members (sign-up, sign-in, sign-out), the public
 // guestbook, the news and the bulletin.
 #include "sitepages/components.h"
+#include "sitepages/member_account.h"
 #include "sitepages/nav_bar.h"
 
 namespace tovi::sitepages {
@@ -11,6 +12,7 @@ void registerVisitorPages(frame::Registry& registry) {
   registry.add("tovi.nav", [] { return std::make_unique<nav>(); }, {frame::op("main", &nav::main)},
                frame::Output::DatabaseOnly);
   // -- members
+  registerMemberPages(registry);
   // -- guestbook, news, bulletin
 }
 

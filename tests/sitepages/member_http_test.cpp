@@ -1,0 +1,176 @@
+// Storefront members through the real server: sign-up, sign-in, sign-out,
+// what the navigation bar learns, and how a member's orders are checked.
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <thread>
+
+#include "over_http.h"
+
+using namespace tovi;
+using namespace tovi::testing;
+using ::testing::HasSubstr;
+using ::testing::Not;
+
+namespace {
+
+using Fields = std::vector<std::pair<std::string, std::string>>;
+
+Fields newcomer(const std::string& name) {
+  return {{"names", name},         {"password", "secret1"},    {"password1", "secret1"},
+          {"question", "宠物名字"}, {"answer", "阿黄"},          {"sex", "0"},
+          {"tel", "0591-8765432"},  {"address", "鼓楼区五四路1号"}, {"email", "wang@example.com"},
+          {"postcode", "350001"},   {"yearss", "1990"},         {"monthss", "2"},
+          {"dayss", "28"},          {"vocation", "餐饮"},        {"verifycode", "1234"}};
+}
+
+std::string encoded(const Fields& fields) {
+  Fields gbk;
+  for (const auto& [k, v] : fields) gbk.emplace_back(k, toGbk(v));
+  return formBody(gbk);
+}
+
+HttpResponse signUp(HttpClient& http, const Fields& fields) {
+  EXPECT_EQ(http.get("/GetCode.asp").status, 200);
+  return postForm(http, "/register.asp", encoded(fields), {{"Origin", http.origin()}});
+}
+
+HttpResponse signIn(HttpClient& http, const std::string& name, const std::string& password) {
+  return postForm(http, "/signin.asp", encoded({{"names", name}, {"password", password}}), {{"Origin", http.origin()}});
+}
+
+std::string members(const LiveServer& server) { return liveValue(server, "select * from reg"); }
+
+const char kSignedUp[] = "注册成功";
+const char kSignedIn[] = "登录成功";
+const char kWrong[] = "用户名或密码错误";
+
+TEST(StorefrontMembers, NewcomerSignsUpOrdersAsThemselvesAndSignsOut) {
+  LiveServer server({.args = {"--fixed-code", "1234"}});
+  HttpClient http(server.port());
+  auto before = http.cookies();
+  ASSERT_THAT(signUp(http, newcomer("王小明")).text(), HasSubstr(kSignedUp));
+  EXPECT_NE(http.cookies()["TOVISESSION"], before["TOVISESSION"]);
+  EXPECT_EQ(liveValue(server, "select * from reg", "sh"), "1");
+  EXPECT_THAT(liveValue(server, "select * from reg", "password"), ::testing::StartsWith("$argon2id$"));
+  EXPECT_EQ(liveValue(server, "select * from reg", "monthss"), "2");
+
+  // What the bar and the order form are filled from: ASCII-only JSON.
+  HttpResponse info = http.get("/member.asp");
+  EXPECT_EQ(info.body, R"({"name":"\u738b\u5c0f\u660e","tel":"0591-8765432","address":"\u9f13\u697c\u533a\u4e94\u56db\u8def1\u53f7"})");
+  EXPECT_THAT(info.headers["Cache-Control"], HasSubstr("no-store"));
+
+  Fields order = {{"list", "宫保鸡丁 1份"}, {"list1", "18"}, {"yhm", "张三"}, {"telsss", "0591-8765432"},
+                  {"addresss", "鼓楼区五四路1号"}, {"hours", "12"}, {"minutes", "00"}, {"zffs", "餐到付费"}};
+  EXPECT_THAT(postForm(http, "/dctj.asp", encoded(order), {}).text(), HasSubstr("请输入和你的用户名一样的名称"));
+  order[2].second = "王小明";
+  EXPECT_THAT(postForm(http, "/dctj.asp", encoded(order), {}).text(), HasSubstr("订餐成功"));
+  // "My orders" without a name typed: the sign-in's names cookie.
+  EXPECT_THAT(http.get("/ckdd.asp").text(), HasSubstr("宫保鸡丁 1份"));
+
+  EXPECT_THAT(postForm(http, "/signout.asp", "", {{"Origin", http.origin()}}).text(), HasSubstr("退出"));
+  EXPECT_EQ(http.get("/member.asp").body, "{}");
+  EXPECT_THAT(http.get("/ckdd.asp").text(), HasSubstr("您还没订过餐"));
+
+  // Back in: one answer for an unknown name and a wrong password.
+  std::string wrong = signIn(http, "王小明", "secret2").text();
+  EXPECT_THAT(wrong, HasSubstr(kWrong));
+  EXPECT_EQ(signIn(http, "nobody", "secret1").text(), wrong);
+  before = http.cookies();
+  EXPECT_THAT(signIn(http, "王小明", "secret1").text(), HasSubstr(kSignedIn));
+  EXPECT_NE(http.cookies()["TOVISESSION"], before["TOVISESSION"]);
+  EXPECT_THAT(http.get("/member.asp").body, HasSubstr("0591-8765432"));
+}
+
+TEST(StorefrontMembers, BadSignUpsAreRefusedAndStoreNothing) {
+  LiveServer server({.args = {"--fixed-code", "1234"}});
+  {
+    HttpClient first(server.port());
+    ASSERT_THAT(signUp(first, newcomer("taken")).text(), HasSubstr(kSignedUp));
+  }
+  struct Case {
+    const char* field;
+    const char* value;
+    const char* alert;
+  } cases[] = {
+      {"verifycode", "9999", "验证码错误"},
+      {"names", "", "请填写用户名"},
+      {"names", "taken", "该用户名已被注册"},
+      {"names", "a<b>", "用户名只能由"},
+      {"names", "abcdefghijklmnopq", "不能超过16个字符"},
+      {"password", "abc12", "6到15个字符"},
+      {"password", "secret 1", "6到15个字符"},
+      {"password1", "secret2", "两次填写的密码不一致"},
+      {"question", "", "密码提示问题"},
+      {"tel", "12345", "请输入可用联系电话"},
+      {"tel", "+86123456789", "请输入可用联系电话"},
+      {"address", " ", "请填写送餐地址"},
+      {"email", "wang@", "邮件地址不正确"},
+      {"postcode", "35000", "邮编"},
+      {"dayss", "30", "出生日期不正确"},  // 30 February
+      {"vocation", "一二三四五六七八九十一二三四五六七八九十一", "行业不能超过20个字符"},
+  };
+  for (const Case& c : cases) {
+    Fields fields = newcomer("newcomer");
+    for (auto& [k, v] : fields)
+      if (k == c.field) v = c.value;
+    HttpClient http(server.port());
+    EXPECT_THAT(signUp(http, fields).text(), HasSubstr(c.alert)) << c.field << "=" << c.value;
+    EXPECT_EQ(http.get("/member.asp").body, "{}") << c.field;
+  }
+  // A post from another site, and a code used once already.
+  HttpClient http(server.port());
+  http.get("/GetCode.asp");
+  EXPECT_THAT(postForm(http, "/register.asp", encoded(newcomer("newcomer")), {{"Origin", "http://evil.example"}}).text(),
+              Not(HasSubstr(kSignedUp)));
+  EXPECT_EQ(members(server), "1");
+}
+
+TEST(StorefrontMembers, OneNameIsGivenOnceEvenAtTheSameMoment) {
+  LiveServer server({.args = {"--fixed-code", "1234"}});
+  std::vector<std::thread> threads;
+  std::atomic<int> accepted{0};
+  for (int i = 0; i < 6; ++i)
+    threads.emplace_back([&] {
+      HttpClient http(server.port());
+      if (signUp(http, newcomer("同名")).text().find(kSignedUp) != std::string::npos) ++accepted;
+    });
+  for (auto& t : threads) t.join();
+  EXPECT_EQ(accepted.load(), 1);
+  EXPECT_EQ(members(server), "1");
+}
+
+TEST(StorefrontMembers, ThrottledWithdrawnAndDeletedMembers) {
+  LiveServer server({.args = {"--fixed-code", "1234"}});
+  HttpClient http(server.port());
+  ASSERT_THAT(signUp(http, newcomer("li")).text(), HasSubstr(kSignedUp));
+
+  // The operator withdraws the approval: told so, only with the right password.
+  data::Connection conn;
+  conn.Open("Data Source=" + server.databasePath());
+  conn.Execute("update reg set sh=0");
+  HttpClient other(server.port());
+  EXPECT_THAT(signIn(other, "li", "secret9").text(), HasSubstr(kWrong));
+  EXPECT_THAT(signIn(other, "li", "secret1").text(), HasSubstr("审核"));
+  EXPECT_EQ(other.get("/member.asp").body, "{}");
+  conn.Execute("update reg set sh=1");
+
+  // Too many failures for one name: even the right password waits.
+  for (int i = 0; i < 10; ++i) {
+    HttpClient guesser(server.port());
+    (void)signIn(guesser, "li", "guess" + std::to_string(i));
+  }
+  EXPECT_THAT(signIn(other, "li", "secret1").text(), HasSubstr("次数过多"));
+
+  // Deleted while signed in: signed out at the next look.
+  EXPECT_THAT(http.get("/member.asp").body, HasSubstr("\"name\":\"li\""));
+  conn.Execute("delete from reg");
+  conn.Close();
+  EXPECT_EQ(http.get("/member.asp").body, "{}");
+  // A GET changes nothing: sign-out and sign-in want a same-site post.
+  EXPECT_THAT(http.get("/signin.asp").text(), HasSubstr("name=password"));
+  EXPECT_THAT(http.get("/signout.asp").text(), Not(HasSubstr("您已退出登录")));
+}
+
+}  // namespace
