@@ -29,12 +29,7 @@ using frame::alertGo;
 
 constexpr char kNamesCookie[] = "names";
 
-bool isAsciiLetterOrDigit(char32_t c) {
-  return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9');
-}
-
-// Chinese characters (the unified ideographs and their extension A), the
-// letters a name may hold beside ASCII.
+// Chinese characters (the unified ideographs and their extension A).
 bool isHan(char32_t c) { return (c >= 0x4E00 && c <= 0x9FFF) || (c >= 0x3400 && c <= 0x4DBF); }
 
 bool validEmail(std::string_view email) {
@@ -46,7 +41,10 @@ bool onlyOf(std::string_view text, std::string_view allowed) {
   return !text.empty() && text.find_first_not_of(allowed) == std::string_view::npos;
 }
 
-bool validTel(std::string_view tel) { return tel.size() >= 7 && tel.size() <= 12 && onlyOf(tel, "0123456789-"); }
+// What the order form takes as a phone, so the member's own fills it: 7, 8 or 11 digits.
+bool validTel(std::string_view tel) {
+  return (tel.size() == 7 || tel.size() == 8 || tel.size() == 11) && onlyOf(tel, "0123456789");
+}
 
 // A form value, blanks around it dropped.
 std::string field(std::string_view name) { return frame::trim(Request().Form(name)); }
@@ -82,7 +80,7 @@ void writeSignupForm() {
   Response().Write(R"html(<script>
 function checkSignup(f) {
   var need = [['names', '请填写用户名！'], ['password', '请填写密码！'], ['question', '请填写您的密码提示问题！'],
-              ['answer', '请填写您的密码提示答案！'], ['tel', '请输入可用联系电话 !!'], ['address', '请填写送餐地址！'],
+              ['answer', '请填写您的密码提示答案！'], ['tel', '请输入可用联系电话！'], ['address', '请填写送餐地址！'],
               ['email', '请输入您的电子邮件地址！'], ['verifycode', '请填写验证码！']];
   for (var i = 0; i < need.length; i++) {
     var e = f.elements[need[i][0]];
@@ -97,13 +95,13 @@ function checkSignup(f) {
 </script>
 <form name=signup method=post action='register.asp' onsubmit='return checkSignup(this)'>
 <table class=fields>
-<tr><td class=label>用户名：</td><td><input type=text name=names size=20 maxlength=16> 中文、字母、数字、_ 或 -，最多16个字符</td></tr>
+<tr><td class=label>用户名：</td><td><input type=text name=names size=20 maxlength=5> 两个到五个汉字，订餐时作为联系人</td></tr>
 <tr><td class=label>密码：</td><td><input type=password name=password size=20 maxlength=15> 6到15个字符</td></tr>
 <tr><td class=label>密码确认：</td><td><input type=password name=password1 size=20 maxlength=15></td></tr>
 <tr><td class=label>密码提示问题：</td><td><input type=text name=question size=30 maxlength=50></td></tr>
 <tr><td class=label>密码提示答案：</td><td><input type=text name=answer size=30 maxlength=50></td></tr>
 <tr><td class=label>性别：</td><td><label><input type=radio name=sex value=1 checked>男</label> <label><input type=radio name=sex value=0>女</label></td></tr>
-<tr><td class=label>联系电话：</td><td><input type=text name=tel size=20 maxlength=12> 7到12位数字或 -</td></tr>
+<tr><td class=label>联系电话：</td><td><input type=text name=tel size=20 maxlength=11> 7位、8位或11位数字</td></tr>
 <tr><td class=label>送餐地址：</td><td><input type=text name=address size=50 maxlength=100></td></tr>
 <tr><td class=label>电子邮件：</td><td><input type=text name=email size=30 maxlength=50></td></tr>
 <tr><td class=label>邮编：</td><td><input type=text name=postcode size=10 maxlength=6></td></tr>
@@ -122,7 +120,7 @@ void writeSigninForm() {
   writeFormHead("会员登录");
   Response().Write(R"(<form name=signin method=post action='signin.asp'>
 <table class=fields>
-<tr><td class=label>用户名：</td><td><input type=text name=names size=20 maxlength=16></td></tr>
+<tr><td class=label>用户名：</td><td><input type=text name=names size=20 maxlength=5></td></tr>
 <tr><td class=label>密码：</td><td><input type=password name=password size=20 maxlength=15></td></tr>
 <tr><td></td><td><input type=submit value=' 登 录 '> 还不是会员？<a href='register.asp'>免费注册</a></td></tr>
 </table></form></div></div>
@@ -155,13 +153,9 @@ Birth readBirth(int thisYear) {
 std::string memberNameProblem(std::string_view name) {
   if (name.empty()) return "请填写用户名！";
   std::size_t count = 0;
-  for (std::size_t pos = 0; pos < name.size();) {
-    char32_t c = frame::nextChar(name, pos);
-    if (!isAsciiLetterOrDigit(c) && c != '_' && c != '-' && !isHan(c))
-      return "用户名只能由中文、字母、数字、_ 或 - 组成！";
-    ++count;
-  }
-  if (count > 16) return "用户名不能超过16个字符！";
+  for (std::size_t pos = 0; pos < name.size(); ++count)
+    if (!isHan(frame::nextChar(name, pos))) count = 99;
+  if (count < 2 || count > 5) return "用户名即订餐时的联系人，须为两个到五个汉字！";
   return "";
 }
 
@@ -211,7 +205,7 @@ void register_::main() {
   requireLength(question, 50, "密码提示问题");
   requireLength(answer, 50, "密码提示答案");
   std::string tel = field("tel");
-  if (!validTel(tel)) alertBack("请输入可用联系电话 !!");
+  if (!validTel(tel)) alertBack("请输入可用联系电话（7位、8位或11位数字）！");
   std::string address = field("address");
   if (address.empty()) alertBack("请填写送餐地址！");
   requireLength(address, 100, "送餐地址");

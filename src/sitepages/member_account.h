@@ -6,10 +6,12 @@
 // tovi.register (register.asp): a GET shows the sign-up form (with a code
 // image); a same-site POST stores a new approved member with an argon2id
 // password and signs them in. Refused with an alert, nothing stored: a wrong
-// code, a name that is empty, too long, of other characters or already taken,
+// code, a name that is not 2 to 5 Chinese characters (the name is the order's
+// contact name, which the order form takes only so) or is already taken,
 // a password that is not 6 to 15 of A-Z a-z 0-9 _ - . (the back office's
 // rule), passwords that differ, a missing question, answer, address or
-// e-mail, a bad e-mail, phone (7 to 12 of digits and "-"), postcode or birth
+// e-mail, a bad e-mail, phone (7, 8 or 11 digits, as the order form wants),
+// postcode or birth
 // date, a field over its length.
 //
 // tovi.signin (signin.asp): a GET shows the sign-in form; a same-site POST
@@ -74,7 +76,7 @@ class memberinfo : public frame::Component {
 void registerMemberPages(frame::Registry& registry);
 
 // Why `name` cannot be a member's user name (a Chinese message), or "" when it
-// can: 1 to 16 characters, letters, digits, "_", "-" and Chinese characters.
+// can: 2 to 5 Chinese characters.
 [[nodiscard]] std::string memberNameProblem(std::string_view name);
 // `text` as a JSON string literal of ASCII bytes only (quotes included).
 [[nodiscard]] std::string jsonAscii(std::string_view text);

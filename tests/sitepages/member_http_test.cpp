@@ -20,7 +20,7 @@ using Fields = std::vector<std::pair<std::string, std::string>>;
 Fields newcomer(const std::string& name) {
   return {{"names", name},         {"password", "secret1"},    {"password1", "secret1"},
           {"question", "宠物名字"}, {"answer", "阿黄"},          {"sex", "0"},
-          {"tel", "0591-8765432"},  {"address", "鼓楼区五四路1号"}, {"email", "wang@example.com"},
+          {"tel", "05918765432"},  {"address", "鼓楼区五四路1号"}, {"email", "wang@example.com"},
           {"postcode", "350001"},   {"yearss", "1990"},         {"monthss", "2"},
           {"dayss", "28"},          {"vocation", "餐饮"},        {"verifycode", "1234"}};
 }
@@ -58,10 +58,10 @@ TEST(StorefrontMembers, NewcomerSignsUpOrdersAsThemselvesAndSignsOut) {
 
   // What the bar and the order form are filled from: ASCII-only JSON.
   HttpResponse info = http.get("/member.asp");
-  EXPECT_EQ(info.body, R"({"name":"\u738b\u5c0f\u660e","tel":"0591-8765432","address":"\u9f13\u697c\u533a\u4e94\u56db\u8def1\u53f7"})");
+  EXPECT_EQ(info.body, R"({"name":"\u738b\u5c0f\u660e","tel":"05918765432","address":"\u9f13\u697c\u533a\u4e94\u56db\u8def1\u53f7"})");
   EXPECT_THAT(info.headers["Cache-Control"], HasSubstr("no-store"));
 
-  Fields order = {{"list", "宫保鸡丁 1份"}, {"list1", "18"}, {"yhm", "张三"}, {"telsss", "0591-8765432"},
+  Fields order = {{"list", "宫保鸡丁 1份"}, {"list1", "18"}, {"yhm", "张三"}, {"telsss", "05918765432"},
                   {"addresss", "鼓楼区五四路1号"}, {"hours", "12"}, {"minutes", "00"}, {"zffs", "餐到付费"}};
   EXPECT_THAT(postForm(http, "/dctj.asp", encoded(order), {}).text(), HasSubstr("请输入和你的用户名一样的名称"));
   order[2].second = "王小明";
@@ -80,14 +80,14 @@ TEST(StorefrontMembers, NewcomerSignsUpOrdersAsThemselvesAndSignsOut) {
   before = http.cookies();
   EXPECT_THAT(signIn(http, "王小明", "secret1").text(), HasSubstr(kSignedIn));
   EXPECT_NE(http.cookies()["TOVISESSION"], before["TOVISESSION"]);
-  EXPECT_THAT(http.get("/member.asp").body, HasSubstr("0591-8765432"));
+  EXPECT_THAT(http.get("/member.asp").body, HasSubstr("05918765432"));
 }
 
 TEST(StorefrontMembers, BadSignUpsAreRefusedAndStoreNothing) {
   LiveServer server({.args = {"--fixed-code", "1234"}});
   {
     HttpClient first(server.port());
-    ASSERT_THAT(signUp(first, newcomer("taken")).text(), HasSubstr(kSignedUp));
+    ASSERT_THAT(signUp(first, newcomer("张已有")).text(), HasSubstr(kSignedUp));
   }
   struct Case {
     const char* field;
@@ -96,15 +96,17 @@ TEST(StorefrontMembers, BadSignUpsAreRefusedAndStoreNothing) {
   } cases[] = {
       {"verifycode", "9999", "验证码错误"},
       {"names", "", "请填写用户名"},
-      {"names", "taken", "该用户名已被注册"},
-      {"names", "a<b>", "用户名只能由"},
-      {"names", "abcdefghijklmnopq", "不能超过16个字符"},
+      {"names", "张已有", "该用户名已被注册"},
+      {"names", "wang", "两个到五个汉字"},
+      {"names", "王<b>", "两个到五个汉字"},
+      {"names", "王", "两个到五个汉字"},
+      {"names", "张三李四王五", "两个到五个汉字"},
       {"password", "abc12", "6到15个字符"},
       {"password", "secret 1", "6到15个字符"},
       {"password1", "secret2", "两次填写的密码不一致"},
       {"question", "", "密码提示问题"},
-      {"tel", "12345", "请输入可用联系电话"},
-      {"tel", "+86123456789", "请输入可用联系电话"},
+      {"tel", "123456789", "请输入可用联系电话"},
+      {"tel", "0591-876543", "请输入可用联系电话"},
       {"address", " ", "请填写送餐地址"},
       {"email", "wang@", "邮件地址不正确"},
       {"postcode", "35000", "邮编"},
@@ -112,7 +114,7 @@ TEST(StorefrontMembers, BadSignUpsAreRefusedAndStoreNothing) {
       {"vocation", "一二三四五六七八九十一二三四五六七八九十一", "行业不能超过20个字符"},
   };
   for (const Case& c : cases) {
-    Fields fields = newcomer("newcomer");
+    Fields fields = newcomer("新来客");
     for (auto& [k, v] : fields)
       if (k == c.field) v = c.value;
     HttpClient http(server.port());
@@ -122,7 +124,7 @@ TEST(StorefrontMembers, BadSignUpsAreRefusedAndStoreNothing) {
   // A post from another site, and a code used once already.
   HttpClient http(server.port());
   http.get("/GetCode.asp");
-  EXPECT_THAT(postForm(http, "/register.asp", encoded(newcomer("newcomer")), {{"Origin", "http://evil.example"}}).text(),
+  EXPECT_THAT(postForm(http, "/register.asp", encoded(newcomer("新来客")), {{"Origin", "http://evil.example"}}).text(),
               Not(HasSubstr(kSignedUp)));
   EXPECT_EQ(members(server), "1");
 }
@@ -144,27 +146,27 @@ TEST(StorefrontMembers, OneNameIsGivenOnceEvenAtTheSameMoment) {
 TEST(StorefrontMembers, ThrottledWithdrawnAndDeletedMembers) {
   LiveServer server({.args = {"--fixed-code", "1234"}});
   HttpClient http(server.port());
-  ASSERT_THAT(signUp(http, newcomer("li")).text(), HasSubstr(kSignedUp));
+  ASSERT_THAT(signUp(http, newcomer("李四")).text(), HasSubstr(kSignedUp));
 
   // The operator withdraws the approval: told so, only with the right password.
   data::Connection conn;
   conn.Open("Data Source=" + server.databasePath());
   conn.Execute("update reg set sh=0");
   HttpClient other(server.port());
-  EXPECT_THAT(signIn(other, "li", "secret9").text(), HasSubstr(kWrong));
-  EXPECT_THAT(signIn(other, "li", "secret1").text(), HasSubstr("审核"));
+  EXPECT_THAT(signIn(other, "李四", "secret9").text(), HasSubstr(kWrong));
+  EXPECT_THAT(signIn(other, "李四", "secret1").text(), HasSubstr("审核"));
   EXPECT_EQ(other.get("/member.asp").body, "{}");
   conn.Execute("update reg set sh=1");
 
   // Too many failures for one name: even the right password waits.
   for (int i = 0; i < 10; ++i) {
     HttpClient guesser(server.port());
-    (void)signIn(guesser, "li", "guess" + std::to_string(i));
+    (void)signIn(guesser, "李四", "guess" + std::to_string(i));
   }
-  EXPECT_THAT(signIn(other, "li", "secret1").text(), HasSubstr("次数过多"));
+  EXPECT_THAT(signIn(other, "李四", "secret1").text(), HasSubstr("次数过多"));
 
   // Deleted while signed in: signed out at the next look.
-  EXPECT_THAT(http.get("/member.asp").body, HasSubstr("\"name\":\"li\""));
+  EXPECT_THAT(http.get("/member.asp").body, HasSubstr("\"tel\""));
   conn.Execute("delete from reg");
   conn.Close();
   EXPECT_EQ(http.get("/member.asp").body, "{}");
