@@ -2,6 +2,8 @@
 // signed-in member shows the name, the order history and sign-out, and fills
 // the order form's contact fields that are still empty. What the member is
 // comes from member.asp, so the pages themselves stay the same for everyone.
+// Its texts are \u escapes, so they read the same whatever character set
+// the page that loads it declares (the comments beside them show them).
 (function () {
   var page = (location.pathname.split('/').pop() || 'index.asp').toLowerCase();
   var links = document.querySelectorAll('.nav .links a');
@@ -20,10 +22,10 @@
     var cell = document.getElementById('member');
     if (!cell || !m.name) return;
     while (cell.firstChild) cell.removeChild(cell.firstChild);
-    cell.appendChild(document.createTextNode('欢迎您，'));
+    cell.appendChild(document.createTextNode('\u6b22\u8fce\u60a8\uff0c'));  // 欢迎您，
     cell.appendChild(text('b', m.name));
     cell.appendChild(document.createTextNode(' | '));
-    var orders = text('a', '我的订单');
+    var orders = text('a', '\u6211\u7684\u8ba2\u5355');  // 我的订单
     orders.href = 'ckdd.asp';
     cell.appendChild(orders);
     cell.appendChild(document.createTextNode(' | '));
@@ -34,7 +36,7 @@
     form.className = 'signout';
     var button = document.createElement('input');
     button.type = 'submit';
-    button.value = '退出';
+    button.value = '\u9000\u51fa';  // 退出
     form.appendChild(button);
     cell.appendChild(form);
     var lookup = document.getElementById('lookup');
