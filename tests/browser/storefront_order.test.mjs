@@ -127,7 +127,7 @@ test('Chinese name and address typed in the browser come back from the order his
   await page.click('form[action="ckdd.asp"] input[type=submit]');
   await page.waitForURL(/ckdd\.asp\?names=/);
   const cells = page.locator('a.c6');
-  assert.match(await page.locator('table').innerText(), /⊕卤肉饭 9元 X 1份=9元/);
+  assert.match(await page.locator('form[name=form1] table').innerText(), /⊕卤肉饭 9元 X 1份=9元/);
   assert.equal(await page.locator("td.STYLE2").first().innerText(), '等待中');
   // The hover box opens to the right of the pointer with the name and address
   // (the pointer comes from the left, as a hand moves it).
