@@ -11,6 +11,10 @@ Set nav = Server.CreateObject("tovi.nav")
 nav.main
 %>
 <%
+Set bulletin = Server.CreateObject("tovi.bulletinbox")
+bulletin.main
+%>
+<%
 Dim obj
 Set obj = Server.CreateObject("mabex.indexbody")
 obj.main

@@ -87,6 +87,7 @@ const std::vector<TableDef>& tables() {
         {"dates", "DATETIME"}}},
       {"wq_admin", "adminid", {{"admin", "TEXT"}, {"password", "TEXT"}, {"flag", "INTEGER"}}},
       // Rows come from the public guestbook; unset flags mean an ordinary, kept message.
+      // Title is the guestbook's own column (the back office does not show it).
       {"Feedback",
        "ID",
        {{"UserName", "TEXT"},
@@ -99,7 +100,8 @@ const std::vector<TableDef>& tables() {
         {"ReplayDate", "DATETIME"},
         {"top", "INTEGER DEFAULT 0"},
         {"Online", "INTEGER DEFAULT 0"},
-        {"del", "BOOLEAN DEFAULT 0"}}},
+        {"del", "BOOLEAN DEFAULT 0"},
+        {"Title", "TEXT"}}},
       {"view2", nullptr, {{"view", "INTEGER"}}, "(view) values (1)"},
       {"bulletin", nullptr, {{"content", "TEXT"}}, "(content) values ('')"},
   };
@@ -120,6 +122,8 @@ constexpr const char* kIndexes[][3] = {
     {"cygl_dates", "cygl", "dates"},
     {"cyxw_dates", "cyxw", "dates"},
     {"feedback_list", "Feedback", "del, \"top\", PostDate"},
+    // The public guestbook: shown, kept messages, pinned first, newest next.
+    {"feedback_public", "Feedback", "Online, del, \"top\", PostDate"},
     {"wq_admin_admin", "wq_admin", "admin"},
     {"wq_admin_flag", "wq_admin", "flag"},
     {"reg_names", "reg", "names"},

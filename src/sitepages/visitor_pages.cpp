@@ -1,9 +1,12 @@
 // The site's own storefront pages around the component library: the
 // navigation bar, members (sign-up, sign-in, sign-out), the public
 // guestbook, the news and the bulletin.
+#include "sitepages/bulletin_page.h"
 #include "sitepages/components.h"
+#include "sitepages/guestbook_page.h"
 #include "sitepages/member_account.h"
 #include "sitepages/nav_bar.h"
+#include "sitepages/news_pages.h"
 
 namespace tovi::sitepages {
 
@@ -14,6 +17,18 @@ void registerVisitorPages(frame::Registry& registry) {
   // -- members
   registerMemberPages(registry);
   // -- guestbook, news, bulletin
+  // Lists and the bulletin show the database alone (a query string, as for
+  // another page or an item, is never answered from a copy).
+  registerGuestbookPage(registry);
+  registry.add("tovi.news", [] { return std::make_unique<news>(); }, {frame::op("main", &news::main)},
+               frame::Output::DatabaseOnly);
+  registry.addMain<newsitem>("tovi.newsitem");
+  using Place = bulletinview::Place;
+  for (const auto& where : {std::pair{"tovi.bulletin", Place::OwnPage}, std::pair{"tovi.bulletinbox", Place::HomePage}}) {
+    Place place = where.second;
+    registry.add(where.first, [place] { return std::make_unique<bulletinview>(place); },
+                 {frame::op("main", &bulletinview::main)}, frame::Output::DatabaseOnly);
+  }
 }
 
 }  // namespace tovi::sitepages
