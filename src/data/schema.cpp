@@ -55,7 +55,9 @@ const std::vector<TableDef>& tables() {
         {"days", "INTEGER"},
         {"hourss", "INTEGER"},
         {"minutess", "INTEGER"},
-        {"dczt", "INTEGER"}}},
+        {"dczt", "INTEGER"},
+        // Who took the order by phone in the back office; empty for the storefront's.
+        {"taker", "TEXT"}}},
       {"set_tamloall",
        nullptr,
        {{"order_time_state", "INTEGER"},

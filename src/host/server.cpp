@@ -12,8 +12,10 @@
 #include <restinio/all.hpp>
 
 #include "host/exchange.h"
+#include "host/live_orders.h"
 #include "host/static_files.h"
 #include "host/worker_pool.h"
+#include "data/schema.h"
 #include "sitepages/site_init.h"
 
 namespace tovi::host {
@@ -124,6 +126,9 @@ int run(const ServeOptions& options, HostState& state) {
     if (first) restinio::asio_ns::post(*io, sendReady);
   });
 
+  // The live screens' event streams: held open by the I/O thread, fed by a thread of their own.
+  LiveOrders live(state);
+
   restinio::server_settings_t<Traits> settings;
   unsigned short boundPort = 0;
   settings.port(options.port)
@@ -136,6 +141,7 @@ int run(const ServeOptions& options, HostState& state) {
       .acceptor_post_bind_hook(
           [&boundPort](restinio::asio_ns::ip::tcp::acceptor& a) { boundPort = a.local_endpoint().port(); })
       .request_handler([&](restinio::request_handle_t req) {
+        if (live.take(req)) return restinio::request_accepted();
         // A static file already in memory is answered here: no page runs and
         // no file is read on this thread.
         if (std::optional<Reply> quick = quickStatic(state, *req)) {
@@ -171,7 +177,7 @@ int run(const ServeOptions& options, HostState& state) {
   // the last one lets those writes go out before the loop stops.
   int graceTicks = 5;
   std::function<void()> checkDrained = [&] {
-    if ((inFlight.load() <= 0 && --graceTicks <= 0) || Clock::now() > drainDeadline) {
+    if ((inFlight.load() <= 0 && live.ended() && --graceTicks <= 0) || Clock::now() > drainDeadline) {
       io->stop();
       return;
     }
@@ -181,6 +187,7 @@ int run(const ServeOptions& options, HostState& state) {
   auto beginStop = [&] {
     if (stopping.exchange(true)) return;
     drainDeadline = Clock::now() + std::chrono::seconds(30);
+    live.stop();
     server.close_async([] {}, [](std::exception_ptr) {});
     checkDrained();
   };
@@ -210,8 +217,14 @@ int serve(const ServeOptions& options, const frame::Registry& registry) {
     std::cerr << "tovi: the web root " << options.root << " is not a folder\n";
     return 1;
   }
-  if (!std::filesystem::exists(std::filesystem::path(options.root) / "database" / "tamlo.mdb"))
-    sitepages::initSite(options.root, false, std::cout);
+  const std::filesystem::path database = std::filesystem::path(options.root) / "database" / "tamlo.mdb";
+  if (!std::filesystem::exists(database)) sitepages::initSite(options.root, false, std::cout);
+  // An existing file gets the columns and indexes added since it was made.
+  else try {
+    data::ensureDatabase(database.string());
+  } catch (const std::exception& e) {
+    std::cerr << "tovi: could not bring " << database.string() << " up to date: " << e.what() << "\n";
+  }
   HostState state(options, registry);
   if (options.ioThreads > 1) return run<restinio::default_traits_t>(options, state);
   return run<restinio::default_single_thread_traits_t>(options, state);
