@@ -82,7 +82,11 @@ void ddgl1::main() {
   out.Write(select);
 
   out.Write(R"(<tr><td bgcolor='#FFFFFF'>&nbsp;</td><td bgcolor='#FFFFFF'>&nbsp;</td></tr>
-<tr><td bgcolor='#FFFFFF'>&nbsp;</td><td bgcolor='#FFFFFF'><input type='submit' name='Submit' value=' 提 交 ' /> <input type='button' name='button' value=' 返 回 ' onclick='javascript:history.go(-1)' /></td></tr>
+<tr><td bgcolor='#FFFFFF'>&nbsp;</td><td bgcolor='#FFFFFF'><input type='submit' name='Submit' value=' 提 交 ' /> <input type='button' name='button' value=' 返 回 ' onclick='javascript:history.go(-1)' /> )");
+  // The receipt printer's ticket of this order (live_ticket.asp).
+  out.Write("<input type='button' name='ticket' value=' 打印小票 ' onclick=\"window.open('live_ticket.asp?id=" + idText +
+            "&amp;auto=1', '_blank')\" />");
+  out.Write(R"(</td></tr>
 </table>
 </form>)");
 

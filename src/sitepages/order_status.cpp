@@ -2,11 +2,11 @@
 
 #include <string>
 
-#include "data/recordset.h"
 #include "frame/alerts.h"
 #include "frame/module1.h"
 #include "frame/request_guard.h"
 #include "orders/ddgl1.h"
+#include "orders/status_move.h"
 
 namespace tovi::sitepages {
 
@@ -25,13 +25,8 @@ void ddgl2::main() {
   if (!status || *status < orders::kFirstStatus || *status > orders::kLastStatus)
     alertBack("请选择正确的订餐状态！");
 
-  data::Recordset& order = newRs();
-  order.Open(data::Sql("select * from tdgl where id=?", {*id}), *conn(), data::adOpenKeyset, data::adLockOptimistic);
-  if (order.Eof()) alertBack("没有找到这个订单，它可能已被删除！");
-  order("dczt") = static_cast<long long>(*status);
-  order.Update();
-  order.Close();
-  rs().reset();
+  if (orders::moveOrder(*conn(), *id, *status) == orders::StatusMove::NoOrder)
+    alertBack("没有找到这个订单，它可能已被删除！");
 
   Response().Write("<script language=javascript>alert('订单状态已改为“" + std::string(orders::statusLabel(*status)) +
                    "”！');window.location.href='ddgl.asp';</script>");

@@ -91,6 +91,21 @@ function showsubmenu(sid)
 </table>
 <table width=158 cellpadding=0 cellspacing=0 align=center><tr><td height=10></td></tr></table>
 )");
+  // The kitchen's working pages, for both rights, above the four sections.
+  r.Write(R"(<table cellpadding=0 cellspacing=0 width=158 align=center>
+  <tr><td height=25 class=menu_title onmouseover="this.className='menu_title2';" onmouseout="this.className='menu_title';" background='../images/title_bg_show.gif' id=menuTitleKitchen onclick='showsubmenu("Kitchen")' style='cursor:pointer'><span>后厨工作</span></td></tr>
+  <tr><td id=submenuKitchen style='display:'>
+    <div class=sec_menu style='width:158px'>
+    <table cellpadding=0 cellspacing=0 align=center width=150>
+      <tr><td height=20><img src='../images/bullet.gif'>)" + entry("live.asp", "实时订单") + R"(</td></tr>
+      <tr><td height=20><img src='../images/bullet.gif'>)" + entry("phone_order.asp", "电话订单") + R"(</td></tr>
+      <tr><td height=20><img src='../images/bullet.gif'>)" + entry("sales_report.asp", "销售报表") + R"(</td></tr>
+    </table>
+    </div>
+    <table cellpadding=0 cellspacing=0 align=center width=150><tr><td height=10></td></tr></table>
+  </td></tr>
+</table>
+)");
   const Grid g = grid();
   for (int i = 0; i < 4; ++i) {
     std::string id = std::to_string(i);

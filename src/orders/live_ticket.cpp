@@ -1,0 +1,99 @@
+#include "orders/live_ticket.h"
+
+#include <string>
+
+#include "frame/alerts.h"
+#include "frame/module1.h"
+#include "frame/text.h"
+#include "orders/ddgl1.h"
+#include "orders/live_board.h"
+#include "orders/order_lines.h"
+
+namespace tovi::orders {
+namespace {
+
+using namespace frame::Module1;
+using frame::htmlEncode;
+
+// Lines of about 16 Chinese characters fit the 72 mm print width.
+int printedLines(const std::string& text) {
+  int width = 0;
+  std::size_t pos = 0;
+  while (pos < text.size()) width += frame::gbWidth(frame::nextChar(text, pos));
+  return 1 + width / 32;
+}
+
+std::string row(std::string_view label, const std::string& value) {
+  return "<tr><th>" + std::string(label) + "</th><td>" + htmlEncode(value) + "</td></tr>\n";
+}
+
+}  // namespace
+
+void live_ticket::main() {
+  openAdminDb();
+  checkAdmin();
+  const auto id = orderId(Request()("id"));
+  if (!id) frame::alertBack("订单编号不正确！");
+  const BoardOrder o = orderById(*conn(), *id);
+  if (o.id == 0) frame::alertBack("没有找到这个订单，它可能已被删除！");
+
+  std::vector<OrderLine> lines = parseOrderLines(o.dishes);
+  std::string dishes;
+  int height = 62;  // mm: title, the fixed rows, total and margins
+  for (const OrderLine& l : lines) {
+    if (l.parsed)
+      dishes += "<tr><td class='dish'>" + htmlEncode(l.name) + "</td><td class='n'>" + htmlEncode(l.quantity) +
+                "</td><td class='n'>" + htmlEncode(l.price) + "</td><td class='n'>" + htmlEncode(l.amount) + "</td></tr>\n";
+    else
+      dishes += "<tr><td class='dish' colspan='4'>" + htmlEncode(l.raw) + "</td></tr>\n";
+    height += 5 * printedLines(l.parsed ? l.name : l.raw);
+  }
+  for (const std::string* t : {&o.name, &o.phone, &o.address, &o.remark}) height += 5 * printedLines(*t);
+  if (!o.taker.empty()) height += 5;
+
+  std::string page = R"(<html>
+<head>
+<meta http-equiv='Content-Type' content='text/html; charset=gb2312'>
+<title>订单 )" + std::to_string(o.id) + R"( 小票</title>
+<style type='text/css'>
+@page { size: 80mm )" + std::to_string(height) + R"(mm; margin: 0; }
+body.ticket { width: 72mm; margin: 4mm; padding: 0; background: #fff; color: #000;
+  font: 12px/1.4 "宋体", "SimSun", "WenQuanYi Micro Hei", monospace; }
+.ticket h1 { font-size: 16px; text-align: center; margin: 0 0 2mm; }
+.ticket .no { font-size: 20px; font-weight: bold; text-align: center; margin: 0 0 2mm; }
+.ticket table { width: 100%; border-collapse: collapse; }
+.ticket th { text-align: left; font-weight: normal; white-space: nowrap; vertical-align: top; width: 16mm; }
+.ticket td, .ticket th { padding: 0.5mm 0; font-size: 12px; background: none; word-break: break-all; }
+.ticket .lines { border-top: 1px dashed #000; border-bottom: 1px dashed #000; margin: 2mm 0; }
+.ticket .lines th { width: auto; }
+.ticket .n { text-align: right; white-space: nowrap; padding-left: 2mm; }
+.ticket .total { font-size: 16px; font-weight: bold; text-align: right; margin: 1mm 0; }
+@media screen { body.ticket { box-shadow: 0 0 0 1px #ccc; padding: 3mm; } }
+@media print { .noprint { display: none; } }
+</style>
+</head>
+<body class='ticket'>
+<h1>岚禾订餐</h1>
+<p class='no'>订单 #)" + std::to_string(o.id) + R"(</p>
+<table>
+)";
+  page += row("下单时间", o.time);
+  page += row("送达时间", o.arrive);
+  page += row("联系人", o.name);
+  page += row("电话", o.phone);
+  page += row("地址", o.address);
+  if (!o.taker.empty()) page += row("电话订单", "接单：" + o.taker);
+  page += R"(</table>
+<table class='lines'>
+<tr><th>菜品</th><th class='n'>数量</th><th class='n'>单价</th><th class='n'>金额</th></tr>
+)" + dishes + "</table>\n<p class='total'>合计：" + htmlEncode(o.total) + " 元</p>\n<table>\n" +
+          row("备注", o.remark) + row("状态", std::string(statusLabel(o.status))) + R"(</table>
+<p class='noprint'><button type='button' onclick='window.print()'>打印</button></p>
+)";
+  if (Request().QueryString("auto") == "1")
+    page += "<script type='text/javascript'>window.addEventListener('load', function () { window.print(); });</script>\n";
+  page += "</body>\n</html>";
+  Response().Write(page);
+}
+
+}  // namespace tovi::orders
