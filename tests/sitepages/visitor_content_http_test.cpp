@@ -1,0 +1,209 @@
+// The visitor's guestbook, news and bulletin through the real server: posting
+// and its refusals, the review switch, the list's order and pages, escaping,
+// and that a change in the database shows on the very next request.
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <regex>
+
+#include "over_http.h"
+
+using namespace tovi;
+using namespace tovi::testing;
+using ::testing::HasSubstr;
+using ::testing::Not;
+
+namespace {
+
+using Fields = std::vector<std::pair<std::string, std::string>>;
+
+Fields message() {
+  return {{"UserName", "王小明"}, {"UserMail", "wang@example.com"}, {"qq", "123456"},
+          {"Title", "菜很好吃"},  {"Comments", "第一行\r\n第二行"},  {"verifycode", "1234"}};
+}
+
+Fields with(Fields fields, const std::string& field, const std::string& value) {
+  for (auto& [k, v] : fields)
+    if (k == field) v = value;
+  return fields;
+}
+
+HttpResponse post(HttpClient& http, const Fields& fields, const std::string& origin = "") {
+  EXPECT_EQ(http.get("/GetCode.asp").status, 200);
+  Fields gbk;
+  for (const auto& [k, v] : fields) gbk.emplace_back(k, toGbk(v));
+  return postForm(http, "/guestbook.asp?action=post", formBody(gbk),
+                  {{"Origin", origin.empty() ? http.origin() : origin}});
+}
+
+// The operator's side: straight into the server's database file.
+struct Db {
+  explicit Db(const LiveServer& server) { conn.Open("Data Source=" + server.databasePath()); }
+  ~Db() { conn.Close(); }
+  // A message posted `minute` minutes after 2025-01-01 08:00.
+  void add(const std::string& title, int minute, int top = 0, int online = 1, bool del = false) {
+    data::DateTime at = data::DateTime{2025, 1, 1, 8, 0, 0}.addSeconds(60L * minute);
+    conn.Execute(data::Sql("insert into Feedback (Title, UserName, Comments, PostDate, Dates, top, Online, del) "
+                           "values (?, '客人', '好', ?, ?, ?, ?, ?)",
+                           {title, at, at, top, online, del}));
+  }
+  data::Connection conn;
+};
+
+std::string feedback(const LiveServer& server, const std::string& field) {
+  return liveValue(server, "select * from Feedback order by ID desc", field);
+}
+
+// Titles of the listed messages, in the order shown.
+std::vector<std::string> titles(const std::string& page) {
+  static const std::regex title("<b>(T\\d\\d)</b>");
+  std::vector<std::string> out;
+  for (std::sregex_iterator it(page.begin(), page.end(), title), end; it != end; ++it) out.push_back((*it)[1]);
+  return out;
+}
+
+const char kShown[] = "已经显示";
+const char kReview[] = "审核";
+
+TEST(VisitorGuestbook, ReviewSwitchDecidesWhetherAMessageShows) {
+  LiveServer server({.args = {"--fixed-code", "1234"}});
+  Db db(server);
+  HttpClient http(server.port());
+  struct Case {
+    int view;
+    const char *title, *alert, *online;
+  } cases[] = {{1, "不用审核", kShown, "1"}, {0, "等待审核", kReview, "0"}};
+  for (const Case& c : cases) {
+    db.conn.Execute(data::Sql("update view2 set view=?", {c.view}));
+    EXPECT_THAT(post(http, with(message(), "Title", c.title)).text(), HasSubstr(c.alert)) << c.view;
+    EXPECT_EQ(feedback(server, "Online"), c.online) << c.view;
+    EXPECT_EQ(http.get("/guestbook.asp").text().find(c.title) != std::string::npos, c.view == 1) << c.view;
+  }
+  // The operator shows it: on the next request, not from the copy kept before.
+  db.conn.Execute("update Feedback set Online=1");
+  EXPECT_THAT(http.get("/guestbook.asp").text(), HasSubstr("等待审核"));
+}
+
+TEST(VisitorGuestbook, StoredAsTypedShownEscapedWithTheReply) {
+  LiveServer server({.args = {"--fixed-code", "1234"}});
+  HttpClient http(server.port());
+  Fields fields = {{"UserName", "<b>名字</b>"}, {"UserMail", ""}, {"qq", ""}, {"Title", "<i>标题</i>"},
+                   {"Comments", "<script>alert(1)</script>\r\n二\n三"}, {"verifycode", "1234"}};
+  ASSERT_THAT(post(http, fields).text(), HasSubstr(kShown));
+  std::pair<const char*, const char*> stored[] = {{"UserName", "<b>名字</b>"}, {"Title", "<i>标题</i>"},
+                                                  {"Comments", "<script>alert(1)</script><BR>二<BR>三"},
+                                                  {"top", "0"}, {"del", "False"}};
+  for (auto [field, value] : stored) EXPECT_EQ(feedback(server, field), value) << field;
+  EXPECT_EQ(feedback(server, "PostDate"), feedback(server, "Dates"));
+  {
+    Db db(server);
+    db.conn.Execute(data::Sql("update Feedback set Replay=?, ReplayDate=?",
+                              {"谢谢<img src=x onerror=alert(2)><BR>再来", data::DateTime{2025, 2, 3, 9, 30, 0}}));
+  }
+  std::string page = http.get("/guestbook.asp").text();
+  for (const char* shown : {"&lt;b&gt;名字&lt;/b&gt;", "&lt;i&gt;标题&lt;/i&gt;", "&lt;script&gt;alert(1)&lt;/script&gt;<br>二<br>三",
+                            "谢谢&lt;img src=x onerror=alert(2)&gt;<br>再来", "2025-2-3 9:30:00"})
+    EXPECT_THAT(page, HasSubstr(shown));
+  for (const char* raw : {"<i>", "<b>名字", "<script>alert", "<img src=x"}) EXPECT_THAT(page, Not(HasSubstr(raw)));
+}
+
+TEST(VisitorGuestbook, RefusedPostsStoreNothing) {
+  LiveServer server({.args = {"--fixed-code", "1234"}});
+  std::tuple<const char*, std::string, const char*> cases[] = {
+      {"verifycode", "9999", "验证码错误"},
+      {"UserName", " ", "请填写您的姓名"},
+      {"UserName", std::string(21, 'a'), "姓名不能超过20个字符"},
+      {"UserMail", "wang@", "电子邮件地址不正确"},
+      {"qq", "1234", "QQ号码"},
+      {"qq", "12345a", "QQ号码"},
+      {"Title", "", "请填写留言标题"},
+      {"Title", std::string(51, 'a'), "留言标题不能超过50个字符"},
+      {"Comments", " \r\n ", "请填写留言内容"},
+      {"Comments", std::string(2001, 'a'), "留言内容不能超过2000个字符"},
+  };
+  for (const auto& [field, value, alert] : cases) {
+    HttpClient http(server.port());
+    EXPECT_THAT(post(http, with(message(), field, value)).text(), HasSubstr(alert)) << field;
+  }
+  HttpClient http(server.port());
+  EXPECT_THAT(post(http, message(), "http://evil.example").text(), Not(HasSubstr(kShown)));
+  EXPECT_THAT(http.get("/guestbook.asp?action=post").text(), Not(HasSubstr(kShown)));
+  EXPECT_EQ(liveValue(server, "select * from Feedback"), "0");
+
+  // Every field at its limit, three times from one address; the fourth waits.
+  Fields longest = {{"UserName", std::string(20, 'a')}, {"UserMail", "a@b.cn"}, {"qq", "123456789012"},
+                    {"Title", std::string(50, 'b')}, {"Comments", std::string(1999, 'c') + "\r\n"}, {"verifycode", "1234"}};
+  for (int i = 0; i < 3; ++i) EXPECT_THAT(post(http, longest).text(), HasSubstr(kShown)) << i;
+  EXPECT_THAT(post(http, message()).text(), HasSubstr("太频繁"));
+  EXPECT_EQ(liveValue(server, "select * from Feedback"), "3");
+}
+
+TEST(VisitorGuestbook, PinnedFirstThenNewestTenAPage) {
+  LiveServer server({.args = {"--fixed-code", "1234"}});
+  {
+    Db db(server);
+    for (int i = 1; i <= 25; ++i) db.add((i < 10 ? "T0" : "T") + std::to_string(i), i, i <= 2);  // T01, T02 pinned
+    db.add("T90", 90, 0, 0);         // hidden
+    db.add("T91", 91, 0, 1, true);   // deleted
+  }
+  HttpClient http(server.port());
+  using V = std::vector<std::string>;
+  V first = {"T02", "T01", "T25", "T24", "T23", "T22", "T21", "T20", "T19", "T18"};
+  V last = {"T07", "T06", "T05", "T04", "T03"};
+  std::pair<const char*, V> pages[] = {
+      {"", first},         {"?page=2", {"T17", "T16", "T15", "T14", "T13", "T12", "T11", "T10", "T09", "T08"}},
+      {"?page=3", last},   {"?page=9", last},  // past the last: the last
+      {"?page=x", first},  {"?page=-1", first},
+  };
+  for (const auto& [query, expected] : pages)
+    EXPECT_EQ(titles(http.get(std::string("/guestbook.asp") + query).text()), expected) << query;
+  EXPECT_THAT(http.get("/guestbook.asp?page=2").text(), HasSubstr("共25条留言"));
+}
+
+TEST(VisitorNews, ListNewestFirstTwentyAPageAndItems) {
+  LiveServer server({.args = {"--fixed-code", "1234"}});
+  HttpClient http(server.port());
+  EXPECT_THAT(http.get("/news.asp").text(), HasSubstr("暂时没有新闻"));
+  {
+    Db db(server);
+    for (int i = 1; i <= 21; ++i)
+      db.conn.Execute(data::Sql("insert into cyxw (title, content, dates) values (?, ?, ?)",
+                                {"新闻" + std::to_string(i) + "<s>", "<p class=rich>正文" + std::to_string(i) + "</p>",
+                                 data::DateTime{2025, 3, i, 12, 0, 0}}));
+  }
+  std::string first = http.get("/news.asp").text();  // not the copy of the empty list
+  EXPECT_THAT(first, HasSubstr("<a href='newsitem.asp?id=21'>新闻21&lt;s&gt;</a>"));
+  EXPECT_LT(first.find("id=21'"), first.find("id=20'"));
+  std::string second = http.get("/news.asp?page=2").text();
+  EXPECT_THAT(second, HasSubstr("id=1'"));
+  EXPECT_THAT(second, Not(HasSubstr("id=2'")));
+
+  std::string item = http.get("/newsitem.asp?id=7").text();
+  EXPECT_THAT(item, HasSubstr("新闻7&lt;s&gt;"));
+  EXPECT_THAT(item, HasSubstr("<p class=rich>正文7</p>"));  // the operator's markup as stored
+  for (const char* bad : {"", "?id=abc", "?id=0", "?id=99", "?id=7%20or%201=1", "?id=99999999999"}) {
+    HttpResponse r = http.get(std::string("/newsitem.asp") + bad);
+    EXPECT_EQ(r.status, 404) << bad;
+    EXPECT_THAT(r.text(), HasSubstr("没有找到这条新闻")) << bad;
+  }
+}
+
+TEST(VisitorBulletin, OnTheHomePageAndItsOwnPage) {
+  LiveServer server({.args = {"--fixed-code", "1234"}});
+  HttpClient http(server.port());
+  Db db(server);
+  std::tuple<const char*, bool, const char*> cases[] = {
+      {"", false, "暂时没有公告"},
+      {"<b>本周八折</b>", true, "<b>本周八折</b>"},     // the operator's markup as stored
+      {"暂时没有消息！！", false, "暂时没有公告"},  // the back office's placeholder, saved unchanged
+  };
+  for (const auto& [content, onHome, own] : cases) {
+    db.conn.Execute(data::Sql("update bulletin set content=?", {content}));
+    std::string home = http.get("/index.asp").text();
+    EXPECT_EQ(home.find("class='box bulletin'><h2>网站公告</h2><div class=body>" + std::string(own)) != std::string::npos,
+              onHome) << content;
+    EXPECT_THAT(http.get("/bulletin.asp").text(), HasSubstr(own)) << content;
+  }
+}
+
+}  // namespace
