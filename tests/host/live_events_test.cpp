@@ -1,0 +1,220 @@
+// The live screens' event stream through the real server: its framing, the
+// catch-up after a reconnection, who is refused, and the clean stop.
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <chrono>
+
+#include "sitepages/over_http.h"
+
+using namespace tovi;
+using namespace tovi::testing;
+using ::testing::HasSubstr;
+
+namespace {
+
+// One open event stream read straight off its socket.
+class Stream {
+ public:
+  Stream(unsigned short port, const std::string& cookie, const std::string& extra = "",
+         const std::string& target = "/admin/live_events")
+      : fd_(connectLoopback(port)) {
+    std::string req = "GET " + target + " HTTP/1.1\r\nHost: 127.0.0.1\r\nAccept: text/event-stream\r\n";
+    if (!cookie.empty()) req += "Cookie: " + cookie + "\r\n";
+    req += extra + "\r\n";
+    EXPECT_EQ(send(fd_, req.data(), req.size(), MSG_NOSIGNAL), static_cast<ssize_t>(req.size()));
+  }
+  ~Stream() { close(fd_); }
+
+  // Reads until `done(raw bytes so far)` or EOF, waiting at most 10 s.
+  template <class Pred>
+  bool readUntil(Pred done) {
+    auto until = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    while (!done(raw_)) {
+      if (eof_ || std::chrono::steady_clock::now() > until) return false;
+      pollfd p{fd_, POLLIN, 0};
+      if (poll(&p, 1, 100) <= 0) continue;
+      char buf[8192];
+      ssize_t n = recv(fd_, buf, sizeof buf, 0);
+      if (n <= 0) eof_ = true;
+      else raw_.append(buf, static_cast<std::size_t>(n));
+    }
+    return true;
+  }
+  bool waitFor(const std::string& text) {
+    return readUntil([&](const std::string&) { return body().find(text) != std::string::npos; });
+  }
+  // The stream ended: its last chunk arrived or the server closed the connection.
+  bool waitForEnd() {
+    return readUntil([&](const std::string& raw) { return eof_ || raw.ends_with("\r\n0\r\n\r\n"); });
+  }
+
+  std::string head() const { return raw_.substr(0, raw_.find("\r\n\r\n") + 2); }
+  int status() const { return raw_.size() > 12 ? std::stoi(raw_.substr(9, 3)) : 0; }
+  // The event text, chunk framing taken off (and checked).
+  std::string body() const {
+    std::string out;
+    std::size_t pos = raw_.find("\r\n\r\n");
+    if (pos == std::string::npos || head().find("chunked") == std::string::npos) return "";
+    pos += 4;
+    while (true) {
+      std::size_t eol = raw_.find("\r\n", pos);
+      if (eol == std::string::npos) break;
+      std::size_t size = std::stoul(raw_.substr(pos, eol - pos), nullptr, 16);
+      if (size == 0 || eol + 2 + size + 2 > raw_.size()) break;
+      EXPECT_EQ(raw_.substr(eol + 2 + size, 2), "\r\n");
+      out += raw_.substr(eol + 2, size);
+      pos = eol + 2 + size + 2;
+    }
+    return out;
+  }
+  // The ids of the order events, in order.
+  std::vector<std::string> orderIds() const {
+    std::vector<std::string> ids;
+    std::string b = body();
+    for (std::size_t at = b.find("event: order\nid: "); at != std::string::npos; at = b.find("event: order\nid: ", at + 1))
+      ids.push_back(b.substr(at + 17, b.find('\n', at + 17) - at - 17));
+    return ids;
+  }
+
+ private:
+  int fd_;
+  std::string raw_;
+  bool eof_ = false;
+};
+
+class LiveEvents : public ::testing::Test {
+ protected:
+  LiveEvents() : server({.args = {"--fixed-code", "1234"}}), http(server.port()) {}
+  void SetUp() override { ASSERT_THAT(logIn(http, "admin", initPassword(server)).text(), HasSubstr("index.asp")); }
+
+  std::string cookie() { return "TOVISESSION=" + http.cookies()["TOVISESSION"]; }
+
+  // Places an order on the storefront; returns its id.
+  std::string order(const std::string& name) {
+    HttpClient customer(server.port());
+    HttpResponse r = customer.post("/dctj.asp", formBody({{"list", toGbk("⊕宫保鸡丁 12元 X 2份=24元 \n\n")},
+                                                          {"list1", "24"}, {"yhm", toGbk(name)}, {"telsss", "87001234"},
+                                                          {"zffs", toGbk("餐到付费")}, {"addresss", toGbk("五四路<b>")},
+                                                          {"qtbz", ""}, {"hours", "12"}, {"minutes", "30"}}));
+    EXPECT_THAT(r.text(), HasSubstr("订餐成功"));
+    return liveValue(server, data::Sql("select * from tdgl where yhm=?", {name}), "id");
+  }
+
+  void run(const std::string& sql) {
+    data::Connection conn;
+    conn.Open("Data Source=" + server.databasePath());
+    conn.Execute(sql);
+    conn.Close();
+  }
+
+  LiveServer server;
+  HttpClient http;
+};
+
+TEST_F(LiveEvents, OrdersAndStatusMovesArriveAsEventsInChunks) {
+  Stream s(server.port(), cookie());
+  ASSERT_TRUE(s.waitFor("retry: 2000\n\n"));
+  EXPECT_EQ(s.status(), 200);
+  EXPECT_THAT(s.head(), HasSubstr("Content-Type: text/event-stream; charset=utf-8\r\n"));
+  EXPECT_THAT(s.head(), HasSubstr("Cache-Control: no-store\r\n"));
+  EXPECT_EQ(s.body().rfind("retry: 2000\n\n", 0), 0u);
+
+  const std::string id = order("王小明");
+  // Pure ASCII JSON: names and markup travel as \u escapes.
+  ASSERT_TRUE(s.waitFor("event: order\nid: " + id + "\ndata: {\"id\":" + id + ",\"status\":1,"));
+  EXPECT_THAT(s.body(), HasSubstr("\"name\":\"\\u738b\\u5c0f\\u660e\""));
+  EXPECT_THAT(s.body(), HasSubstr("\"address\":\"\\u4e94\\u56db\\u8def\\u003cb\\u003e\""));
+  EXPECT_THAT(s.body(), HasSubstr("\"lines\":[[\"\\u5bab\\u4fdd\\u9e21\\u4e01\",\"12\",\"2\",\"24\"]]}\n\n"));
+
+  HttpResponse moved = postForm(http, "/admin/ddgl2.asp?id=" + id, "select=3", {{"Origin", http.origin()}});
+  ASSERT_THAT(moved.text(), HasSubstr("派送当中"));
+  EXPECT_TRUE(s.waitFor("event: status\ndata: {\"id\":" + id + ",\"status\":3}\n\n"));
+  run("delete from tdgl where id=" + id);
+  EXPECT_TRUE(s.waitFor("event: status\ndata: {\"id\":" + id + ",\"status\":0}\n\n"));
+}
+
+TEST_F(LiveEvents, ReconnectionCatchesUpFromTheLastIdOnceEach) {
+  const std::string first = order("甲一");
+  // Committed while no screen is connected.
+  const std::vector<std::string> missed = {order("乙二"), order("丙三")};
+  int placed = 0;
+  struct Case {
+    std::string extra, target;
+    std::vector<std::string> expected;
+  };
+  for (const Case& c : {Case{"Last-Event-ID: " + first + "\r\n", "/admin/live_events", missed},
+                        Case{"", "/admin/live_events?after=" + missed[0], {missed[1]}},
+                        Case{"Last-Event-ID: " + missed[0] + "\r\n", "/admin/live_events?after=" + first, {missed[1]}},
+                        Case{"Last-Event-ID: " + missed[1] + "\r\n", "/admin/live_events", {}}}) {
+    SCOPED_TRACE(c.extra + c.target);
+    Stream s(server.port(), cookie(), c.extra, c.target);
+    ASSERT_TRUE(s.waitFor("retry: 2000\n\n"));
+    // Then live orders follow the caught-up ones.
+    std::string next = order("丁" + std::to_string(++placed));
+    std::vector<std::string> expected = c.expected;
+    expected.push_back(next);
+    ASSERT_TRUE(s.waitFor("id: " + next + "\n"));
+    EXPECT_EQ(s.orderIds(), expected);
+    run("delete from tdgl where id=" + next);  // keeps the later cases' ranges as written
+  }
+}
+
+TEST_F(LiveEvents, RefusedWithoutAnAdmittedAccount) {
+  HttpClient other(server.port());
+  ASSERT_THAT(logIn(other, "admin", initPassword(server)).text(), HasSubstr("index.asp"));
+  const std::string loggedOut = "TOVISESSION=" + other.cookies()["TOVISESSION"];
+  other.get("/admin/logout.asp");
+  struct Case {
+    const char* what;
+    std::string cookie;
+    int status;
+  };
+  const Case cases[] = {
+      {"no cookie", "", 401},
+      {"unknown or expired session", "TOVISESSION=" + std::string(64, 'a'), 401},
+      {"logged out", loggedOut, 401},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    Stream s(server.port(), c.cookie);
+    ASSERT_TRUE(s.readUntil([](const std::string& raw) { return raw.find("\r\n\r\n") != std::string::npos; }));
+    EXPECT_EQ(s.status(), c.status);
+    EXPECT_THAT(s.head(), Not(HasSubstr("event-stream")));
+  }
+  // Still logged in, but the account lost its right since.
+  run("update wq_admin set flag=3 where admin='admin'");
+  Stream s(server.port(), cookie());
+  ASSERT_TRUE(s.readUntil([](const std::string& raw) { return raw.find("\r\n\r\n") != std::string::npos; }));
+  EXPECT_EQ(s.status(), 403);
+}
+
+TEST_F(LiveEvents, OpenStreamEndsWhenTheAccountIsDemotedOrDeleted) {
+  for (const char* sql : {"update wq_admin set flag=3 where admin='admin'", "delete from wq_admin where admin='admin'"}) {
+    SCOPED_TRACE(sql);
+    LiveServer own({.args = {"--fixed-code", "1234"}});
+    HttpClient op(own.port());
+    ASSERT_THAT(logIn(op, "admin", initPassword(own)).text(), HasSubstr("index.asp"));
+    Stream s(own.port(), "TOVISESSION=" + op.cookies()["TOVISESSION"]);
+    ASSERT_TRUE(s.waitFor("retry: 2000\n\n"));
+    data::Connection conn;
+    conn.Open("Data Source=" + own.databasePath());
+    conn.Execute(std::string(sql));
+    conn.Close();
+    EXPECT_TRUE(s.waitForEnd());
+  }
+}
+
+TEST_F(LiveEvents, CleanStopEndsEveryStreamAndExitsZero) {
+  Stream a(server.port(), cookie()), b(server.port(), cookie());
+  ASSERT_TRUE(a.waitFor("retry: 2000\n\n"));
+  ASSERT_TRUE(b.waitFor("retry: 2000\n\n"));
+  EXPECT_EQ(server.stop(), 0);
+  EXPECT_TRUE(a.waitForEnd());
+  EXPECT_TRUE(b.waitForEnd());
+}
+
+}  // namespace
