@@ -39,17 +39,19 @@ void live_ticket::main() {
 
   std::vector<OrderLine> lines = parseOrderLines(o.dishes);
   std::string dishes;
-  int height = 62;  // mm: title, the fixed rows, total and margins
+  // The paper's length in mm: titles, column heads, total and margins, then
+  // 6 mm for every printed line (rows are set to that height below).
+  int height = 52 + 6 * 3;  // ... and the times and the status
   for (const OrderLine& l : lines) {
     if (l.parsed)
       dishes += "<tr><td class='dish'>" + htmlEncode(l.name) + "</td><td class='n'>" + htmlEncode(l.quantity) +
                 "</td><td class='n'>" + htmlEncode(l.price) + "</td><td class='n'>" + htmlEncode(l.amount) + "</td></tr>\n";
     else
       dishes += "<tr><td class='dish' colspan='4'>" + htmlEncode(l.raw) + "</td></tr>\n";
-    height += 5 * printedLines(l.parsed ? l.name : l.raw);
+    height += 6 * printedLines(l.parsed ? l.name : l.raw);
   }
-  for (const std::string* t : {&o.name, &o.phone, &o.address, &o.remark}) height += 5 * printedLines(*t);
-  if (!o.taker.empty()) height += 5;
+  for (const std::string* t : {&o.name, &o.phone, &o.address, &o.remark}) height += 6 * printedLines(*t);
+  if (!o.taker.empty()) height += 6;
 
   std::string page = R"(<html>
 <head>
@@ -59,15 +61,15 @@ void live_ticket::main() {
 @page { size: 80mm )" + std::to_string(height) + R"(mm; margin: 0; }
 body.ticket { width: 72mm; margin: 4mm; padding: 0; background: #fff; color: #000;
   font: 12px/1.4 "宋体", "SimSun", "WenQuanYi Micro Hei", monospace; }
-.ticket h1 { font-size: 16px; text-align: center; margin: 0 0 2mm; }
-.ticket .no { font-size: 20px; font-weight: bold; text-align: center; margin: 0 0 2mm; }
+.ticket h1 { font-size: 16px; line-height: 7mm; text-align: center; margin: 0 0 2mm; }
+.ticket .no { font-size: 20px; line-height: 9mm; font-weight: bold; text-align: center; margin: 0 0 2mm; }
 .ticket table { width: 100%; border-collapse: collapse; }
 .ticket th { text-align: left; font-weight: normal; white-space: nowrap; vertical-align: top; width: 16mm; }
-.ticket td, .ticket th { padding: 0.5mm 0; font-size: 12px; background: none; word-break: break-all; }
+.ticket td, .ticket th { padding: 0.5mm 0; font-size: 12px; line-height: 5mm; background: none; word-break: break-all; }
 .ticket .lines { border-top: 1px dashed #000; border-bottom: 1px dashed #000; margin: 2mm 0; }
 .ticket .lines th { width: auto; }
 .ticket .n { text-align: right; white-space: nowrap; padding-left: 2mm; }
-.ticket .total { font-size: 16px; font-weight: bold; text-align: right; margin: 1mm 0; }
+.ticket .total { font-size: 16px; line-height: 7mm; font-weight: bold; text-align: right; margin: 1mm 0; }
 @media screen { body.ticket { box-shadow: 0 0 0 1px #ccc; padding: 3mm; } }
 @media print { .noprint { display: none; } }
 </style>

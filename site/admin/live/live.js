@@ -1,10 +1,12 @@
 // The kitchen's live order screen (admin/live.asp): the board the page was
 // sent with, then new orders and status moves from the event stream
 // /admin/live_events; when events cannot be used, the board is polled.
-// Every value is put into the page as text, never as markup.
+// Every value is put into the page as text, never as markup. Texts are
+// written as \u escapes (each line's text in its comment): the back office's
+// pages are gb2312, and the browser reads the script in the page's charset.
 (function () {
   'use strict';
-  var NEXT = { 1: '开始制作', 2: '开始派送', 3: '结帐' };
+  var NEXT = { 1: '\u5f00\u59cb\u5236\u4f5c', 2: '\u5f00\u59cb\u6d3e\u9001', 3: '\u7ed3\u5e10' };  // 开始制作 / 开始派送 / 结帐
   var POLL_MS = 5000;
   var cards = {};  // order id -> card element
   var last = 0;    // the highest order id this screen knows
@@ -31,19 +33,19 @@
     var head = document.createElement('header');
     head.appendChild(text('b', 'no', '#' + o.id));
     head.appendChild(text('span', 'time', o.time));
-    if (o.taker) head.appendChild(text('span', 'taker', '电话订单 · ' + o.taker));
+    if (o.taker) head.appendChild(text('span', 'taker', '\u7535\u8bdd\u8ba2\u5355 \u00b7 ' + o.taker));  // 电话订单 · 
     el.appendChild(head);
-    el.appendChild(text('div', 'who', o.name + '　' + o.phone));
+    el.appendChild(text('div', 'who', o.name + '\u3000' + o.phone));  // 　
     el.appendChild(text('div', 'address', o.address));
-    el.appendChild(text('div', 'arrive', '送达 ' + o.arrive));
+    el.appendChild(text('div', 'arrive', '\u9001\u8fbe ' + o.arrive));  // 送达 
     var list = document.createElement('ul');
     list.className = 'lines';
     o.lines.forEach(function (l) {
-      list.appendChild(text('li', '', l.length === 4 ? l[0] + ' × ' + l[2] + '　' + l[3] + '元' : l[0]));
+      list.appendChild(text('li', '', l.length === 4 ? l[0] + ' \u00d7 ' + l[2] + '\u3000' + l[3] + '\u5143' : l[0]));  //  ×  / 　 / 元
     });
     el.appendChild(list);
-    el.appendChild(text('div', 'total', '合计 ' + o.total + ' 元'));
-    if (o.remark) el.appendChild(text('div', 'remark', '备注：' + o.remark));
+    el.appendChild(text('div', 'total', '\u5408\u8ba1 ' + o.total + ' \u5143'));  // 合计  /  元
+    if (o.remark) el.appendChild(text('div', 'remark', '\u5907\u6ce8\uff1a' + o.remark));  // 备注：
     var actions = document.createElement('footer');
     var next = NEXT[column(o.status)];
     if (next) {
@@ -52,7 +54,7 @@
       b.addEventListener('click', function () { move(el, b); });
       actions.appendChild(b);
     }
-    var p = text('button', 'print', '打印小票');
+    var p = text('button', 'print', '\u6253\u5370\u5c0f\u7968');  // 打印小票
     p.type = 'button';
     p.addEventListener('click', function () { window.open('live_ticket.asp?id=' + o.id + '&auto=1', '_blank'); });
     actions.appendChild(p);
@@ -119,7 +121,7 @@
         if (!el) return loggedOut();
         applyBoard(JSON.parse(el.textContent), announce);
       })
-      .catch(function () { state('连不上服务器，稍后重试…'); });
+      .catch(function () { state('\u8fde\u4e0d\u4e0a\u670d\u52a1\u5668\uff0c\u7a0d\u540e\u91cd\u8bd5\u2026'); });  // 连不上服务器，稍后重试…
   }
   function scheduleReload() {
     clearTimeout(reloadTimer);
@@ -130,7 +132,7 @@
     stopped = true;
     if (source) source.close();
     clearInterval(pollTimer);
-    state('登录已失效或没有权限，请重新登录。');
+    state('\u767b\u5f55\u5df2\u5931\u6548\u6216\u6ca1\u6709\u6743\u9650\uff0c\u8bf7\u91cd\u65b0\u767b\u5f55\u3002');  // 登录已失效或没有权限，请重新登录。
   }
 
   function move(el, button) {
@@ -151,7 +153,7 @@
           reloadBoard(false);
         }
       })
-      .catch(function () { button.disabled = false; state('连不上服务器，请再点一次。'); });
+      .catch(function () { button.disabled = false; state('\u8fde\u4e0d\u4e0a\u670d\u52a1\u5668\uff0c\u8bf7\u518d\u70b9\u4e00\u6b21\u3002'); });  // 连不上服务器，请再点一次。
   }
 
   function chime() {
@@ -172,7 +174,7 @@
     var button = $('#sound');
     sound.on = !sound.on;
     button.setAttribute('aria-pressed', String(sound.on));
-    button.textContent = sound.on ? '提示音已开启' : '开启提示音';
+    button.textContent = sound.on ? '\u63d0\u793a\u97f3\u5df2\u5f00\u542f' : '\u5f00\u542f\u63d0\u793a\u97f3';  // 提示音已开启 / 开启提示音
     if (!sound.on) return;
     var Ctx = window.AudioContext || window.webkitAudioContext;
     if (Ctx && !sound.ctx) {
@@ -197,7 +199,7 @@
     if (stopped) return;
     source = new EventSource('live_events?after=' + last);
     source.addEventListener('open', function () {
-      state('实时接收中');
+      state('\u5b9e\u65f6\u63a5\u6536\u4e2d');  // 实时接收中
       stopPolling();
       // Status moves while the stream was down are not replayed: the board is.
       if (opened) reloadBoard(true);
@@ -220,9 +222,9 @@
       counts();
     });
     source.addEventListener('error', function () {
-      if (source.readyState !== EventSource.CLOSED) { state('连接中断，正在重连…'); return; }
+      if (source.readyState !== EventSource.CLOSED) { state('\u8fde\u63a5\u4e2d\u65ad\uff0c\u6b63\u5728\u91cd\u8fde\u2026'); return; }  // 连接中断，正在重连…
       // Refused or not an event stream: poll, and try events again later.
-      state('每 5 秒刷新一次');
+      state('\u6bcf 5 \u79d2\u5237\u65b0\u4e00\u6b21');  // 每 5 秒刷新一次
       startPolling();
       reloadBoard(true);
       setTimeout(connect, 60000);
@@ -232,5 +234,5 @@
   $('#sound').addEventListener('click', toggleSound);
   applyBoard(JSON.parse($('#board').textContent), false);
   if (window.EventSource) connect();
-  else { state('每 5 秒刷新一次'); startPolling(); }
+  else { state('\u6bcf 5 \u79d2\u5237\u65b0\u4e00\u6b21'); startPolling(); }  // 每 5 秒刷新一次
 })();
