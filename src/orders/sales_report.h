@@ -14,7 +14,8 @@
 // What fails: a date that is no date, or a range that ends before it starts
 // or spans more than 3660 days: an alert. Dish names come from the customers'
 // order texts, so they are escaped in the page and made inert in the CSV
-// (no spreadsheet formula can start a field).
+// (no spreadsheet formula can start a field). In the GBK file a character GBK
+// lacks is written &#NNNN;, as in the pages.
 #pragma once
 
 #include <cstdint>
