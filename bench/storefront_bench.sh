@@ -2,7 +2,11 @@
 # Storefront throughput on loopback, printed as figures:
 #   1. index.asp with the demo menu (all 32 home-page places filled) through
 #      `tovi serve`, against nginx serving the very same bytes as a static file;
-#   2. orders accepted per second by dctj.asp with the filters off, from 8
+#   2. the visitor pages beside it: the guestbook over 10,000 shown messages
+#      (page 1 as most visitors ask for it, page 1 and page 500 rendered on
+#      every request) and the news list over 1,000 items, requests per second
+#      and median latency;
+#   3. orders accepted per second by dctj.asp with the filters off, from 8
 #      concurrent clients, then the count check that every accepted order is on disk.
 # Usage: bench/storefront_bench.sh [BUILD_DIR or path/to/tovi] [seconds per run]
 # Needs wrk, nginx and sqlite3 (scripts/setup.sh --bench --test).
@@ -22,11 +26,30 @@ trap cleanup EXIT
 
 free_port() { python3 -c 'import socket; s=socket.socket(); s.bind(("127.0.0.1",0)); print(s.getsockname()[1])'; }
 rps() { awk '/Requests\/sec/ {print $2}'; }
+median() { awk '$1 == "50%" {print $2}'; }
 
 # The site, with the demo menu.
 cp -r "$here/site" "$work/root"
 rm -f "$work/root/database/"*.mdb
 "$tovi" init --root "$work/root" --demo >/dev/null
+# Guestbook and news, as a busy site's: 10,000 shown messages (every third
+# answered, a few pinned) among 2,000 hidden or deleted ones, 1,000 news items.
+sqlite3 "$work/root/database/tamlo.mdb" <<'SQL'
+begin;
+with recursive n(i) as (select 1 union all select i + 1 from n where i < 12000),
+     m(i, at) as (select i, strftime('%Y-%m-%d %H:%M:%S', '2025-01-01 08:00:00', '+' || i || ' minutes') from n)
+insert into Feedback (UserName, UserMail, qq, Title, Comments, PostDate, Dates, Replay, ReplayDate, "top", Online, del)
+select '客人' || (i % 300), 'guest@example.com', '12345678', '第' || i || '条留言：送餐很快',
+       '菜很好吃，份量也足。<BR>下次还在这里订。', at, at,
+       case when i % 3 = 0 then '谢谢您的光临！<BR>欢迎再来。' end, case when i % 3 = 0 then at end,
+       i % 2000 = 0, i % 12 != 5, i % 12 = 7
+from m;
+with recursive n(i) as (select 1 union all select i + 1 from n where i < 1000)
+insert into cyxw (title, content, dates)
+select '本店新闻第' || i || '期', '<p>新菜上市，欢迎品尝。</p>',
+       strftime('%Y-%m-%d %H:%M:%S', '2024-01-01 10:00:00', '+' || i || ' hours') from n;
+commit;
+SQL
 port=$(free_port)
 "$tovi" serve --root "$work/root" --port "$port" --access-log - >"$work/serve.out" 2>"$work/serve.err" &
 pids+=($!)
@@ -63,13 +86,27 @@ pids+=($!)
 sleep 0.5
 
 echo "index.asp: $(wc -c <"$work/nginx/html/index.html") bytes, $places quantity fields (home-page places filled)"
-wrk -t2 -c16 -d"${seconds}s" "$site/index.asp" >"$work/wrk_tovi.txt"
+wrk -t2 -c16 -d"${seconds}s" --latency "$site/index.asp" >"$work/wrk_tovi.txt"
 wrk -t2 -c16 -d"${seconds}s" "http://127.0.0.1:$nport/index.html" >"$work/wrk_nginx.txt"
 t=$(rps <"$work/wrk_tovi.txt")
 n=$(rps <"$work/wrk_nginx.txt")
 echo "index.asp through tovi serve: $t requests/s"
 echo "same bytes through nginx:     $n requests/s"
 echo "ratio tovi/nginx:             $(awk -v a="$t" -v b="$n" 'BEGIN {printf "%.2f", a / b}') (target >= 0.5)"
+
+# The visitor pages, each against the index.asp figure (16 connections each).
+shown=$(sqlite3 "$work/root/database/tamlo.mdb" 'select count(*) from Feedback where Online=1 and del=0')
+echo
+echo "visitor pages over $shown shown guestbook messages and 1000 news items:"
+printf '  %-58s %9s requests/s  median %s\n' "index.asp" "$t" "$(median <"$work/wrk_tovi.txt")"
+for target in guestbook.asp "guestbook.asp?page=1" "guestbook.asp?page=500" news.asp "news.asp?page=25"; do
+  listed=$(curl -s "$site/$target" | grep -c -E "class=message|newsitem.asp\?id=" || true)
+  wrk -t2 -c16 -d"${seconds}s" --latency "$site/$target" >"$work/wrk_page.txt"
+  case $target in *\?*) how="rendered each time" ;; *) how="from the rendered copy" ;; esac
+  printf '  %-58s %9s requests/s  median %s\n' "$target ($listed listed, $how)" "$(rps <"$work/wrk_page.txt")" \
+    "$(median <"$work/wrk_page.txt")"
+done
+echo
 
 # Orders: a form as the order form posts it, bytes in GBK.
 body=$(python3 - <<'PY'
