@@ -40,7 +40,8 @@ void news::main() {
   openFrontDb();
   data::Recordset& rs = newRs();
   rs.PageSize(kNewsPageSize);
-  rs.Open("select id, title, dates from cyxw order by dates desc, id desc", *conn(), data::adOpenKeyset,
+  // "select *" lets the record set fetch only the page's rows by key.
+  rs.Open("select * from cyxw order by dates desc, id desc", *conn(), data::adOpenKeyset,
           data::adLockReadOnly);
   std::string out = "<div class=box><h2>餐饮新闻</h2><div class=body>\n";
   long total = rs.RecordCount();
