@@ -25,13 +25,17 @@ BoardOrder fromRow(data::Recordset& rs) {
   return o;
 }
 
-std::vector<BoardOrder> readAll(data::Connection& conn, const data::Sql& sql) {
+// The rows of a "select top `limit`" query. It never moves past the last of
+// `limit` rows: there the record set would count every row the query has
+// without its top (the whole order table for ordersAbove).
+std::vector<BoardOrder> readAll(data::Connection& conn, const data::Sql& sql, int limit = 1) {
   std::vector<BoardOrder> out;
   data::Recordset rs;
+  rs.PageSize(limit);
   rs.Open(sql, conn, data::adOpenKeyset, data::adLockReadOnly);
-  rs.PageSize(kBoardLimit);
   while (!rs.Eof()) {
     out.push_back(fromRow(rs));
+    if (static_cast<int>(out.size()) == limit) break;
     rs.MoveNext();
   }
   rs.Close();
@@ -55,9 +59,9 @@ Board readBoard(data::Connection& conn, const data::DateTime& now) {
   const std::string top = std::to_string(kBoardLimit);
   b.last = scalar(conn, "select max(id) as n from tdgl");
   b.orders = readAll(conn, {"select top " + top + " * from tdgl where dczt<>4 and fromdate>=? order by id desc",
-                            {yesterday}});
+                            {yesterday}}, kBoardLimit);
   for (BoardOrder& o : readAll(conn, {"select top " + top + " * from tdgl where dczt=4 and fromdate>=? order by id desc",
-                                      {today}}))
+                                      {today}}, kBoardLimit))
     b.orders.push_back(std::move(o));
   b.olderOpen = scalar(conn, {"select count(*) as n from tdgl where dczt<>4 and fromdate<?", {yesterday}});
   return b;
@@ -70,7 +74,7 @@ std::vector<BoardOrder> ordersAbove(data::Connection& conn, std::int64_t after, 
     sql += " and id<=?";
     params.emplace_back(upTo);
   }
-  std::vector<BoardOrder> out = readAll(conn, {sql + " order by id desc", std::move(params)});
+  std::vector<BoardOrder> out = readAll(conn, {sql + " order by id desc", std::move(params)}, limit);
   return {out.rbegin(), out.rend()};
 }
 

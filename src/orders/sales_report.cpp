@@ -189,6 +189,43 @@ std::optional<data::DateTime> dateOf(const std::string& text) {
   return data::DateTime{d->year, d->month, d->day};
 }
 
+// Counts one order of the report's query into the figures.
+void count(SalesReport& r, data::Recordset& rs, std::int64_t firstDay, std::int64_t lastDay) {
+  std::optional<data::DateTime> when = rs("fromdate").value().toDate();
+  const data::Value total = rs("dczj").value();
+  const bool settled = rs("dczt").value().toInteger() == 4;
+  double takings = total.isNumeric() ? total.toDouble() : 0;
+  if (!total.isNumeric() || !std::isfinite(takings)) {
+    takings = 0;
+    ++r.unreadable;
+  }
+  if (when) {
+    std::int64_t n = dayNumber(*when);
+    if (n >= firstDay && n <= lastDay) {
+      SalesReport::Day& day = r.days[static_cast<std::size_t>(n - firstDay)];
+      add(day.all, takings);
+      add(r.all, takings);
+      if (settled) {
+        add(day.settled, takings);
+        add(r.settled, takings);
+      }
+    }
+  }
+  for (const OrderLine& l : parseOrderLines(rs("dcqk").text())) {
+    if (!l.parsed) continue;
+    const std::int64_t quantity = data::Value(l.quantity).toInteger();
+    double amount = data::Value(l.amount).toDouble();
+    if (!std::isfinite(amount)) amount = 0;
+    auto& f = r.dishes[l.name];
+    f.first.quantity += quantity;
+    f.first.amount += amount;
+    if (settled) {
+      f.second.quantity += quantity;
+      f.second.amount += amount;
+    }
+  }
+}
+
 }  // namespace
 
 SalesReport readSalesReport(data::Connection& conn, const data::DateTime& first, const data::DateTime& last) {
@@ -196,48 +233,38 @@ SalesReport readSalesReport(data::Connection& conn, const data::DateTime& first,
   const std::int64_t firstDay = dayNumber(first), lastDay = dayNumber(last);
   for (std::int64_t n = firstDay; n <= lastDay; ++n)
     r.days.push_back({data::DateTime::fromSerialSeconds(n * 86400), {}, {}});
-  data::Recordset rs;
-  rs.Open({"select fromdate, dczt, dczj, dcqk from tdgl where fromdate>=? and fromdate<?",
-           {data::DateTime{first.year, first.month, first.day}, data::DateTime{last.year, last.month, last.day}.addDays(1)}},
-          conn, data::adOpenForwardOnly, data::adLockReadOnly);
-  rs.PageSize(1000);
-  while (!rs.Eof()) {
-    std::optional<data::DateTime> when = rs("fromdate").value().toDate();
-    const data::Value total = rs("dczj").value();
-    const bool settled = rs("dczt").value().toInteger() == 4;
-    double takings = total.isNumeric() ? total.toDouble() : 0;
-    if (!total.isNumeric() || !std::isfinite(takings)) {
-      takings = 0;
-      ++r.unreadable;
+  // The orders of the range lie between the lowest and the highest id placed
+  // in it (orders are numbered as they come, so nearly all ids between are in
+  // it too; count() skips the others). They are read in windows along the key,
+  // each starting where the last ended: one pass, however long the range.
+  const data::Value from = data::DateTime{first.year, first.month, first.day};
+  const data::Value to = data::DateTime{last.year, last.month, last.day}.addDays(1);
+  std::int64_t after = 0, highest = 0;
+  {
+    data::Recordset ids;
+    ids.Open({"select min(id) as low, max(id) as high from tdgl where fromdate>=? and fromdate<?", {from, to}}, conn,
+             data::adOpenForwardOnly, data::adLockReadOnly);
+    if (!ids.Eof() && !ids("low").isNull()) {
+      after = ids("low").value().toInteger() - 1;
+      highest = ids("high").value().toInteger();
     }
-    if (when) {
-      std::int64_t n = dayNumber(*when);
-      if (n >= firstDay && n <= lastDay) {
-        SalesReport::Day& day = r.days[static_cast<std::size_t>(n - firstDay)];
-        add(day.all, takings);
-        add(r.all, takings);
-        if (settled) {
-          add(day.settled, takings);
-          add(r.settled, takings);
-        }
-      }
-    }
-    for (const OrderLine& l : parseOrderLines(rs("dcqk").text())) {
-      if (!l.parsed) continue;
-      const std::int64_t quantity = data::Value(l.quantity).toInteger();
-      double amount = data::Value(l.amount).toDouble();
-      if (!std::isfinite(amount)) amount = 0;
-      auto& f = r.dishes[l.name];
-      f.first.quantity += quantity;
-      f.first.amount += amount;
-      if (settled) {
-        f.second.quantity += quantity;
-        f.second.amount += amount;
-      }
-    }
-    rs.MoveNext();
+    ids.Close();
   }
-  rs.Close();
+  // Windows of at most 1000 keys, bounded by key rather than by a row limit:
+  // the record set then learns each window's end from a short fetch.
+  while (after < highest) {
+    const std::int64_t upTo = std::min(highest, after + 1000);
+    data::Recordset rs;
+    rs.PageSize(1000);
+    rs.Open({"select id, fromdate, dczt, dczj, dcqk from tdgl where id>? and id<=? order by id", {after, upTo}}, conn,
+            data::adOpenForwardOnly, data::adLockReadOnly);
+    while (!rs.Eof()) {
+      count(r, rs, firstDay, lastDay);
+      rs.MoveNext();
+    }
+    rs.Close();
+    after = upTo;
+  }
   return r;
 }
 
