@@ -109,6 +109,8 @@ TEST(StorefrontMembers, BadSignUpsAreRefusedAndStoreNothing) {
       {"tel", "0591-876543", "请输入可用联系电话"},
       {"address", " ", "请填写送餐地址"},
       {"email", "wang@", "邮件地址不正确"},
+      {"email", "wang.x-y@example.com", "邮件地址不正确"},  // the back office's member form would refuse it
+      {"email", "wang@example.info", "邮件地址不正确"},
       {"postcode", "35000", "邮编"},
       {"dayss", "30", "出生日期不正确"},  // 30 February
       {"vocation", "一二三四五六七八九十一二三四五六七八九十一", "行业不能超过20个字符"},
