@@ -69,7 +69,8 @@ class LiveOrders::Feed {
   Feed(HostState& state, std::atomic<std::size_t>& open)
       : state_(state), open_(open), path_(state.root.path() + "/database/tamlo.mdb") {}
 
-  // Reads what changed since the last look and sends it; true when it ran.
+  // When the database changed since the last look: re-reads the accounts,
+  // sends the new orders and status moves, and ends the streams no longer admitted.
   void look() {
     std::uint64_t stamp = data::changeStamp(path_);
     if (known_ && stamp == stamp_) return;

@@ -22,6 +22,10 @@
 // feed thread does all the rest: it looks at the database's change stamp
 // every 100 ms, runs the few queries a change needs (for all streams at once)
 // and hands the bytes to RESTinio, so an idle stream costs no thread at all.
+// Timeouts: while a response is unfinished RESTinio applies the server's
+// handle_request_timeout afresh after each completed write, so the heartbeat
+// (15 s, well inside it) keeps a quiet stream open; a screen that stops
+// reading is cut by the write time limit, and a write that fails drops it.
 #pragma once
 
 #include <atomic>

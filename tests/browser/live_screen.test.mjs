@@ -78,3 +78,25 @@ test('an order appears on every open screen and moves with one click', async (t)
   assert.ok(Math.abs(boxes[0][0] - 80 / 25.4 * 72) < 1, `80 mm wide: ${boxes[0][0]} pt`);
   assert.ok(boxes[0][1] > boxes[0][0], 'a strip longer than wide');
 });
+
+test('without the event stream the screen polls and still shows new orders', async (t) => {
+  const site = await startSite({ args: ['--fixed-code', '1234'] });
+  const browser = await launchBrowser();
+  t.after(async () => { await browser.close(); await site.stop(); });
+
+  const { page } = await logIn(browser, site);
+  // As behind a proxy that does not pass event streams.
+  await page.route('**/live_events*', (route) => route.fulfill({ status: 502, body: 'bad gateway' }));
+  await page.goto(site.url + 'admin/live.asp');
+  await until(async () => (await page.textContent('#state')) === '每 5 秒刷新一次', 'the polling fallback');
+
+  const r = await page.context().request.post(site.url + 'dctj.asp', {
+    form: { list: 'x', list1: '3', yhm: 'zhao', telsss: '87001234', zffs: 'x',
+      addresss: 'addr', qtbz: '', hours: '12', minutes: '30' },
+  });
+  assert.equal(r.status(), 200);
+  const card = page.locator('section[data-status="1"] .card');
+  await until(async () => (await card.count()) === 1, 'the card from polling');
+  assert.match(await card.getAttribute('class'), /fresh/);
+  assert.equal(await card.locator('.who').textContent(), 'zhao　87001234');
+});
