@@ -69,8 +69,7 @@ struct PageResult {
 
 class FakeSite {
  public:
-  // A temporary web root with an `admin` folder and database/tamlo.mdb created
-  // fresh, holding one account: the site owner "admin" (right 1, no password).
+  // A temporary web root with an `admin` folder and database/tamlo.mdb created fresh.
   FakeSite();
   ~FakeSite();
   FakeSite(const FakeSite&) = delete;
