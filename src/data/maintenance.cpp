@@ -3,6 +3,7 @@
 #include <sqlite3.h>
 
 #include <chrono>
+#include <cstdio>
 #include <filesystem>
 #include <memory>
 #include <thread>
@@ -92,7 +93,10 @@ void vacuum(const std::string& path) {
   scalar(db.get(), "PRAGMA wal_checkpoint(TRUNCATE)");
 }
 
-void restore(const std::string& from, const std::string& path) {
+namespace {
+
+// Opens the copy `from` and checks it is a sound database of this site.
+Db openCopy(const std::string& from) {
   if (!std::filesystem::is_regular_file(from)) throw Error("restore: " + from + " is not a file");
   Db src = open(from, SQLITE_OPEN_READONLY);
   std::string check;
@@ -104,9 +108,47 @@ void restore(const std::string& from, const std::string& path) {
   if (check != "ok") throw Error("restore: the copy is damaged: " + check);
   if (scalar(src.get(), "select count(*) from sqlite_master where type='table' and lower(name)='wq_admin'") != "1")
     throw Error("restore: the copy is no database of this site");
+  return src;
+}
+
+void copyInto(sqlite3* src, const std::string& path) {
   Db dest = open(path, SQLITE_OPEN_READWRITE);
-  copyPages(src.get(), dest.get());
+  copyPages(src, dest.get());
   scalar(dest.get(), "PRAGMA wal_checkpoint(TRUNCATE)");
+}
+
+}  // namespace
+
+void restore(const std::string& from, const std::string& path) {
+  Db src = openCopy(from);
+  copyInto(src.get(), path);
+}
+
+std::string restoreKeepingCopy(const std::string& from, const std::string& path, const std::string& backupFolder,
+                               const DateTime& when) {
+  Db src = openCopy(from);
+  std::error_code ec;
+  std::filesystem::create_directories(backupFolder, ec);
+  if (ec) throw Error("restore: cannot make " + backupFolder + ": " + ec.message());
+  std::string kept = newBackupPath(backupFolder, when);
+  backup(path, kept);
+  copyInto(src.get(), path);
+  return kept;
+}
+
+std::string backupFileName(const DateTime& t) {
+  char buf[64];
+  std::snprintf(buf, sizeof buf, "tamlo-%04d%02d%02d-%02d%02d%02d.mdb", t.year, t.month, t.day, t.hour, t.minute,
+                t.second);
+  return buf;
+}
+
+std::string newBackupPath(const std::string& folder, const DateTime& when) {
+  std::string name = backupFileName(when);
+  std::string path = folder + "/" + name;
+  for (int n = 2; std::filesystem::exists(path); ++n)
+    path = folder + "/" + name.substr(0, name.size() - 4) + "-" + std::to_string(n) + ".mdb";
+  return path;
 }
 
 }  // namespace tovi::data

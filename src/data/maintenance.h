@@ -1,9 +1,10 @@
 // Whole-file work on the site database for the back office's maintenance
-// pages: backup copies, compacting, restoring a copy.
+// pages and `tovi backup` / `tovi restore`: backup copies, compacting,
+// restoring a copy.
 //
 //   data::backup(db, root + "/database/backup/tamlo-20240309-101500.mdb");
 //   data::vacuum(db);
-//   data::restore(copy, db);
+//   std::string kept = data::restoreKeepingCopy(copy, db, root + "/database/backup", now);
 //
 // All three go through SQLite directly (not the page connections) and may run
 // while other threads hold pooled connections on the same file: the copies
@@ -17,6 +18,8 @@
 #include <cstdint>
 #include <string>
 
+#include "data/value.h"
+
 namespace tovi::data {
 
 // Writes a consistent copy of the database at `path` to the new file `to`.
@@ -29,5 +32,17 @@ void vacuum(const std::string& path);
 // Throws data::Error, changing nothing, when `from` is no sound database of
 // this site (integrity check fails, or it has no table wq_admin).
 void restore(const std::string& from, const std::string& path);
+// restore(), keeping a copy of the database as it was first: checks `from`,
+// backs `path` up to newBackupPath(backupFolder, when) (making the folder),
+// then copies `from` in. Returns the kept copy's path. Throws data::Error when
+// `from` is no sound database of this site, before any copy is made.
+std::string restoreKeepingCopy(const std::string& from, const std::string& path, const std::string& backupFolder,
+                               const DateTime& when);
+
+// "tamlo-YYYYMMDD-HHMMSS.mdb" for `when`.
+[[nodiscard]] std::string backupFileName(const DateTime& when);
+// A path in `folder` for a backup made at `when` that no file has yet:
+// backupFileName(when), or with "-2", "-3" ... before ".mdb".
+[[nodiscard]] std::string newBackupPath(const std::string& folder, const DateTime& when);
 
 }  // namespace tovi::data

@@ -120,6 +120,11 @@ class Context {
   // The HTTP details the site's own pages need beyond the contract above;
   // null where the host has none.
   virtual HttpDetails* http() { return nullptr; }
+  // Kept for this request only and shared by all its script blocks: the
+  // back-office right the guards read from the database (module1.h), so they
+  // read it once. Null where the host keeps nothing per request; the guards
+  // then read it each time.
+  virtual std::optional<data::Value>* checkedRight() { return nullptr; }
 };
 
 }  // namespace tovi::frame

@@ -1,5 +1,8 @@
 #include "frame/module1.h"
 
+#include <optional>
+#include <string>
+
 #include "frame/component.h"
 #include "frame/http_details.h"
 
@@ -47,6 +50,57 @@ data::Recordset& newRs(std::string_view progid) {
   return *rs();
 }
 
+namespace {
+
+// The right in wq_admin of the account logged in on this session (see currentRight).
+data::Value lookUpRight() {
+  SessionObject& session = Session();
+  data::Value name = session.Get("admin");
+  if (name.blank()) return data::Value();
+  data::Connection c;
+  c.Open(kProvider + Server().MapPath(std::string("/database/") + kDatabaseFile));
+  data::Recordset rs;
+  rs.Open(data::Sql("select * from wq_admin where admin=?", {data::Value(name.text())}), c, data::adOpenKeyset,
+          data::adLockReadOnly);
+  if (rs.Eof()) {
+    rs.Close();
+    session.Set("admin", data::Value(""));
+    session.Set("flag", data::Value(""));
+    return data::Value();
+  }
+  data::Value held = rs("flag").value();
+  rs.Close();
+  // What the login granted, never more than the account holds now.
+  data::Value granted = session.Get("flag");
+  bool lowered = (granted.isNumber(1) && !held.isNumber(1)) ||
+                 (granted.isNumber(2) && !held.isNumber(1) && !held.isNumber(2));
+  if (!lowered) return granted;
+  session.Set("flag", held);
+  return held;
+}
+
+}  // namespace
+
+data::Value currentRight() {
+  std::optional<data::Value>* kept = present(pageContext().mys).checkedRight();
+  if (kept && *kept) return **kept;
+  data::Value right = lookUpRight();
+  if (kept) *kept = right;
+  return right;
+}
+
+namespace {
+
+// The alert the guards write for a visitor who is not (or no longer) logged in.
+[[noreturn]] void notLoggedIn(const char* alert) {
+  Response().Write(std::string("<script LANGUAGE='javascript'>alert('") + alert +
+                   "');window.location.href='login.asp';</script>");
+  Response().End();
+  throw PageEnd{};
+}
+
+}  // namespace
+
 void openAdminDb() { openDb("../database/"); }
 void openFrontDb() { openDb("./database/"); }
 
@@ -59,13 +113,8 @@ void checkAdmin() {
   r.Write("   login.asp 代表后台登陆页面");
   r.Write("  -->");
   r.Write("<link href='../css/style.css' rel='stylesheet' type='text/css'>     <!--引用inc目录下的style.css文件 -->");
-  if (Session().Get("admin").blank()) {
-    r.Write(
-        "<script LANGUAGE='javascript'>alert('网络超时或者您还没有登录请登录');window.location.href='login.asp';"
-        "</script>");
-    r.End();
-  }
-  data::Value flag = Session().Get("flag");
+  data::Value flag = currentRight();
+  if (Session().Get("admin").blank()) notLoggedIn("网络超时或者您还没有登录请登录");
   if (!flag.isNumber(1) && !flag.isNumber(2)) {
     r.Write(
         "<br><br><br><br><br><br><br><br><br><br><div align=center><font size=90 color=red><b>您无此管理权限！</b>"
@@ -77,13 +126,9 @@ void checkAdmin() {
 void checkTopAdmin() {
   ResponseObject& r = Response();
   r.Write("<link href='../css/style.css' rel='stylesheet' type='text/css'>");
-  if (Session().Get("admin").blank()) {
-    r.Write(
-        "<script LANGUAGE='javascript'>alert('网络超时或者您还没有登录请登录!!');window.location.href='login.asp';"
-        "</script>");
-    r.End();
-  }
-  if (!Session().Get("flag").isNumber(1)) {
+  data::Value flag = currentRight();
+  if (Session().Get("admin").blank()) notLoggedIn("网络超时或者您还没有登录请登录!!");
+  if (!flag.isNumber(1)) {
     r.Write("<script LANGUAGE='javascript'>alert('您没有管理权限!!');window.location.href='admin.asp';</script>");
     r.End();
   }

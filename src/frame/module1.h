@@ -71,8 +71,19 @@ void openAdminDb();
 void openFrontDb();
 // The back-office guards: admit a logged-in visitor of right 1 or 2 (checkAdmin)
 // or of right 1 (checkTopAdmin); otherwise write the refusal and end the page.
+// The right is currentRight(): an account demoted since its login is refused
+// what it may no longer do, and a deleted one is sent to the login page.
 void checkAdmin();
 void checkTopAdmin();
+// The logged-in visitor's right for this request: the one the login granted
+// (session key flag), lowered to what the account holds now in wq_admin
+// (1 above 2; a promotion counts from the next login). When the account is
+// gone the login ends (session keys admin and flag emptied) and the result is
+// Empty; Empty too when nobody is logged in. The session's flag follows a
+// demotion, so the menu shows what is left. Reads the database at most once
+// per request where the host keeps it (Context::checkedRight).
+// Errors: data::Error when the database cannot be read.
+data::Value currentRight();
 // The back-office footer block and the storefront's banner rows.
 void showFooter();
 void showBanner();

@@ -16,6 +16,7 @@
 #include "frame/text.h"
 #include "host/gbk.h"
 #include "host/request_values.h"
+#include "host/security_headers.h"
 #include "host/static_files.h"
 
 namespace tovi::host {
@@ -163,6 +164,7 @@ class PageExchange final : public frame::Context,
     return data::DateTime::now();
   }
   frame::HttpDetails* http() override { return this; }
+  std::optional<data::Value>* checkedRight() override { return &checkedRight_; }
 
  private:
   // Response: its own object, as its Cookies() differs from the request's only in its result.
@@ -309,7 +311,7 @@ class PageExchange final : public frame::Context,
   }
   void issueSessionCookie() {
     std::string line = std::string(kSessionCookie) + "=" + session_->id() + "; Path=/; HttpOnly; SameSite=Lax";
-    if (state_.options.https) line += "; Secure";
+    if (client().https) line += "; Secure";
     sessionCookie_ = std::move(line);
   }
   data::Value Get(std::string_view key) override {
@@ -338,9 +340,9 @@ class PageExchange final : public frame::Context,
   }
   std::string clientAddress() override {
     personal_ = true;
-    return req_.remote_endpoint().address().to_string();
+    return client().address;
   }
-  bool secure() override { return state_.options.https; }
+  bool secure() override { return client().https; }
   const std::vector<frame::UploadedFile>& files() override {
     form();
     return files_;
@@ -369,8 +371,15 @@ class PageExchange final : public frame::Context,
   }
   std::string webRoot() override { return state_.root.path(); }
 
+  const Client& client() {
+    if (!client_) client_ = clientOf(state_, req_);
+    return *client_;
+  }
+
   HostState& state_;
   const restinio::request_t& req_;
+  std::optional<Client> client_;
+  std::optional<data::Value> checkedRight_;
   std::string folder_;
   frame::ApplicationObject application_;
   ResponseSide response_{*this};
@@ -422,7 +431,6 @@ Reply staticReply(const restinio::request_t& req, const std::shared_ptr<const St
     return r;
   }
   r.headers.emplace_back("Content-Type", file->contentType);
-  r.headers.emplace_back("X-Content-Type-Options", "nosniff");
   return r;
 }
 
@@ -520,6 +528,14 @@ void sweepSessions(HostState& state) {
   state.sessions.sweep();
 }
 
+// database/ and uploadpic/ where the options keep them.
+WebRoot::Mounts mountsOf(const ServeOptions& o) {
+  WebRoot::Mounts m;
+  if (!o.dataDir.empty()) m.emplace_back("database", o.dataDir);
+  if (!o.uploadDir.empty()) m.emplace_back("uploadpic", o.uploadDir);
+  return m;
+}
+
 std::string randomPrefix() {
   if (sodium_init() < 0) throw std::runtime_error("libsodium could not start");
   unsigned char bytes[3];
@@ -534,13 +550,32 @@ std::string randomPrefix() {
 HostState::HostState(const ServeOptions& o, const frame::Registry& r)
     : options(o),
       registry(r),
-      root(o.root),
+      root(o.root, mountsOf(o)),
       pages(r),
       sessions(o.sessionTimeout),
       access(o.accessLog),
       errors(o.errorLog),
+      proxies(o.trustedProxies),
+      answerHeaders(securityHeaders(o.https)),
       idPrefix(randomPrefix()) {
   prepareGbk();
+}
+
+Client clientOf(const HostState& state, const restinio::request_t& req) {
+  std::string peer = req.remote_endpoint().address().to_string();
+  if (state.proxies.empty()) return Client{std::move(peer), state.options.https};
+  // Several headers of one name read as one list, in the order received.
+  auto joined = [&req](std::string_view name) {
+    std::string all;
+    req.header().for_each_value_of(name, [&all](std::string_view v) {
+      if (!all.empty()) all += ',';
+      all += v;
+      return restinio::http_header_fields_t::continue_enumeration();
+    });
+    return all;
+  };
+  return state.proxies.client(std::move(peer), joined("X-Forwarded-For"), joined("X-Forwarded-Proto"),
+                              state.options.https);
 }
 
 const char* reasonPhrase(int status) {

@@ -24,6 +24,7 @@
 #include <restinio/all.hpp>
 
 #include "frame/component.h"
+#include "host/forwarded.h"
 #include "host/logs.h"
 #include "host/page_file.h"
 #include "host/rendered_pages.h"
@@ -49,6 +50,9 @@ struct HostState {
   SessionStore sessions;
   AccessLog access;
   ErrorLog errors;
+  TrustedProxies proxies;
+  // Sent with every answer (security_headers.h), built once.
+  std::vector<std::pair<std::string, std::string>> answerHeaders;
   std::string idPrefix;                        // random, per process: request ids never repeat across runs
   std::atomic<std::uint64_t> nextRequest{1};
   std::atomic<std::int64_t> lastSweep{0};      // steady-clock seconds of the last session sweep
@@ -80,6 +84,10 @@ struct Reply {
 // database that never waits for a lock (data/change_stamp.h); no page runs,
 // no file is read.
 [[nodiscard]] std::optional<Reply> quickPage(HostState& state, const restinio::request_t& req);
+
+// The client of `req`: its address and scheme, from the forwarded headers
+// when the peer is a trusted proxy (forwarded.h).
+[[nodiscard]] Client clientOf(const HostState& state, const restinio::request_t& req);
 
 // The reason phrase of a status code.
 [[nodiscard]] const char* reasonPhrase(int status);

@@ -7,10 +7,12 @@
 #include <filesystem>
 #include <iostream>
 #include <mutex>
+#include <optional>
 #include <thread>
 
 #include <restinio/all.hpp>
 
+#include "frame/text.h"
 #include "host/exchange.h"
 #include "host/live_orders.h"
 #include "host/static_files.h"
@@ -35,13 +37,14 @@ unsigned workerCount(const ServeOptions& o) {
   return std::max(4u, cores * 2);
 }
 
-std::string accessLine(const restinio::request_t& req, const Reply& r, std::size_t bytes, Clock::duration took) {
+std::string accessLine(const HostState& state, const restinio::request_t& req, const Reply& r, std::size_t bytes,
+                       Clock::duration took) {
   char tail[96];
   std::snprintf(tail, sizeof tail, "\" %d %zu %.3fms", r.status, bytes,
                 std::chrono::duration<double, std::milli>(took).count());
   std::string line;
   line.reserve(96 + req.header().request_target().size());
-  line += req.remote_endpoint().address().to_string();
+  line += clientOf(state, req).address;
   line += " [";
   line += logTime();
   line += "] \"";
@@ -91,6 +94,12 @@ int run(const ServeOptions& options, HostState& state) {
                                      reasonPhrase(r.status)});
     resp.append_header(restinio::http_field::date, std::string(httpDateNow()));
     for (auto& [name, value] : r.headers) resp.append_header(name, std::move(value));
+    // The same few headers on every answer; a page that set one keeps its own.
+    for (const auto& [name, value] : state.answerHeaders) {
+      bool own = false;
+      for (const auto& h : r.headers) own = own || frame::iequals(h.first, name);
+      if (!own) resp.append_header(name, value);
+    }
     if (stopping.load(std::memory_order_relaxed)) resp.connection_close();
     std::size_t length = r.body.size();
     if (!r.filePath.empty()) {
@@ -110,7 +119,7 @@ int run(const ServeOptions& options, HostState& state) {
     }
     resp.set_content_length(length);
     if (state.access.enabled())
-      state.access.line(accessLine(req, r, withBody ? length : 0, Clock::now() - arrived));
+      state.access.line(accessLine(state, req, r, withBody ? length : 0, Clock::now() - arrived));
     return resp;
   };
 
@@ -217,17 +226,29 @@ int serve(const ServeOptions& options, const frame::Registry& registry) {
     std::cerr << "tovi: the web root " << options.root << " is not a folder\n";
     return 1;
   }
-  const std::filesystem::path database = std::filesystem::path(options.root) / "database" / "tamlo.mdb";
-  if (!std::filesystem::exists(database)) sitepages::initSite(options.root, false, std::cout);
+  const std::filesystem::path database = databasePath(options);
+  if (!std::filesystem::exists(database)) sitepages::initSite(databaseFolder(options), false, std::cout);
   // An existing file gets the columns and indexes added since it was made.
   else try {
     data::ensureDatabase(database.string());
   } catch (const std::exception& e) {
     std::cerr << "tovi: could not bring " << database.string() << " up to date: " << e.what() << "\n";
   }
-  HostState state(options, registry);
-  if (options.ioThreads > 1) return run<restinio::default_traits_t>(options, state);
-  return run<restinio::default_single_thread_traits_t>(options, state);
+  std::optional<HostState> state;
+  try {
+    state.emplace(options, registry);
+  } catch (const std::invalid_argument& e) {
+    std::cerr << "tovi: " << e.what() << "\n";
+    return 1;
+  }
+  if (options.ioThreads > 1) return run<restinio::default_traits_t>(options, *state);
+  return run<restinio::default_single_thread_traits_t>(options, *state);
 }
+
+std::string databaseFolder(const ServeOptions& options) {
+  return options.dataDir.empty() ? options.root + "/database" : options.dataDir;
+}
+
+std::string databasePath(const ServeOptions& options) { return databaseFolder(options) + "/tamlo.mdb"; }
 
 }  // namespace tovi::host

@@ -16,6 +16,7 @@
 #include <functional>
 #include <map>
 #include <string>
+#include <vector>
 
 #include "frame/component.h"
 
@@ -23,11 +24,19 @@ namespace tovi::host {
 
 struct ServeOptions {
   std::string root = "site";       // the web root
+  // Where database/ (the database file and its backups) and uploadpic/ (the
+  // uploaded pictures) are kept; "" for those folders of the web root. A site
+  // installed from the package keeps its root read-only and both in /var/lib/tovi.
+  std::string dataDir;
+  std::string uploadDir;
   std::string address = "127.0.0.1";
   unsigned short port = 8080;      // 0: any free port (printed at start)
   unsigned threads = 0;            // page workers; 0: chosen for the machine
   unsigned ioThreads = 1;          // RESTinio I/O threads
-  bool https = false;              // served behind TLS: session cookies get Secure
+  bool https = false;              // served behind TLS: session cookies get Secure, answers HSTS
+  // Peers (reverse proxies) whose X-Forwarded-For and X-Forwarded-Proto are
+  // believed: the client's address and scheme then come from those headers.
+  std::vector<std::string> trustedProxies;
   std::map<std::string, std::string> options;  // start options the site's pages read ("fixed-code")
   std::string accessLog;           // file; "" for standard output, "-" for none
   std::string errorLog;            // file; "" for standard error ("-" for none)
@@ -47,8 +56,13 @@ struct ServeOptions {
 // Prints "tovi: listening on http://ADDR:PORT/" once listening, then serves
 // until SIGTERM or SIGINT (or the stop handed to onStarted) and finishes the
 // requests in flight. Returns the process exit status (0 after a clean stop;
-// 1 when it cannot listen or the web root is missing). Creates the database
-// at <root>/database/tamlo.mdb when it is missing.
+// 1 when it cannot listen, the web root is missing or an option is invalid).
+// Creates the database (databasePath) when it is missing.
 int serve(const ServeOptions& options, const frame::Registry& registry);
+
+// The folder of the database file: dataDir, or <root>/database.
+[[nodiscard]] std::string databaseFolder(const ServeOptions& options);
+// The database file: <databaseFolder>/tamlo.mdb.
+[[nodiscard]] std::string databasePath(const ServeOptions& options);
 
 }  // namespace tovi::host

@@ -78,10 +78,24 @@ bool isHiddenName(std::string_view name) {
   return false;
 }
 
-WebRoot::WebRoot(std::string root) {
-  std::filesystem::path p = std::filesystem::absolute(root).lexically_normal();
-  root_ = p.string();
-  while (root_.size() > 1 && root_.back() == '/') root_.pop_back();
+namespace {
+
+std::string absoluteDir(const std::string& dir) {
+  std::string out = std::filesystem::absolute(dir).lexically_normal().string();
+  while (out.size() > 1 && out.back() == '/') out.pop_back();
+  return out;
+}
+
+}  // namespace
+
+WebRoot::WebRoot(std::string root, Mounts mounts) : root_(absoluteDir(root)) {
+  for (auto& [name, dir] : mounts) mounts_.emplace_back(frame::asciiLower(name), absoluteDir(dir));
+}
+
+const std::string* WebRoot::mountOf(std::string_view name) const {
+  for (const auto& [n, dir] : mounts_)
+    if (frame::iequals(n, name)) return &dir;
+  return nullptr;
 }
 
 Resolved WebRoot::resolve(std::string_view urlPath) const {
@@ -100,40 +114,40 @@ Resolved WebRoot::resolve(std::string_view urlPath) const {
   }
   if (!names.empty() && frame::iequals(names.front(), "database")) return out;
 
-  struct stat st{};
-  std::string path = root_;
-  std::string folder;
-  // The common case: the path is spelt as on disk.
-  std::string direct = root_;
-  for (std::string_view n : names) (direct += '/') += n;
-  if (::stat(direct.c_str(), &st) == 0) {
-    path = direct;
-    if (names.size() > 1) {
-      std::size_t end = direct.rfind('/');
-      folder = direct.substr(root_.size() + 1, end - root_.size() - 1);
+  // A mounted top folder is looked up in its own directory.
+  std::string base = root_, prefix;
+  std::size_t first = 0;
+  if (!names.empty())
+    if (const std::string* m = mountOf(names.front())) {
+      base = *m;
+      prefix = frame::asciiLower(names.front());
+      first = 1;
     }
-  } else {
-    if (::stat(root_.c_str(), &st) != 0) return out;
-    for (std::size_t i = 0; i < names.size(); ++i) {
+  struct stat st{};
+  // The common case: the path is spelt as on disk.
+  std::string path = base;
+  for (std::size_t i = first; i < names.size(); ++i) (path += '/') += names[i];
+  if (::stat(path.c_str(), &st) != 0) {
+    path = base;
+    if (::stat(base.c_str(), &st) != 0) return out;
+    for (std::size_t i = first; i < names.size(); ++i) {
       if (!S_ISDIR(st.st_mode)) return out;
       std::string next = findEntry(path, names[i], st);
       if (next.empty()) return out;
-      if (i + 1 < names.size()) {
-        if (!folder.empty()) folder += '/';
-        folder += next.substr(path.size() + 1);
-      }
       path = std::move(next);
     }
   }
-  if (!names.empty() && path.size() > root_.size()) {
-    // The first name matched on disk may differ in case from "database".
-    std::string first = path.substr(root_.size() + 1, path.find('/', root_.size() + 1) - root_.size() - 1);
-    if (frame::iequals(first, "database")) return out;
-  }
+  std::string rel = path.size() > base.size() ? path.substr(base.size() + 1) : "";
+  // The first name matched on disk may differ in case from "database".
+  if (first == 0 && frame::iequals(std::string_view(rel).substr(0, rel.find('/')), "database")) return out;
+  auto join = [&prefix](std::string_view tail) {
+    if (prefix.empty()) return std::string(tail);
+    return tail.empty() ? prefix : prefix + "/" + std::string(tail);
+  };
   if (S_ISDIR(st.st_mode)) {
     out.kind = Resolved::Kind::Directory;
     out.path = path;
-    out.folder = path.size() > root_.size() ? path.substr(root_.size() + 1) : "";
+    out.folder = join(rel);
     return out;
   }
   if (!S_ISREG(st.st_mode)) return out;
@@ -144,8 +158,9 @@ Resolved WebRoot::resolve(std::string_view urlPath) const {
     if (isHiddenName(fileName)) return out;
     out.kind = Resolved::Kind::File;
   }
+  std::size_t slash = rel.rfind('/');
+  out.folder = join(slash == std::string::npos ? std::string_view() : std::string_view(rel).substr(0, slash));
   out.path = std::move(path);
-  out.folder = std::move(folder);
   return guardUploads(std::move(out));
 }
 
@@ -201,10 +216,17 @@ std::string WebRoot::mapPath(std::string_view folder, std::string_view path) con
     throw std::invalid_argument("Server.MapPath: \"" + std::string(path) + "\" lies outside the web root");
   // Match existing names without regard to case, as the URLs do.
   std::string out = root_;
-  bool onDisk = true;
+  bool onDisk = true, top = true;
   for (const auto& part : relative) {
     std::string name = part.string();
     if (name == "." || name.empty()) continue;
+    if (top) {
+      top = false;
+      if (const std::string* m = mountOf(name)) {
+        out = *m;
+        continue;
+      }
+    }
     struct stat st{};
     std::string next = onDisk ? findEntry(out, name, st) : "";
     if (next.empty()) {

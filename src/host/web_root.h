@@ -5,6 +5,13 @@
 //   WebRoot root("site");
 //   Resolved r = root.resolve("/Admin/Login.ASP");   // r.kind == Kind::Page, r.path ".../admin/login.asp"
 //
+// A top folder may live elsewhere on disk (a mount): an installed site keeps
+// its web root read-only and its database and uploaded pictures in a data
+// folder, while URLs and the pages' MapPath still name them as database/ and
+// uploadpic/ under the root.
+//
+//   WebRoot root("/usr/share/tovi/site", {{"database", "/var/lib/tovi"}, {"uploadpic", "/var/lib/tovi/uploadpic"}});
+//
 // Refused (Kind::None, answered 404): anything that is not there; paths with
 // ".", ".." or empty names after percent-decoding, back-slashes, NUL bytes,
 // names starting with '.', the database folder and database files anywhere,
@@ -17,6 +24,8 @@
 #include <string>
 #include <string_view>
 #include <unordered_map>
+#include <utility>
+#include <vector>
 
 namespace tovi::host {
 
@@ -29,7 +38,9 @@ struct Resolved {
 
 class WebRoot {
  public:
-  explicit WebRoot(std::string root);
+  // `mounts`: top folder name (any case matches) -> the directory that holds it.
+  using Mounts = std::vector<std::pair<std::string, std::string>>;
+  explicit WebRoot(std::string root, Mounts mounts = {});
   const std::string& path() const { return root_; }
 
   // `urlPath` is the raw, still percent-encoded path of the request target.
@@ -44,11 +55,16 @@ class WebRoot {
 
   // Server.MapPath: `path` relative to the page folder `folder` (or to the root
   // when it starts with '/'), normalised, existing names matched without regard
-  // to case. Throws std::invalid_argument when it would leave the root.
+  // to case, a mounted top folder mapped to its directory. Throws
+  // std::invalid_argument when it would leave the root.
   [[nodiscard]] std::string mapPath(std::string_view folder, std::string_view path) const;
 
  private:
+  // The directory of the mounted top folder `name`, or null.
+  const std::string* mountOf(std::string_view name) const;
+
   std::string root_;
+  Mounts mounts_;  // names lower-case, directories absolute
   struct Remembered {
     Resolved resolved;
     std::chrono::steady_clock::time_point at;

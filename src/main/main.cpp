@@ -4,10 +4,14 @@
 #include <termios.h>
 #include <unistd.h>
 #include <filesystem>
+#include <fstream>
 #include <iostream>
+#include <set>
 #include <string>
 #include <vector>
 
+#include "data/maintenance.h"
+#include "frame/text.h"
 #include "sitepages/accounts.h"
 #include "sitepages/site_init.h"
 #include "frame/component.h"
@@ -21,23 +25,42 @@ commands:
   serve [--root DIR] [--host ADDR] [--port N] [--threads N]
         serves the site in DIR (default: site) on ADDR:N (default 127.0.0.1:8080)
         with N page workers (default: chosen for the machine); creates the
-        database DIR/database/tamlo.mdb when it is missing. Stops on SIGTERM or
-        SIGINT after finishing the requests in flight.
-        --https            the site is served behind TLS (session cookies get Secure)
-        --access-log FILE  access log file (default: standard output; "-" for none)
-        --error-log FILE   error log file (default: standard error)
-        --max-body BYTES   largest request body accepted (default: 8 MiB)
-        --fixed-code CODE  the login verification code is always CODE (tests only)
-  init  [--root DIR] [--demo]
-        creates the database DIR/database/tamlo.mdb, or adds what it misses;
-        an existing database keeps everything it holds. A new database gets
-        the site owner "admin", whose password is printed once. --demo adds
-        the demo menu when the database has no dishes.
-  passwd [--root DIR] NAME
+        database when it is missing. Stops on SIGTERM or SIGINT after finishing
+        the requests in flight.
+        --https              the site is served behind TLS (session cookies get
+                             Secure, answers Strict-Transport-Security)
+        --trusted-proxy ADDR believe X-Forwarded-For and X-Forwarded-Proto from
+                             this peer (repeatable)
+        --access-log FILE    access log file (default: standard output; "-" for none)
+        --error-log FILE     error log file (default: standard error)
+        --max-body BYTES     largest request body accepted (default: 8 MiB)
+        --fixed-code CODE    the login verification code is always CODE (tests only)
+  init  [--demo]
+        creates the database, or adds what it misses; an existing database
+        keeps everything it holds. A new database gets the site owner "admin",
+        whose password is printed once. --demo adds the demo menu when the
+        database has no dishes.
+  passwd NAME
         sets the password of the back-office account NAME: one line read from
         standard input, or asked twice without echo on a terminal.
+  backup FILE
+        writes a copy of the database to the new file FILE; safe while the
+        site is served.
+  restore FILE
+        replaces the database's content with the copy FILE, after checking it
+        is a sound database of this site and keeping the current one in the
+        backup folder (its name is printed). Safe while the site is served.
   --help
         shows this text.
+
+where the site is (every command):
+  --root DIR      the web root (default: site)
+  --data DIR      the folder of the database tamlo.mdb and its backup/ folder
+                  (default: DIR/database of the web root)
+  --uploads DIR   the folder of uploaded pictures (default: uploadpic of the root)
+  --config FILE   reads options from FILE, one "key = value" a line (keys: the
+                  long option names without "--"; https = yes|no); options
+                  after it on the command line win
 )";
 
 struct Args {
@@ -62,16 +85,113 @@ unsigned long number(const std::string& flag, const std::string& text, unsigned 
   return v;
 }
 
+// Reads a config file into the options it stands for. Keys that only
+// `serve` takes are left out for the other commands.
+std::vector<std::string> configOptions(const std::string& path, bool serve) {
+  std::ifstream in(path);
+  if (!in) throw std::invalid_argument("--config: cannot read " + path);
+  static const std::set<std::string> kSiteKeys = {"root", "data", "uploads"};
+  static const std::set<std::string> kServeKeys = {"host", "address", "port", "threads", "io-threads", "https",
+                                                   "trusted-proxy", "access-log", "error-log", "max-body"};
+  std::vector<std::string> out;
+  std::string line;
+  for (int number = 1; std::getline(in, line); ++number) {
+    std::string text = tovi::frame::trim(line.substr(0, line.find('#')));
+    if (text.empty()) continue;
+    std::size_t eq = text.find('=');
+    std::string key = tovi::frame::trim(text.substr(0, eq));
+    std::string value = eq == std::string::npos ? "" : tovi::frame::trim(text.substr(eq + 1));
+    std::string where = path + ":" + std::to_string(number) + ": ";
+    if (eq == std::string::npos || value.empty()) throw std::invalid_argument(where + "expected key = value");
+    if (!kSiteKeys.count(key) && !kServeKeys.count(key)) throw std::invalid_argument(where + "unknown key " + key);
+    if (!serve && !kSiteKeys.count(key)) continue;
+    if (key == "address") key = "host";
+    if (key == "https") {
+      std::string v = tovi::frame::asciiLower(value);
+      if (v == "yes" || v == "true" || v == "on" || v == "1") out.push_back("--https");
+      else if (v != "no" && v != "false" && v != "off" && v != "0")
+        throw std::invalid_argument(where + "https is yes or no");
+      continue;
+    }
+    out.push_back("--" + key);
+    out.push_back(value);
+  }
+  return out;
+}
+
+// Where the site's files are, from --root, --data, --uploads and --config.
+struct Site {
+  std::string root = "site", data, uploads;
+  std::string databaseFolder() const { return data.empty() ? root + "/database" : data; }
+  std::string database() const { return databaseFolder() + "/tamlo.mdb"; }
+
+  // Takes the option at args.pos when it is one of these; false otherwise.
+  bool take(Args& args, bool serve) {
+    const std::string a = args.items[args.pos];
+    if (a != "--root" && a != "--data" && a != "--uploads" && a != "--config") return false;
+    ++args.pos;
+    std::string value = args.next(a);
+    if (a == "--root") root = value;
+    else if (a == "--data") data = value;
+    else if (a == "--uploads") uploads = value;
+    else {
+      std::vector<std::string> more = configOptions(value, serve);
+      args.items.insert(args.items.begin() + static_cast<std::ptrdiff_t>(args.pos), more.begin(), more.end());
+    }
+    return true;
+  }
+};
+
+// The command's options other than the site's, for commands that take none
+// but operands: returns the operands.
+std::vector<std::string> operands(Args& args, Site& site, const std::string& command) {
+  std::vector<std::string> out;
+  while (args.more()) {
+    if (site.take(args, false)) continue;
+    std::string a = args.items[args.pos++];
+    if (!a.empty() && a[0] == '-') throw std::invalid_argument(command + ": unknown option " + a);
+    out.push_back(a);
+  }
+  return out;
+}
+
+std::string requireDatabase(const Site& site, const std::string& command) {
+  std::string path = site.database();
+  if (!std::filesystem::exists(path)) throw std::invalid_argument(command + ": no database at " + path + " (run tovi init)");
+  return path;
+}
+
 int init(Args& args) {
-  std::string root = "site";
+  Site site;
   bool demo = false;
   while (args.more()) {
+    if (site.take(args, false)) continue;
     std::string a = args.items[args.pos++];
-    if (a == "--root") root = args.next(a);
-    else if (a == "--demo") demo = true;
+    if (a == "--demo") demo = true;
     else throw std::invalid_argument("init: unknown option " + a);
   }
-  tovi::sitepages::initSite(root, demo, std::cout);
+  tovi::sitepages::initSite(site.databaseFolder(), demo, std::cout);
+  return 0;
+}
+
+int backup(Args& args) {
+  Site site;
+  std::vector<std::string> files = operands(args, site, "backup");
+  if (files.size() != 1) throw std::invalid_argument("backup: one file: tovi backup [--root DIR] FILE");
+  tovi::data::backup(requireDatabase(site, "backup"), files[0]);
+  std::cout << "tovi: backed up " << site.database() << " to " << files[0] << "\n";
+  return 0;
+}
+
+int restore(Args& args) {
+  Site site;
+  std::vector<std::string> files = operands(args, site, "restore");
+  if (files.size() != 1) throw std::invalid_argument("restore: one file: tovi restore [--root DIR] FILE");
+  std::string db = requireDatabase(site, "restore");
+  std::string kept =
+      tovi::data::restoreKeepingCopy(files[0], db, site.databaseFolder() + "/backup", tovi::data::DateTime::now());
+  std::cout << "tovi: kept the database as it was in " << kept << "\n"
+            << "tovi: restored " << db << " from " << files[0] << "\n";
   return 0;
 }
 
@@ -94,17 +214,12 @@ std::string askHidden(const char* prompt) {
 }
 
 int passwd(Args& args) {
-  std::string root = "site", name;
-  while (args.more()) {
-    std::string a = args.items[args.pos++];
-    if (a == "--root") root = args.next(a);
-    else if (!a.empty() && a[0] == '-') throw std::invalid_argument("passwd: unknown option " + a);
-    else if (name.empty()) name = a;
-    else throw std::invalid_argument("passwd: one account name only");
-  }
-  if (name.empty()) throw std::invalid_argument("passwd: which account? tovi passwd [--root DIR] NAME");
-  std::string path = root + "/database/tamlo.mdb";
-  if (!std::filesystem::exists(path)) throw std::invalid_argument("passwd: no database at " + path + " (run tovi init)");
+  Site site;
+  std::vector<std::string> names = operands(args, site, "passwd");
+  if (names.empty()) throw std::invalid_argument("passwd: which account? tovi passwd [--root DIR] NAME");
+  if (names.size() > 1) throw std::invalid_argument("passwd: one account name only");
+  const std::string& name = names[0];
+  std::string path = requireDatabase(site, "passwd");
   std::string password;
   if (isatty(STDIN_FILENO)) {
     password = askHidden("New password: ");
@@ -123,14 +238,16 @@ int passwd(Args& args) {
 
 int serve(Args& args) {
   tovi::host::ServeOptions o;
+  Site site;
   while (args.more()) {
+    if (site.take(args, true)) continue;
     std::string a = args.items[args.pos++];
-    if (a == "--root") o.root = args.next(a);
-    else if (a == "--host") o.address = args.next(a);
+    if (a == "--host") o.address = args.next(a);
     else if (a == "--port") o.port = static_cast<unsigned short>(number(a, args.next(a), 65535));
     else if (a == "--threads") o.threads = static_cast<unsigned>(number(a, args.next(a), 1024));
     else if (a == "--io-threads") o.ioThreads = static_cast<unsigned>(number(a, args.next(a), 64));
     else if (a == "--https") o.https = true;
+    else if (a == "--trusted-proxy") o.trustedProxies.push_back(args.next(a));
     else if (a == "--access-log") o.accessLog = args.next(a);
     else if (a == "--error-log") o.errorLog = args.next(a);
     else if (a == "--max-body") o.maxBodyBytes = number(a, args.next(a), 1ul << 31);
@@ -141,6 +258,9 @@ int serve(Args& args) {
     }
     else throw std::invalid_argument("serve: unknown option " + a);
   }
+  o.root = site.root;
+  o.dataDir = site.data;
+  o.uploadDir = site.uploads;
   tovi::frame::Registry registry;
   tovi::frame::registerAllComponents(registry);
   return tovi::host::serve(o, registry);
@@ -160,6 +280,8 @@ int main(int argc, char** argv) {
     if (command == "serve") return serve(args);
     if (command == "init") return init(args);
     if (command == "passwd") return passwd(args);
+    if (command == "backup") return backup(args);
+    if (command == "restore") return restore(args);
     std::cerr << "tovi: unknown command " << command << "\n\n" << kUsage;
     return 2;
   } catch (const std::invalid_argument& e) {

@@ -14,16 +14,13 @@ using namespace frame::Module1;
 
 const char kBackToList[] = "manageadmin.asp";
 
-bool isOwner(const data::Value& flag) { return flag.isNumber(1); }
-
-// Number of site owners (right 1).
-long ownerCount() {
-  data::Recordset rs;
-  rs.Open("select * from wq_admin where flag=1", *conn(), data::adOpenKeyset, data::adLockReadOnly);
-  long n = rs.RecordCount();
-  rs.Close();
-  return n;
-}
+// The condition under which account `adminid=?` may stop being a site owner:
+// it is none, or another one stays. Checked in the same statement as the
+// change: writes to the database file run one at a time, each statement
+// whole, so two owners demoting (or deleting) each other at once cannot both
+// still count the other.
+const char kNotLastOwner[] =
+    "(flag is null or flag<>1 or (select count(*) from wq_admin where flag=1) > 1)";
 
 // Whether another account than `except` (0: none) is called `name`.
 bool nameTaken(const std::string& name, long except) {
@@ -98,7 +95,9 @@ void saveadmin::edit(long id) {
   data::Recordset& rs = openAccount(id);
   if (nameTaken(name, id)) kit::alertBack("该用户名已被其他用户使用！");
   bool self = isSelf(rs);
-  if (right == 2 && isOwner(rs("flag").value()) && ownerCount() <= 1)
+  if (right == 2 &&
+      conn()->Execute(data::Sql(std::string("update wq_admin set flag=2 where adminid=? and ") + kNotLastOwner,
+                                {data::Value(id)})) == 0)
     kit::alertBack("这是最后一个站长，不能改为管理员！");
   rs("admin") = data::Value(name);
   if (!password.empty()) rs("password") = data::Value(hashPassword(password));
@@ -149,10 +148,10 @@ void saveadmin::confirmDelete(long id) {
 void saveadmin::remove(long id) {
   data::Recordset& rs = openAccount(id);
   if (isSelf(rs)) kit::alertBack("不能删除当前登录的用户！");
-  bool owner = isOwner(rs("flag").value());
   rs.Close();
-  if (owner && ownerCount() <= 1) kit::alertBack("这是最后一个站长，不能删除！");
-  conn()->Execute(data::Sql("delete from wq_admin where adminid=?", {data::Value(id)}));
+  if (conn()->Execute(data::Sql(std::string("delete from wq_admin where adminid=? and ") + kNotLastOwner,
+                                {data::Value(id)})) == 0)
+    kit::alertBack("这是最后一个站长，不能删除！");
   kit::alertGo("删除成功！", kBackToList);
 }
 

@@ -26,15 +26,7 @@ unsigned long long fileSize(const std::string& path) {
   return ec ? 0 : n;
 }
 
-// A new backup file name in `folder` for now (a suffix when one second saw two).
-std::string newBackupPath(const std::string& folder) {
-  data::DateTime t = Now();
-  std::string name = backupName(t.year, t.month, t.day, t.hour, t.minute, t.second);
-  std::string path = folder + "/" + name;
-  for (int n = 2; fs::exists(path); ++n)
-    path = folder + "/" + name.substr(0, name.size() - 4) + "-" + std::to_string(n) + ".mdb";
-  return path;
-}
+std::string newBackupPath(const std::string& folder) { return data::newBackupPath(folder, Now()); }
 
 std::string row(const std::string& label, const std::string& value) {
   return "  <tr>\n    <td width='25%' align='right' class='forumRowHighlight'>" + label +
@@ -65,9 +57,7 @@ std::vector<std::string> listBackups(const std::string& folder) {
 }
 
 std::string backupName(int year, int month, int day, int hour, int minute, int second) {
-  char buf[64];
-  std::snprintf(buf, sizeof buf, "tamlo-%04d%02d%02d-%02d%02d%02d.mdb", year, month, day, hour, minute, second);
-  return buf;
+  return data::backupFileName(data::DateTime{year, month, day, hour, minute, second});
 }
 
 std::string sizeText(unsigned long long bytes) {
@@ -103,9 +93,7 @@ void database_menager::main() {
         auto names = listBackups(folder);
         if (chosen.empty()) kit::alertBack("请选择要恢复的备份文件！");
         if (std::find(names.begin(), names.end(), chosen) == names.end()) kit::alertBack("没有这个备份文件！");
-        std::string safety = newBackupPath(folder);
-        data::backup(db, safety);
-        data::restore(folder + "/" + chosen, db);
+        std::string safety = data::restoreKeepingCopy(folder + "/" + chosen, db, folder, Now());
         done = "已恢复备份 " + chosen + "；恢复前的数据库已备份为 " + fs::path(safety).filename().string() + "。";
       }
     } catch (const data::Error& e) {

@@ -8,9 +8,9 @@
 
 namespace tovi::sitepages {
 
-bool initSite(const std::string& root, bool demo, std::ostream& out) {
-  std::filesystem::create_directories(root + "/database");
-  std::string path = root + "/database/tamlo.mdb";
+bool initSite(const std::string& databaseFolder, bool demo, std::ostream& out) {
+  std::filesystem::create_directories(databaseFolder);
+  std::string path = databaseFolder + "/tamlo.mdb";
   bool created = data::ensureDatabase(path);
   out << (created ? "tovi: created " : "tovi: checked ") << path << "\n";
   if (created) createFirstSiteOwner(path, out);

@@ -1,4 +1,4 @@
-// Prepares a web root's database: `tovi init`, and `tovi serve` on a missing file.
+// Prepares a site's database: `tovi init`, and `tovi serve` on a missing file.
 #pragma once
 
 #include <ostream>
@@ -6,9 +6,11 @@
 
 namespace tovi::sitepages {
 
-// Creates or completes <root>/database/tamlo.mdb. A new database gets its first
-// site owner, whose password is printed once to `out`; `demo` adds the demo
-// menu to a database that has no dishes yet. Returns true when the file was created.
-bool initSite(const std::string& root, bool demo, std::ostream& out);
+// Creates or completes <folder>/tamlo.mdb (the folder too when missing; it is
+// <root>/database unless the site keeps its data elsewhere). A new database
+// gets its first site owner, whose password is printed once to `out`; `demo`
+// adds the demo menu to a database that has no dishes yet. Returns true when
+// the file was created.
+bool initSite(const std::string& databaseFolder, bool demo, std::ostream& out);
 
 }  // namespace tovi::sitepages

@@ -46,9 +46,11 @@ std::function<void()> guardedPage(void (*guard)()) {
 struct GuardCase {
   const char* name;
   bool loggedIn;
-  data::Value flag;
-  std::string checkAdminBody;  // after the preamble
+  data::Value flag;               // in the session, as the login left it
+  std::string checkAdminBody;     // after the preamble
   std::string checkTopAdminBody;  // after the link
+  data::Value held = 1;           // the account's right in wq_admin now
+  bool deleted = false;           // the account is gone
 };
 
 class Guards : public ::testing::TestWithParam<GuardCase> {};
@@ -57,8 +59,10 @@ TEST_P(Guards, AdmitOrStopByTheSessionKeys) {
   const GuardCase& c = GetParam();
   FakeSite site;
   FakeRequest req;
-  if (c.loggedIn) req.session["admin"] = "boss";
+  if (c.loggedIn) req.session["admin"] = "admin";
   if (!c.flag.isEmpty()) req.session["flag"] = c.flag;
+  if (c.deleted) site.db().Execute("delete from wq_admin");
+  else site.db().Execute(data::Sql("update wq_admin set flag=?", {c.held}));
 
   auto admin = site.runBody(guardedPage(&checkAdmin), req, "admin");
   EXPECT_EQ(admin.body, kGuardPreamble + c.checkAdminBody);
@@ -80,7 +84,12 @@ INSTANTIATE_TEST_SUITE_P(
                       GuardCase{"FlagZero", true, 0, kNoRight, kTopNoRight},
                       GuardCase{"FlagEmptyText", true, "", kNoRight, kTopNoRight},
                       GuardCase{"FlagMissing", true, {}, kNoRight, kTopNoRight},
-                      GuardCase{"FlagWord", true, "abc", kNoRight, kTopNoRight}),
+                      GuardCase{"FlagWord", true, "abc", kNoRight, kTopNoRight},
+                      // The account as it is now counts, never above what the login granted.
+                      GuardCase{"DemotedSinceLogin", true, 1, "PAGE", kTopNoRight, 2},
+                      GuardCase{"PromotedSinceLogin", true, 2, "PAGE", kTopNoRight, 1},
+                      GuardCase{"RightRemovedSinceLogin", true, 1, kNoRight, kTopNoRight, 3},
+                      GuardCase{"DeletedSinceLogin", true, 1, kNotLoggedIn, kTopNotLoggedIn, 1, true}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST(Guards, EmptyNameStringCountsAsNotLoggedIn) {

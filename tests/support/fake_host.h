@@ -69,7 +69,8 @@ struct PageResult {
 
 class FakeSite {
  public:
-  // A temporary web root with an `admin` folder and database/tamlo.mdb created fresh.
+  // A temporary web root with an `admin` folder and database/tamlo.mdb created
+  // fresh, holding one account: the site owner "admin" (right 1, no password).
   FakeSite();
   ~FakeSite();
   FakeSite(const FakeSite&) = delete;

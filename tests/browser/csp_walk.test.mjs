@@ -1,0 +1,83 @@
+// Every storefront and back-office page under the site's Content-Security-Policy:
+// Chromium reports no violation on any of them. A new page goes into PAGES.
+import { test, before, after } from 'node:test';
+import assert from 'node:assert/strict';
+import { execFileSync } from 'node:child_process';
+import { startSite, launchBrowser, recordDialogs, logIn } from './support.mjs';
+
+// Paths below the site's address; ids are the rows made in before().
+// The sign-out pages come last in their part: they end the visit.
+const PAGES = {
+  storefront: [
+    'index.asp', 'kcdg.asp', 'jpsq.asp', 'ylxg.asp', 'ckdd.asp', 'guestbook.asp', 'news.asp', 'newsitem.asp?id=1',
+    'bulletin.asp', 'register.asp', 'signin.asp', 'member.asp', 'test.asp', 'signout.asp',
+  ],
+  backOffice: [
+    'admin/login.asp', 'admin/index.asp', 'admin/menu.asp', 'admin/admin.asp',
+    'admin/kcdg.asp', 'admin/kcdgadd.asp', 'admin/kcdgedit.asp?id=1',
+    'admin/jpsq.asp', 'admin/jpsqadd.asp', 'admin/jpsqedit.asp?id=1',
+    'admin/ylxg.asp', 'admin/ylxgadd.asp', 'admin/ylxgedit.asp?id=1',
+    'admin/cygl.asp', 'admin/cygledit.asp?id=1', 'admin/cyxw.asp', 'admin/cyxwadd.asp', 'admin/cyxwedit.asp?id=1',
+    'admin/book_admin.asp', 'admin/book_admin.asp?action=replay&id=1', 'admin/bulletin.asp',
+    'admin/ddgl.asp', 'admin/ddgl1.asp?id=1', 'admin/order_pass.asp', 'admin/live.asp', 'admin/live_ticket.asp?id=1',
+    'admin/phone_order.asp', 'admin/sales_report.asp',
+    'admin/reg.asp', 'admin/reg1.asp?id=1', 'admin/manageadmin.asp', 'admin/renpassword.asp',
+    'admin/database_menager1.asp', 'admin/database_menager2.asp', 'admin/database_menager3.asp',
+    'admin/database_menager4.asp', 'Up_Bookpic.asp?formname=form1&editname=pic', 'admin/logout.asp',
+  ],
+};
+
+let site, browser;
+before(async () => {
+  site = await startSite({ demo: true, args: ['--fixed-code', '1234'] });
+  browser = await launchBrowser();
+  const sql = (s) => execFileSync('sqlite3', [site.root + '/database/tamlo.mdb', s]);
+  sql("insert into cyxw (title, content, dates) values ('开业', '<p>欢迎</p>', '2024-03-09 10:00:00')");
+  sql("insert into Feedback (UserName, Comments, PostDate, Dates) values ('张三', '好吃', '2024-03-09 10:00:00', '2024-03-09 10:00:00')");
+  sql("insert into reg (names, password, sh, tel, address, dates) values ('李四', '', 1, '13800000000', '鼓楼区', '2024-03-09 10:00:00')");
+  // One order, placed through the order form.
+  const page = await browser.newPage();
+  recordDialogs(page);
+  await page.goto(site.url + 'kcdg.asp');
+  await page.fill('input[name=yhm]', '张三');
+  await page.fill('input[name=telsss]', '13800000000');
+  await page.fill('input[name=addresss]', '台江区五一路1号');
+  await page.locator('input[name=number]').first().fill('1');
+  await Promise.all([page.waitForURL(/dctj\.asp/), page.click('#orderImage')]);
+  await page.close();
+});
+after(async () => {
+  await browser?.close();
+  await site?.stop();
+});
+
+// Opens each path in `page` and returns the violations seen, as "path: text".
+async function walk(page, paths) {
+  let current = '';
+  const violations = [];
+  page.on('console', (m) => {
+    if (/Content Security Policy/i.test(m.text())) violations.push(`${current}: ${m.text()}`);
+  });
+  // Also what the document's own event tells, frames included.
+  await page.addInitScript(() => document.addEventListener('securitypolicyviolation', (e) =>
+    console.error(`Content Security Policy violation: ${e.violatedDirective} ${e.blockedURI}`)));
+  for (const path of paths) {
+    current = path;
+    const answer = await page.goto(site.url + path, { waitUntil: 'load' });
+    assert.ok(answer.status() < 400, `${path} answers ${answer.status()}`);
+  }
+  return violations;
+}
+
+test('the storefront pages pass the policy', async () => {
+  const page = await browser.newPage();
+  recordDialogs(page);
+  assert.deepEqual(await walk(page, PAGES.storefront), []);
+  await page.close();
+});
+
+test('the back-office pages pass the policy', async () => {
+  const { page } = await logIn(browser, site);
+  assert.deepEqual(await walk(page, PAGES.backOffice), []);
+  await page.context().close();
+});
