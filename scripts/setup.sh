@@ -3,6 +3,7 @@
 #   scripts/setup.sh            build and run
 #   scripts/setup.sh --test     also the browser and the tests' packages
 #   scripts/setup.sh --bench    also the load generator and nginx
+#   scripts/setup.sh --package  also what building the Debian package needs
 # Only what is missing is installed; a machine that has everything is left alone.
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -12,7 +13,8 @@ packages=(g++ cmake make pkg-config ccache librestinio-dev libasio-dev libfmt-de
 want_node=0
 for arg in "$@"; do
   case "$arg" in
-    --test) packages+=(googletest libgtest-dev chromium fonts-wqy-microhei sqlite3); want_node=1 ;;
+    --test) packages+=(googletest libgtest-dev chromium fonts-wqy-microhei sqlite3 dpkg-dev); want_node=1 ;;
+    --package) packages+=(dpkg-dev) ;;
     --bench) packages+=(wrk nginx-light) ;;
   esac
 done

@@ -54,21 +54,36 @@ std::string scalar(sqlite3* db, const char* sql) {
   return out;
 }
 
-// Copies every page of `src` into `dest`, waiting while other connections
-// hold locks (the busy handler does not cover the backup steps).
-void copyPages(sqlite3* src, sqlite3* dest) {
-  sqlite3_backup* b = sqlite3_backup_init(dest, "main", src, "main");
-  if (!b) throw Error(std::string("backup: ") + sqlite3_errmsg(dest));
+// Steps `b` by `pages` (-1: all that are left), waiting while other
+// connections hold locks (the busy handler does not cover the backup steps).
+// Returns SQLITE_OK (more to copy) or SQLITE_DONE; throws on anything else.
+int step(sqlite3_backup* b, int pages) {
   int rc;
   int waits = 0;
-  while ((rc = sqlite3_backup_step(b, 256)) == SQLITE_OK || rc == SQLITE_BUSY || rc == SQLITE_LOCKED) {
-    if (rc != SQLITE_OK) {
-      if (++waits > 400) break;  // about 20 seconds of locks held by others
-      std::this_thread::sleep_for(std::chrono::milliseconds(50));
-    }
+  while ((rc = sqlite3_backup_step(b, pages)) == SQLITE_BUSY || rc == SQLITE_LOCKED) {
+    if (++waits > 400) break;  // about 20 seconds of locks held by others
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
   }
-  sqlite3_backup_finish(b);
-  if (rc != SQLITE_DONE) throw Error(std::string("backup: ") + sqlite3_errstr(rc));
+  if (rc != SQLITE_OK && rc != SQLITE_DONE) throw Error(std::string("backup: ") + sqlite3_errstr(rc));
+  return rc;
+}
+
+struct BackupEnd {
+  void operator()(sqlite3_backup* b) const { sqlite3_backup_finish(b); }
+};
+using Backup = std::unique_ptr<sqlite3_backup, BackupEnd>;
+
+Backup startBackup(sqlite3* src, sqlite3* dest) {
+  Backup b(sqlite3_backup_init(dest, "main", src, "main"));
+  if (!b) throw Error(std::string("backup: ") + sqlite3_errmsg(dest));
+  return b;
+}
+
+// Copies every page of `src` into `dest`.
+void copyPages(sqlite3* src, sqlite3* dest) {
+  Backup b = startBackup(src, dest);
+  while (step(b.get(), 256) != SQLITE_DONE) {
+  }
 }
 
 }  // namespace
@@ -131,8 +146,17 @@ std::string restoreKeepingCopy(const std::string& from, const std::string& path,
   std::filesystem::create_directories(backupFolder, ec);
   if (ec) throw Error("restore: cannot make " + backupFolder + ": " + ec.message());
   std::string kept = newBackupPath(backupFolder, when);
-  backup(path, kept);
-  copyInto(src.get(), path);
+  Db dest = open(path, SQLITE_OPEN_READWRITE);
+  Backup b = startBackup(src.get(), dest.get());
+  // A first step of no pages takes the database's write lock and keeps it:
+  // from the kept copy until the restore is done no other write can land, so
+  // every write ever answered as stored is in one or the other.
+  step(b.get(), 0);
+  backup(path, kept);  // read through a connection of its own, beside the lock
+  while (step(b.get(), -1) != SQLITE_DONE) {
+  }
+  b.reset();
+  scalar(dest.get(), "PRAGMA wal_checkpoint(TRUNCATE)");
   return kept;
 }
 

@@ -67,7 +67,7 @@ struct LiveOrders::Stream {
 class LiveOrders::Feed {
  public:
   Feed(HostState& state, std::atomic<std::size_t>& open)
-      : state_(state), open_(open), path_(state.root.path() + "/database/tamlo.mdb") {}
+      : state_(state), open_(open), path_(state.root.mapPath("", "/database/tamlo.mdb")) {}
 
   // When the database changed since the last look: re-reads the accounts,
   // sends the new orders and status moves, and ends the streams no longer admitted.
