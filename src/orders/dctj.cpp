@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "frame/module1.h"
+#include "orders/order_row.h"
 
 namespace tovi::orders {
 
@@ -123,38 +124,24 @@ void dctj::main() {
     }
   }
 
-  std::string list = Request()("list");
-  std::string list1 = Request()("list1");
-  std::string yhm = Request()("yhm");
+  OrderRow row;
+  row.dcqk = Request()("list");
+  row.dczj = Request()("list1");
+  row.yhm = Request()("yhm");
   data::Value member = Session()("names");
-  if (!member.blank() && member.text() != yhm) refuse("请输入和你的用户名一样的名称！");
+  if (!member.blank() && member.text() != row.yhm) refuse("请输入和你的用户名一样的名称！");
 
-  std::string telsss = Request()("telsss");
-  std::string zffs = Request()("zffs");
-  std::string addresss = Request()("addresss");
-  std::string qtbz = Request()("qtbz");
-  std::string minutes = Request()("minutes");
-  std::string hours = Request()("hours");
+  row.telsss = Request()("telsss");
+  row.zffs = Request()("zffs");
+  row.addresss = Request()("addresss");
+  row.qtbz = Request()("qtbz");
+  row.minutes = Request()("minutes");
+  row.hours = Request()("hours");
 
   data::Recordset& order = newRs("adodb.recordset");
   order.Open("select * from tdgl", *conn(), data::adOpenKeyset, data::adLockOptimistic);
   order.AddNew();
-  order("dcqk") = list;
-  order("dczj") = list1;
-  order("yhm") = yhm;
-  order("telsss") = telsss;
-  order("zffs") = zffs;
-  order("addresss") = addresss;
-  order("qtbz") = qtbz;
-  order("years") = now.year;
-  order("months") = now.month;
-  order("days") = now.day;
-  order("fromdate") = now;
-  order("minutess") = now.minute;
-  order("hourss") = now.hour;
-  order("minutes") = minutes;
-  order("hours") = hours;
-  order("dczt") = 1;
+  setOrderColumns(order, row, now);
   order.Update();
 
   Response().Write(

@@ -9,6 +9,7 @@
 #include "frame/request_guard.h"
 #include "frame/text.h"
 #include "orders/order_lines.h"
+#include "orders/order_row.h"
 
 namespace tovi::orders {
 namespace {
@@ -81,22 +82,9 @@ void save() {
   data::Recordset order;
   order.Open("select * from tdgl", *conn(), data::adOpenKeyset, data::adLockOptimistic);
   order.AddNew();
-  order("dcqk") = lines;
-  order("dczj") = jsNumber(total);
-  order("yhm") = name;
-  order("telsss") = phone;
-  order("zffs") = "餐到付费";
-  order("addresss") = address;
-  order("qtbz") = Request().Form("qtbz");
-  order("years") = now.year;
-  order("months") = now.month;
-  order("days") = now.day;
-  order("fromdate") = now;
-  order("minutess") = now.minute;
-  order("hourss") = now.hour;
-  order("minutes") = minutes;
-  order("hours") = hours;
-  order("dczt") = 1;
+  setOrderColumns(order, {.dcqk = lines, .dczj = jsNumber(total), .yhm = name, .telsss = phone, .zffs = "餐到付费",
+                           .addresss = address, .qtbz = Request().Form("qtbz"), .minutes = minutes, .hours = hours},
+                  now);
   order("taker") = Session().Get("admin").text();
   order.Update();
   const std::string id = order("id").text();
