@@ -145,7 +145,7 @@ void writeSigninForm() {
 )");
 }
 
-// A whole number of at most `digits` digits in [low, high]; empty otherwise.
+// A whole number of at most four digits in [low, high]; empty otherwise.
 std::optional<int> smallNumber(std::string_view text, int low, int high) {
   if (text.empty() || text.size() > 4 || !onlyOf(text, "0123456789")) return std::nullopt;
   int n = std::stoi(std::string(text));

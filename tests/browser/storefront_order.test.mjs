@@ -2,7 +2,6 @@
 // menu: the order form's checks, the order summary, sending and the history.
 import { test, before, after } from 'node:test';
 import assert from 'node:assert/strict';
-import { execFileSync } from 'node:child_process';
 import { startSite, launchBrowser, recordDialogs } from './support.mjs';
 
 let site, browser;
@@ -15,9 +14,7 @@ after(async () => {
   await site?.stop();
 });
 
-function sql(statement) {
-  return execFileSync('sqlite3', [site.root + '/database/tamlo.mdb', statement], { encoding: 'utf8' }).trim();
-}
+const sql = (statement) => site.sql(statement);
 
 async function nextDialog(seen, count) {
   for (let i = 0; i < 200 && seen.length <= count; i++) await new Promise((r) => setTimeout(r, 25));

@@ -2,7 +2,7 @@
 // root, and headless Chromium driven by playwright-core.
 //
 //   import { startSite, launchBrowser } from './support.mjs';
-//   const site = await startSite({ demo: true });      // site.url, site.root, site.stop()
+//   const site = await startSite({ demo: true });      // site.url, site.root, site.sql(), site.stop()
 //   const browser = await launchBrowser();
 //   const page = await browser.newPage();
 //   await page.goto(site.url + 'index.asp');
@@ -43,6 +43,9 @@ export async function startSite(options = {}) {
   return {
     url, root, initOut, proc,
     stderr: () => stderr,
+    // One SQL statement on the site's database file; its output, trimmed.
+    sql: (statement) =>
+      execFileSync('sqlite3', [join(root, 'database', 'tamlo.mdb'), statement], { encoding: 'utf8' }).trim(),
     async stop() {
       if (proc.exitCode === null) {
         const done = new Promise((r) => proc.once('exit', r));

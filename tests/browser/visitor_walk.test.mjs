@@ -4,7 +4,6 @@
 // operator reviews, shows and answers from the back office.
 import { test, before, after } from 'node:test';
 import assert from 'node:assert/strict';
-import { execFileSync } from 'node:child_process';
 import { startSite, launchBrowser, recordDialogs, logIn, until } from './support.mjs';
 
 let site, browser;
@@ -17,9 +16,7 @@ after(async () => {
   await site?.stop();
 });
 
-function sql(statement) {
-  return execFileSync('sqlite3', [site.root + '/database/tamlo.mdb', statement], { encoding: 'utf8' }).trim();
-}
+const sql = (statement) => site.sql(statement);
 
 async function lastDialog(seen, count) {
   await until(() => seen.length > count, 'a dialog');

@@ -15,8 +15,6 @@ using ::testing::Not;
 
 namespace {
 
-using Fields = std::vector<std::pair<std::string, std::string>>;
-
 Fields newcomer(const std::string& name) {
   return {{"names", name},         {"password", "secret1"},    {"password1", "secret1"},
           {"question", "宠物名字"}, {"answer", "阿黄"},          {"sex", "0"},
@@ -25,19 +23,13 @@ Fields newcomer(const std::string& name) {
           {"dayss", "28"},          {"vocation", "餐饮"},        {"verifycode", "1234"}};
 }
 
-std::string encoded(const Fields& fields) {
-  Fields gbk;
-  for (const auto& [k, v] : fields) gbk.emplace_back(k, toGbk(v));
-  return formBody(gbk);
-}
-
 HttpResponse signUp(HttpClient& http, const Fields& fields) {
   EXPECT_EQ(http.get("/GetCode.asp").status, 200);
-  return postForm(http, "/register.asp", encoded(fields), {{"Origin", http.origin()}});
+  return postForm(http, "/register.asp", gbkForm(fields), {{"Origin", http.origin()}});
 }
 
 HttpResponse signIn(HttpClient& http, const std::string& name, const std::string& password) {
-  return postForm(http, "/signin.asp", encoded({{"names", name}, {"password", password}}), {{"Origin", http.origin()}});
+  return postForm(http, "/signin.asp", gbkForm({{"names", name}, {"password", password}}), {{"Origin", http.origin()}});
 }
 
 std::string members(const LiveServer& server) { return liveValue(server, "select * from reg"); }
@@ -63,9 +55,9 @@ TEST(StorefrontMembers, NewcomerSignsUpOrdersAsThemselvesAndSignsOut) {
 
   Fields order = {{"list", "宫保鸡丁 1份"}, {"list1", "18"}, {"yhm", "张三"}, {"telsss", "05918765432"},
                   {"addresss", "鼓楼区五四路1号"}, {"hours", "12"}, {"minutes", "00"}, {"zffs", "餐到付费"}};
-  EXPECT_THAT(postForm(http, "/dctj.asp", encoded(order), {}).text(), HasSubstr("请输入和你的用户名一样的名称"));
+  EXPECT_THAT(postForm(http, "/dctj.asp", gbkForm(order), {}).text(), HasSubstr("请输入和你的用户名一样的名称"));
   order[2].second = "王小明";
-  EXPECT_THAT(postForm(http, "/dctj.asp", encoded(order), {}).text(), HasSubstr("订餐成功"));
+  EXPECT_THAT(postForm(http, "/dctj.asp", gbkForm(order), {}).text(), HasSubstr("订餐成功"));
   // "My orders" without a name typed: the sign-in's names cookie.
   EXPECT_THAT(http.get("/ckdd.asp").text(), HasSubstr("宫保鸡丁 1份"));
 
@@ -116,17 +108,14 @@ TEST(StorefrontMembers, BadSignUpsAreRefusedAndStoreNothing) {
       {"vocation", "一二三四五六七八九十一二三四五六七八九十一", "行业不能超过20个字符"},
   };
   for (const Case& c : cases) {
-    Fields fields = newcomer("新来客");
-    for (auto& [k, v] : fields)
-      if (k == c.field) v = c.value;
     HttpClient http(server.port());
-    EXPECT_THAT(signUp(http, fields).text(), HasSubstr(c.alert)) << c.field << "=" << c.value;
+    EXPECT_THAT(signUp(http, withField(newcomer("新来客"), c.field, c.value)).text(), HasSubstr(c.alert)) << c.field << "=" << c.value;
     EXPECT_EQ(http.get("/member.asp").body, "{}") << c.field;
   }
   // A post from another site, and a code used once already.
   HttpClient http(server.port());
   http.get("/GetCode.asp");
-  EXPECT_THAT(postForm(http, "/register.asp", encoded(newcomer("新来客")), {{"Origin", "http://evil.example"}}).text(),
+  EXPECT_THAT(postForm(http, "/register.asp", gbkForm(newcomer("新来客")), {{"Origin", "http://evil.example"}}).text(),
               Not(HasSubstr(kSignedUp)));
   EXPECT_EQ(members(server), "1");
 }

@@ -5,6 +5,8 @@
 #include <gmock/gmock.h>
 
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "data/connection.h"
 #include "data/recordset.h"
@@ -28,6 +30,23 @@ inline HttpResponse logIn(HttpClient& http, const std::string& name, const std::
   return http.post("/admin/chkadmin.asp",
                    formBody({{"admin", toGbk(name)}, {"password", password}, {"verifycode", code}, {"Submit2", toGbk("提交")}}),
                    "application/x-www-form-urlencoded", {{"Origin", http.origin()}});
+}
+
+// Form fields as UTF-8 text, in the order a browser sends them.
+using Fields = std::vector<std::pair<std::string, std::string>>;
+
+// The url-encoded body a gb2312 page posts for `fields`.
+inline std::string gbkForm(const Fields& fields) {
+  Fields gbk;
+  for (const auto& [k, v] : fields) gbk.emplace_back(k, toGbk(v));
+  return formBody(gbk);
+}
+
+// `fields` with the value of `field` replaced.
+inline Fields withField(Fields fields, const std::string& field, const std::string& value) {
+  for (auto& [k, v] : fields)
+    if (k == field) v = value;
+  return fields;
 }
 
 inline HttpResponse postForm(HttpClient& http, const std::string& target, const std::string& body,

@@ -15,24 +15,14 @@ using ::testing::Not;
 
 namespace {
 
-using Fields = std::vector<std::pair<std::string, std::string>>;
-
 Fields message() {
   return {{"UserName", "王小明"}, {"UserMail", "wang@example.com"}, {"qq", "123456"},
           {"Title", "菜很好吃"},  {"Comments", "第一行\r\n第二行"},  {"verifycode", "1234"}};
 }
 
-Fields with(Fields fields, const std::string& field, const std::string& value) {
-  for (auto& [k, v] : fields)
-    if (k == field) v = value;
-  return fields;
-}
-
 HttpResponse post(HttpClient& http, const Fields& fields, const std::string& origin = "") {
   EXPECT_EQ(http.get("/GetCode.asp").status, 200);
-  Fields gbk;
-  for (const auto& [k, v] : fields) gbk.emplace_back(k, toGbk(v));
-  return postForm(http, "/guestbook.asp?action=post", formBody(gbk),
+  return postForm(http, "/guestbook.asp?action=post", gbkForm(fields),
                   {{"Origin", origin.empty() ? http.origin() : origin}});
 }
 
@@ -75,7 +65,7 @@ TEST(VisitorGuestbook, ReviewSwitchDecidesWhetherAMessageShows) {
   } cases[] = {{1, "不用审核", kShown, "1"}, {0, "等待审核", kReview, "0"}};
   for (const Case& c : cases) {
     db.conn.Execute(data::Sql("update view2 set view=?", {c.view}));
-    EXPECT_THAT(post(http, with(message(), "Title", c.title)).text(), HasSubstr(c.alert)) << c.view;
+    EXPECT_THAT(post(http, withField(message(), "Title", c.title)).text(), HasSubstr(c.alert)) << c.view;
     EXPECT_EQ(feedback(server, "Online"), c.online) << c.view;
     EXPECT_EQ(http.get("/guestbook.asp").text().find(c.title) != std::string::npos, c.view == 1) << c.view;
   }
@@ -123,7 +113,7 @@ TEST(VisitorGuestbook, RefusedPostsStoreNothing) {
   };
   for (const auto& [field, value, alert] : cases) {
     HttpClient http(server.port());
-    EXPECT_THAT(post(http, with(message(), field, value)).text(), HasSubstr(alert)) << field;
+    EXPECT_THAT(post(http, withField(message(), field, value)).text(), HasSubstr(alert)) << field;
   }
   HttpClient http(server.port());
   EXPECT_THAT(post(http, message(), "http://evil.example").text(), Not(HasSubstr(kShown)));
