@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Installs what building, running and testing the site needs on Debian:
 #   scripts/setup.sh            build and run
-#   scripts/setup.sh --test     also the browser and the tests' packages
+#   scripts/setup.sh --test     also the browser, the fuzzing compiler and the tests' packages
 #   scripts/setup.sh --bench    also the load generator and nginx
 #   scripts/setup.sh --package  also what building the Debian package needs
 # Only what is missing is installed; a machine that has everything is left alone.
@@ -13,9 +13,10 @@ packages=(g++ cmake make pkg-config ccache librestinio-dev libasio-dev libfmt-de
 want_node=0
 for arg in "$@"; do
   case "$arg" in
-    --test) packages+=(googletest libgtest-dev chromium fonts-wqy-microhei sqlite3 dpkg-dev); want_node=1 ;;
+    --test) packages+=(googletest libgtest-dev chromium fonts-wqy-microhei sqlite3 dpkg-dev
+                          clang libclang-rt-14-dev); want_node=1 ;;
     --package) packages+=(dpkg-dev) ;;
-    --bench) packages+=(wrk nginx-light) ;;
+    --bench) packages+=(wrk nginx-light linux-perf) ;;
   esac
 done
 # The rich-text editor is served from node_modules, so running the site needs npm too.
