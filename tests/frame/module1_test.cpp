@@ -1,18 +1,16 @@
-// The shared procedures: the guards, the two fragments and the database open.
+// The shared procedures: the guards, the page's end, the database open and the
+// per-thread page context.
 #include "frame/module1.h"
 
-#include <gmock/gmock.h>
+#include <gtest/gtest.h>
 
 #include <filesystem>
 #include <thread>
-#include <gtest/gtest.h>
 
 #include "support/fake_host.h"
 
 using namespace tovi;
 using namespace tovi::frame::Module1;
-using ::testing::HasSubstr;
-using ::testing::Not;
 using tovi::testing::FakeRequest;
 using tovi::testing::FakeSite;
 
@@ -45,7 +43,7 @@ std::function<void()> guardedPage(void (*guard)()) {
 
 struct GuardCase {
   const char* name;
-  bool loggedIn;
+  data::Value admin;              // the session's name key; empty: never set
   data::Value flag;               // in the session, as the login left it
   std::string checkAdminBody;     // after the preamble
   std::string checkTopAdminBody;  // after the link
@@ -59,7 +57,7 @@ TEST_P(Guards, AdmitOrStopByTheSessionKeys) {
   const GuardCase& c = GetParam();
   FakeSite site;
   FakeRequest req;
-  if (c.loggedIn) req.session["admin"] = "admin";
+  if (!c.admin.isEmpty()) req.session["ADMIN"] = c.admin;
   if (!c.flag.isEmpty()) req.session["flag"] = c.flag;
   if (c.deleted) site.db().Execute("delete from wq_admin");
   else site.db().Execute(data::Sql("update wq_admin set flag=?", {c.held}));
@@ -73,33 +71,26 @@ TEST_P(Guards, AdmitOrStopByTheSessionKeys) {
   EXPECT_EQ(top.ended, c.checkTopAdminBody != "PAGE");
 }
 
+const data::Value kNone;
 INSTANTIATE_TEST_SUITE_P(
     Frame, Guards,
-    ::testing::Values(GuardCase{"NoSession", false, {}, kNotLoggedIn, kTopNotLoggedIn},
-                      GuardCase{"EmptyName", false, 1, kNotLoggedIn, kTopNotLoggedIn},
-                      GuardCase{"Owner", true, 1, "PAGE", "PAGE"},
-                      GuardCase{"OwnerAsText", true, "1", "PAGE", "PAGE"},
-                      GuardCase{"Administrator", true, 2, "PAGE", kTopNoRight},
-                      GuardCase{"FlagThree", true, 3, kNoRight, kTopNoRight},
-                      GuardCase{"FlagZero", true, 0, kNoRight, kTopNoRight},
-                      GuardCase{"FlagEmptyText", true, "", kNoRight, kTopNoRight},
-                      GuardCase{"FlagMissing", true, {}, kNoRight, kTopNoRight},
-                      GuardCase{"FlagWord", true, "abc", kNoRight, kTopNoRight},
+    ::testing::Values(GuardCase{"NoSession", kNone, kNone, kNotLoggedIn, kTopNotLoggedIn},
+                      GuardCase{"NoName", kNone, 1, kNotLoggedIn, kTopNotLoggedIn},
+                      GuardCase{"EmptyName", "", 1, kNotLoggedIn, kTopNotLoggedIn},  // as logout leaves it
+                      GuardCase{"Owner", "admin", 1, "PAGE", "PAGE"},
+                      GuardCase{"OwnerAsText", "admin", "1", "PAGE", "PAGE"},
+                      GuardCase{"Administrator", "admin", 2, "PAGE", kTopNoRight},
+                      GuardCase{"FlagThree", "admin", 3, kNoRight, kTopNoRight},
+                      GuardCase{"FlagZero", "admin", 0, kNoRight, kTopNoRight},
+                      GuardCase{"FlagEmptyText", "admin", "", kNoRight, kTopNoRight},
+                      GuardCase{"FlagMissing", "admin", kNone, kNoRight, kTopNoRight},
+                      GuardCase{"FlagWord", "admin", "abc", kNoRight, kTopNoRight},
                       // The account as it is now counts, never above what the login granted.
-                      GuardCase{"DemotedSinceLogin", true, 1, "PAGE", kTopNoRight, 2},
-                      GuardCase{"PromotedSinceLogin", true, 2, "PAGE", kTopNoRight, 1},
-                      GuardCase{"RightRemovedSinceLogin", true, 1, kNoRight, kTopNoRight, 3},
-                      GuardCase{"DeletedSinceLogin", true, 1, kNotLoggedIn, kTopNotLoggedIn, 1, true}),
+                      GuardCase{"DemotedSinceLogin", "admin", 1, "PAGE", kTopNoRight, 2},
+                      GuardCase{"PromotedSinceLogin", "admin", 2, "PAGE", kTopNoRight, 1},
+                      GuardCase{"RightRemovedSinceLogin", "admin", 1, kNoRight, kTopNoRight, 3},
+                      GuardCase{"DeletedSinceLogin", "admin", 1, kNotLoggedIn, kTopNotLoggedIn, 1, true}),
     [](const auto& info) { return std::string(info.param.name); });
-
-TEST(Guards, EmptyNameStringCountsAsNotLoggedIn) {
-  FakeSite site;
-  FakeRequest req;
-  req.session["ADMIN"] = "";  // logout leaves the key empty
-  req.session["flag"] = 1;
-  auto page = site.runBody(guardedPage(&checkAdmin), req, "admin");
-  EXPECT_EQ(page.body, kGuardPreamble + kNotLoggedIn);
-}
 
 TEST(ResponseEnd, NothingReachesTheClientAndNoDatabaseWorkFollows) {
   FakeSite site;
@@ -118,7 +109,7 @@ TEST(ResponseEnd, NothingReachesTheClientAndNoDatabaseWorkFollows) {
   EXPECT_FALSE(after);
 }
 
-TEST(OpenDb, EachFolderReachesTheOneDatabase) {
+TEST(OpenDb, EachFolderReachesTheOneDatabaseAndAMissingOneFailsThePage) {
   FakeSite site;
   FakeRequest req;
   auto read = [&] {
@@ -131,34 +122,12 @@ TEST(OpenDb, EachFolderReachesTheOneDatabase) {
   EXPECT_EQ(conn()->path(), site.databasePath());
   // From the root, ../database leaves the web root: refused, not opened elsewhere.
   EXPECT_THROW(site.runBody([] { openAdminDb(); }, req, ""), std::invalid_argument);
-}
-
-TEST(OpenDb, AMissingDatabaseFailsThePage) {
-  FakeSite site;
   std::filesystem::remove(site.databasePath());
-  FakeRequest req;
   EXPECT_THROW(site.runBody([] { openFrontDb(); }, req, ""), data::Error);
 }
 
-TEST(Fragments, BannerRowsAndFooterBlock) {
+TEST(PageContext, OnlyWhileAPageRunsOnItsOwnThread) {
   FakeSite site;
-  FakeRequest req;
-  std::string banner = site.runBody(&showBanner, req).body;
-  EXPECT_EQ(banner.rfind("  <TR>   <TD>   <DIV align=right><object classid='clsid:D27CDB6E-AE6D-11cf-96B8-444553540000'", 0), 0u);
-  EXPECT_THAT(banner, HasSubstr("#version=7,0,19,0' width='565' height='160'>"));
-  EXPECT_THAT(banner, HasSubstr(" <param name='movie' value='./flash/in_21.swf' /><param name='quality' value='high' />"));
-  EXPECT_THAT(banner, HasSubstr("<embed src='./flash/in_21.swf'"));
-  EXPECT_THAT(banner, HasSubstr("type='application/x-shockwave-flash' width='565' height='160'"));
-  EXPECT_THAT(banner, HasSubstr("</object></DIV></TD></TR> <TR> <TD height=17>&nbsp;</TD></TR>"));
-  EXPECT_THAT(banner, ::testing::EndsWith("<TR>  <TD><IMG height=7  src = './images/jb1.gif' width=560></TD></TR>"));
-
-  std::string footer = site.runBody(&showFooter, req).body;
-  EXPECT_EQ(footer.rfind("<div align='center'><p><font color='#000000'><br>", 0), 0u);
-  EXPECT_THAT(footer, HasSubstr("<br> <br></font>程序制作：<a href="));
-  EXPECT_THAT(footer, ::testing::EndsWith("<br> </p>  </p></div>"));
-}
-
-TEST(PageContext, HostObjectsWithoutAStartedPageFailClearly) {
   frame::pageContext() = {};
   EXPECT_THROW(Response(), frame::NoPageContext);
   EXPECT_THROW(Request(), frame::NoPageContext);
@@ -167,36 +136,32 @@ TEST(PageContext, HostObjectsWithoutAStartedPageFailClearly) {
   EXPECT_THROW(Now(), frame::NoPageContext);
   EXPECT_THROW(openFrontDb(), frame::NoPageContext);
   EXPECT_THROW(checkAdmin(), frame::NoPageContext);
-}
+  // A component rendered without its start fails at its first host call.
+  const frame::ComponentType* t = site.registry().find("mabex.test");
+  auto c = t->create();
+  EXPECT_THROW(t->find("main")->run(*c), frame::NoPageContext);
 
-TEST(PageContext, EndClearsTheHostObjectsButKeepsTheConnection) {
-  FakeSite site;
-  FakeRequest req;
-  site.runBody([] { openFrontDb(); }, req);
-  EXPECT_EQ(frame::pageContext().response, nullptr);
-  EXPECT_EQ(frame::pageContext().session, nullptr);
-  ASSERT_NE(conn(), nullptr);
-  EXPECT_TRUE(conn()->isOpen());
-}
-
-TEST(PageContext, EachThreadHasItsOwn) {
-  FakeSite site;
   FakeRequest req;
   std::string seenElsewhere = "unset";
   site.runBody(
       [&] {
-        std::thread other([&] {
+        openFrontDb();
+        std::thread([&] {
           try {
             Response();
             seenElsewhere = "shared";
           } catch (const frame::NoPageContext&) {
             seenElsewhere = "own";
           }
-        });
-        other.join();
+        }).join();
       },
       req);
   EXPECT_EQ(seenElsewhere, "own");
+  // The page's end clears the host objects but keeps the connection.
+  EXPECT_EQ(frame::pageContext().response, nullptr);
+  EXPECT_EQ(frame::pageContext().session, nullptr);
+  ASSERT_NE(conn(), nullptr);
+  EXPECT_TRUE(conn()->isOpen());
 }
 
 }  // namespace

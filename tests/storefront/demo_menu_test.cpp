@@ -1,3 +1,5 @@
+// The demo menu `tovi init --demo` stores: both home-page groups and all three
+// categories filled, once, with pictures the web root holds.
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -15,16 +17,14 @@ namespace {
 TEST(DemoMenu, FillsBothHomeGroupsAndAllCategoriesOnce) {
   FakeSite site;
   EXPECT_EQ(storefront::seedDemoMenu(site.databasePath()), 32);
-  // A database that already has dishes is left alone.
-  EXPECT_EQ(storefront::seedDemoMenu(site.databasePath()), 0);
+  EXPECT_EQ(storefront::seedDemoMenu(site.databasePath()), 0);  // a database with dishes is left alone
 
   data::Recordset rs;
   rs.Open("select * from cygl", site.db(), data::adOpenKeyset, data::adLockReadOnly);
   EXPECT_EQ(rs.RecordCount(), 32);
   std::map<std::string, int> groups;
   std::map<long long, int> categories;
-  std::set<std::string> pictures, names;
-  std::set<std::string> dates;
+  std::set<std::string> pictures, names, dates;
   for (; !rs.Eof(); rs.MoveNext()) {
     ++groups[rs("lei").text()];
     ++categories[rs("lei2").value().toInteger()];
@@ -33,13 +33,9 @@ TEST(DemoMenu, FillsBothHomeGroupsAndAllCategoriesOnce) {
     dates.insert(rs("dates").text());
     EXPECT_TRUE(std::regex_match(rs("jiage").text(), std::regex("[0-9]+(\\.[0-9]+)?"))) << rs("jiage").text();
     EXPECT_NE(rs("content").text().find('<'), std::string::npos) << rs("name").text();
-    // Every picture is a file of the web root that the pages serve.
-    EXPECT_TRUE(std::filesystem::exists(std::string(TOVI_SOURCE_DIR) + "/site/" + rs("pic").text()))
-        << rs("pic").text();
+    EXPECT_TRUE(std::filesystem::exists(std::string(TOVI_SOURCE_DIR) + "/site/" + rs("pic").text())) << rs("pic").text();
   }
-  EXPECT_EQ(groups["新品推荐"], 8);
-  EXPECT_EQ(groups["招牌老菜"], 24);
-  EXPECT_EQ(groups.size(), 2u);
+  EXPECT_EQ(groups, (std::map<std::string, int>{{"新品推荐", 8}, {"招牌老菜", 24}}));
   EXPECT_EQ(categories.size(), 3u);
   for (auto [lei2, n] : categories) EXPECT_GE(n, 9) << "category " << lei2;
   EXPECT_EQ(names.size(), 32u);

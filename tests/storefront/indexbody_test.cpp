@@ -1,3 +1,5 @@
+// The home page: eight new and twenty-four signature dishes at most, each
+// list by its group whatever the category, and the hover box's calls.
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
@@ -23,6 +25,7 @@ TEST(HomePage, ListsHoldEightNewAndTwentyFourSignatureDishes) {
     FakeSite site;
     addDishes(site, c.newDishes, 2, "新菜", "新品推荐");
     addDishes(site, c.signatureDishes, 3, "老菜");
+    addDish(site, {.name = "别组菜", .lei = "其他", .lei2 = 1});  // neither group: never shown
     FakeRequest req;
     PageResult page = site.run("mabex.indexbody", req);
     EXPECT_EQ(occurrences(page.body, kNewCell), c.newShown);
@@ -31,46 +34,27 @@ TEST(HomePage, ListsHoldEightNewAndTwentyFourSignatureDishes) {
     EXPECT_EQ(occurrences(page.body, std::string("<tr>") + kSignatureCell), c.signatureRows);
     EXPECT_EQ(occurrences(page.body, "name='name' value="), c.newShown);
     EXPECT_EQ(occurrences(page.body, "name='name1' value="), c.signatureShown);
+    EXPECT_THAT(page.body, Not(HasSubstr("别组菜")));
     // The hover box is written even when the first list is empty.
     EXPECT_EQ(occurrences(page.body, "<div id='overDiv'"), 1);
   }
 }
 
-TEST(HomePage, GroupsCountWhateverTheCategoryAndOtherGroupsAreLeftOut) {
-  FakeSite site;
-  addDish(site, {.name = "甲", .lei = "新品推荐", .lei2 = 3});
-  addDish(site, {.name = "乙", .lei = "其他", .lei2 = 1});
-  FakeRequest req;
-  PageResult page = site.run("mabex.indexbody", req);
-  EXPECT_THAT(page.body, HasSubstr("name='name' value='甲'"));
-  EXPECT_THAT(page.body, Not(HasSubstr("乙")));
-}
-
-TEST(HomePage, DishCellShowsPriceAndNameAndFeedsTheHoverBox) {
-  FakeSite site;
-  addDish(site, {.name = "卤肉饭", .jiage = "9", .lei = "新品推荐", .content = "<b>新品</b>", .pic = "images/dishes/d05.jpg"});
-  addDish(site, {.name = "沙茶面", .jiage = "10", .lei = "招牌老菜", .content = "汤", .pic = "images/dishes/d06.jpg"});
-  FakeRequest req;
-  PageResult page = site.run("mabex.indexbody", req);
-  EXPECT_THAT(page.body, HasSubstr("<input type=hidden name='name' value='卤肉饭'><input type=hidden name='jiage' value='9'>"));
-  EXPECT_THAT(page.body, HasSubstr("<td width=31 align=right>9元</td>"));
-  // The new list adds a line break to the description; the signature list does not.
-  EXPECT_THAT(page.body, HasSubstr("drc('\\x3Cb\\x3E新品\\x3C/b\\x3E\\x3Cbr\\x3E','卤肉饭','images/dishes/d05.jpg')"));
-  EXPECT_THAT(page.body, HasSubstr("drc('汤','沙茶面','images/dishes/d06.jpg')"));
-  // New dishes come first in the form, so their order lines come first.
-  EXPECT_LT(page.body.find("value='卤肉饭'"), page.body.find("value='沙茶面'"));
-}
-
-TEST(HomePage, QuotesInStoredValuesStayInsideTheHoverCall) {
+TEST(HomePage, HoverCallsCarryTheExactDescriptionAndEscapedNames) {
   FakeSite site;
   addDish(site, {.name = "it's", .lei = "新品推荐", .content = "don't \"stop\"", .pic = "a'.jpg"});
+  addDish(site, {.name = "沙茶面", .lei = "招牌老菜", .content = "汤", .pic = "images/dishes/d06.jpg"});
   FakeRequest req;
   PageResult page = site.run("mabex.indexbody", req);
   // JavaScript escapes first, then entities: the browser hands drc the exact
-  // description, and name and picture as text for the box's markup.
+  // description (the new list adds a line break), and name and picture as
+  // text for the box's markup.
   EXPECT_THAT(page.body, HasSubstr("drc('don\\&#39;t \\&quot;stop\\&quot;\\x3Cbr\\x3E','it\\x26#39;s','a\\x26#39;.jpg')"));
+  EXPECT_THAT(page.body, HasSubstr("drc('汤','沙茶面','images/dishes/d06.jpg')"));
   EXPECT_THAT(page.body, HasSubstr("href='a&#39;.jpg'"));
   EXPECT_THAT(page.body, Not(HasSubstr("don't")));
+  // New dishes come first in the form, so their order lines come first.
+  EXPECT_LT(page.body.find("value='it&#39;s'"), page.body.find("value='沙茶面'"));
 }
 
 }  // namespace
