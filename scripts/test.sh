@@ -11,4 +11,5 @@ if [ "${1:-}" != "--quick" ]; then
   scripts/build.sh --sanitize
   (cd build-sanitize && ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
      ctest --output-on-failure -j2 --timeout 600 -LE 'browser|crash')
+  scripts/fuzz.sh --ci
 fi

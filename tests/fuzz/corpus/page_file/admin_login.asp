@@ -1,0 +1,7 @@
+<%@ Language=VBScript %>
+<%
+Dim obj
+Set obj = Server.CreateObject("mabex.login")
+obj.main
+Set obj = Nothing
+%>

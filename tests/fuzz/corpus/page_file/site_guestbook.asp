@@ -1,0 +1,18 @@
+<%@ Language=VBScript %>
+<html>
+<head>
+<meta http-equiv='Content-Type' content='text/html; charset=gb2312'>
+<title>留言本 - 岚禾在线订餐系统</title>
+<link href='css/front.css' rel='stylesheet' type='text/css'>
+</head>
+<body>
+<%
+Set nav = Server.CreateObject("tovi.nav")
+nav.main
+%>
+<%
+Set obj = Server.CreateObject("tovi.guestbook")
+obj.main
+%>
+</body>
+</html>

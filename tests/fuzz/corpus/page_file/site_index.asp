@@ -1,0 +1,24 @@
+<%@ Language=VBScript %>
+<html>
+<head>
+<meta http-equiv='Content-Type' content='text/html; charset=gb2312'>
+<title>岚禾在线订餐系统</title>
+<link href='css/front.css' rel='stylesheet' type='text/css'>
+</head>
+<body>
+<%
+Set nav = Server.CreateObject("tovi.nav")
+nav.main
+%>
+<%
+Set bulletin = Server.CreateObject("tovi.bulletinbox")
+bulletin.main
+%>
+<%
+Dim obj
+Set obj = Server.CreateObject("mabex.indexbody")
+obj.main
+Set obj = Nothing
+%>
+</body>
+</html>

@@ -1,0 +1,20 @@
+<%@ Language=VBScript %>
+<html>
+<head>
+<meta http-equiv='Content-Type' content='text/html; charset=gb2312'>
+<title>岚禾在线订餐系统</title>
+<link href='css/front.css' rel='stylesheet' type='text/css'>
+</head>
+<body>
+<%
+Set nav = Server.CreateObject("tovi.nav")
+nav.main
+%>
+<%
+Dim obj
+Set obj = Server.CreateObject("mabex.kcdgbody")
+obj.main
+Set obj = Nothing
+%>
+</body>
+</html>
