@@ -1,28 +1,21 @@
-// The order list over many orders: how the engine plans its statements, and
-// that every page of it, reached cold or warm, from the start or from the
-// end, holds the rows a walk from the first row finds there.
+// The order list over many orders: how the engine plans its statements, that
+// every page of it, reached cold or warm, from the start or from the end,
+// holds the rows a walk from the first row finds there, and that pages and
+// counts follow every writer of the file.
 #include <gtest/gtest.h>
 #include <sqlite3.h>
-#include <unistd.h>
 
-#include <filesystem>
-#include <string>
-#include <vector>
+#include <thread>
 
-#include "data/connection.h"
 #include "data/jet_sql.h"
-#include "data/recordset.h"
-#include "data/schema.h"
+#include "data/temp_db.h"
 
-namespace data = tovi::data;
-using data::DateTime;
-using data::Recordset;
-using data::Sql;
-using data::Value;
-
+namespace tovi::testing {
 namespace {
 
-using Ids = std::vector<long long>;
+using data::DateTime;
+using data::Sql;
+using data::Value;
 
 // The list statements of the back office's order list, with their values.
 std::vector<Sql> listStatements() {
@@ -40,42 +33,8 @@ std::vector<Sql> listStatements() {
   return out;
 }
 
-class OrderListTest : public ::testing::Test {
+class OrderListTest : public TempDb {
  protected:
-  void SetUp() override {
-    char tmpl[] = "/tmp/tovi-list-XXXXXX";
-    ASSERT_NE(mkdtemp(tmpl), nullptr);
-    dir_ = tmpl;
-    path_ = dir_ + "/tamlo.mdb";
-    ASSERT_TRUE(data::ensureDatabase(path_));
-  }
-  void TearDown() override {
-    conn_.Close();
-    std::filesystem::remove_all(dir_);
-  }
-
-  void exec(sqlite3* db, const std::string& sql) {
-    char* err = nullptr;
-    int rc = sqlite3_exec(db, sql.c_str(), nullptr, nullptr, &err);
-    EXPECT_EQ(rc, SQLITE_OK) << (err ? err : "") << " in: " << sql;
-    sqlite3_free(err);
-  }
-
-  // `rows` orders written straight to the file: three orders share each
-  // minute (ties for the ordering), statuses run 1..5 (5 is outside the list).
-  void fill(int rows) {
-    sqlite3* db = nullptr;
-    ASSERT_EQ(sqlite3_open(path_.c_str(), &db), SQLITE_OK);
-    exec(db, "begin");
-    for (int i = 0; i < rows; ++i) {
-      std::string at = DateTime{2024, 1, 1, 0, 0, 0}.addSeconds((i / 3) * 60LL).iso();
-      exec(db, "insert into tdgl (yhm, fromdate, dczt) values ('客户" + std::to_string(i % 40) + "', '" + at + "', " +
-                   std::to_string(i % 5 + 1) + ")");
-    }
-    exec(db, "commit");
-    sqlite3_close(db);
-  }
-
   // The planner's steps for a statement on the file, as one text.
   std::string plan(const std::string& text) {
     sqlite3* db = nullptr;
@@ -89,98 +48,47 @@ class OrderListTest : public ::testing::Test {
     sqlite3_close(db);
     return out;
   }
-
-  void expectOrderedByAnIndex() {
+  void expectOrderedByAnIndex(const char* when) {
     for (const Sql& sql : listStatements()) {
-      const std::string text = data::jet::translate(sql.text)->text;
-      const std::string p = plan(text);
-      SCOPED_TRACE(text + "\n" + p);
+      const std::string text = data::jet::translate(sql.text)->text, p = plan(text);
+      SCOPED_TRACE(std::string(when) + ": " + text + "\n" + p);
       EXPECT_NE(p.find("INDEX tdgl_"), std::string::npos);
       EXPECT_EQ(p.find("TEMP B-TREE"), std::string::npos);
     }
   }
-
-  // The keys of every row, walked with MoveNext from the first.
-  Ids walk(const Sql& sql) {
-    Recordset rs;
-    rs.Open(sql, conn_, data::adOpenKeyset, data::adLockReadOnly);
-    Ids out;
-    while (!rs.Eof()) {
-      out.push_back(rs("id").value().toInteger());
-      rs.MoveNext();
-    }
-    return out;
-  }
-
-  // One page as the order list reads it: count, then the page's rows.
-  Ids page(const Sql& sql, long n, long& count) {
-    Recordset rs;
-    rs.PageSize(20);
-    rs.Open(sql, conn_, data::adOpenKeyset, data::adLockOptimistic);
-    count = rs.RecordCount();
-    Ids out;
-    if (rs.Eof()) return out;
-    rs.AbsolutePage(n);
-    for (int i = 0; i < 20 && !rs.Eof(); ++i) {
-      out.push_back(rs("id").value().toInteger());
-      rs.MoveNext();
-    }
-    return out;
-  }
-
-  std::string dir_, path_;
-  data::Connection conn_;
 };
 
 TEST_F(OrderListTest, ListStatementsWalkAnIndexInTheirOrder) {
-  {
-    SCOPED_TRACE("new file");
-    expectOrderedByAnIndex();
-  }
-  fill(300);
-  {
-    SCOPED_TRACE("with orders");
-    expectOrderedByAnIndex();
-  }
-
+  expectOrderedByAnIndex("new file");
+  rawOrders(300, "客户", 3, 5);
+  expectOrderedByAnIndex("with orders");
   // A file whose time index has an older layout gets the present one, rows kept.
-  sqlite3* db = nullptr;
-  ASSERT_EQ(sqlite3_open(path_.c_str(), &db), SQLITE_OK);
-  exec(db, "drop index tdgl_fromdate; drop index tdgl_dczt; create index tdgl_fromdate on tdgl (fromdate, dczt);"
-           "create index tdgl_dczt on tdgl (dczt, fromdate); delete from sqlite_stat1");
-  sqlite3_close(db);
+  raw("drop index tdgl_fromdate; drop index tdgl_dczt; create index tdgl_fromdate on tdgl (fromdate, dczt);"
+      "create index tdgl_dczt on tdgl (dczt, fromdate); delete from sqlite_stat1");
   EXPECT_NE(plan("select * from tdgl where dczt in (1,2,3,4) order by fromdate desc").find("TEMP B-TREE"),
             std::string::npos);  // the planner sorts without the present layout
   EXPECT_FALSE(data::ensureDatabase(path_));
-  {
-    SCOPED_TRACE("older file");
-    expectOrderedByAnIndex();
-  }
-  conn_.Open("Data Source=" + path_);
-  Recordset rs;
-  rs.Open("select * from tdgl", conn_, data::adOpenKeyset, data::adLockReadOnly);
-  EXPECT_EQ(rs.RecordCount(), 300);
+  expectOrderedByAnIndex("older file");
+  EXPECT_EQ(column("select * from tdgl", "id").size(), 300u);
 }
 
 TEST_F(OrderListTest, EveryPageHoldsWhatAWalkFromTheStartFindsThere) {
-  fill(2700);
-  conn_.Open("Data Source=" + path_);
+  rawOrders(2700, "客户", 3, 5);  // ties for the ordering; status 5 is outside the list
   std::vector<Sql> statements = listStatements();
   statements.push_back(Sql("select * from tdgl"));
   statements.push_back(Sql("select * from tdgl order by yhm desc, fromdate"));
   for (const Sql& sql : statements) {
     SCOPED_TRACE(sql.text);
-    const Ids all = walk(sql);
+    const Strings all = column(sql, "id");
     ASSERT_GT(all.size(), 0u);
     const long pages = static_cast<long>((all.size() + 19) / 20);
     for (long n : {1L, 2L, pages / 2, pages - 1, pages}) {
       if (n < 1) continue;
       SCOPED_TRACE("page " + std::to_string(n) + " of " + std::to_string(pages));
       const auto from = static_cast<std::size_t>((n - 1) * 20);
-      const Ids expected(all.begin() + static_cast<long>(from),
-                         all.begin() + static_cast<long>(std::min(all.size(), from + 20)));
-      // Cold: any change of the file first (one that leaves the list alone).
-      conn_.Execute("update view2 set view=view");
+      const Strings expected(all.begin() + static_cast<long>(from),
+                             all.begin() + static_cast<long>(std::min(all.size(), from + 20)));
+      conn_.Execute("update view2 set view=view");  // cold: any change of the file first
       long count = 0;
       EXPECT_EQ(page(sql, n, count), expected);
       EXPECT_EQ(count, static_cast<long>(all.size()));
@@ -193,39 +101,35 @@ TEST_F(OrderListTest, EveryPageHoldsWhatAWalkFromTheStartFindsThere) {
   }
 }
 
-TEST_F(OrderListTest, AnOrderAddedBetweenViewsMovesThePagesAfterIt) {
-  fill(2000);
-  conn_.Open("Data Source=" + path_);
+TEST_F(OrderListTest, DeepPagesAndCountsFollowEveryWriterOfTheFile) {
+  rawOrders(1500, "d");  // d0 .. d1499, one a minute
   const Sql list("select * from tdgl where dczt in (1,2,3,4) order by fromdate desc");
+  auto firstOf = [&](long n) {
+    long count = 0;
+    Strings names = page(list, n, count, "yhm");
+    return std::pair{count, names.empty() ? "" : names.front()};
+  };
+  EXPECT_EQ(firstOf(70), (std::pair{1500L, std::string("d119")}));  // row 1381 from the newest
+  EXPECT_EQ(firstOf(75), (std::pair{1500L, std::string("d19")}));
+
+  rawOrders(1, "d", 1, 1, 1500);  // another program
+  EXPECT_EQ(firstOf(70), (std::pair{1501L, std::string("d120")}));
+  EXPECT_EQ(conn_.Execute("delete from tdgl where yhm='d1500' or yhm='d0'"), 2);  // this connection
+  EXPECT_EQ(firstOf(70), (std::pair{1499L, std::string("d119")}));
+  std::thread([&] {  // another thread's connection
+    data::Connection c;
+    c.Open(connectionText());
+    c.Execute("delete from tdgl where yhm='d1499'");
+  }).join();
+  EXPECT_EQ(firstOf(70), (std::pair{1498L, std::string("d118")}));
+
+  // A record set's own new row, the oldest of all: it becomes the last row.
+  add("tdgl", {{"yhm", "最早"}, {"fromdate", DateTime{2023, 1, 1, 0, 0, 0}}, {"dczt", 4}});
   long count = 0;
-  const Ids before = page(list, 80, count);  // the last page: rows 1581..1600
-  EXPECT_EQ(count, 1600);
-  ASSERT_EQ(before.size(), 20u);
-
-  // The oldest order of all: it becomes the last row.
-  Recordset rs;
-  rs.Open("select * from tdgl", conn_, data::adOpenKeyset, data::adLockOptimistic);
-  rs.AddNew();
-  rs("yhm") = "最早";
-  rs("fromdate") = DateTime{2023, 1, 1, 0, 0, 0};
-  rs("dczt") = 4;
-  rs.Update();
-  const long long oldest = rs("id").value().toInteger();
-
-  Ids after = page(list, 81, count);
-  EXPECT_EQ(count, 1601);
-  EXPECT_EQ(after, Ids{oldest});
-  after = page(list, 80, count);
-  EXPECT_EQ(after, before);
-
-  // The newest: every row moves one place on.
-  sqlite3* db = nullptr;
-  ASSERT_EQ(sqlite3_open(path_.c_str(), &db), SQLITE_OK);
-  exec(db, "insert into tdgl (yhm, fromdate, dczt) values ('最新', '2030-01-01 00:00:00', 1)");
-  sqlite3_close(db);
-  after = page(list, 81, count);
-  EXPECT_EQ(count, 1602);
-  EXPECT_EQ(after, (Ids{before.back(), oldest}));
+  EXPECT_EQ(page(list, 75, count, "yhm").back(), "最早");
+  EXPECT_EQ(count, 1499);
+  EXPECT_EQ(firstOf(70), (std::pair{1499L, std::string("d118")}));
 }
 
 }  // namespace
+}  // namespace tovi::testing

@@ -1,19 +1,17 @@
 // The store through its public face, on real temporary database files, with
 // the statement texts the pages send.
 #include <gtest/gtest.h>
-#include <sqlite3.h>
-#include <unistd.h>
 
-#include <filesystem>
 #include <fstream>
+#include <map>
 #include <set>
 #include <thread>
 
-#include "data/connection.h"
-#include "data/recordset.h"
-#include "data/schema.h"
+#include "data/temp_db.h"
 
-namespace data = tovi::data;
+namespace tovi::testing {
+namespace {
+
 using data::adLockOptimistic;
 using data::adLockReadOnly;
 using data::adOpenKeyset;
@@ -23,110 +21,38 @@ using data::Recordset;
 using data::Sql;
 using data::Value;
 
-namespace {
+class StoreTest : public TempDb {};
 
-class StoreTest : public ::testing::Test {
- protected:
-  void SetUp() override {
-    char tmpl[] = "/tmp/tovi-data-XXXXXX";
-    ASSERT_NE(mkdtemp(tmpl), nullptr);
-    dir_ = tmpl;
-    path_ = dir_ + "/tamlo.mdb";
-    ASSERT_TRUE(data::ensureDatabase(path_));
-    conn_.Open(connectionText());
-  }
-  void TearDown() override {
-    conn_.Close();
-    std::filesystem::remove_all(dir_);
-  }
-
-  std::string connectionText() const { return "Provider=Microsoft.Jet.OLEDB.4.0;Data Source=" + path_; }
-
-  using Fields = std::vector<std::pair<std::string, Value>>;
-  // One row written through AddNew/Update; its key as the store gave it.
-  Value add(const std::string& table, const Fields& fields, const std::string& key = "id") {
-    Recordset rs;
-    rs.Open("select * from " + table, conn_, adOpenKeyset, adLockOptimistic);
-    rs.AddNew();
-    for (const auto& [f, v] : fields) rs(f) = v;
-    rs.Update();
-    return rs(key).value();
-  }
-  long long addDish(const std::string& name, int lei2, const std::string& lei, DateTime dates) {
-    return add("cygl", {{"name", name}, {"jiage", "8.5"}, {"lei", lei}, {"lei2", lei2}, {"dates", dates}}).toInteger();
-  }
-  long long addOrder(const std::string& yhm, DateTime at, int dczt = 1) {
-    return add("tdgl", {{"yhm", yhm}, {"fromdate", at}, {"years", at.year}, {"months", at.month}, {"days", at.day},
-                        {"hourss", at.hour}, {"minutess", at.minute}, {"dczt", dczt}})
-        .toInteger();
-  }
-
-  // The values of one column of every row, walking with MoveNext.
-  std::vector<std::string> column(const Sql& sql, const std::string& field) {
-    Recordset rs;
-    rs.Open(sql, conn_, adOpenKeyset, adLockReadOnly);
-    std::vector<std::string> out;
-    while (!rs.Eof()) {
-      out.push_back(rs(field).text());
-      rs.MoveNext();
-    }
-    return out;
-  }
-
-  std::string dir_, path_;
-  data::Connection conn_;
-};
-
-using Strings = std::vector<std::string>;
-
-TEST_F(StoreTest, NewDatabaseHoldsTheSettingsRows) {
-  Recordset rs;
-  rs.Open("select * from set_tamloall", conn_, adOpenKeyset, adLockReadOnly);
-  ASSERT_FALSE(rs.Eof());
-  EXPECT_EQ(rs.RecordCount(), 1);
-  EXPECT_EQ(rs("order_time_state").value(), Value(0));
-  EXPECT_EQ(rs("order_time").value(), Value(10));
-  EXPECT_EQ(rs("order_times").value(), Value(3));
-  EXPECT_EQ(rs("order_delet_state").value(), Value(0));
-  EXPECT_EQ(rs("order_deletkey").value(), Value(""));
-  rs.Open("select * from view2 ", conn_, adOpenKeyset, adLockReadOnly);
-  EXPECT_EQ(rs("view").value(), Value(1));
-  rs.Open("select * from bulletin ", conn_, adOpenKeyset, adLockReadOnly);
-  EXPECT_EQ(rs("content").value(), Value(""));
+TEST_F(StoreTest, NewFileHoldsTheSettingsRowsAndEnsuringKeepsEveryRow) {
+  EXPECT_EQ(column("select * from set_tamloall", "order_time_state"), Strings{"0"});
+  for (auto [field, v] : {std::pair{"order_time", "10"}, {"order_times", "3"}, {"order_delet_state", "0"},
+                          {"order_deletkey", ""}})
+    EXPECT_EQ(column("select * from set_tamloall", field), Strings{v}) << field;
+  EXPECT_EQ(column("select * from view2 ", "view"), Strings{"1"});
+  EXPECT_EQ(column("select * from bulletin ", "content"), Strings{""});
   for (const char* empty : {"cygl", "cyxw", "tdgl", "err_record", "reg", "wq_admin", "Feedback"}) {
+    Recordset rs;
     rs.Open(std::string("select * from ") + empty, conn_, adOpenKeyset, adLockReadOnly);
     EXPECT_TRUE(rs.Eof() && rs.Bof()) << empty;
     EXPECT_EQ(rs.RecordCount(), 0) << empty;
   }
-}
 
-TEST_F(StoreTest, EnsuringAnExistingFileKeepsItsRowsAndAddsWhatIsMissing) {
   long long id = addOrder("张三", {2024, 3, 9, 10, 0, 0});
-  Recordset rs;
-  rs.Open("select * from view2", conn_, adOpenKeyset, adLockOptimistic);
-  rs("view") = 0;
-  rs.Update();
-  rs.Close();
-
+  conn_.Execute("update view2 set view=0");
   EXPECT_FALSE(data::ensureDatabase(path_));
   EXPECT_EQ(column("select * from tdgl", "id"), Strings{std::to_string(id)});
   EXPECT_EQ(column("select * from view2", "view"), Strings{"0"});  // not reset, not doubled
   EXPECT_EQ(column("select * from set_tamloall", "order_time"), Strings{"10"});
 
   // An older file: a table lacking columns, a settings table lacking its row.
-  std::string old = dir_ + "/old.mdb";
-  sqlite3* db = nullptr;
-  ASSERT_EQ(sqlite3_open(old.c_str(), &db), SQLITE_OK);
-  ASSERT_EQ(sqlite3_exec(db,
-                         "create table tdgl (id integer primary key autoincrement, yhm text);"
-                         "insert into tdgl (yhm) values ('老客户');"
-                         "create table view2 (view integer);",
-                         nullptr, nullptr, nullptr),
-            SQLITE_OK);
-  sqlite3_close(db);
+  const std::string old = dir_ + "/old.mdb";
+  raw("create table tdgl (id integer primary key autoincrement, yhm text); insert into tdgl (yhm) values ('老客户');"
+      "create table view2 (view integer);",
+      old);
   EXPECT_FALSE(data::ensureDatabase(old));
   data::Connection c;
   c.Open("Data Source=" + old);
+  Recordset rs;
   rs.Open("select * from tdgl", c, adOpenKeyset, adLockReadOnly);
   EXPECT_EQ(rs("yhm").text(), "老客户");
   EXPECT_TRUE(rs("dczt").isNull());
@@ -135,7 +61,7 @@ TEST_F(StoreTest, EnsuringAnExistingFileKeepsItsRowsAndAddsWhatIsMissing) {
   EXPECT_EQ(rs("view").value(), Value(1));
 }
 
-TEST_F(StoreTest, OpeningNeedsAnExistingDatabaseFile) {
+TEST_F(StoreTest, OpeningNeedsADatabaseFileAndAReplacedOneIsSeenAfresh) {
   data::Connection c;
   EXPECT_THROW(c.Open("Provider=Microsoft.Jet.OLEDB.4.0;Data Source=" + dir_ + "/missing.mdb"), Error);
   EXPECT_FALSE(std::filesystem::exists(dir_ + "/missing.mdb"));
@@ -146,13 +72,10 @@ TEST_F(StoreTest, OpeningNeedsAnExistingDatabaseFile) {
   EXPECT_THROW(c.Execute("delete from tdgl"), Error);
   Recordset rs;
   EXPECT_THROW(rs.Open("select * from tdgl", c, adOpenKeyset, adLockReadOnly), Error);
-
   EXPECT_EQ(data::dataSourceOf("Provider=Microsoft.Jet.OLEDB.4.0;Data Source=/a b/c.mdb"), "/a b/c.mdb");
   EXPECT_EQ(data::dataSourceOf("data source = /x.mdb ; Persist Security Info=False"), "/x.mdb");
   EXPECT_EQ(data::dataSourceOf("Provider=x"), "");
-}
 
-TEST_F(StoreTest, AReplacedFileIsSeenAfresh) {
   addOrder("before", {2024, 1, 1, 0, 0, 0});
   conn_.Close();
   for (const char* suffix : {"", "-wal", "-shm"}) std::filesystem::remove(path_ + suffix);
@@ -161,90 +84,59 @@ TEST_F(StoreTest, AReplacedFileIsSeenAfresh) {
   EXPECT_EQ(column("select * from tdgl", "yhm"), Strings{});
 }
 
-TEST_F(StoreTest, CategoryAndHomePageStatements) {
-  long long a = addDish("红烧肉", 1, "招牌老菜", {2024, 1, 1, 9, 0, 0});
-  long long b = addDish("炒饭", 1, "新品推荐", {2024, 1, 3, 9, 0, 0});
-  long long c = addDish("鱼香肉丝", 2, "招牌老菜", {2024, 1, 2, 9, 0, 0});
-  long long d = addDish("可乐", 3, "新品推荐", {2024, 1, 4, 9, 0, 0});
+TEST_F(StoreTest, ThePagesListStatementsSelectTheirRows) {
+  long long a = add("cygl", {{"name", "红烧肉"}, {"lei", "招牌老菜"}, {"lei2", 1}, {"dates", DateTime{2024, 1, 1, 9, 0, 0}}}).toInteger();
+  long long b = add("cygl", {{"name", "炒饭"}, {"lei", "新品推荐"}, {"lei2", 1}, {"dates", DateTime{2024, 1, 3, 9, 0, 0}}}).toInteger();
+  long long c = add("cygl", {{"name", "鱼香肉丝"}, {"lei", "招牌老菜"}, {"lei2", 2}, {"dates", DateTime{2024, 1, 2, 9, 0, 0}}}).toInteger();
+  long long d = add("cygl", {{"name", "可乐"}, {"lei", "新品推荐"}, {"lei2", 3}, {"dates", DateTime{2024, 1, 4, 9, 0, 0}}}).toInteger();
+  // Guestbook messages: `del` left to its column's default counts as kept.
+  std::map<std::string, std::string> msg;
+  msg["old"] = add("Feedback", {{"UserName", "old"}, {"top", 0}, {"del", false}, {"PostDate", DateTime{2024, 1, 1, 0, 0, 0}}}, "ID").text();
+  msg["pinned"] = add("Feedback", {{"UserName", "pinned"}, {"top", 1}, {"PostDate", DateTime{2024, 1, 2, 0, 0, 0}}}, "ID").text();
+  msg["gone"] = add("Feedback", {{"UserName", "gone"}, {"top", 1}, {"del", true}, {"PostDate", DateTime{2024, 1, 5, 0, 0, 0}}}, "ID").text();
+  msg["new"] = add("Feedback", {{"UserName", "new"}, {"top", 0}, {"PostDate", DateTime{2024, 1, 4, 0, 0, 0}}}, "ID").text();
+  for (auto [name, flag] : {std::pair{"b", 2}, {"a", 1}, {"c", 2}}) add("wq_admin", {{"admin", name}, {"flag", flag}}, "adminid");
+  std::string member = add("reg", {{"names", "member1"}, {"sex", "1"}, {"yearss", "1990"}}).text();
+  for (auto [name, day] : {std::pair{"王五", 1}, {"王五六", 2}, {"王五", 3}}) addOrder(name, {2024, 1, day, 10, 0, 0}, day);
 
-  EXPECT_EQ(column("select * from cygl where lei2=1", "name"), (Strings{"红烧肉", "炒饭"}));
-  EXPECT_EQ(column("select * from cygl where lei='招牌老菜'", "name"), (Strings{"红烧肉", "鱼香肉丝"}));
-  EXPECT_EQ(column("select * from cygl where lei2=1 order by dates desc", "name"), (Strings{"炒饭", "红烧肉"}));
-  EXPECT_EQ(column("select * from cygl order by dates desc", "name"), (Strings{"可乐", "炒饭", "鱼香肉丝", "红烧肉"}));
-  EXPECT_EQ(column("select * from cygl where lei2=2 and id=" + std::to_string(c), "name"), Strings{"鱼香肉丝"});
-  EXPECT_EQ(column("select * from cygl where lei2=1 and id=" + std::to_string(c), "name"), Strings{});
-  EXPECT_EQ(column("select * from cygl where id=" + std::to_string(d), "jiage"), Strings{"8.5"});
-
-  // The category's multi-delete removes only that category's rows.
-  EXPECT_EQ(conn_.Execute("delete from cygl where lei2=1 and id in (" + std::to_string(a) + ", " + std::to_string(c) +
-                          ")"),
-            1);
-  EXPECT_EQ(conn_.Execute("delete from cygl where id in (" + std::to_string(b) + "," + std::to_string(d) + ")"), 2);
-  EXPECT_EQ(column("select * from cygl order by dates desc", "name"), Strings{"鱼香肉丝"});
-}
-
-TEST_F(StoreTest, NewsAndSingleRowEdits) {
-  std::string id = add("cyxw", {{"title", "开业"}, {"content", "<p>欢迎</p>"}, {"dates", DateTime{2024, 5, 1, 8, 0, 0}}}).text();
-  Recordset rs;
-  rs.Open("select * from cyxw where id=" + id, conn_, adOpenKeyset, adLockOptimistic);
-  rs("title") = "盛大开业";
-  rs.Update();
-  EXPECT_EQ(column("select * from cyxw order by dates desc", "title"), Strings{"盛大开业"});
-  EXPECT_EQ(column("select * from cyxw order by dates desc", "content"), Strings{"<p>欢迎</p>"});
-
-  rs.Open("select * from bulletin ", conn_, adOpenKeyset, adLockOptimistic);
-  rs("content") = "<b>今日特价</b>";
-  rs.Update();
-  rs.Open("select * from set_tamloall", conn_, adOpenKeyset, adLockOptimistic);
-  rs("order_time_state") = "1";
-  rs("order_deletkey") = "东区|西区";
-  rs.Update();
-  EXPECT_EQ(column("select * from bulletin", "content"), Strings{"<b>今日特价</b>"});
-  EXPECT_EQ(column("select * from set_tamloall", "order_time_state"), Strings{"1"});
-  EXPECT_EQ(column("select * from set_tamloall", "order_deletkey"), Strings{"东区|西区"});
-  EXPECT_EQ(column("select * from set_tamloall", "order_time"), Strings{"10"});  // untouched
-}
-
-TEST_F(StoreTest, GuestbookListShowsKeptMessagesPinnedFirst) {
-  struct Msg {
-    const char* name;
-    int top;
-    std::optional<bool> del;  // empty: left to the column's default
-    DateTime posted;
-  } msgs[] = {
-      {"old", 0, false, {2024, 1, 1, 0, 0, 0}},   {"pinned", 1, std::nullopt, {2024, 1, 2, 0, 0, 0}},
-      {"gone", 1, true, {2024, 1, 5, 0, 0, 0}},  {"new", 0, std::nullopt, {2024, 1, 4, 0, 0, 0}},
+  const std::string cs = std::to_string(c);
+  struct Case {
+    Sql sql;
+    const char* field;
+    Strings rows;
+  } cases[] = {
+      {"select * from cygl where lei2=1", "name", {"红烧肉", "炒饭"}},
+      {"select * from cygl where lei='招牌老菜'", "name", {"红烧肉", "鱼香肉丝"}},
+      {"select * from cygl where lei2=1 order by dates desc", "name", {"炒饭", "红烧肉"}},
+      {"select * from cygl order by dates desc", "name", {"可乐", "炒饭", "鱼香肉丝", "红烧肉"}},
+      {"select * from cygl where lei2=2 and id=" + cs, "name", {"鱼香肉丝"}},
+      {"select * from cygl where lei2=1 and id=" + cs, "name", {}},
+      {"select * from Feedback where del=false order by top desc, PostDate desc", "UserName", {"pinned", "new", "old"}},
+      {" select * from feedback where del=false and ID=" + msg["gone"], "UserName", {}},
+      {"select * from feedback where ID=" + msg["gone"], "del", {"True"}},
+      {"select * from wq_admin order by flag", "admin", {"a", "b", "c"}},
+      {Sql("select * from wq_admin where admin=?", {"c"}), "flag", {"2"}},
+      {"select * from reg where id=" + member, "sh", {"0"}},  // not yet approved
+      {"select * from tdgl where yhm='王五'", "dczt", {"1", "3"}},
+      {Sql("select * from tdgl where yhm=?", {"王五"}), "dczt", {"1", "3"}},
+      {Sql("select * from tdgl where yhm like ?", {"%五六%"}), "yhm", {"王五六"}},
   };
-  std::map<std::string, std::string> ids;
-  for (const auto& m : msgs) {
-    Fields f{{"UserName", m.name}, {"top", m.top}, {"PostDate", m.posted}};
-    if (m.del) f.emplace_back("del", *m.del);
-    ids[m.name] = add("Feedback", f, "ID").text();
-  }
-  Recordset rs;
+  for (const Case& k : cases) EXPECT_EQ(column(k.sql, k.field), k.rows) << k.sql.text;
+
+  Recordset rs;  // the guestbook's paged list
   rs.CursorLocation(data::adUseClient);
   rs.PageSize(10);
-  rs.Open("select * from Feedback where del=false order by top desc, PostDate desc", conn_, adOpenKeyset,
-          adLockReadOnly);
+  rs.Open("select * from Feedback where del=false order by top desc, PostDate desc", conn_, adOpenKeyset, adLockReadOnly);
   EXPECT_EQ(rs.RecordCount(), 3);
   EXPECT_EQ(rs("del").value(), Value(false));
-  EXPECT_EQ(column("select * from Feedback where del=false order by top desc, PostDate desc", "UserName"),
-            (Strings{"pinned", "new", "old"}));
-  EXPECT_EQ(column(" select * from feedback where del=false and ID=" + ids["gone"], "UserName"), Strings{});
-  EXPECT_EQ(column("select * from feedback where ID=" + ids["gone"], "del"), Strings{"True"});
-  EXPECT_EQ(conn_.Execute("delete from Feedback where ID in (" + ids["gone"] + "," + ids["old"] + ")"), 2);
+
+  // The multi-deletes remove only the rows their conditions name.
+  auto ids = [](auto... id) { return ((std::to_string(id) + ",") + ...); };
+  EXPECT_EQ(conn_.Execute("delete from cygl where lei2=1 and id in (" + ids(a) + cs + ")"), 1);
+  EXPECT_EQ(conn_.Execute("delete from cygl where id in (" + ids(b) + std::to_string(d) + ")"), 2);
+  EXPECT_EQ(column("select * from cygl order by dates desc", "name"), Strings{"鱼香肉丝"});
+  EXPECT_EQ(conn_.Execute("delete from Feedback where ID in (" + msg["gone"] + "," + msg["old"] + ")"), 2);
   EXPECT_EQ(column("select * from Feedback", "UserName"), (Strings{"pinned", "new"}));
-}
-
-TEST_F(StoreTest, AccountsAndMembers) {
-  for (auto [name, flag] : {std::pair{"b", 2}, {"a", 1}, {"c", 2}})
-    EXPECT_FALSE(add("wq_admin", {{"admin", name}, {"flag", flag}}, "adminid").isNull());
-  EXPECT_EQ(column("select * from wq_admin order by flag", "admin"), (Strings{"a", "b", "c"}));
-  EXPECT_EQ(column(Sql("select * from wq_admin where admin=?", {"c"}), "flag"), Strings{"2"});
-
-  std::string id = add("reg", {{"names", "member1"}, {"sex", "1"}, {"yearss", "1990"}}).text();
-  EXPECT_EQ(column("select * from reg where id=" + id, "names"), Strings{"member1"});
-  EXPECT_EQ(column("select * from reg where id=" + id, "sh"), Strings{"0"});  // not yet approved
 }
 
 TEST_F(StoreTest, OrdersFilteredOnTheirTimeWithDateLiterals) {
@@ -263,7 +155,7 @@ TEST_F(StoreTest, OrdersFilteredOnTheirTimeWithDateLiterals) {
     EXPECT_EQ(rs(f).value(), Value(v)) << f;
 
   struct Case {
-    std::string sql;
+    Sql sql;
     Strings names;
   } cases[] = {
       {"select * from tdgl where dczt in (1,2,3,4) and fromdate>#2024-12-31 23:59:58# and fromdate<#2025-1-1 0:0:0# "
@@ -279,28 +171,17 @@ TEST_F(StoreTest, OrdersFilteredOnTheirTimeWithDateLiterals) {
       {"select * from tdgl where dczt=2 order by fromdate desc", {"cook"}},
       {"select * from tdgl where dczt in (1,2,3,4) and yhm like '%E%' order by fromdate desc",
        {"newyear", "eve", "before"}},  // like ignores letter case
+      // Date-times as parameters compare the same way.
+      {Sql("select * from tdgl where fromdate>? and fromdate<? order by fromdate",
+           {DateTime{2024, 12, 31, 23, 59, 58}, DateTime{2025, 1, 1, 0, 0, 1}}),
+       {"eve", "newyear"}},
   };
-  for (const auto& c : cases) EXPECT_EQ(column(c.sql, "yhm"), c.names) << c.sql;
-
-  // Date-times as parameters compare the same way.
-  EXPECT_EQ(column(Sql("select * from tdgl where fromdate>? and fromdate<? order by fromdate",
-                       {DateTime{2024, 12, 31, 23, 59, 58}, DateTime{2025, 1, 1, 0, 0, 1}}),
-                   "yhm"),
-            (Strings{"eve", "newyear"}));
-}
-
-TEST_F(StoreTest, CustomerHistoryByName) {
-  addOrder("王五", {2024, 1, 1, 10, 0, 0});
-  addOrder("王五六", {2024, 1, 2, 10, 0, 0});
-  addOrder("王五", {2024, 1, 3, 10, 0, 0}, 3);
-  EXPECT_EQ(column("select * from tdgl where yhm='王五'", "dczt"), (Strings{"1", "3"}));
-  EXPECT_EQ(column(Sql("select * from tdgl where yhm=?", {"王五"}), "dczt"), (Strings{"1", "3"}));
-  EXPECT_EQ(column(Sql("select * from tdgl where yhm like ?", {"%五六%"}), "yhm"), Strings{"王五六"});
+  for (const auto& c : cases) EXPECT_EQ(column(c.sql, "yhm"), c.names) << c.sql.text;
 }
 
 TEST_F(StoreTest, HostileValuesStayValues) {
-  const std::vector<std::string> hostile = {"x' or '1'='1", "'; delete from tdgl; --", "\" or \"\"=\"", "#2024-1-1#",
-                                            "%", "?", "1) or (1=1", "\\'", std::string("a\0b", 3)};
+  const Strings hostile = {"x' or '1'='1", "'; delete from tdgl; --", "\" or \"\"=\"", "#2024-1-1#",
+                           "%", "?", "1) or (1=1", "\\'", std::string("a\0b", 3)};
   for (const auto& h : hostile) addOrder(h, {2024, 1, 1, 0, 0, 0});
   addOrder("bystander", {2024, 1, 1, 0, 0, 0});
   for (const auto& h : hostile) {
@@ -309,39 +190,20 @@ TEST_F(StoreTest, HostileValuesStayValues) {
   }
   EXPECT_EQ(conn_.Execute(Sql("delete from tdgl where id=?", {"1 or 1=1"})), 0);
   EXPECT_EQ(column("select * from tdgl where yhm='bystander'", "yhm"), Strings{"bystander"});
-  Recordset rs;
-  rs.Open("select * from tdgl", conn_, adOpenKeyset, adLockReadOnly);
-  EXPECT_EQ(rs.RecordCount(), 10);
+  EXPECT_EQ(column("select * from tdgl", "id").size(), 10u);
 }
 
 TEST_F(StoreTest, StatementsOutsideTheDialectAreRefused) {
   addOrder("kept", {2024, 1, 1, 0, 0, 0});
   const char* bad[] = {
-      "",
-      "   ",
-      "drop table tdgl",
-      "pragma writable_schema=1",
-      "attach database '/tmp/x' as y",
-      "vacuum",
-      "select * from tdgl; delete from tdgl",
-      "delete from tdgl where id=1 -- and dczt=4",
-      "delete from tdgl where id=1 /* */",
-      "delete from tdgl where yhm='open",
-      "delete from tdgl where fromdate>#2024-3-9",
-      "delete from tdgl where fromdate>#2024-2-30 10:00:00#",
-      "delete from tdgl where fromdate>#yesterday#",
-      "delete from tdgl where (id=1",
-      "delete from tdgl where id=1)",
-      "delete from tdgl where id=1 where",
-      "delete from tdgl where",
-      "delete from tdgl where id in ()",
-      "delete from tdgl where id in (1,,2)",
-      "delete from tdgl where id=load_extension('x')",
-      "delete from tdgl where id=@x",
-      "delete from tdgl where id=1e",
-      "delete from tdgl where yhm=`x`",
-      "delete from nosuchtable",
-      "delete from tdgl where nosuchcolumn=1",
+      "", "   ", "drop table tdgl", "pragma writable_schema=1", "attach database '/tmp/x' as y", "vacuum",
+      "select * from tdgl; delete from tdgl", "delete from tdgl where id=1 -- and dczt=4",
+      "delete from tdgl where id=1 /* */", "delete from tdgl where yhm='open", "delete from tdgl where fromdate>#2024-3-9",
+      "delete from tdgl where fromdate>#2024-2-30 10:00:00#", "delete from tdgl where fromdate>#yesterday#",
+      "delete from tdgl where (id=1", "delete from tdgl where id=1)", "delete from tdgl where id=1 where",
+      "delete from tdgl where", "delete from tdgl where id in ()", "delete from tdgl where id in (1,,2)",
+      "delete from tdgl where id=load_extension('x')", "delete from tdgl where id=@x", "delete from tdgl where id=1e",
+      "delete from tdgl where yhm=`x`", "delete from nosuchtable", "delete from tdgl where nosuchcolumn=1",
   };
   for (const char* sql : bad) {
     EXPECT_THROW(conn_.Execute(sql), Error) << sql;
@@ -378,19 +240,14 @@ TEST_F(StoreTest, PagingBoundaries) {
       continue;
     }
     EXPECT_EQ(rs.AbsolutePage(), 1);
-    EXPECT_EQ(rs.Bookmark(), Value(1));
     int seen = 0;
     for (long page = 1; page <= pages; ++page) {
       rs.AbsolutePage(page);
       EXPECT_EQ(rs.AbsolutePage(), page);
       EXPECT_EQ(rs.Bookmark(), Value((page - 1) * 20 + 1));
       int onPage = 0;
-      while (!rs.Eof() && onPage < 20) {
-        // Newest first: the n-th row is order number rows - n.
-        EXPECT_EQ(rs("yhm").text(), "c" + std::to_string(rows - 1 - seen));
-        ++seen, ++onPage;
-        rs.MoveNext();
-      }
+      for (; !rs.Eof() && onPage < 20; ++seen, ++onPage, rs.MoveNext())
+        EXPECT_EQ(rs("yhm").text(), "c" + std::to_string(rows - 1 - seen));  // newest first
       EXPECT_EQ(onPage, page < pages ? 20 : rows - (pages - 1) * 20);
     }
     EXPECT_EQ(seen, rows);
@@ -428,12 +285,9 @@ TEST_F(StoreTest, WalkingManyRowsCrossesFetchWindows) {
   for (int i = 0; i < 150; ++i) addOrder("w" + std::to_string(i), DateTime{2024, 2, 1, 0, 0, 0}.addSeconds(i));
   addOrder("tie-a", {2024, 1, 1, 0, 0, 0});
   addOrder("tie-b", {2024, 1, 1, 0, 0, 0});
-  Strings names = column("select * from tdgl order by fromdate asc", "yhm");
-  ASSERT_EQ(names.size(), 152u);
-  EXPECT_EQ(names[0], "tie-a");  // equal times keep the order they were added in
-  EXPECT_EQ(names[1], "tie-b");
-  for (int i = 0; i < 150; ++i) EXPECT_EQ(names[static_cast<std::size_t>(i) + 2], "w" + std::to_string(i));
-
+  Strings expected = {"tie-a", "tie-b"};  // equal times keep the order they were added in
+  for (int i = 0; i < 150; ++i) expected.push_back("w" + std::to_string(i));
+  EXPECT_EQ(column("select * from tdgl order by fromdate asc", "yhm"), expected);
   // A page size larger than the fetch window.
   Recordset rs;
   rs.PageSize(100);
@@ -443,7 +297,7 @@ TEST_F(StoreTest, WalkingManyRowsCrossesFetchWindows) {
   EXPECT_EQ(rs.PageCount(), 2);
 }
 
-TEST_F(StoreTest, AddNewThenUpdate) {
+TEST_F(StoreTest, AddNewThenUpdateKeepsNullAndEmptyApart) {
   Recordset rs;
   rs.Open("select * from tdgl", conn_, adOpenKeyset, adLockOptimistic);
   EXPECT_TRUE(rs.Eof());
@@ -451,11 +305,9 @@ TEST_F(StoreTest, AddNewThenUpdate) {
   rs.AddNew();
   EXPECT_TRUE(rs("id").value().isEmpty());
   EXPECT_FALSE(rs.Eof());
-  for (const auto& [f, v] : Fields{{"yhm", "李四"}, {"telsss", "13800000000"}, {"addresss", "东区1号"},
-                                   {"dcqk", "炒饭 x 2 = 17\n可乐 x 1 = 3"}, {"dczj", "20"}, {"hours", "12"},
-                                   {"minutes", "00"}, {"qtbz", ""}, {"zffs", "餐到付费"}, {"fromdate", at},
-                                   {"years", at.year}, {"months", at.month}, {"days", at.day}, {"hourss", at.hour},
-                                   {"minutess", at.minute}, {"dczt", 1}})
+  for (const auto& [f, v] : Fields{{"yhm", "李四"}, {"addresss", "东区1号"}, {"dcqk", "炒饭 x 2 = 17\n可乐 x 1 = 3"},
+                                   {"dczj", "20"}, {"minutes", "00"}, {"qtbz", ""}, {"zffs", "餐到付费"},
+                                   {"fromdate", at}, {"dczt", 1}})
     rs(f) = v;
   EXPECT_EQ(rs("YHM").text(), "李四");  // assigned, not yet written
   rs.Update();
@@ -466,36 +318,29 @@ TEST_F(StoreTest, AddNewThenUpdate) {
   rs.MoveNext();
   EXPECT_TRUE(rs.Eof());
 
-  rs.Open("select * from tdgl where id=" + std::to_string(id), conn_, adOpenKeyset, adLockOptimistic);
+  const std::string row = "select * from tdgl where id=" + std::to_string(id);
+  rs.Open(row, conn_, adOpenKeyset, adLockOptimistic);
   EXPECT_EQ(rs("dcqk").text(), "炒饭 x 2 = 17\n可乐 x 1 = 3");
   EXPECT_EQ(rs("fromdate").value(), Value(at));
   EXPECT_EQ(rs("minutes").value(), Value("00"));  // a text column keeps the text
   EXPECT_EQ(rs("dczj").value(), Value("20"));
-  // Null (never assigned) and empty (assigned "") stay apart.
-  EXPECT_TRUE(rs("qtbz").value() == Value(""));
-  EXPECT_FALSE(rs("qtbz").isNull());
+  // Empty (assigned "") and null (never assigned) stay apart.
+  EXPECT_EQ(rs("qtbz").value().kind(), Value::Kind::Text);
+  EXPECT_TRUE(rs("qtbz").value().blank());
+  EXPECT_TRUE(rs("telsss").isNull());
+  EXPECT_EQ(rs("telsss").text(), "");
+  EXPECT_EQ(column("select * from tdgl where qtbz=''", "id"), Strings{std::to_string(id)});
+  EXPECT_EQ(column("select * from tdgl where telsss is null", "id"), Strings{std::to_string(id)});
 
   rs("dczt") = "3";
+  rs("dczj") = Value::null();
   rs.Update();
   EXPECT_EQ(rs("dczt").value(), Value(3));
-  rs.Open("select * from tdgl where id=" + std::to_string(id), conn_, adOpenKeyset, adLockReadOnly);
+  rs.Open(row, conn_, adOpenKeyset, adLockReadOnly);
   EXPECT_EQ(rs("dczt").value(), Value(3));
-  EXPECT_EQ(rs("yhm").text(), "李四");
+  EXPECT_TRUE(rs("dczj").isNull());
+  EXPECT_EQ(rs("yhm").text(), "李四");  // what was not assigned stays
   EXPECT_EQ(rs("zffs").text(), "餐到付费");
-}
-
-TEST_F(StoreTest, NullAndEmpty) {
-  std::string id = add("cygl", {{"name", ""}, {"jiage", Value::null()}}).text();
-  Recordset rs;
-  rs.Open("select * from cygl where id=" + id, conn_, adOpenKeyset, adLockReadOnly);
-  EXPECT_EQ(rs("name").value().kind(), Value::Kind::Text);
-  EXPECT_TRUE(rs("name").value().blank());
-  EXPECT_TRUE(rs("jiage").isNull());
-  EXPECT_TRUE(rs("pic").isNull());  // never assigned
-  EXPECT_TRUE(rs("dates").isNull());
-  EXPECT_EQ(rs("pic").text(), "");
-  EXPECT_EQ(column("select * from cygl where name=''", "id"), Strings{id});
-  EXPECT_EQ(column("select * from cygl where pic is null", "id"), Strings{id});
 }
 
 TEST_F(StoreTest, ValuesAreStoredAsTheirColumnsHoldThem) {
@@ -516,13 +361,10 @@ TEST_F(StoreTest, ValuesAreStoredAsTheirColumnsHoldThem) {
   EXPECT_EQ(rs("hours").value(), Value("7"));
 
   // What a column cannot hold is refused at the assignment and never stored.
-  struct Bad {
-    const char* field;
-    Value v;
-  } bad[] = {{"dczt", Value("abc")},      {"dczt", Value("")},         {"dczt", Value("1; drop")},
-             {"dczt", Value(DateTime{})}, {"fromdate", Value("soon")}, {"fromdate", Value(5)},
-             {"fromdate", Value("2024-2-30")}};
-  for (const auto& b : bad) EXPECT_THROW(rs(b.field) = b.v, Error) << b.field << " " << b.v.text();
+  const std::pair<const char*, Value> bad[] = {
+      {"dczt", Value("abc")}, {"dczt", Value("")},         {"dczt", Value("1; drop")},      {"dczt", Value(DateTime{})},
+      {"fromdate", Value("soon")}, {"fromdate", Value(5)}, {"fromdate", Value("2024-2-30")}};
+  for (const auto& [field, v] : bad) EXPECT_THROW(rs(field) = v, Error) << field << " " << v.text();
   rs.Update();
   std::string id = rs("id").text();
   EXPECT_EQ(column("select * from tdgl where id=" + id, "dczt"), Strings{"12"});
@@ -537,37 +379,32 @@ TEST_F(StoreTest, ValuesAreStoredAsTheirColumnsHoldThem) {
   EXPECT_EQ(fb("del").value(), Value(true));
 }
 
-TEST_F(StoreTest, WritesNeedAWritableRecordSet) {
-  addOrder("ro", {2024, 1, 1, 0, 0, 0});
+TEST_F(StoreTest, WritesNeedAWritableRecordSetAndAWrittenRow) {
+  addOrder("a", {2024, 1, 1, 0, 0, 0});
+  addOrder("b", {2024, 1, 2, 0, 0, 0});
   Recordset rs;
   rs.Open("select * from tdgl", conn_, adOpenKeyset, adLockReadOnly);
   EXPECT_THROW(rs("dczt") = 2, Error);
   EXPECT_THROW(rs.AddNew(), Error);
   rs.Update();  // nothing assigned: nothing to do
   rs.Open("select yhm from tdgl", conn_, adOpenKeyset, adLockOptimistic);
-  EXPECT_EQ(rs("yhm").text(), "ro");
+  EXPECT_EQ(rs("yhm").text(), "a");
   EXPECT_THROW(rs("yhm") = "x", Error);
   EXPECT_THROW(rs("dczt"), Error);  // not a column of this query
-
   rs.Open("select * from tdgl where id=-1", conn_, adOpenKeyset, adLockOptimistic);
   EXPECT_THROW(rs("dczt") = 2, Error);  // no current row
   EXPECT_THROW(rs("nosuch"), Error);
-
   Recordset closed;
   EXPECT_THROW((void)closed.Eof(), Error);
   EXPECT_FALSE(closed.isOpen());
-  EXPECT_EQ(column("select * from tdgl", "dczt"), Strings{"1"});
-}
+  EXPECT_EQ(column("select * from tdgl order by fromdate", "dczt"), (Strings{"1", "1"}));
 
-TEST_F(StoreTest, MovingOffAnEditedRowWritesIt) {
-  addOrder("a", {2024, 1, 1, 0, 0, 0});
-  addOrder("b", {2024, 1, 2, 0, 0, 0});
-  Recordset rs;
+  // Moving off an edited row writes it; closing drops what was not written.
   rs.Open("select * from tdgl order by fromdate", conn_, adOpenKeyset, adLockOptimistic);
   rs("dczt") = 2;
   rs.MoveNext();
   rs("dczt") = 3;
-  rs.Close();  // closing drops what was not written
+  rs.Close();
   EXPECT_EQ(column("select * from tdgl order by fromdate", "dczt"), (Strings{"2", "1"}));
 }
 
@@ -597,8 +434,7 @@ TEST_F(StoreTest, ConcurrentWritersAllLandAndFailAlone) {
         rs.Open("select * from tdgl", c, adOpenKeyset, adLockOptimistic);
         rs.AddNew();
         rs("yhm") = "t" + std::to_string(t);
-        // Every fifth write collides with an existing key: it alone must fail.
-        if (i % 5 == 4) rs("id") = taken;
+        if (i % 5 == 4) rs("id") = taken;  // collides with an existing key: it alone must fail
         try {
           rs.Update();
           ids[static_cast<std::size_t>(t)].push_back(rs("id").value().toInteger());
@@ -617,54 +453,8 @@ TEST_F(StoreTest, ConcurrentWritersAllLandAndFailAlone) {
       EXPECT_EQ(column("select * from tdgl where id=" + std::to_string(id), "yhm"), Strings{"t" + std::to_string(t)});
     }
   }
-  Recordset rs;
-  rs.Open("select * from tdgl", conn_, adOpenKeyset, adLockReadOnly);
-  EXPECT_EQ(rs.RecordCount(), 1 + kThreads * (kEach - kEach / 5));
-}
-
-// Rows written behind the store's back, as another program on the file would.
-void insertDirectly(const std::string& path, int rows, int firstMinute) {
-  sqlite3* db = nullptr;
-  ASSERT_EQ(sqlite3_open(path.c_str(), &db), SQLITE_OK);
-  sqlite3_busy_timeout(db, 5000);
-  ASSERT_EQ(sqlite3_exec(db, "begin", nullptr, nullptr, nullptr), SQLITE_OK);
-  for (int i = 0; i < rows; ++i) {
-    std::string at = DateTime{2024, 1, 1, 0, 0, 0}.addSeconds((firstMinute + i) * 60LL).iso();
-    std::string sql = "insert into tdgl (yhm, fromdate, dczt) values ('d" + std::to_string(firstMinute + i) + "', '" +
-                      at + "', 1)";
-    ASSERT_EQ(sqlite3_exec(db, sql.c_str(), nullptr, nullptr, nullptr), SQLITE_OK);
-  }
-  ASSERT_EQ(sqlite3_exec(db, "commit", nullptr, nullptr, nullptr), SQLITE_OK);
-  sqlite3_close(db);
-}
-
-TEST_F(StoreTest, DeepPagesAndCountsFollowEveryChangeOfTheFile) {
-  insertDirectly(path_, 1500, 0);
-  const char* list = "select * from tdgl where dczt in (1,2,3,4) order by fromdate desc";
-  auto countAndPage = [&](long page) {
-    Recordset rs;
-    rs.PageSize(20);
-    rs.Open(list, conn_, adOpenKeyset, adLockReadOnly);
-    long n = rs.RecordCount();
-    rs.AbsolutePage(page);
-    return std::pair{n, rs("yhm").text()};
-  };
-  EXPECT_EQ(countAndPage(70), (std::pair{1500L, std::string("d119")}));  // row 1381 from the newest
-  EXPECT_EQ(countAndPage(75), (std::pair{1500L, std::string("d19")}));
-
-  insertDirectly(path_, 1, 1500);  // another writer on the file
-  EXPECT_EQ(countAndPage(70), (std::pair{1501L, std::string("d120")}));
-
-  EXPECT_EQ(conn_.Execute("delete from tdgl where yhm='d1500' or yhm='d0'"), 2);  // this process's own write
-  EXPECT_EQ(countAndPage(70), (std::pair{1499L, std::string("d119")}));
-
-  std::thread other([&] {  // and a write committed from another thread's connection
-    data::Connection c;
-    c.Open(connectionText());
-    c.Execute("delete from tdgl where yhm='d1499'");
-  });
-  other.join();
-  EXPECT_EQ(countAndPage(70), (std::pair{1498L, std::string("d118")}));
+  EXPECT_EQ(column("select * from tdgl", "id").size(), 1u + kThreads * (kEach - kEach / 5));
 }
 
 }  // namespace
+}  // namespace tovi::testing

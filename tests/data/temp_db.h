@@ -1,0 +1,100 @@
+// A fresh site database in a temporary folder with a connection of the test's
+// own, for the data layer's tests on real files.
+//
+//   class StoreTest : public tovi::testing::TempDb {};
+//   TEST_F(StoreTest, X) { addOrder("a", {2024, 1, 1, 0, 0, 0}); EXPECT_EQ(column("select * from tdgl", "yhm"), ...); }
+#pragma once
+
+#include <gtest/gtest.h>
+#include <sqlite3.h>
+
+#include <filesystem>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "data/connection.h"
+#include "data/recordset.h"
+#include "data/schema.h"
+
+namespace tovi::testing {
+
+using Strings = std::vector<std::string>;
+using Fields = std::vector<std::pair<std::string, data::Value>>;
+
+class TempDb : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    char tmpl[] = "/tmp/tovi-data-XXXXXX";
+    ASSERT_NE(mkdtemp(tmpl), nullptr);
+    dir_ = tmpl;
+    path_ = dir_ + "/tamlo.mdb";
+    ASSERT_TRUE(data::ensureDatabase(path_));
+    conn_.Open(connectionText());
+  }
+  void TearDown() override {
+    conn_.Close();
+    std::filesystem::remove_all(dir_);
+  }
+  std::string connectionText() const { return "Provider=Microsoft.Jet.OLEDB.4.0;Data Source=" + path_; }
+
+  // Runs `sql` on the file straight through SQLite, as another program would.
+  void raw(const std::string& sql, const std::string& path = "") {
+    sqlite3* db = nullptr;
+    ASSERT_EQ(sqlite3_open((path.empty() ? path_ : path).c_str(), &db), SQLITE_OK);
+    sqlite3_busy_timeout(db, 5000);
+    char* err = nullptr;
+    EXPECT_EQ(sqlite3_exec(db, sql.c_str(), nullptr, nullptr, &err), SQLITE_OK) << (err ? err : "") << " in: " << sql;
+    sqlite3_free(err);
+    sqlite3_close(db);
+  }
+  // `rows` orders written straight to the file, named prefix0, prefix1, ...;
+  // order i comes at minute i / perMinute of 2024-01-01, with status 1 + i % statuses.
+  void rawOrders(int rows, const std::string& prefix, int perMinute = 1, int statuses = 1, int first = 0) {
+    raw("with recursive n(i) as (select " + std::to_string(first) + " union all select i + 1 from n where i < " +
+        std::to_string(first + rows - 1) + ") insert into tdgl (yhm, fromdate, dczt) select '" + prefix +
+        "' || i, strftime('%Y-%m-%d %H:%M:%S', '2024-01-01', '+' || (i / " + std::to_string(perMinute) +
+        ") || ' minutes'), 1 + i % " + std::to_string(statuses) + " from n");
+  }
+
+  // One row written through AddNew/Update; its key as the store gave it.
+  data::Value add(const std::string& table, const Fields& fields, const std::string& key = "id") {
+    data::Recordset rs;
+    rs.Open("select * from " + table, conn_, data::adOpenKeyset, data::adLockOptimistic);
+    rs.AddNew();
+    for (const auto& [f, v] : fields) rs(f) = v;
+    rs.Update();
+    return rs(key).value();
+  }
+  long long addOrder(const std::string& yhm, data::DateTime at, int dczt = 1) {
+    return add("tdgl", {{"yhm", yhm}, {"fromdate", at}, {"years", at.year}, {"months", at.month}, {"days", at.day},
+                        {"hourss", at.hour}, {"minutess", at.minute}, {"dczt", dczt}})
+        .toInteger();
+  }
+
+  // The values of one column of every row, walking with MoveNext.
+  Strings column(const data::Sql& sql, const std::string& field) {
+    data::Recordset rs;
+    rs.Open(sql, conn_, data::adOpenKeyset, data::adLockReadOnly);
+    Strings out;
+    for (; !rs.Eof(); rs.MoveNext()) out.push_back(rs(field).text());
+    return out;
+  }
+  // One page of 20 as the order list reads it: the count, then the page's values of `field`.
+  Strings page(const data::Sql& sql, long n, long& count, const std::string& field = "id") {
+    data::Recordset rs;
+    rs.PageSize(20);
+    rs.Open(sql, conn_, data::adOpenKeyset, data::adLockOptimistic);
+    count = rs.RecordCount();
+    Strings out;
+    if (rs.Eof()) return out;
+    rs.AbsolutePage(n);
+    for (int i = 0; i < 20 && !rs.Eof(); ++i, rs.MoveNext()) out.push_back(rs(field).text());
+    return out;
+  }
+
+  std::string dir_, path_;
+  data::Connection conn_;
+};
+
+}  // namespace tovi::testing
