@@ -1,11 +1,11 @@
 // Shared by the browser tests: a real `tovi serve` on a fresh copy of the web
 // root, and headless Chromium driven by playwright-core.
 //
-//   import { startSite, launchBrowser } from './support.mjs';
-//   const site = await startSite({ demo: true });      // site.url, site.root, site.sql(), site.stop()
-//   const browser = await launchBrowser();
+//   import { openSite } from './support.mjs';
+//   const { site, browser } = await openSite({ demo: true });  // closed after the file's tests
 //   const page = await browser.newPage();
-//   await page.goto(site.url + 'index.asp');
+//   await page.goto(site.url + 'index.asp');                   // site.sql(), site.root, site.initOut
+import { after } from 'node:test';
 import { spawn, execFileSync } from 'node:child_process';
 import { cpSync, mkdtempSync, rmSync, existsSync } from 'node:fs';
 import { tmpdir } from 'node:os';
@@ -67,6 +67,15 @@ export async function launchBrowser() {
   });
 }
 
+// A site (with `--fixed-code 1234`, so logins type that code) and a browser,
+// both closed once the calling file's tests are done.
+export async function openSite(options = {}) {
+  const site = await startSite({ ...options, args: ['--fixed-code', '1234', ...(options.args || [])] });
+  const browser = await launchBrowser();
+  after(async () => { await browser.close(); await site.stop(); });
+  return { site, browser };
+}
+
 // Collects the texts of the dialogs (alert, confirm) a page shows; `answer`
 // decides confirm dialogs (true = OK).
 export function recordDialogs(page, answer = () => true) {
@@ -88,10 +97,36 @@ export async function until(check, what) {
   throw new Error('never happened: ' + what);
 }
 
+// The dialog shown after the first `n` of `seen` (waits for it).
+export async function nextDialog(seen, n) {
+  await until(() => seen.length > n, 'a dialog');
+  return seen[n];
+}
+
+// Fills the storefront's order form (the first dish's quantity and the
+// contact fields) and presses its order button.
+export async function order(page, { number = '1', yhm = '张三', telsss = '13800000000', addresss = '台江区五一路1号', qtbz } = {}) {
+  await page.locator('input[name=number]').first().fill(number);
+  for (const [name, value] of Object.entries({ yhm, telsss, addresss })) await page.fill(`input[name=${name}]`, value);
+  if (qtbz !== undefined) await page.fill('textarea[name=qtbz]', qtbz);
+  await page.click('#orderImage');
+}
+
+// An order posted straight to the submission page from `context`, as the form would.
+export async function postOrder(context, site, yhm, total = '12') {
+  const r = await context.request.post(site.url + 'dctj.asp', {
+    form: { list: 'x', list1: total, yhm, telsss: '87001234', zffs: 'x', addresss: 'addr', qtbz: '', hours: '12', minutes: '30' },
+  });
+  if (r.status() !== 200) throw new Error('order refused: ' + r.status());
+}
+
+// The password `tovi init` printed for the site owner.
+export const ownerPassword = (site) => site.initOut.match(/password: (\S+)/)[1];
+
 // Logs in to the back office as the site owner through the real form, in a new
-// browser context. The site must run with `--fixed-code 1234`.
+// browser context (the site comes from openSite).
 export async function logIn(browser, site) {
-  const password = site.initOut.match(/password: (\S+)/)[1];
+  const password = ownerPassword(site);
   const context = await browser.newContext();
   const page = await context.newPage();
   const dialogs = recordDialogs(page);
