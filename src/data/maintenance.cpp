@@ -1,6 +1,8 @@
 #include "data/maintenance.h"
 
+#include <fcntl.h>
 #include <sqlite3.h>
+#include <unistd.h>
 
 #include <chrono>
 #include <cstdio>
@@ -79,27 +81,46 @@ Backup startBackup(sqlite3* src, sqlite3* dest) {
   return b;
 }
 
-// Copies every page of `src` into `dest`.
+// Copies every page of `src` into `dest` in one step, so one read of the
+// source serves the whole copy: in steps, every write landing between two of
+// them sends the copy back to its start, and steady orders keep it there.
 void copyPages(sqlite3* src, sqlite3* dest) {
   Backup b = startBackup(src, dest);
-  while (step(b.get(), 256) != SQLITE_DONE) {
-  }
+  step(b.get(), -1);
+}
+
+// Makes a rename in `folder` last through a power cut.
+void syncFolder(const std::string& folder) {
+  int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY);
+  if (fd < 0) return;
+  ::fsync(fd);
+  ::close(fd);
 }
 
 }  // namespace
 
 void backup(const std::string& path, const std::string& to) {
   if (std::filesystem::exists(to)) throw Error("backup: " + to + " already exists");
-  Db src = open(path, SQLITE_OPEN_READWRITE);
-  Db dest = open(to, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE);
-  try {
-    copyPages(src.get(), dest.get());
-  } catch (...) {
-    dest.reset();
-    std::error_code ec;
-    std::filesystem::remove(to, ec);
-    throw;
-  }
+  // Written under another name and given its own once whole: a copy cut
+  // short by a killed process is never taken for a backup.
+  const std::string part = to + ".part";
+  std::error_code ec;
+  for (const char* suffix : {"", "-journal", "-wal", "-shm"}) std::filesystem::remove(part + suffix, ec);
+  {
+    Db src = open(path, SQLITE_OPEN_READWRITE);
+    Db dest = open(part, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE);
+    try {
+      copyPages(src.get(), dest.get());
+    } catch (...) {
+      dest.reset();
+      std::filesystem::remove(part, ec);
+      throw;
+    }
+  }  // closed (and so complete on disk) before it takes its name
+  std::filesystem::rename(part, to, ec);
+  if (ec) throw Error("backup: cannot name the copy " + to + ": " + ec.message());
+  std::filesystem::path folder = std::filesystem::path(to).parent_path();
+  syncFolder(folder.empty() ? "." : folder.string());
 }
 
 void vacuum(const std::string& path) {

@@ -18,6 +18,7 @@
 #include "host/static_files.h"
 #include "host/worker_pool.h"
 #include "data/schema.h"
+#include "sitepages/accounts.h"
 #include "sitepages/site_init.h"
 
 namespace tovi::host {
@@ -228,9 +229,11 @@ int serve(const ServeOptions& options, const frame::Registry& registry) {
   }
   const std::filesystem::path database = databasePath(options);
   if (!std::filesystem::exists(database)) sitepages::initSite(databaseFolder(options), false, std::cout);
-  // An existing file gets the columns and indexes added since it was made.
+  // An existing file gets the columns and indexes added since it was made,
+  // and its site owner when a first `tovi init` was cut short before it.
   else try {
     data::ensureDatabase(database.string());
+    sitepages::createFirstSiteOwner(database.string(), std::cout);
   } catch (const std::exception& e) {
     std::cerr << "tovi: could not bring " << database.string() << " up to date: " << e.what() << "\n";
   }

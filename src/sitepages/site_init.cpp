@@ -13,7 +13,9 @@ bool initSite(const std::string& databaseFolder, bool demo, std::ostream& out) {
   std::string path = databaseFolder + "/tamlo.mdb";
   bool created = data::ensureDatabase(path);
   out << (created ? "tovi: created " : "tovi: checked ") << path << "\n";
-  if (created) createFirstSiteOwner(path, out);
+  // Also for a file that was there: a first run killed between making the
+  // tables and adding the owner leaves a database nobody can log in to.
+  createFirstSiteOwner(path, out);
   if (demo) {
     int dishes = storefront::seedDemoMenu(path);
     if (dishes > 0) out << "tovi: added the demo menu (" << dishes << " dishes)\n";

@@ -7,8 +7,9 @@
 namespace tovi::sitepages {
 
 // Creates or completes <folder>/tamlo.mdb (the folder too when missing; it is
-// <root>/database unless the site keeps its data elsewhere). A new database
-// gets its first site owner, whose password is printed once to `out`; `demo`
+// <root>/database unless the site keeps its data elsewhere). A database
+// without accounts (a new one) gets its first site owner, whose password is
+// printed once to `out`; `demo`
 // adds the demo menu to a database that has no dishes yet. Returns true when
 // the file was created.
 bool initSite(const std::string& databaseFolder, bool demo, std::ostream& out);
