@@ -4,6 +4,7 @@
 #pragma once
 
 #include <filesystem>
+#include <functional>
 #include <fstream>
 #include <future>
 #include <stdexcept>
@@ -70,6 +71,23 @@ class InProcessServer {
   std::function<void()> stop_;
   std::future<int> done_;
 };
+
+// A probe component whose page operation `main` runs `body`.
+struct Probe : frame::Component {
+  std::function<void()> body;
+  void main() { body(); }
+};
+inline void addProbe(frame::Registry& r, const std::string& id, std::function<void()> body,
+                     frame::Output output = frame::Output::PerRequest) {
+  r.add(
+      id,
+      [body] {
+        auto c = std::make_unique<Probe>();
+        c->body = body;
+        return c;
+      },
+      {frame::op("main", &Probe::main)}, output);
+}
 
 // A page file that hosts component `id`, with literal text around it.
 inline std::string hostPage(const std::string& id, const std::string& before = "", const std::string& after = "") {
