@@ -32,47 +32,36 @@ TEST(PageFileParser, AcceptsThePageScriptsInAnyLetterCase) {
   frame::Registry r = probeRegistry();
   struct Case {
     const char* text;
-    const char* before;
+    std::vector<std::string> before;                  // each block's literal text before it
+    std::vector<std::vector<std::string>> calls;      // each block's operations
     const char* after;
-    std::size_t calls;
   } cases[] = {
-      {"<%@ Language=VBScript %>\n<%\nDim obj\nSet obj = Server.CreateObject(\"mabex.test\")\nobj.main\nSet obj = Nothing\n%>",
-       "", "", 0},  // replaced below: ids must be registered
+      {"<%@ Language=VBScript %>\n<%\nDim obj\nSet obj = Server.CreateObject(\"mabex.probe\")\nobj.main\nSet obj = Nothing\n%>",
+       {""}, {{"main"}}, ""},
       {"<%@ Language=VBScript %>\r\n<html><%\r\n  DIM Obj\r\n  set obj=server.createobject(\"MABEX.PROBE\")\r\n  OBJ.MAIN()\r\n"
        "  ' a comment\r\n\r\n  Call obj.other\r\n  Set obj = nothing\r\n%></html>\n",
-       "<html>", "</html>\n", 2},
-      {"<%\nDim a, b\nSet a = Server.CreateObject(\"mabex.probe\")\na.main\n%>", "", "", 1},
-      {"<p>static only</p>", "", "<p>static only</p>", 0},
+       {"<html>"}, {{"main", "Other"}}, "</html>\n"},
+      {"<%\nDim a, b\nSet a = Server.CreateObject(\"mabex.probe\")\na.main\n%>", {""}, {{"main"}}, ""},
+      {"<p>static only</p>", {}, {}, "<p>static only</p>"},
+      {"<html><%\nSet nav = Server.CreateObject(\"mabex.probe\")\nnav.other\n%><body><%\nSet o = "
+       "Server.CreateObject(\"mabex.probe\")\no.main\n%></body>",
+       {"<html>", "<body>"}, {{"Other"}, {"main"}}, "</body>"},  // each block with its own component
   };
-  cases[0].text = "<%@ Language=VBScript %>\n<%\nDim obj\nSet obj = Server.CreateObject(\"mabex.probe\")\nobj.main\nSet obj = Nothing\n%>";
-  cases[0].calls = 1;
   for (const Case& c : cases) {
     PageFile p = parsePageFile(c.text, r);
-    ASSERT_EQ(p.blocks.size(), c.calls ? 1u : 0u) << c.text;
+    ASSERT_EQ(p.blocks.size(), c.before.size()) << c.text;
     EXPECT_EQ(p.after, c.after) << c.text;
-    if (c.calls) {
-      EXPECT_EQ(p.blocks[0].before, c.before) << c.text;
-      EXPECT_EQ(p.blocks[0].calls.size(), c.calls) << c.text;
-      EXPECT_EQ(p.blocks[0].type, r.find("mabex.probe"));
+    for (std::size_t b = 0; b < p.blocks.size(); ++b) {
+      EXPECT_EQ(p.blocks[b].before, c.before[b]) << c.text;
+      EXPECT_EQ(p.blocks[b].type, r.find("mabex.probe"));
+      std::vector<std::string> names;
+      for (const auto* op : p.blocks[b].calls) names.push_back(op->name);
+      EXPECT_EQ(names, c.calls[b]) << c.text;
     }
   }
 }
 
-TEST(PageFileParser, RunsSeveralBlocksEachWithItsOwnComponent) {
-  frame::Registry r = probeRegistry();
-  PageFile p = parsePageFile(
-      "<html><%\nSet nav = Server.CreateObject(\"mabex.probe\")\nnav.other\n%><body><%\nSet o = "
-      "Server.CreateObject(\"mabex.probe\")\no.main\n%></body>",
-      r);
-  ASSERT_EQ(p.blocks.size(), 2u);
-  EXPECT_EQ(p.blocks[0].before, "<html>");
-  EXPECT_EQ(p.blocks[1].before, "<body>");
-  EXPECT_EQ(p.blocks[0].calls[0]->name, "Other");
-  EXPECT_EQ(p.blocks[1].calls[0]->name, "main");
-  EXPECT_EQ(p.after, "</body>");
-}
-
-TEST(PageFileParser, RefusesEveryOtherScript) {
+TEST(PageFileParser, RefusesEveryOtherScriptNamingTheLine) {
   frame::Registry r = probeRegistry();
   const char* const refused[] = {
       "<%\nSet o = Server.CreateObject(\"mabex.nothere\")\no.main\n%>",               // unknown id
@@ -92,10 +81,6 @@ TEST(PageFileParser, RefusesEveryOtherScript) {
       "<%\nExecute \"o.main\"\n%>",
   };
   for (const char* text : refused) EXPECT_THROW((void)parsePageFile(text, r), PageFileError) << text;
-}
-
-TEST(PageFileParser, RefusalNamesTheLine) {
-  frame::Registry r = probeRegistry();
   try {
     (void)parsePageFile("<%@ Language=VBScript %>\n<%\nDim o\nEval(1)\n%>", r);
     FAIL() << "no refusal";
