@@ -1,3 +1,5 @@
+// Order history ckdd.asp: the orders of one name, their status labels, and
+// what customers typed shown as text.
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
@@ -9,78 +11,53 @@ namespace {
 using ::testing::HasSubstr;
 using ::testing::Not;
 
-struct StoredOrder {
-  std::string yhm = "张三";
-  std::string telsss = "13800000000";
-  std::string addresss = "台江区五一路1号";
-  std::string dcqk = "⊕宫保鸡丁饭 12元 X 2份=24元 \n\n";
-  std::string dczj = "24";
-  int dczt = 1;
-};
-
-void store(FakeSite& site, const StoredOrder& o) {
-  site.db().Execute({"insert into tdgl (yhm, telsss, addresss, dcqk, dczj, hours, minutes, qtbz, zffs, fromdate, "
-                     "years, months, days, hourss, minutess, dczt) values (?, ?, ?, ?, ?, '12', '00', '', '餐到付费', ?, "
-                     "2024, 3, 9, 10, 5, ?)",
-                     {o.yhm, o.telsss, o.addresss, o.dcqk, o.dczj, data::DateTime{2024, 3, 9, 10, 5, 0}, o.dczt}});
-}
-
 PageResult history(FakeSite& site, const std::string& names) {
   FakeRequest req;
   req.query = {{"names", names}};
   return site.run("mabex.ckdd", req);
 }
 
-constexpr const char* kNoOrders = "<div align=center class=STYLE2>您还没订过餐！！</div>";
+const std::string kCell = "<td align=center bgcolor=#FFFFFF class='STYLE2 STYLE3'>";
 
-TEST(OrderHistory, ListsTheOrdersOfOneNameWithTheirTimesAndTotal) {
+TEST(OrderHistory, ListsTheOrdersOfOneNameWithTheirTimesTotalAndStatus) {
   FakeSite site;
-  store(site, {.dczj = "36"});
-  store(site, {.yhm = "李四"});
-  store(site, {.dcqk = "⊕豆浆 3元 X 1份=3元 \n\n"});
-  store(site, {.dczt = 3});
-  PageResult page = history(site, "张三");
-  EXPECT_EQ(occurrences(page.body, "<td align=center bgcolor=#FFFFFF class='STYLE2 STYLE3'>"), 3);
-  EXPECT_THAT(page.body, HasSubstr("36</a>元</td>"));
-  EXPECT_THAT(page.body, HasSubstr(">2024年3月9日<br>10点5分</a>"));
-  EXPECT_THAT(page.body, HasSubstr(">2024年3月9日<br>12点00分</a>"));
-  EXPECT_THAT(page.body, HasSubstr(">⊕豆浆 3元 X 1份=3元 \n\n</a>"));  // line feeds stay line feeds
-  EXPECT_THAT(page.body, HasSubstr("drc('<br>电话号码：13800000000','用户名：张三','联系地址：台江区五一路1号'); return true;"));
-  EXPECT_THAT(page.body, Not(HasSubstr("李四")));
-  EXPECT_LT(page.body.find("36</a>元"), page.body.find("⊕豆浆"));  // natural order
-}
-
-TEST(OrderHistory, StatusLabels) {
-  struct Case {
-    int dczt;
-    std::string label;
-  };
-  for (const Case& c : {Case{1, "等待中"}, Case{2, "处理当中"}, Case{3, "派送当中"}, Case{4, "已结帐"}, Case{0, ""},
-                        Case{5, ""}, Case{-1, ""}}) {
-    SCOPED_TRACE(c.dczt);
-    FakeSite site;
-    store(site, {.dczt = c.dczt});
-    EXPECT_THAT(history(site, "张三").body,
-                HasSubstr("<td align=center bgcolor=#FFFFFF class='STYLE2 STYLE3'>" + c.label + "</td></tr>"));
+  addOrder(site, Order{.dczj = "36"});
+  addOrder(site, Order{.yhm = "李四"});
+  addOrder(site, Order{.dcqk = "⊕豆浆 3元 X 1份=3元 \n\n"});
+  const char* labels[] = {"", "等待中", "处理当中", "派送当中", "已结帐", "", ""};
+  for (int s : {2, 3, 4, 0, 5, -1}) addOrder(site, Order{.yhm = "状态", .dczt = s, .dczj = std::to_string(s)});
+  std::string body = history(site, "张三").body;
+  EXPECT_EQ(occurrences(body, kCell), 2);
+  EXPECT_THAT(body, HasSubstr("36</a>元</td>"));
+  EXPECT_THAT(body, HasSubstr(">2010年5月17日<br>11点42分</a>"));
+  EXPECT_THAT(body, HasSubstr(">2010年5月17日<br>12点30分</a>"));
+  EXPECT_THAT(body, HasSubstr(">⊕豆浆 3元 X 1份=3元 \n\n</a>"));  // line feeds stay line feeds
+  EXPECT_THAT(body, HasSubstr("drc('<br>电话号码：0591-12345678','用户名：张三','联系地址：鼓楼区五四路1号'); return true;"));
+  EXPECT_THAT(body, HasSubstr(kCell + "等待中</td></tr>"));
+  EXPECT_THAT(body, Not(HasSubstr("李四")));
+  EXPECT_LT(body.find("36</a>元"), body.find("⊕豆浆"));  // natural order
+  body = history(site, "状态").body;
+  for (int s : {2, 3, 4, 0, 5, -1}) {
+    SCOPED_TRACE(s);
+    std::size_t row = body.find(">" + std::to_string(s) + "</a>元</td>");
+    ASSERT_NE(row, std::string::npos);
+    EXPECT_THAT(body.substr(row, body.find("</tr>", row) + 5 - row),
+                HasSubstr(kCell + labels[s < 0 ? 6 : s] + "</td></tr>"));
   }
 }
 
-TEST(OrderHistory, NoOrderUnderTheNameEndsThePage) {
+TEST(OrderHistory, NamesAreLookedUpExactlyEvenEmptyOrQuoted) {
   FakeSite site;
-  store(site, {.yhm = "张三"});
+  addOrder(site, Order{});
   for (const char* names : {"李四", "", "张", "' or '1'='1", "张三' --"}) {
     SCOPED_TRACE(names);
     PageResult page = history(site, names);
     EXPECT_TRUE(page.ended);
-    EXPECT_TRUE(page.body.ends_with(kNoOrders)) << page.body.substr(page.body.size() - 80);
+    EXPECT_TRUE(page.body.ends_with("<div align=center class=STYLE2>您还没订过餐！！</div>"));
     EXPECT_THAT(page.body, Not(HasSubstr("<table width=619")));
   }
-}
-
-TEST(OrderHistory, NamesAreLookedUpAsTheyAreEvenEmptyOrQuoted) {
-  FakeSite site;
-  store(site, {.yhm = ""});
-  store(site, {.yhm = "O'Brien"});
+  addOrder(site, Order{.yhm = ""});
+  addOrder(site, Order{.yhm = "O'Brien"});
   PageResult page = history(site, "");
   EXPECT_FALSE(page.ended);
   EXPECT_THAT(page.body, HasSubstr("<table width=619"));
@@ -89,15 +66,15 @@ TEST(OrderHistory, NamesAreLookedUpAsTheyAreEvenEmptyOrQuoted) {
 
 TEST(OrderHistory, WhatCustomersTypedIsShownAsText) {
   FakeSite site;
-  store(site, {.yhm = "<b>x</b>", .telsss = "1');alert(1);//", .addresss = "<img src=x onerror=alert(2)>",
-               .dcqk = "</a><script>alert(3)</script>", .dczj = "<i>9</i>"});
-  PageResult page = history(site, "<b>x</b>");
+  addOrder(site, Order{.yhm = "<b>x</b>", .telsss = "1');alert(1);//", .addresss = "<img src=x onerror=alert(2)>",
+                       .dcqk = "</a><script>alert(3)</script>", .dczj = "<i>9</i>"});
+  std::string body = history(site, "<b>x</b>").body;
   for (const char* raw : {"<b>x</b>", "1');alert(1)", "<img src=x", "<script>alert(3)", "<i>9</i>"})
-    EXPECT_THAT(page.body, Not(HasSubstr(raw))) << raw;
-  EXPECT_THAT(page.body, HasSubstr("&lt;/a&gt;&lt;script&gt;alert(3)&lt;/script&gt;</a>"));
+    EXPECT_THAT(body, Not(HasSubstr(raw))) << raw;
+  EXPECT_THAT(body, HasSubstr("&lt;/a&gt;&lt;script&gt;alert(3)&lt;/script&gt;</a>"));
   // In the hover call: entities for the box's markup, then escaped for the script and the attribute.
-  EXPECT_THAT(page.body, HasSubstr("'用户名：\\x26lt;b\\x26gt;x\\x26lt;/b\\x26gt;'"));
-  EXPECT_THAT(page.body, HasSubstr("电话号码：1\\x26#39;);alert(1);//'"));
+  EXPECT_THAT(body, HasSubstr("'用户名：\\x26lt;b\\x26gt;x\\x26lt;/b\\x26gt;'"));
+  EXPECT_THAT(body, HasSubstr("电话号码：1\\x26#39;);alert(1);//'"));
 }
 
 }  // namespace

@@ -1,5 +1,6 @@
 #include "support/fake_host.h"
 
+#include <algorithm>
 #include <filesystem>
 #include <stdexcept>
 
@@ -9,6 +10,7 @@
 
 namespace fs = std::filesystem;
 using tovi::data::Value;
+using tovi::frame::iequals;
 
 namespace tovi::testing {
 
@@ -18,168 +20,159 @@ bool ILess::operator()(const std::string& a, const std::string& b) const {
 
 namespace {
 
+// Every value of `name`, joined with ", " as the pages' collections join them.
 std::string joined(const std::vector<std::pair<std::string, std::string>>& items, std::string_view name) {
   std::string out;
   bool found = false;
   for (const auto& [k, v] : items) {
-    if (!frame::iequals(k, name)) continue;
-    if (found) out += ", ";
-    out += v;
+    if (!iequals(k, name)) continue;
+    out += (found ? ", " : "") + v;
     found = true;
   }
   return out;
 }
 
-std::string subKey(const std::string& whole, std::string_view key) {
-  std::size_t pos = 0;
-  while (pos <= whole.size()) {
-    std::size_t amp = whole.find('&', pos);
-    std::string_view part = std::string_view(whole).substr(pos, amp == std::string::npos ? std::string::npos : amp - pos);
-    std::size_t eq = part.find('=');
-    if (eq != std::string_view::npos && frame::iequals(part.substr(0, eq), key)) return std::string(part.substr(eq + 1));
-    if (amp == std::string::npos) break;
-    pos = amp + 1;
-  }
-  return "";
+template <class Map>
+std::string valueIn(const Map& map, std::string_view key) {
+  auto it = map.find(std::string(key));
+  return it == map.end() ? "" : it->second;
 }
 
-struct State {
-  FakeRequest& req;
-  PageResult& out;
-  const frame::Registry& registry;
-  std::string root, folder;
-};
-
-class Response final : public frame::ResponseObject {
+// The request, the session and the HTTP details over one FakeRequest; the
+// answer into one PageResult.
+class Host final : public frame::Context,
+                   public frame::ServerObject,
+                   public frame::SessionObject,
+                   public frame::HttpDetails {
  public:
-  explicit Response(State& s) : s_(s) {}
-  void Write(std::string_view text) override {
-    if (!s_.out.ended) s_.out.body.append(text);
-  }
-  [[noreturn]] void End() override {
-    s_.out.ended = true;
-    throw frame::PageEnd{};
-  }
-  [[noreturn]] void Redirect(std::string_view url) override {
-    s_.out.body.clear();
-    s_.out.redirect = std::string(url);
-    s_.out.ended = true;
-    throw frame::PageEnd{};
-  }
-  frame::ResponseCookie& Cookies(std::string_view name) override { return s_.out.cookies[std::string(name)]; }
+  Host(FakeRequest& req, PageResult& out, const frame::Registry& registry, std::string root, std::string folder)
+      : req_(req), out_(out), registry_(registry), root_(std::move(root)), folder_(std::move(folder)) {}
 
- private:
-  State& s_;
-};
+  frame::ResponseObject& response() override { return response_; }
+  frame::RequestObject& request() override { return request_; }
+  frame::ServerObject& server() override { return *this; }
+  frame::ApplicationObject& application() override { return application_; }
+  frame::SessionObject& session() override { return *this; }
+  data::DateTime now() override { return req_.now ? *req_.now : data::DateTime::now(); }
+  frame::HttpDetails* http() override { return req_.http ? this : nullptr; }
 
-class Request final : public frame::RequestObject {
- public:
-  explicit Request(State& s) : s_(s) {}
-  std::string Item(std::string_view name) override {
-    for (const auto* items : {&s_.req.query, &s_.req.form})
-      for (const auto& [k, v] : *items)
-        if (frame::iequals(k, name)) return joined(*items, name);
-    return Cookies(name);
-  }
-  std::string QueryString(std::string_view name) override { return joined(s_.req.query, name); }
-  std::string Form(std::string_view name) override { return joined(s_.req.form, name); }
-  std::string Cookies(std::string_view name, std::string_view key) override { return subKey(Cookies(name), key); }
-  std::string Cookies(std::string_view name) override {
-    for (const auto& [k, v] : s_.req.cookies)
-      if (frame::iequals(k, name)) return v;
-    return "";
-  }
-
- private:
-  State& s_;
-};
-
-class Server final : public frame::ServerObject {
- public:
-  explicit Server(State& s) : s_(s) {}
-  frame::ObjectRef CreateObject(std::string_view progid) override { return frame::createObject(progid, s_.registry); }
+  frame::ObjectRef CreateObject(std::string_view progid) override { return frame::createObject(progid, registry_); }
   std::string MapPath(std::string_view path) override {
-    fs::path root(s_.root);
-    fs::path base = s_.folder.empty() ? root : root / s_.folder;
+    fs::path root(root_);
     // A path from '/' starts at the root, as in the real host.
-    fs::path p = (path.starts_with("/") ? root / std::string(path.substr(1)) : base / std::string(path)).lexically_normal();
+    fs::path base = path.starts_with("/") ? root : folder_.empty() ? root : root / folder_;
+    fs::path p = (base / std::string(path.starts_with("/") ? path.substr(1) : path)).lexically_normal();
     auto rel = p.lexically_relative(root);
     if (rel.empty() || *rel.begin() == "..") throw std::invalid_argument("MapPath: outside the web root");
     return p.string();
   }
   std::string HTMLEncode(std::string_view text) override { return frame::htmlEncode(text); }
 
- private:
-  State& s_;
-};
-
-class Session final : public frame::SessionObject {
- public:
-  explicit Session(State& s) : s_(s) {}
   Value Get(std::string_view key) override {
-    auto it = s_.req.session.find(std::string(key));
-    return it == s_.req.session.end() ? Value() : it->second;
+    auto it = req_.session.find(std::string(key));
+    return it == req_.session.end() ? Value() : it->second;
   }
-  void Set(std::string_view key, Value value) override { s_.req.session[std::string(key)] = std::move(value); }
+  void Set(std::string_view key, Value value) override { req_.session[std::string(key)] = std::move(value); }
   void Abandon() override {
-    s_.req.session.clear();
-    s_.out.abandoned = true;
+    req_.session.clear();
+    out_.abandoned = true;
   }
 
- private:
-  State& s_;
-};
-
-class Http final : public frame::HttpDetails {
- public:
-  explicit Http(State& s) : s_(s) {}
-  std::string method() override { return s_.req.method; }
-  std::string header(std::string_view name) override {
-    auto it = s_.req.headers.find(std::string(name));
-    return it == s_.req.headers.end() ? "" : it->second;
-  }
-  std::string clientAddress() override { return s_.req.clientAddress; }
+  std::string method() override { return req_.method; }
+  std::string header(std::string_view name) override { return valueIn(req_.headers, name); }
+  std::string clientAddress() override { return req_.clientAddress; }
   bool secure() override { return false; }
-  const std::vector<frame::UploadedFile>& files() override { return s_.req.files; }
+  const std::vector<frame::UploadedFile>& files() override { return req_.files; }
   void sendBinary(std::string_view contentType, std::string bytes) override {
-    s_.out.binaryType = std::string(contentType);
-    s_.out.binary = std::move(bytes);
+    out_.binaryType = std::string(contentType);
+    out_.binary = std::move(bytes);
   }
-  void setStatus(int status) override { s_.out.status = status; }
+  void setStatus(int status) override { out_.status = status; }
   void setHeader(std::string_view name, std::string_view value) override {
-    s_.out.headers[std::string(name)] = std::string(value);
+    out_.headers[std::string(name)] = std::string(value);
   }
-  void renewSession() override { s_.out.sessionRenewed = true; }
-  std::string option(std::string_view name) override {
-    auto it = s_.req.options.find(std::string(name));
-    return it == s_.req.options.end() ? "" : it->second;
-  }
-  std::string webRoot() override { return s_.root; }
+  void renewSession() override { out_.sessionRenewed = true; }
+  std::string option(std::string_view name) override { return valueIn(req_.options, name); }
+  std::string webRoot() override { return root_; }
 
  private:
-  State& s_;
-};
+  class Response final : public frame::ResponseObject {
+   public:
+    explicit Response(PageResult& out) : out_(out) {}
+    void Write(std::string_view text) override {
+      if (!out_.ended) out_.body.append(text);
+    }
+    [[noreturn]] void End() override {
+      out_.ended = true;
+      throw frame::PageEnd{};
+    }
+    [[noreturn]] void Redirect(std::string_view url) override {
+      out_.body.clear();
+      out_.redirect = std::string(url);
+      End();
+    }
+    frame::ResponseCookie& Cookies(std::string_view name) override { return out_.cookies[std::string(name)]; }
 
-class Host final : public frame::Context {
- public:
-  explicit Host(State s) : s_(std::move(s)) {}
-  frame::ResponseObject& response() override { return response_; }
-  frame::RequestObject& request() override { return request_; }
-  frame::ServerObject& server() override { return server_; }
-  frame::ApplicationObject& application() override { return application_; }
-  frame::SessionObject& session() override { return session_; }
-  data::DateTime now() override { return s_.req.now ? *s_.req.now : data::DateTime::now(); }
-  frame::HttpDetails* http() override { return s_.req.http ? &http_ : nullptr; }
+   private:
+    PageResult& out_;
+  };
 
- private:
-  State s_;
-  Http http_{s_};
-  Response response_{s_};
-  Request request_{s_};
-  Server server_{s_};
-  Session session_{s_};
+  class Request final : public frame::RequestObject {
+   public:
+    explicit Request(FakeRequest& req) : req_(req) {}
+    std::string Item(std::string_view name) override {
+      for (const auto* items : {&req_.query, &req_.form})
+        for (const auto& [k, v] : *items)
+          if (iequals(k, name)) return joined(*items, name);
+      return Cookies(name);
+    }
+    std::string QueryString(std::string_view name) override { return joined(req_.query, name); }
+    std::string Form(std::string_view name) override { return joined(req_.form, name); }
+    // Sub-key `key` of a cookie "k1=v1&k2=v2".
+    std::string Cookies(std::string_view name, std::string_view key) override {
+      std::string whole = Cookies(name);
+      for (std::size_t pos = 0; pos <= whole.size();) {
+        std::size_t amp = std::min(whole.find('&', pos), whole.size());
+        std::string_view part = std::string_view(whole).substr(pos, amp - pos);
+        std::size_t eq = part.find('=');
+        if (eq != std::string_view::npos && iequals(part.substr(0, eq), key)) return std::string(part.substr(eq + 1));
+        pos = amp + 1;
+      }
+      return "";
+    }
+    std::string Cookies(std::string_view name) override {
+      for (const auto& [k, v] : req_.cookies)
+        if (iequals(k, name)) return v;
+      return "";
+    }
+
+   private:
+    FakeRequest& req_;
+  };
+
+  FakeRequest& req_;
+  PageResult& out_;
+  const frame::Registry& registry_;
+  std::string root_, folder_;
+  Response response_{out_};
+  Request request_{req_};
   frame::ApplicationObject application_;
 };
+
+// Starts `component` on `host`, runs `body` and ends it, as the real host does.
+void drive(frame::Component& component, Host& host, const std::function<void()>& body) {
+  component.onstartpage(host);
+  try {
+    body();
+  } catch (const frame::PageEnd&) {
+  } catch (...) {
+    component.onendpage();
+    throw;
+  }
+  component.onendpage();
+}
+
+class BodyComponent final : public frame::Component {};
 
 }  // namespace
 
@@ -211,23 +204,11 @@ data::Connection& FakeSite::db() {
   return *db_;
 }
 
-namespace {
-class BodyComponent final : public frame::Component {};
-}  // namespace
-
 PageResult FakeSite::runBody(const std::function<void()>& body, FakeRequest& request, const std::string& folder) {
   PageResult out;
-  Host host(State{request, out, registry_, root_, folder});
+  Host host(request, out, registry_, root_, folder);
   BodyComponent component;
-  component.onstartpage(host);
-  try {
-    body();
-  } catch (const frame::PageEnd&) {
-  } catch (...) {
-    component.onendpage();
-    throw;
-  }
-  component.onendpage();
+  drive(component, host, body);
   return out;
 }
 
@@ -235,23 +216,13 @@ PageResult FakeSite::run(const std::string& id, FakeRequest& request, const std:
                          const std::string& operation) {
   const frame::ComponentType* type = registry_.find(id);
   if (!type) throw std::invalid_argument("no component " + id);
-  std::string opName = operation;
-  if (opName.empty()) opName = type->operations.at(2).name;
+  const std::string opName = operation.empty() ? type->operations.at(2).name : operation;
   const frame::Operation* op = type->find(opName);
   if (!op || !op->run) throw std::invalid_argument("no callable operation " + opName + " on " + id);
-
   PageResult out;
-  Host host(State{request, out, registry_, root_, folder});
+  Host host(request, out, registry_, root_, folder);
   std::unique_ptr<frame::Component> component = type->create();
-  component->onstartpage(host);
-  try {
-    op->run(*component);
-  } catch (const frame::PageEnd&) {
-  } catch (...) {
-    component->onendpage();
-    throw;
-  }
-  component->onendpage();
+  drive(*component, host, [&] { op->run(*component); });
   return out;
 }
 

@@ -5,12 +5,14 @@
 #include <iconv.h>
 #include <netinet/in.h>
 #include <signal.h>
+#include <spawn.h>
 #include <sys/socket.h>
 #include <sys/time.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include <cerrno>
+#include <algorithm>
+#include <cctype>
 #include <chrono>
 #include <cstdio>
 #include <filesystem>
@@ -20,7 +22,10 @@
 #include <stdexcept>
 #include <thread>
 
+#include "frame/text.h"
+
 namespace fs = std::filesystem;
+using tovi::frame::asciiLower;
 
 namespace tovi::testing {
 namespace {
@@ -32,33 +37,17 @@ std::string readFile(const std::string& path) {
   return s.str();
 }
 
-// Runs a command to its end; returns its standard output (throws when it fails).
+// Runs a command to its end; returns what it printed (throws when it fails).
+// The arguments are the binary and paths of our own, free of quotes.
 std::string runCommand(const std::vector<std::string>& argv) {
-  int out[2];
-  if (pipe(out) != 0) throw std::runtime_error("pipe failed");
-  pid_t pid = fork();
-  if (pid < 0) throw std::runtime_error("fork failed");
-  if (pid == 0) {
-    dup2(out[1], 1);
-    dup2(out[1], 2);
-    close(out[0]);
-    close(out[1]);
-    std::vector<char*> args;
-    for (const std::string& a : argv) args.push_back(const_cast<char*>(a.c_str()));
-    args.push_back(nullptr);
-    execv(args[0], args.data());
-    _exit(127);
-  }
-  close(out[1]);
+  std::string line;
+  for (const std::string& a : argv) line += "'" + a + "' ";
+  FILE* p = popen((line + "2>&1").c_str(), "r");
+  if (!p) throw std::runtime_error("popen failed");
   std::string text;
   char buf[4096];
-  ssize_t n;
-  while ((n = read(out[0], buf, sizeof buf)) > 0) text.append(buf, static_cast<std::size_t>(n));
-  close(out[0]);
-  int status = 0;
-  waitpid(pid, &status, 0);
-  if (!WIFEXITED(status) || WEXITSTATUS(status) != 0)
-    throw std::runtime_error("command failed: " + argv[0] + " " + argv[1] + ": " + text);
+  for (std::size_t n; (n = fread(buf, 1, sizeof buf, p)) > 0;) text.append(buf, n);
+  if (pclose(p) != 0) throw std::runtime_error("command failed: " + line + ": " + text);
   return text;
 }
 
@@ -67,20 +56,13 @@ std::string convert(const std::string& text, const char* to, const char* from) {
   if (cd == reinterpret_cast<iconv_t>(-1)) throw std::runtime_error("iconv_open failed");
   std::string out(text.size() * 4 + 16, '\0');
   char* in = const_cast<char*>(text.data());
-  std::size_t inLeft = text.size();
   char* dst = out.data();
-  std::size_t dstLeft = out.size();
+  std::size_t inLeft = text.size(), dstLeft = out.size();
   std::size_t r = iconv(cd, &in, &inLeft, &dst, &dstLeft);
   iconv_close(cd);
   if (r == static_cast<std::size_t>(-1)) throw std::runtime_error(std::string("text cannot be converted to ") + to);
   out.resize(out.size() - dstLeft);
   return out;
-}
-
-std::string lower(std::string s) {
-  for (char& c : s)
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c + 32);
-  return s;
 }
 
 }  // namespace
@@ -89,46 +71,36 @@ LiveServer::LiveServer(Options options) {
   char tmpl[] = "/tmp/tovi-live-XXXXXX";
   if (!mkdtemp(tmpl)) throw std::runtime_error("mkdtemp failed");
   root_ = tmpl;
-  fs::path source = fs::path(TOVI_SOURCE_DIR) / "site";
-  for (auto it = fs::recursive_directory_iterator(source); it != fs::recursive_directory_iterator(); ++it) {
-    fs::path rel = fs::relative(it->path(), source);
-    std::string relText = rel.string();
-    bool inDatabase = relText.rfind("database/", 0) == 0;
-    std::string name = it->path().filename().string();
-    if (inDatabase && (name.find(".mdb") != std::string::npos || name.find(".ldb") != std::string::npos)) continue;
-    if (it->is_directory()) fs::create_directories(fs::path(root_) / rel);
-    else if (it->is_regular_file()) fs::copy_file(it->path(), fs::path(root_) / rel);
-  }
+  // The web root without a database of its own: `tovi init` makes a fresh one.
+  fs::copy(fs::path(TOVI_SOURCE_DIR) / "site", root_, fs::copy_options::recursive);
+  fs::remove_all(root_ + "/database");
   std::vector<std::string> init = {TOVI_BINARY, "init", "--root", root_};
   if (options.demo) init.push_back("--demo");
   initOutput_ = runCommand(init);
 
   errPath_ = root_ + ".err";
-  std::string outPath = root_ + ".out";
+  const std::string outPath = root_ + ".out";
   std::vector<std::string> argv = {TOVI_BINARY, "serve", "--root", root_, "--port", "0", "--access-log", "-"};
-  for (const std::string& a : options.args) argv.push_back(a);
-  pid_t pid = fork();
-  if (pid < 0) throw std::runtime_error("fork failed");
-  if (pid == 0) {
-    int out = open(outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-    int err = open(errPath_.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-    dup2(out, 1);
-    dup2(err, 2);
-    std::vector<char*> args;
-    for (const std::string& a : argv) args.push_back(const_cast<char*>(a.c_str()));
-    args.push_back(nullptr);
-    execv(args[0], args.data());
-    _exit(127);
-  }
+  argv.insert(argv.end(), options.args.begin(), options.args.end());
+  std::vector<char*> args;
+  for (std::string& a : argv) args.push_back(a.data());
+  args.push_back(nullptr);
+  posix_spawn_file_actions_t files;
+  posix_spawn_file_actions_init(&files);
+  posix_spawn_file_actions_addopen(&files, 1, outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+  posix_spawn_file_actions_addopen(&files, 2, errPath_.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+  pid_t pid = -1;
+  int failed = posix_spawn(&pid, args[0], &files, nullptr, args.data(), environ);
+  posix_spawn_file_actions_destroy(&files);
+  if (failed) throw std::runtime_error("posix_spawn failed");
   pid_ = pid;
   static const std::regex listening(R"(listening on http://[^:]+:(\d+)/)");
-  auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
-  while (true) {
+  for (auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);;) {
     std::smatch m;
     std::string out = readFile(outPath);
     if (std::regex_search(out, m, listening)) {
       port_ = static_cast<unsigned short>(std::stoi(m[1]));
-      break;
+      return;
     }
     int status = 0;
     if (waitpid(pid_, &status, WNOHANG) == pid_) {
@@ -187,23 +159,15 @@ HttpResponse HttpClient::request(const std::string& method, const std::string& t
   bool hasCookieHeader = false;
   for (const auto& [k, v] : headers) {
     req += k + ": " + v + "\r\n";
-    if (lower(k) == "cookie") hasCookieHeader = true;
+    hasCookieHeader = hasCookieHeader || asciiLower(k) == "cookie";
   }
   if (!cookies_.empty() && !hasCookieHeader) {
-    req += "Cookie: ";
-    bool first = true;
-    for (const auto& [k, v] : cookies_) {
-      if (!first) req += "; ";
-      req += k + "=" + v;
-      first = false;
-    }
-    req += "\r\n";
+    std::string line;
+    for (const auto& [k, v] : cookies_) line += (line.empty() ? "" : "; ") + k + "=" + v;
+    req += "Cookie: " + line + "\r\n";
   }
   if (!body.empty() || method == "POST") req += "Content-Length: " + std::to_string(body.size()) + "\r\n";
-  req += "\r\n";
-  req += body;
-
-  const std::string raw = exchangeRaw(port_, req, host_);
+  const std::string raw = exchangeRaw(port_, req + "\r\n" + body, host_);
 
   HttpResponse r;
   std::size_t headEnd = raw.find("\r\n\r\n");
@@ -218,30 +182,24 @@ HttpResponse HttpClient::request(const std::string& method, const std::string& t
     std::size_t colon = line.find(':');
     if (colon == std::string::npos) continue;
     std::string name = line.substr(0, colon);
-    std::string value = line.substr(colon + 1);
-    while (!value.empty() && value.front() == ' ') value.erase(0, 1);
+    std::string value = line.substr(std::min(line.find_first_not_of(' ', colon + 1), line.size()));
     r.headers[name] = value;
-    if (lower(name) == "set-cookie") {
-      r.setCookies.push_back(value);
-      std::string pair = value.substr(0, value.find(';'));
-      std::size_t eq = pair.find('=');
-      if (eq == std::string::npos) continue;
-      std::string cname = pair.substr(0, eq), cvalue = pair.substr(eq + 1);
-      if (cvalue.empty() || lower(value).find("max-age=0") != std::string::npos) cookies_.erase(cname);
-      else cookies_[cname] = cvalue;
-    }
+    if (asciiLower(name) != "set-cookie") continue;
+    r.setCookies.push_back(value);
+    std::string pair = value.substr(0, value.find(';'));
+    std::size_t eq = pair.find('=');
+    if (eq == std::string::npos) continue;
+    std::string cname = pair.substr(0, eq), cvalue = pair.substr(eq + 1);
+    if (cvalue.empty() || asciiLower(value).find("max-age=0") != std::string::npos) cookies_.erase(cname);
+    else cookies_[cname] = cvalue;
   }
   std::string rest = raw.substr(headEnd + 4);
   auto te = r.headers.find("Transfer-Encoding");
-  if (te != r.headers.end() && lower(te->second).find("chunked") != std::string::npos) {
-    std::size_t pos = 0;
-    while (pos < rest.size()) {
-      std::size_t eol = rest.find("\r\n", pos);
-      if (eol == std::string::npos) break;
-      std::size_t size = std::stoul(rest.substr(pos, eol - pos), nullptr, 16);
+  if (te != r.headers.end() && asciiLower(te->second).find("chunked") != std::string::npos) {
+    for (std::size_t pos = 0, eol = 0, size = 0; (eol = rest.find("\r\n", pos)) != std::string::npos; pos = eol + 4 + size) {
+      size = std::stoul(rest.substr(pos, eol - pos), nullptr, 16);
       if (size == 0) break;
       r.body += rest.substr(eol + 2, size);
-      pos = eol + 2 + size + 2;
     }
   } else if (auto cl = r.headers.find("Content-Length"); cl != r.headers.end()) {
     r.body = rest.substr(0, std::stoul(cl->second));
@@ -260,11 +218,9 @@ int connectLoopback(unsigned short port, const std::string& host) {
   addr.sin_family = AF_INET;
   addr.sin_port = htons(port);
   inet_pton(AF_INET, host.c_str(), &addr.sin_addr);
-  if (connect(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) != 0) {
-    close(fd);
-    return -1;
-  }
-  return fd;
+  if (connect(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) == 0) return fd;
+  close(fd);
+  return -1;
 }
 
 std::string exchangeRaw(unsigned short port, const std::string& bytes, const std::string& host) {
@@ -289,13 +245,10 @@ std::string urlEncode(const std::string& bytes) {
   static const char kHex[] = "0123456789ABCDEF";
   std::string out;
   for (unsigned char c : bytes) {
-    if ((c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '-' || c == '_' ||
-        c == '.' || c == '~') {
+    if (std::isalnum(c) || c == '-' || c == '_' || c == '.' || c == '~') {
       out += static_cast<char>(c);
     } else {
-      out += '%';
-      out += kHex[c >> 4];
-      out += kHex[c & 15];
+      out += {'%', kHex[c >> 4], kHex[c & 15]};
     }
   }
   return out;
@@ -303,10 +256,7 @@ std::string urlEncode(const std::string& bytes) {
 
 std::string formBody(const std::vector<std::pair<std::string, std::string>>& fields) {
   std::string out;
-  for (const auto& [k, v] : fields) {
-    if (!out.empty()) out += '&';
-    out += urlEncode(k) + "=" + urlEncode(v);
-  }
+  for (const auto& [k, v] : fields) out += (out.empty() ? "" : "&") + urlEncode(k) + "=" + urlEncode(v);
   return out;
 }
 

@@ -1,9 +1,15 @@
-// Rows put straight into a fake site's database, the operator's request, and
+// Rows put straight into a fake site's database, the operator's requests, and
 // small text helpers: what the storefront, back-office, order and site-page
 // tests share.
+//
+//   long long id = addOrder(site, Order{.yhm = "李四", .dczt = 3});
+//   PageResult page = runAs(site, "mabex.ddgl1", {{"id", std::to_string(id)}});
 #pragma once
 
+#include <optional>
+#include <regex>
 #include <string>
+#include <vector>
 
 #include "data/connection.h"
 #include "data/recordset.h"
@@ -11,6 +17,8 @@
 #include "support/fake_host.h"
 
 namespace tovi::testing {
+
+using Fields = std::vector<std::pair<std::string, std::string>>;
 
 // Occurrences of `needle` in `text`.
 inline int occurrences(const std::string& text, const std::string& needle) {
@@ -43,6 +51,31 @@ inline FakeRequest operatorOf(data::Value flag = 1, const std::string& name = "a
   req.now = data::DateTime{2024, 3, 9, 10, 0, 0};
   return req;
 }
+// The same on the order pages' clock (2010-06-01 09:15).
+inline FakeRequest operatorRequest(int flag = 1) {
+  FakeRequest req = operatorOf(flag);
+  req.now = data::DateTime{2010, 6, 1, 9, 15, 0};
+  return req;
+}
+
+// Back-office page `id` run by operatorOf() with this query, as a same-site
+// post when `form` is given or `post` is set.
+inline PageResult runAs(FakeSite& site, const std::string& id, Fields query, Fields form = {}, bool post = false) {
+  FakeRequest req = operatorOf();
+  if (post || !form.empty()) req.sameSitePost();
+  req.query = std::move(query);
+  req.form = std::move(form);
+  return site.run(id, req, "admin");
+}
+
+// A back-office page's output after the guard's comment block and stylesheet link.
+inline std::string afterGuard(const std::string& body) {
+  const std::string mark = "style.css文件 -->";
+  std::size_t p = body.find(mark);
+  return p == std::string::npos ? body : body.substr(p + mark.size());
+}
+
+inline std::string alertOf(const std::string& message) { return "alert('" + message + "')"; }
 
 struct Dish {
   std::string name = "菜";
@@ -75,6 +108,16 @@ inline void addDishes(FakeSite& site, int n, int lei2 = 1, const std::string& pr
   for (int i = 1; i <= n; ++i)
     addDish(site, Dish{.name = prefix + std::to_string(i), .lei = lei, .lei2 = lei2,
                        .dates = data::DateTime{2024, 1, 1, 0, 0, 0}.addSeconds(i * 60)});
+}
+
+// The stored dish, nullopt when it is gone.
+inline std::optional<Dish> storedDish(FakeSite& site, long long id) {
+  data::Recordset rs;
+  rs.Open(data::Sql("select * from cygl where id=?", {id}), site.db(), data::adOpenKeyset, data::adLockReadOnly);
+  if (rs.Eof()) return std::nullopt;
+  return Dish{.name = rs("name").text(), .jiage = rs("jiage").text(), .lei = rs("lei").text(),
+              .lei2 = static_cast<int>(rs("lei2").value().toInteger()), .content = rs("content").text(),
+              .pic = rs("pic").text(), .dates = *rs("dates").value().toDate()};
 }
 
 // A back-office account; returns its adminid.
@@ -111,6 +154,73 @@ inline long long addMember(FakeSite& site, const Member& m) {
   for (const auto& [name, value] : fields) rs(name) = value;
   rs.Update();
   return rs("id").value().toInteger();
+}
+
+struct Order {
+  std::string yhm = "张三";
+  data::DateTime fromdate{2010, 5, 17, 11, 42, 0};
+  int dczt = 1;
+  std::string telsss = "0591-12345678";
+  std::string addresss = "鼓楼区五四路1号";
+  std::string qtbz = "";
+  std::string hours = "12", minutes = "30";
+  std::string dcqk = "宫保鸡丁 1份 12元", dczj = "12";
+};
+
+// Stores the order as the order submission page does; returns its id.
+inline long long addOrder(FakeSite& site, const Order& o) {
+  data::Recordset rs;
+  rs.Open("select * from tdgl", site.db(), data::adOpenKeyset, data::adLockOptimistic);
+  rs.AddNew();
+  const data::DateTime& t = o.fromdate;
+  for (const auto& [f, v] : std::vector<std::pair<std::string, data::Value>>{
+           {"dcqk", o.dcqk}, {"dczj", o.dczj}, {"yhm", o.yhm}, {"telsss", o.telsss}, {"zffs", "餐到付费"},
+           {"addresss", o.addresss}, {"qtbz", o.qtbz}, {"years", t.year}, {"months", t.month}, {"days", t.day},
+           {"fromdate", t}, {"minutess", t.minute}, {"hourss", t.hour}, {"minutes", o.minutes}, {"hours", o.hours},
+           {"dczt", o.dczt}})
+    rs(f) = v;
+  rs.Update();
+  return rs("id").value().toInteger();
+}
+
+// The status of order `id`; -1 when the order is gone.
+inline long long statusOf(FakeSite& site, long long id) {
+  bool found = false;
+  data::Value v = fieldOf(site, "tdgl", "id", id, "dczt", &found);
+  return found ? v.toInteger() : -1;
+}
+
+inline long orderCount(FakeSite& site) { return rowCount(site, "tdgl"); }
+
+// The order ids the order list links to, in the order of the rows.
+inline std::vector<long long> listedIds(const std::string& body) {
+  std::vector<long long> ids;
+  static const std::regex link("ddgl1\\.asp\\?id=(\\d+)'>查看订单");
+  for (std::sregex_iterator it(body.begin(), body.end(), link), end; it != end; ++it)
+    ids.push_back(std::stoll((*it)[1]));
+  return ids;
+}
+
+// The order filters of set_tamloall: the limit switch, its window in minutes
+// and orders per window, the address filter switch and its keywords.
+struct OrderFilters {
+  long long limitOn = 0, window = 0, times = 0, addressOn = 0;
+  std::string keywords = "";
+  bool operator==(const OrderFilters&) const = default;
+};
+
+inline void setOrderFilters(FakeSite& site, const OrderFilters& f) {
+  site.db().Execute({"update set_tamloall set order_time_state=?, order_time=?, order_times=?, order_delet_state=?, "
+                     "order_deletkey=?",
+                     {f.limitOn, f.window, f.times, f.addressOn, f.keywords}});
+}
+
+inline OrderFilters orderFilters(FakeSite& site) {
+  data::Recordset rs;
+  rs.Open("select * from set_tamloall", site.db(), data::adOpenKeyset, data::adLockReadOnly);
+  auto n = [&](const char* f) { return rs(f).value().toInteger(); };
+  return {n("order_time_state"), n("order_time"), n("order_times"), n("order_delet_state"),
+          rs("order_deletkey").text()};
 }
 
 }  // namespace tovi::testing
