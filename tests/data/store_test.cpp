@@ -84,57 +84,43 @@ TEST_F(StoreTest, OpeningNeedsADatabaseFileAndAReplacedOneIsSeenAfresh) {
   EXPECT_EQ(column("select * from tdgl", "yhm"), Strings{});
 }
 
-TEST_F(StoreTest, ThePagesListStatementsSelectTheirRows) {
-  long long a = add("cygl", {{"name", "红烧肉"}, {"lei", "招牌老菜"}, {"lei2", 1}, {"dates", DateTime{2024, 1, 1, 9, 0, 0}}}).toInteger();
-  long long b = add("cygl", {{"name", "炒饭"}, {"lei", "新品推荐"}, {"lei2", 1}, {"dates", DateTime{2024, 1, 3, 9, 0, 0}}}).toInteger();
-  long long c = add("cygl", {{"name", "鱼香肉丝"}, {"lei", "招牌老菜"}, {"lei2", 2}, {"dates", DateTime{2024, 1, 2, 9, 0, 0}}}).toInteger();
-  long long d = add("cygl", {{"name", "可乐"}, {"lei", "新品推荐"}, {"lei2", 3}, {"dates", DateTime{2024, 1, 4, 9, 0, 0}}}).toInteger();
+// What the pages' lists lean on beyond plain SQL: column defaults, logical
+// values read back, case in names, parameters, and what a delete reports.
+TEST_F(StoreTest, ThePagesStatementsSeeDefaultsAndReportWhatTheyDelete) {
+  long long a = add("cygl", {{"name", "红烧肉"}, {"lei2", 1}}).toInteger();
+  long long b = add("cygl", {{"name", "鱼香肉丝"}, {"lei2", 2}}).toInteger();
   // Guestbook messages: `del` left to its column's default counts as kept.
   std::map<std::string, std::string> msg;
   msg["old"] = add("Feedback", {{"UserName", "old"}, {"top", 0}, {"del", false}, {"PostDate", DateTime{2024, 1, 1, 0, 0, 0}}}, "ID").text();
   msg["pinned"] = add("Feedback", {{"UserName", "pinned"}, {"top", 1}, {"PostDate", DateTime{2024, 1, 2, 0, 0, 0}}}, "ID").text();
   msg["gone"] = add("Feedback", {{"UserName", "gone"}, {"top", 1}, {"del", true}, {"PostDate", DateTime{2024, 1, 5, 0, 0, 0}}}, "ID").text();
   msg["new"] = add("Feedback", {{"UserName", "new"}, {"top", 0}, {"PostDate", DateTime{2024, 1, 4, 0, 0, 0}}}, "ID").text();
-  for (auto [name, flag] : {std::pair{"b", 2}, {"a", 1}, {"c", 2}}) add("wq_admin", {{"admin", name}, {"flag", flag}}, "adminid");
   std::string member = add("reg", {{"names", "member1"}, {"sex", "1"}, {"yearss", "1990"}}).text();
   for (auto [name, day] : {std::pair{"王五", 1}, {"王五六", 2}, {"王五", 3}}) addOrder(name, {2024, 1, day, 10, 0, 0}, day);
-
-  const std::string cs = std::to_string(c);
   struct Case {
     Sql sql;
     const char* field;
     Strings rows;
   } cases[] = {
-      {"select * from cygl where lei2=1", "name", {"红烧肉", "炒饭"}},
-      {"select * from cygl where lei='招牌老菜'", "name", {"红烧肉", "鱼香肉丝"}},
-      {"select * from cygl where lei2=1 order by dates desc", "name", {"炒饭", "红烧肉"}},
-      {"select * from cygl order by dates desc", "name", {"可乐", "炒饭", "鱼香肉丝", "红烧肉"}},
-      {"select * from cygl where lei2=2 and id=" + cs, "name", {"鱼香肉丝"}},
-      {"select * from cygl where lei2=1 and id=" + cs, "name", {}},
       {"select * from Feedback where del=false order by top desc, PostDate desc", "UserName", {"pinned", "new", "old"}},
       {" select * from feedback where del=false and ID=" + msg["gone"], "UserName", {}},
       {"select * from feedback where ID=" + msg["gone"], "del", {"True"}},
-      {"select * from wq_admin order by flag", "admin", {"a", "b", "c"}},
-      {Sql("select * from wq_admin where admin=?", {"c"}), "flag", {"2"}},
       {"select * from reg where id=" + member, "sh", {"0"}},  // not yet approved
       {"select * from tdgl where yhm='王五'", "dczt", {"1", "3"}},
       {Sql("select * from tdgl where yhm=?", {"王五"}), "dczt", {"1", "3"}},
       {Sql("select * from tdgl where yhm like ?", {"%五六%"}), "yhm", {"王五六"}},
   };
   for (const Case& k : cases) EXPECT_EQ(column(k.sql, k.field), k.rows) << k.sql.text;
-
   Recordset rs;  // the guestbook's paged list
   rs.CursorLocation(data::adUseClient);
   rs.PageSize(10);
   rs.Open("select * from Feedback where del=false order by top desc, PostDate desc", conn_, adOpenKeyset, adLockReadOnly);
   EXPECT_EQ(rs.RecordCount(), 3);
   EXPECT_EQ(rs("del").value(), Value(false));
-
   // The multi-deletes remove only the rows their conditions name.
-  auto ids = [](auto... id) { return ((std::to_string(id) + ",") + ...); };
-  EXPECT_EQ(conn_.Execute("delete from cygl where lei2=1 and id in (" + ids(a) + cs + ")"), 1);
-  EXPECT_EQ(conn_.Execute("delete from cygl where id in (" + ids(b) + std::to_string(d) + ")"), 2);
-  EXPECT_EQ(column("select * from cygl order by dates desc", "name"), Strings{"鱼香肉丝"});
+  const std::string both = std::to_string(a) + ", " + std::to_string(b);
+  EXPECT_EQ(conn_.Execute("delete from cygl where lei2=1 and id in (" + both + ")"), 1);
+  EXPECT_EQ(column("select * from cygl", "name"), Strings{"鱼香肉丝"});
   EXPECT_EQ(conn_.Execute("delete from Feedback where ID in (" + msg["gone"] + "," + msg["old"] + ")"), 2);
   EXPECT_EQ(column("select * from Feedback", "UserName"), (Strings{"pinned", "new"}));
 }
@@ -240,17 +226,12 @@ TEST_F(StoreTest, PagingBoundaries) {
       continue;
     }
     EXPECT_EQ(rs.AbsolutePage(), 1);
-    int seen = 0;
-    for (long page = 1; page <= pages; ++page) {
-      rs.AbsolutePage(page);
-      EXPECT_EQ(rs.AbsolutePage(), page);
-      EXPECT_EQ(rs.Bookmark(), Value((page - 1) * 20 + 1));
-      int onPage = 0;
-      for (; !rs.Eof() && onPage < 20; ++seen, ++onPage, rs.MoveNext())
-        EXPECT_EQ(rs("yhm").text(), "c" + std::to_string(rows - 1 - seen));  // newest first
-      EXPECT_EQ(onPage, page < pages ? 20 : rows - (pages - 1) * 20);
-    }
-    EXPECT_EQ(seen, rows);
+    // The last page (what each page holds the order list's tests walk).
+    rs.AbsolutePage(pages);
+    EXPECT_EQ(rs.AbsolutePage(), pages);
+    EXPECT_EQ(rs.Bookmark(), Value((pages - 1) * 20 + 1));
+    EXPECT_EQ(rs("yhm").text(), "c" + std::to_string(rows - 1 - (pages - 1) * 20));  // newest first
+    for (long left = rows - (pages - 1) * 20; left > 0; --left) rs.MoveNext();
     EXPECT_TRUE(rs.Eof());
     EXPECT_FALSE(rs.Bof());
     EXPECT_THROW(rs.MoveNext(), Error);
