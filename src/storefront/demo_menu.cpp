@@ -82,8 +82,8 @@ int seedDemoMenu(const std::string& databasePath) {
   for (std::size_t i = 0; i < kDishes.size(); ++i) {
     const DemoDish& d = kDishes[i];
     insert.text += i == 0 ? "(?, ?, ?, ?, ?, ?, ?)" : ", (?, ?, ?, ?, ?, ?, ?)";
-    for (data::Value v : {data::Value(d.name), data::Value(d.price), data::Value(pictureOf(i)),
-                          data::Value(d.content), data::Value(d.lei), data::Value(d.lei2),
+    for (data::Value v : {data::Value(d.name), data::Value(d.price), data::Value(pictureOf(i)), data::Value(d.content),
+                          data::Value(d.lei), data::Value(d.lei2),
                           data::Value(added.addSeconds(static_cast<std::int64_t>(i) * (86400 + 3600)))})
       insert.params.push_back(v);
   }

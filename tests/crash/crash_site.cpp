@@ -25,8 +25,10 @@ namespace tovi::crash {
 
 std::mt19937 seededRandom(const std::string& test) {
   unsigned seed = 0;
-  if (const char* given = std::getenv("TOVI_CRASH_SEED"); given && *given) seed = static_cast<unsigned>(std::stoul(given));
-  else seed = std::random_device{}();
+  if (const char* given = std::getenv("TOVI_CRASH_SEED"); given && *given)
+    seed = static_cast<unsigned>(std::stoul(given));
+  else
+    seed = std::random_device{}();
   std::cout << "[crash] " << test << ": seed " << seed << " (replay with TOVI_CRASH_SEED=" << seed << ")" << std::endl;
   return std::mt19937(seed);
 }
@@ -45,8 +47,10 @@ CrashSite::CrashSite() {
   for (auto it = fs::recursive_directory_iterator(source); it != fs::recursive_directory_iterator(); ++it) {
     fs::path rel = fs::relative(it->path(), source);
     if (rel.string().rfind("database", 0) == 0) continue;
-    if (it->is_directory()) fs::create_directories(fs::path(root_) / rel);
-    else if (it->is_regular_file()) fs::copy_file(it->path(), fs::path(root_) / rel);
+    if (it->is_directory())
+      fs::create_directories(fs::path(root_) / rel);
+    else if (it->is_regular_file())
+      fs::copy_file(it->path(), fs::path(root_) / rel);
   }
 }
 
@@ -55,7 +59,9 @@ CrashSite::~CrashSite() {
   fs::remove_all(dir_, ec);
 }
 
-std::string CrashSite::log(const std::string& name) { return dir_ + "/" + name + "-" + std::to_string(++logs_) + ".log"; }
+std::string CrashSite::log(const std::string& name) {
+  return dir_ + "/" + name + "-" + std::to_string(++logs_) + ".log";
+}
 
 void CrashSite::removeDatabase() const {
   for (const char* suffix : {"", "-wal", "-shm", "-journal"}) fs::remove(database() + suffix);
@@ -209,7 +215,8 @@ OrderClients::OrderClients(Ledger& ledger, int n) {
           std::this_thread::sleep_for(std::chrono::milliseconds(5));
           continue;
         }
-        Attempt a{Attempt::Outcome::NotSent, "order-" + std::to_string(c) + "-" + std::to_string(seq), Clock::now(), {}};
+        Attempt a{
+            Attempt::Outcome::NotSent, "order-" + std::to_string(c) + "-" + std::to_string(seq), Clock::now(), {}};
         Answer answer = ask(port, orderRequest(port, a.marker));
         a.answered = Clock::now();
         a.outcome = answer.kind == Answer::Kind::NotSent  ? Attempt::Outcome::NotSent
