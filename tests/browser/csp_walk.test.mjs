@@ -1,9 +1,8 @@
 // Every storefront and back-office page under the site's Content-Security-Policy:
 // Chromium reports no violation on any of them. A new page goes into PAGES.
-import { test, before, after } from 'node:test';
+import { test, before } from 'node:test';
 import assert from 'node:assert/strict';
-import { execFileSync } from 'node:child_process';
-import { startSite, launchBrowser, recordDialogs, logIn } from './support.mjs';
+import { openSite, recordDialogs, logIn, order } from './support.mjs';
 
 // Paths below the site's address; ids are the rows made in before().
 // The sign-out pages come last in their part: they end the visit.
@@ -27,28 +26,18 @@ const PAGES = {
   ],
 };
 
-let site, browser;
+const { site, browser } = await openSite({ demo: true });
 before(async () => {
-  site = await startSite({ demo: true, args: ['--fixed-code', '1234'] });
-  browser = await launchBrowser();
-  const sql = (s) => execFileSync('sqlite3', [site.root + '/database/tamlo.mdb', s]);
-  sql("insert into cyxw (title, content, dates) values ('开业', '<p>欢迎</p>', '2024-03-09 10:00:00')");
-  sql("insert into Feedback (UserName, Comments, PostDate, Dates) values ('张三', '好吃', '2024-03-09 10:00:00', '2024-03-09 10:00:00')");
-  sql("insert into reg (names, password, sh, tel, address, dates) values ('李四', '', 1, '13800000000', '鼓楼区', '2024-03-09 10:00:00')");
+  for (const row of ["cyxw (title, content, dates) values ('开业', '<p>欢迎</p>', '2024-03-09 10:00:00')",
+    "Feedback (UserName, Comments, PostDate, Dates) values ('张三', '好吃', '2024-03-09 10:00:00', '2024-03-09 10:00:00')",
+    "reg (names, password, sh, tel, address, dates) values ('李四', '', 1, '13800000000', '鼓楼区', '2024-03-09 10:00:00')"])
+    site.sql('insert into ' + row);
   // One order, placed through the order form.
   const page = await browser.newPage();
   recordDialogs(page);
   await page.goto(site.url + 'kcdg.asp');
-  await page.fill('input[name=yhm]', '张三');
-  await page.fill('input[name=telsss]', '13800000000');
-  await page.fill('input[name=addresss]', '台江区五一路1号');
-  await page.locator('input[name=number]').first().fill('1');
-  await Promise.all([page.waitForURL(/dctj\.asp/), page.click('#orderImage')]);
+  await Promise.all([page.waitForURL(/dctj\.asp/), order(page)]);
   await page.close();
-});
-after(async () => {
-  await browser?.close();
-  await site?.stop();
 });
 
 // Opens each path in `page` and returns the violations seen, as "path: text".

@@ -4,7 +4,7 @@
 //   import { openSite } from './support.mjs';
 //   const { site, browser } = await openSite({ demo: true });  // closed after the file's tests
 //   const page = await browser.newPage();
-//   await page.goto(site.url + 'index.asp');                   // site.sql(), site.root, site.initOut
+//   await page.goto(site.url + 'index.asp');                   // site.sql(), site.initOut
 import { after } from 'node:test';
 import { spawn, execFileSync } from 'node:child_process';
 import { cpSync, mkdtempSync, rmSync, existsSync } from 'node:fs';
@@ -15,19 +15,19 @@ import { chromium } from 'playwright-core';
 const binary = process.env.TOVI_BINARY || join(process.cwd(), 'build/tovi');
 const sourceDir = process.env.TOVI_SOURCE_DIR || process.cwd();
 
-// Starts the server on a free loopback port over a temporary copy of site/.
-// options.demo: fill the database with the demo menu; options.args: more serve arguments.
-export async function startSite(options = {}) {
+// Starts `tovi serve` (with `--fixed-code 1234`, so logins type that code) on
+// a free loopback port over a temporary copy of site/, and headless Chromium;
+// both end once the calling file's tests are done. options.demo: the demo
+// menu; options.args: more serve arguments.
+export async function openSite(options = {}) {
   const root = mkdtempSync(join(tmpdir(), 'tovi-browser-'));
   cpSync(join(sourceDir, 'site'), root, {
     recursive: true,
     filter: (src) => !src.includes(`${join(sourceDir, 'site', 'database')}/`) && !src.endsWith('.mdb'),
   });
-  const initArgs = ['init', '--root', root];
-  if (options.demo) initArgs.push('--demo');
-  const initOut = execFileSync(binary, initArgs, { encoding: 'utf8' });
-  const args = ['serve', '--root', root, '--port', '0', '--access-log', '-', ...(options.args || [])];
-  const proc = spawn(binary, args, { stdio: ['ignore', 'pipe', 'pipe'] });
+  const initOut = execFileSync(binary, ['init', '--root', root, ...(options.demo ? ['--demo'] : [])], { encoding: 'utf8' });
+  const proc = spawn(binary, ['serve', '--root', root, '--port', '0', '--access-log', '-', '--fixed-code', '1234',
+    ...(options.args || [])], { stdio: ['ignore', 'pipe', 'pipe'] });
   let stderr = '';
   proc.stderr.on('data', (d) => { stderr += d; });
   const url = await new Promise((resolve, reject) => {
@@ -40,39 +40,27 @@ export async function startSite(options = {}) {
     });
     proc.on('exit', (code) => { clearTimeout(timer); reject(new Error(`server exited ${code}: ${stderr}`)); });
   });
-  return {
-    url, root, initOut, proc,
-    stderr: () => stderr,
-    // One SQL statement on the site's database file; its output, trimmed.
-    sql: (statement) =>
-      execFileSync('sqlite3', [join(root, 'database', 'tamlo.mdb'), statement], { encoding: 'utf8' }).trim(),
-    async stop() {
-      if (proc.exitCode === null) {
-        const done = new Promise((r) => proc.once('exit', r));
-        proc.kill('SIGTERM');
-        await done;
-      }
-      rmSync(root, { recursive: true, force: true });
-    },
-  };
-}
-
-export async function launchBrowser() {
-  const executablePath = existsSync('/usr/bin/chromium') ? '/usr/bin/chromium' : undefined;
-  return chromium.launch({
-    executablePath,
+  const browser = await chromium.launch({
+    executablePath: existsSync('/usr/bin/chromium') ? '/usr/bin/chromium' : undefined,
     headless: true,
     args: ['--no-sandbox', '--disable-gpu', '--disable-quic', '--no-first-run',
       '--disable-background-networking', '--disable-component-update', '--disable-sync'],
   });
-}
-
-// A site (with `--fixed-code 1234`, so logins type that code) and a browser,
-// both closed once the calling file's tests are done.
-export async function openSite(options = {}) {
-  const site = await startSite({ ...options, args: ['--fixed-code', '1234', ...(options.args || [])] });
-  const browser = await launchBrowser();
-  after(async () => { await browser.close(); await site.stop(); });
+  after(async () => {
+    await browser.close();
+    if (proc.exitCode === null) {
+      const done = new Promise((r) => proc.once('exit', r));
+      proc.kill('SIGTERM');
+      await done;
+    }
+    rmSync(root, { recursive: true, force: true });
+  });
+  const site = {
+    url, initOut,
+    // One SQL statement on the site's database file; its output, trimmed.
+    sql: (statement) =>
+      execFileSync('sqlite3', [join(root, 'database', 'tamlo.mdb'), statement], { encoding: 'utf8' }).trim(),
+  };
   return { site, browser };
 }
 

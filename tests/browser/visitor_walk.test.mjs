@@ -2,26 +2,15 @@
 // order with the contact fields already filled, find the order under "my
 // orders", sign out and in again, and post a guestbook message that the
 // operator reviews, shows and answers from the back office.
-import { test, before, after } from 'node:test';
+import { test } from 'node:test';
 import assert from 'node:assert/strict';
-import { startSite, launchBrowser, recordDialogs, logIn, until } from './support.mjs';
+import { openSite, recordDialogs, logIn, until, nextDialog } from './support.mjs';
 
-let site, browser;
-before(async () => {
-  site = await startSite({ demo: true, args: ['--fixed-code', '1234'] });
-  browser = await launchBrowser();
-});
-after(async () => {
-  await browser?.close();
-  await site?.stop();
-});
-
+const { site, browser } = await openSite({ demo: true });
 const sql = (statement) => site.sql(statement);
-
-async function lastDialog(seen, count) {
-  await until(() => seen.length > count, 'a dialog');
-  return seen[seen.length - 1].message;
-}
+// Waits until the member bar (filled by script) holds `text`.
+const barShows = (page, text) =>
+  until(async () => (await page.textContent('#member').catch(() => '')).includes(text), 'the bar showing ' + text);
 
 test('a newcomer signs up, orders without typing their details and finds the order', async () => {
   const context = await browser.newContext();
@@ -38,7 +27,7 @@ test('a newcomer signs up, orders without typing their details and finds the ord
   assert.match(seen.at(-1).message, /注册成功/);
 
   // The bar greets the member, and the order form starts with their details.
-  await until(async () => (await page.textContent('#member').catch(() => '')).includes('王小明'), 'the greeting');
+  await barShows(page, '王小明');
   assert.equal(await page.inputValue('input[name=yhm]'), '王小明');
   assert.equal(await page.inputValue('input[name=telsss]'), '13800001111');
   assert.equal(await page.inputValue('input[name=addresss]'), '台江区五一路8号');
@@ -53,22 +42,22 @@ test('a newcomer signs up, orders without typing their details and finds the ord
   // The success alert goes back to the home page by itself.
   await until(() => page.url().endsWith('/index.asp'), 'the way back home');
   await page.waitForLoadState('load');
-  await until(async () => (await page.textContent('#member').catch(() => '')).includes('我的订单'), 'the member links');
+  await barShows(page, '我的订单');
   await Promise.all([page.waitForURL(/ckdd\.asp/), page.click('#member >> text=我的订单')]);
   assert.match(await page.content(), /等待中/);
 
   // Out, and back in through the sign-in form.
   await page.goto(site.url + 'index.asp');
-  await until(async () => (await page.textContent('#member').catch(() => '')).includes('王小明'), 'the greeting');
+  await barShows(page, '王小明');
   await Promise.all([page.waitForURL(/signout\.asp/), page.click('#member input[value=退出]')]);
   await until(() => page.url().endsWith('/index.asp'), 'the way back home');
-  await until(async () => (await page.textContent('#member').catch(() => '')).includes('会员登录'), 'the signed-out bar');
+  await barShows(page, '会员登录');
   assert.equal(await page.inputValue('input[name=yhm]'), '');
   await page.click('text=会员登录');
   await page.fill('form[name=signin] input[name=names]', '王小明');
   await page.fill('form[name=signin] input[name=password]', 'secret1');
   await Promise.all([page.waitForURL(/index\.asp/), page.click('input[value=" 登 录 "]')]);
-  await until(async () => (await page.textContent('#member').catch(() => '')).includes('王小明'), 'the greeting after sign-in');
+  await barShows(page, '王小明');
   await context.close();
 });
 
@@ -92,7 +81,7 @@ test('a guestbook message waits for review, then shows with the operator\'s repl
   // The answer's alert then goes back to the list by itself.
   await Promise.all([page.waitForURL((u) => u.pathname.endsWith('/guestbook.asp') && !u.search),
     page.click('form[action*="guestbook.asp?action=post"] [type=submit]')]);
-  assert.match(await lastDialog(seen, count), /审核/);
+  assert.match((await nextDialog(seen, count)).message, /审核/);
   const id = sql("select ID from Feedback where UserName='李四'");
   assert.equal(sql(`select Online from Feedback where ID=${id}`), '0');
   await page.waitForLoadState('load');

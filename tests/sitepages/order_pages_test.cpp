@@ -1,14 +1,15 @@
 // ddgl2.asp (status change) and ddgl3.asp (order delete): what they change,
-// and that bad requests change nothing (foreign posts: order_http_test.cpp).
+// and that bad, foreign or unauthorised requests change nothing.
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
+
+#include <functional>
 
 #include "../orders/management_fixture.h"
 
 using namespace tovi;
 using namespace tovi::testing;
 using ::testing::HasSubstr;
-using ::testing::Not;
 
 namespace {
 
@@ -23,47 +24,13 @@ FakeRequest post(const std::string& id, std::vector<std::pair<std::string, std::
 TEST(OrderStatusPage, SetsEachStatusAndGoesBackToTheList) {
   FakeSite site;
   long long id = addOrder(site, Order{.dczt = 1});
-  struct Case {
-    std::string chosen;
-    const char* label;
-  };
-  for (const Case& c : {Case{"2", "制作当中"}, Case{"3", "派送当中"}, Case{"4", "已结帐"}, Case{"1", "等待中"}}) {
-    SCOPED_TRACE(c.chosen);
-    FakeRequest req = post(std::to_string(id), {{"yhm", "ignored"}, {"select", c.chosen}, {"Submit", " 提 交 "}});
+  for (const auto& [chosen, label] : std::vector<std::pair<std::string, std::string>>{
+           {"2", "制作当中"}, {"3", "派送当中"}, {"4", "已结帐"}, {"1", "等待中"}}) {
+    SCOPED_TRACE(chosen);
+    FakeRequest req = post(std::to_string(id), {{"yhm", "ignored"}, {"select", chosen}, {"Submit", " 提 交 "}});
     PageResult page = site.run("tovi.ddgl2", req, "admin");
-    EXPECT_EQ(statusOf(site, id), std::stoll(c.chosen));
-    EXPECT_THAT(page.body, HasSubstr(alertOf(std::string("订单状态已改为“") + c.label + "”！") +
-                                     ";window.location.href='ddgl.asp';"));
-  }
-}
-
-TEST(OrderStatusPage, BadInputChangesNothing) {
-  FakeSite site;
-  long long id = addOrder(site, Order{.dczt = 2});
-  long long other = addOrder(site, Order{.dczt = 2});
-  const std::string idText = std::to_string(id);
-  struct Case {
-    const char* name;
-    std::string id, chosen, message;
-  };
-  for (const Case& c : {
-           Case{"NoId", "", "3", "订单编号不正确！"},
-           Case{"IdText", "abc", "3", "订单编号不正确！"},
-           Case{"IdHostile", idText + " or 1=1", "3", "订单编号不正确！"},
-           Case{"UnknownId", std::to_string(other + 10), "3", "没有找到这个订单，它可能已被删除！"},
-           Case{"NoStatus", idText, "", "请选择正确的订餐状态！"},
-           Case{"StatusZero", idText, "0", "请选择正确的订餐状态！"},
-           Case{"StatusFive", idText, "5", "请选择正确的订餐状态！"},
-           Case{"StatusText", idText, "x", "请选择正确的订餐状态！"},
-           Case{"StatusDecimal", idText, "2.5", "请选择正确的订餐状态！"},
-       }) {
-    SCOPED_TRACE(c.name);
-    FakeRequest req = post(c.id, {{"select", c.chosen}});
-    PageResult page = site.run("tovi.ddgl2", req, "admin");
-    EXPECT_TRUE(page.ended);
-    EXPECT_THAT(page.body, HasSubstr(alertOf(c.message) + ";history.go(-1);"));
-    EXPECT_EQ(statusOf(site, id), 2);
-    EXPECT_EQ(statusOf(site, other), 2);
+    EXPECT_EQ(statusOf(site, id), std::stoll(chosen));
+    EXPECT_THAT(page.body, HasSubstr(alertOf("订单状态已改为“" + label + "”！") + ";window.location.href='ddgl.asp';"));
   }
 }
 
@@ -90,28 +57,59 @@ TEST(OrderDeletePage, LinkAsksFirstAndThePostDeletesOnlyThatOrder) {
   EXPECT_THAT(site.run("tovi.ddgl3", again, "admin").body, HasSubstr(alertOf("没有找到这个订单，它可能已被删除！")));
 }
 
-TEST(OrderDeletePage, BadOrForeignRequestsDeleteNothing) {
+TEST(OrderPages, BadForeignOrUnauthorisedRequestsChangeNothing) {
   FakeSite site;
-  long long id = addOrder(site, Order{});
+  const long long id = addOrder(site, Order{.dczt = 2});
+  const long long other = addOrder(site, Order{.dczt = 2});
   const std::string idText = std::to_string(id);
-  for (const std::string& bad : {std::string(""), std::string("x"), idText + ",1", idText + ") or (1=1",
-                                 std::string("-1")}) {
-    SCOPED_TRACE("id=" + bad);
-    FakeRequest req = post(bad);
-    PageResult page = site.run("tovi.ddgl3", req, "admin");
-    EXPECT_TRUE(page.ended);
-    EXPECT_THAT(page.body, HasSubstr("alert('"));
-  }
-  // A post without Origin or Referer cannot show where it came from.
-  FakeRequest noHeaders = post(idText);
-  noHeaders.headers.erase("Origin");
-  EXPECT_THAT(site.run("tovi.ddgl3", noHeaders, "admin").body, HasSubstr("操作被拒绝"));
-
-  FakeRequest noRight = post(idText);
-  noRight.session["flag"] = 3;
-  EXPECT_THAT(site.run("tovi.ddgl3", noRight, "admin").body, HasSubstr("您无此管理权限！"));
-
-  EXPECT_EQ(orderCount(site), 1);
+  auto withId = [](std::string v) { return [v](FakeRequest& r) { r.query = {{"id", v}}; }; };
+  auto withStatus = [](std::string v) { return [v](FakeRequest& r) { r.form = {{"select", v}}; }; };
+  auto back = [](const std::string& message) { return alertOf(message) + ";history.go(-1);"; };
+  const std::string badId = back("订单编号不正确！"), badStatus = back("请选择正确的订餐状态！"),
+                    notFound = back("没有找到这个订单，它可能已被删除！"), refused = "操作被拒绝";
+  struct Case {
+    const char* name;
+    std::function<void(FakeRequest&)> change;
+    std::string answer;
+    bool statusOnly = false;
+  };
+  const Case cases[] = {
+      {"NoId", withId(""), badId},
+      {"IdText", withId("abc"), badId},
+      {"IdList", withId(idText + ",1"), badId},
+      {"IdHostile", withId(idText + ") or (1=1"), badId},
+      {"IdNegative", withId("-1"), notFound},
+      {"UnknownId", withId(std::to_string(other + 10)), notFound},
+      {"NoStatus", withStatus(""), badStatus, true},
+      {"StatusZero", withStatus("0"), badStatus, true},
+      {"StatusFive", withStatus("5"), badStatus, true},
+      {"StatusText", withStatus("x"), badStatus, true},
+      {"StatusDecimal", withStatus("2.5"), badStatus, true},
+      {"FromAnotherSite", [](FakeRequest& r) { r.headers["Origin"] = "http://evil.example"; }, refused},
+      {"ReferredByAnotherSite",
+       [](FakeRequest& r) {
+         r.headers.erase("Origin");
+         r.headers["Referer"] = "http://evil.example/x.html";
+       },
+       refused},
+      // A post without Origin or Referer cannot show where it came from.
+      {"NoOriginNorReferer", [](FakeRequest& r) { r.headers.erase("Origin"); }, refused},
+      {"Get", [](FakeRequest& r) { r.method = "GET"; r.query.emplace_back("select", "3"); r.form.clear(); }, refused, true},
+      {"LoggedOut", [](FakeRequest& r) { r.session.clear(); }, "网络超时或者您还没有登录请登录"},
+      {"NoRight", [](FakeRequest& r) { r.session["flag"] = 3; }, "您无此管理权限！"},
+  };
+  for (const char* page : {"tovi.ddgl2", "tovi.ddgl3"})
+    for (const Case& c : cases) {
+      if (c.statusOnly && page == std::string("tovi.ddgl3")) continue;
+      SCOPED_TRACE(std::string(page) + " " + c.name);
+      FakeRequest req = post(idText, {{"select", "3"}});
+      c.change(req);
+      PageResult result = site.run(page, req, "admin");
+      EXPECT_TRUE(result.ended);
+      EXPECT_THAT(result.body, HasSubstr(c.answer));
+      EXPECT_EQ(statusOf(site, id), 2);
+      EXPECT_EQ(statusOf(site, other), 2);
+    }
 }
 
 }  // namespace

@@ -14,6 +14,9 @@
 
 namespace tovi::testing {
 
+// Serve options of every test here: the code image always shows 1234.
+inline const LiveServer::Options kFixedCode{.args = {"--fixed-code", "1234"}};
+
 // The password `tovi init` printed for the site owner "admin".
 inline std::string initPassword(const LiveServer& server) {
   const std::string& out = server.initOutput();
@@ -30,6 +33,13 @@ inline HttpResponse logIn(HttpClient& http, const std::string& name, const std::
   return http.post("/admin/chkadmin.asp",
                    formBody({{"admin", toGbk(name)}, {"password", password}, {"verifycode", code}, {"Submit2", toGbk("提交")}}),
                    "application/x-www-form-urlencoded", {{"Origin", http.origin()}});
+}
+
+// A client logged in as the site owner.
+inline HttpClient asOwner(const LiveServer& server) {
+  HttpClient http(server.port());
+  EXPECT_THAT(logIn(http, "admin", initPassword(server)).text(), ::testing::HasSubstr("index.asp"));
+  return http;
 }
 
 // Form fields as UTF-8 text, in the order a browser sends them.
@@ -54,6 +64,14 @@ inline HttpResponse postForm(HttpClient& http, const std::string& target, const 
   return http.post(target, body, "application/x-www-form-urlencoded", headers);
 }
 
+// A form post from the site's own page, and one from another site.
+inline HttpResponse postOwn(HttpClient& http, const std::string& target, const std::string& body) {
+  return postForm(http, target, body, {{"Origin", http.origin()}});
+}
+inline HttpResponse postForeign(HttpClient& http, const std::string& target, const std::string& body) {
+  return postForm(http, target, body, {{"Origin", "http://evil.example"}});
+}
+
 // Field `field` of the first row `sql` selects from the server's database
 // ("<none>" without a row), or with an empty `field` the number of rows.
 inline std::string liveValue(const LiveServer& server, const data::Sql& sql, const std::string& field = "") {
@@ -65,6 +83,14 @@ inline std::string liveValue(const LiveServer& server, const data::Sql& sql, con
   rs.Close();
   conn.Close();
   return v;
+}
+
+// Runs one statement on the server's database file, as the operator's tools would.
+inline void liveExec(const LiveServer& server, const data::Sql& sql) {
+  data::Connection conn;
+  conn.Open("Data Source=" + server.databasePath());
+  conn.Execute(sql);
+  conn.Close();
 }
 
 }  // namespace tovi::testing

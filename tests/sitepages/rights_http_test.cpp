@@ -12,61 +12,44 @@
 using namespace tovi;
 using namespace tovi::testing;
 using ::testing::HasSubstr;
-using ::testing::Not;
 
 namespace {
 
 const char kLoggedIn[] = "top.location.href='index.asp'";
 
-void run(const LiveServer& server, const data::Sql& sql) {
-  data::Connection conn;
-  conn.Open("Data Source=" + server.databasePath());
-  conn.Execute(sql);
-  conn.Close();
-}
-
 long long addOwner(const LiveServer& server, const std::string& name, const std::string& passwordHash) {
-  run(server, data::Sql("insert into wq_admin (admin, password, flag) values (?, ?, 1)",
-                        {data::Value(name), data::Value(passwordHash)}));
+  liveExec(server, data::Sql("insert into wq_admin (admin, password, flag) values (?, ?, 1)",
+                             {data::Value(name), data::Value(passwordHash)}));
   return std::stoll(liveValue(server, data::Sql("select * from wq_admin where admin=?", {data::Value(name)}), "adminid"));
 }
 
 TEST(RightsOverHttp, AChangedAccountCountsAtItsNextRequest) {
-  struct Case {
-    const char* name;
-    const char* change;  // done to the logged-in owner "boss" meanwhile
-    const char* page;
-    std::string answer;
-  };
-  for (const Case& c : {
-           Case{"DemotedLosesTheAccounts", "update wq_admin set flag=2 where admin='boss'", "/admin/manageadmin.asp",
-                "alert('您没有管理权限!!');window.location.href='admin.asp';"},
-           Case{"DemotedKeepsTheBackOffice", "update wq_admin set flag=2 where admin='boss'", "/admin/admin.asp",
-                "岚禾统一后台"},
-           Case{"DeletedGoesToTheLogin", "delete from wq_admin where admin='boss'", "/admin/admin.asp",
-                "alert('网络超时或者您还没有登录请登录');window.location.href='login.asp';"},
-       }) {
-    SCOPED_TRACE(c.name);
-    LiveServer server({.args = {"--fixed-code", "1234"}});
-    addOwner(server, "boss", sitepages::hashPassword("boss-pass"));
-    HttpClient boss(server.port());
-    ASSERT_THAT(logIn(boss, "boss", "boss-pass").text(), HasSubstr(kLoggedIn));
-    ASSERT_THAT(boss.get("/admin/manageadmin.asp").text(), HasSubstr("后台用户管理"));
-    run(server, c.change);
-    EXPECT_THAT(boss.get(c.page).text(), HasSubstr(c.answer));
+  LiveServer server(kFixedCode);
+  HttpClient demoted(server.port()), deleted(server.port());
+  for (auto [name, http] : {std::pair{"demoted", &demoted}, std::pair{"deleted", &deleted}}) {
+    addOwner(server, name, sitepages::hashPassword("owner-pass"));
+    ASSERT_THAT(logIn(*http, name, "owner-pass").text(), HasSubstr(kLoggedIn));
+    ASSERT_THAT(http->get("/admin/manageadmin.asp").text(), HasSubstr("后台用户管理"));
   }
+  liveExec(server, "update wq_admin set flag=2 where admin='demoted'");
+  liveExec(server, "delete from wq_admin where admin='deleted'");
+  EXPECT_THAT(demoted.get("/admin/manageadmin.asp").text(),
+              HasSubstr("alert('您没有管理权限!!');window.location.href='admin.asp';"));
+  EXPECT_THAT(demoted.get("/admin/admin.asp").text(), HasSubstr("岚禾统一后台"));
+  EXPECT_THAT(deleted.get("/admin/admin.asp").text(),
+              HasSubstr("alert('网络超时或者您还没有登录请登录');window.location.href='login.asp';"));
 }
 
 TEST(RightsOverHttp, TwoOwnersDemotingEachOtherAtOnceLeaveOne) {
   // Two I/O threads read the two posts at the same moment.
   LiveServer server({.args = {"--fixed-code", "1234", "--io-threads", "2"}});
-  run(server, "delete from wq_admin");
+  liveExec(server, "delete from wq_admin");
   std::string hash = sitepages::hashPassword("owner-pass");
   const std::string names[2] = {"east", "west"};
   const long long ids[2] = {addOwner(server, names[0], hash), addOwner(server, names[1], hash)};
   for (int round = 0; round < 20; ++round) {
     SCOPED_TRACE("round " + std::to_string(round));
-    run(server, "update wq_admin set flag=1");
+    liveExec(server, "update wq_admin set flag=1");
     HttpClient owners[2] = {HttpClient(server.port()), HttpClient(server.port())};
     for (int i = 0; i < 2; ++i) ASSERT_THAT(logIn(owners[i], names[i], "owner-pass").text(), HasSubstr(kLoggedIn));
     // Each demotes the other: both posts wait on their connections for their

@@ -164,20 +164,6 @@ TEST(LoginCheck, RefusalsLeaveTheKeysUnsetAndUseTheCodeUp) {
   }
 }
 
-TEST(LoginCheck, LegacyDigestIsAcceptedOnceAndReplaced) {
-  FakeSite site;
-  long long id = addAccount(site, "old", 1, md5Hex("legacy-pw"));
-  FakeRequest req = loginPost("old", "legacy-pw");
-  EXPECT_THAT(site.run("tovi.chkadmin", req, "admin").body, HasSubstr("top.location.href='index.asp'"));
-  std::string stored = fieldOf(site, "wq_admin", "adminid", id, "password").text();
-  EXPECT_THAT(stored, StartsWith("$argon2id$"));
-  EXPECT_EQ(verifyPassword(stored, "legacy-pw"), PasswordMatch::Yes);
-
-  FakeRequest wrong = loginPost("old", "nope");
-  site.run("tovi.chkadmin", wrong, "admin");
-  EXPECT_EQ(fieldOf(site, "wq_admin", "adminid", id, "password").text(), stored);
-}
-
 TEST(LoginCheck, GetsAndForeignPostsChangeNothing) {
   FakeSite site;
   addAccount(site, "boss", 1, hashPassword("right-pass"));
