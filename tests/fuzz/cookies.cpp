@@ -3,8 +3,8 @@
 // lines are key/value texts, written as the host writes a cookie's sub-keys
 // (each part percent-encoded GBK) and read back: each key finds the value
 // first written under it (letter case aside), as GBK carried it.
-#include "fuzz.h"
 #include "frame/text.h"
+#include "fuzz.h"
 #include "host/gbk.h"
 #include "host/request_values.h"
 

@@ -11,11 +11,10 @@
 #include <filesystem>
 #include <fstream>
 #include <optional>
+#include <restinio/all.hpp>
 #include <string>
 #include <string_view>
 #include <vector>
-
-#include <restinio/all.hpp>
 
 #include "data/schema.h"
 #include "frame/component.h"
@@ -26,17 +25,15 @@
 namespace tovi::fuzz {
 
 // A broken invariant: say which and abort, so libFuzzer keeps the input.
-#define FUZZ_CHECK(cond, what)                                                        \
-  do {                                                                                \
-    if (!(cond)) {                                                                    \
+#define FUZZ_CHECK(cond, what)                                                           \
+  do {                                                                                   \
+    if (!(cond)) {                                                                       \
       std::fprintf(stderr, "invariant broken at %s:%d: %s\n", __FILE__, __LINE__, what); \
-      std::abort();                                                                   \
-    }                                                                                 \
+      std::abort();                                                                      \
+    }                                                                                    \
   } while (0)
 
-inline std::string_view asText(const uint8_t* data, size_t size) {
-  return {reinterpret_cast<const char*>(data), size};
-}
+inline std::string_view asText(const uint8_t* data, size_t size) { return {reinterpret_cast<const char*>(data), size}; }
 
 // Strict UTF-8: no overlong forms, surrogates or code points past U+10FFFF.
 inline bool validUtf8(std::string_view s) {
@@ -80,6 +77,11 @@ struct Probe : frame::Component {
       for (const char* key : {"k", "a", "name_time"}) reads.push_back(Request().Cookies(name, key));
     }
     reads.push_back(Session()("admin").text());
+    // Behind the trusted proxies the client is whoever X-Forwarded-For names,
+    // but always an address: never text a visitor chose.
+    std::string client = Http().clientAddress();
+    FUZZ_CHECK(host::canonicalAddress(client) == client, "the client's address is no address");
+    (void)Http().secure();
     for (const frame::UploadedFile& f : Http().files()) {
       reads.push_back(f.field);
       reads.push_back(f.fileName);
@@ -142,8 +144,8 @@ class Site {
       return std::nullopt;
     restinio::no_extra_data_factory_t factory;
     auto req = std::make_shared<restinio::request_t>(
-        1, std::move(ctx.m_header), std::move(ctx.m_body), ctx.make_chunked_input_info_if_necessary(),
-        connection_, restinio::endpoint_t{restinio::asio_ns::ip::make_address("192.0.2.7"), 40000}, factory);
+        1, std::move(ctx.m_header), std::move(ctx.m_body), ctx.make_chunked_input_info_if_necessary(), connection_,
+        restinio::endpoint_t{restinio::asio_ns::ip::make_address("192.0.2.7"), 40000}, factory);
     probeReads().clear();
     std::optional<host::Reply> r = host::quickStatic(*state_, *req);
     if (!r) r = host::quickPage(*state_, *req);
@@ -185,14 +187,16 @@ class Site {
       std::ofstream(root + "/" + path, std::ios::binary) << text;
     }
     registry_.add("fuzz.probe", [] { return std::make_unique<Probe>(); }, {frame::op("main", &Probe::main)});
-    registry_.add("fuzz.plain", [] { return std::make_unique<Plain>(); }, {frame::op("main", &Plain::main)},
-                  frame::Output::DatabaseOnly);
+    registry_.add(
+        "fuzz.plain", [] { return std::make_unique<Plain>(); }, {frame::op("main", &Plain::main)},
+        frame::Output::DatabaseOnly);
     registry_.add("fuzz.forbidden", [] { return std::make_unique<Forbidden>(); },
                   {frame::op("main", &Forbidden::main)});
     options_.root = root;
     options_.accessLog = "-";
     options_.errorLog = "-";
     options_.maxBodyBytes = 1 << 16;
+    options_.trustedProxies = {"192.0.2.7", "::ffff:10.0.0.1"};
     state_.emplace(options_, registry_);
   }
   ~Site() {

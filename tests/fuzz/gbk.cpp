@@ -3,9 +3,10 @@
 // bytes): encoding and decoding again gives the text back, each character
 // GBK lacks as its &#N; reference; and bytes whose every character GBK holds
 // come back byte for byte (the euro sign aside).
-#include "fuzz.h"
-#include "frame/text.h"
 #include "host/gbk.h"
+
+#include "frame/text.h"
+#include "fuzz.h"
 
 namespace {
 
@@ -54,7 +55,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   // (but the euro sign, which GB18030 spells A2E3 and GBK 80).
   bool referenced = false;
   std::string wire = toGbk(text);
-  if (text.find("\xEF\xBF\xBD") == std::string::npos && text.find("\xE2\x82\xAC") == std::string::npos && sameText(text, fromGbk(wire), referenced) && !referenced)
+  if (text.find("\xEF\xBF\xBD") == std::string::npos && text.find("\xE2\x82\xAC") == std::string::npos &&
+      sameText(text, fromGbk(wire), referenced) && !referenced)
     FUZZ_CHECK(wire == bytes, "GBK bytes did not come back as sent");
   return 0;
 }

@@ -4,10 +4,11 @@
 // parts (table, condition, ordering) taken from it; and when the engine
 // prepares it against the site's schema, one statement with as many
 // parameters as the translation counted.
+#include "data/jet_sql.h"
+
 #include <sqlite3.h>
 
 #include "data/connection.h"
-#include "data/jet_sql.h"
 #include "fuzz.h"
 
 namespace {

@@ -2,10 +2,11 @@
 // either refused with PageFileError naming a line of it, or parsed into
 // blocks that each run one registered component's callable operations, with
 // no more literal text than the file holds.
+#include "host/page_file.h"
+
 #include <algorithm>
 
 #include "fuzz.h"
-#include "host/page_file.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   static const tovi::frame::Registry registry = [] {
@@ -20,7 +21,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   } catch (const tovi::host::PageFileError& e) {
     long line = 0;
     FUZZ_CHECK(std::sscanf(e.what(), "page script line %ld:", &line) == 1, "a refusal names no line");
-    FUZZ_CHECK(line >= 1 && line <= 1 + std::count(text.begin(), text.end(), '\n'), "a refusal names no line of the text");
+    FUZZ_CHECK(line >= 1 && line <= 1 + std::count(text.begin(), text.end(), '\n'),
+               "a refusal names no line of the text");
     return 0;
   }
   std::size_t literal = page.after.size();
