@@ -173,8 +173,8 @@ TEST(OrderSubmission, AddressFilterMatchesKeywordsAndLogsRefusals) {
     setOrderFilters(site, {.addressOn = 1, .keywords = c.keywords});
     EXPECT_EQ(submit(site, DateTime{2024, 3, 9, 10, 0, 0}, "", c.address).body, c.passes ? kSuccess : kAddressRefused);
     EXPECT_EQ(orderCount(site), c.passes ? 1 : 0);
-    ASSERT_EQ(rowCount(site, "err_record"), c.passes ? 0 : 1);
-    EXPECT_EQ(fieldOf(site, "err_record", "id", 1, "add_err_str").text(), c.passes ? "" : c.address);
+    EXPECT_EQ(valuesOf(site, "select * from err_record", "add_err_str"),
+              c.passes ? std::vector<std::string>{} : std::vector{c.address});
   }
   // A refused address has still been counted against the limit.
   FakeSite site;

@@ -27,6 +27,18 @@ inline int occurrences(const std::string& text, const std::string& needle) {
   return n;
 }
 
+using Row = std::vector<std::pair<std::string, data::Value>>;
+
+// Inserts one row into `table`; returns its key column `key`.
+inline long long insertRow(FakeSite& site, const std::string& table, const Row& fields, const char* key = "id") {
+  data::Recordset rs;
+  rs.Open("select * from " + table, site.db(), data::adOpenKeyset, data::adLockOptimistic);
+  rs.AddNew();
+  for (const auto& [name, value] : fields) rs(name) = value;
+  rs.Update();
+  return rs(key).value().toInteger();
+}
+
 inline long rowCount(FakeSite& site, const std::string& table) {
   data::Recordset rs;
   rs.Open("select * from " + table, site.db(), data::adOpenKeyset, data::adLockReadOnly);
@@ -41,6 +53,15 @@ inline data::Value fieldOf(FakeSite& site, const std::string& table, const std::
           data::adOpenKeyset, data::adLockReadOnly);
   if (found) *found = !rs.Eof();
   return rs.Eof() ? data::Value("") : data::Value(rs(field).value());
+}
+
+// Every value of `field` in the rows `sql` selects, in their order.
+inline std::vector<std::string> valuesOf(FakeSite& site, const data::Sql& sql, const std::string& field) {
+  data::Recordset rs;
+  rs.Open(sql, site.db(), data::adOpenKeyset, data::adLockReadOnly);
+  std::vector<std::string> out;
+  for (; !rs.Eof(); rs.MoveNext()) out.push_back(rs(field).text());
+  return out;
 }
 
 // A logged-in operator of right `flag`, on a fixed clock.
@@ -88,18 +109,8 @@ struct Dish {
 };
 
 inline long long addDish(FakeSite& site, const Dish& d) {
-  data::Recordset rs;
-  rs.Open("select * from cygl", site.db(), data::adOpenKeyset, data::adLockOptimistic);
-  rs.AddNew();
-  rs("name") = d.name;
-  rs("jiage") = d.jiage;
-  rs("pic") = d.pic;
-  rs("content") = d.content;
-  rs("lei") = d.lei;
-  rs("lei2") = d.lei2;
-  rs("dates") = d.dates;
-  rs.Update();
-  return rs("id").value().toInteger();
+  return insertRow(site, "cygl", {{"name", d.name}, {"jiage", d.jiage}, {"pic", d.pic}, {"content", d.content},
+                                  {"lei", d.lei}, {"lei2", d.lei2}, {"dates", d.dates}});
 }
 
 // `n` dishes named prefix1..prefixN, each a minute newer than the one before.
@@ -123,14 +134,7 @@ inline std::optional<Dish> storedDish(FakeSite& site, long long id) {
 // A back-office account; returns its adminid.
 inline long long addAccount(FakeSite& site, const std::string& name, data::Value flag,
                             const std::string& password = "") {
-  data::Recordset rs;
-  rs.Open("select * from wq_admin", site.db(), data::adOpenKeyset, data::adLockOptimistic);
-  rs.AddNew();
-  rs("admin") = data::Value(name);
-  rs("password") = data::Value(password);
-  rs("flag") = flag;
-  rs.Update();
-  return rs("adminid").value().toInteger();
+  return insertRow(site, "wq_admin", {{"admin", name}, {"password", password}, {"flag", flag}}, "adminid");
 }
 
 struct Member {
@@ -141,19 +145,12 @@ struct Member {
 };
 
 inline long long addMember(FakeSite& site, const Member& m) {
-  data::Recordset rs;
-  rs.Open("select * from reg", site.db(), data::adOpenKeyset, data::adLockOptimistic);
-  rs.AddNew();
-  const std::pair<const char*, data::Value> fields[] = {
-      {"names", data::Value(m.names)}, {"sh", m.sh}, {"sex", data::Value(m.sex)}, {"tel", data::Value("0591-1234567")},
-      {"address", data::Value(m.address)}, {"email", data::Value("lisi@example.com")},
-      {"question", data::Value("我的小学？")}, {"answer", data::Value("实验小学")}, {"postcode", data::Value("350001")},
-      {"vocation", data::Value("餐饮")}, {"profession", data::Value("厨师")}, {"education", data::Value("大专")},
-      {"income", data::Value("3000-5000")}, {"yearss", data::Value(1990)}, {"monthss", data::Value(3)},
-      {"dayss", data::Value(9)}, {"dates", data::Value(data::DateTime{2010, 5, 17, 11, 42, 0})}};
-  for (const auto& [name, value] : fields) rs(name) = value;
-  rs.Update();
-  return rs("id").value().toInteger();
+  return insertRow(site, "reg", {{"names", m.names}, {"sh", m.sh}, {"sex", m.sex}, {"tel", "0591-1234567"},
+                                 {"address", m.address}, {"email", "lisi@example.com"}, {"question", "我的小学？"},
+                                 {"answer", "实验小学"}, {"postcode", "350001"}, {"vocation", "餐饮"},
+                                 {"profession", "厨师"}, {"education", "大专"}, {"income", "3000-5000"},
+                                 {"yearss", 1990}, {"monthss", 3}, {"dayss", 9},
+                                 {"dates", data::DateTime{2010, 5, 17, 11, 42, 0}}});
 }
 
 struct Order {
@@ -169,18 +166,11 @@ struct Order {
 
 // Stores the order as the order submission page does; returns its id.
 inline long long addOrder(FakeSite& site, const Order& o) {
-  data::Recordset rs;
-  rs.Open("select * from tdgl", site.db(), data::adOpenKeyset, data::adLockOptimistic);
-  rs.AddNew();
   const data::DateTime& t = o.fromdate;
-  for (const auto& [f, v] : std::vector<std::pair<std::string, data::Value>>{
-           {"dcqk", o.dcqk}, {"dczj", o.dczj}, {"yhm", o.yhm}, {"telsss", o.telsss}, {"zffs", "餐到付费"},
-           {"addresss", o.addresss}, {"qtbz", o.qtbz}, {"years", t.year}, {"months", t.month}, {"days", t.day},
-           {"fromdate", t}, {"minutess", t.minute}, {"hourss", t.hour}, {"minutes", o.minutes}, {"hours", o.hours},
-           {"dczt", o.dczt}})
-    rs(f) = v;
-  rs.Update();
-  return rs("id").value().toInteger();
+  return insertRow(site, "tdgl", {{"dcqk", o.dcqk}, {"dczj", o.dczj}, {"yhm", o.yhm}, {"telsss", o.telsss},
+                                  {"zffs", "餐到付费"}, {"addresss", o.addresss}, {"qtbz", o.qtbz}, {"years", t.year},
+                                  {"months", t.month}, {"days", t.day}, {"fromdate", t}, {"minutess", t.minute},
+                                  {"hourss", t.hour}, {"minutes", o.minutes}, {"hours", o.hours}, {"dczt", o.dczt}});
 }
 
 // The status of order `id`; -1 when the order is gone.
