@@ -92,7 +92,8 @@ std::vector<Token> tokenize(std::string_view sql) {
       if (end == std::string_view::npos) refuse("unterminated date-time literal", sql);
       auto dt = DateTime::parse(sql.substr(i + 1, end - i - 1));
       if (!dt) refuse("not a date-time: #" + std::string(sql.substr(i + 1, end - i - 1)) + "#", sql);
-      out.push_back({Tok::Text, "'" + dt->iso() + "'"});
+      std::string literal = dt->iso();
+      out.push_back({Tok::Text, literal.insert(0, 1, '\'').append(1, '\'')});
       i = end + 1;
     } else if (c == '[') {
       std::size_t end = sql.find(']', i + 1);
@@ -178,6 +179,42 @@ std::string join(const std::vector<Token>& toks, std::size_t from, std::size_t t
 
 bool isKeyword(const Token& t, std::string_view k) { return t.type == Tok::Keyword && t.text == k; }
 
+std::string unquoted(std::string_view quoted) {
+  std::string out;
+  for (std::size_t i = 1; i + 1 < quoted.size(); ++i) {
+    out += quoted[i];
+    if (quoted[i] == '"') ++i;
+  }
+  return lower(out);
+}
+
+// Fills st.whereColumns and st.likes from the condition's tokens [from, to).
+void describeCondition(const std::vector<Token>& toks, std::size_t from, std::size_t to, Statement& st) {
+  bool subquery = false, chain = true;
+  int depth = 0, marks = 0;
+  for (std::size_t i = 0; i < from; ++i) marks += toks[i].type == Tok::Param;
+  std::size_t start = from;  // of the present conjunct
+  for (std::size_t i = from; i <= to; ++i) {
+    if (i == to || (depth == 0 && isKeyword(toks[i], "and"))) {
+      if (i - start == 3 && toks[start].type == Tok::Name && isKeyword(toks[start + 1], "like") &&
+          toks[start + 2].type == Tok::Param)
+        st.likes.push_back({unquoted(toks[start].text), marks - 1});
+      start = i + 1;
+      continue;
+    }
+    const Token& t = toks[i];
+    if (t.type == Tok::Param) ++marks;
+    if (t.type == Tok::Name) st.whereColumns.push_back(unquoted(t.text));
+    if (isKeyword(t, "select")) subquery = true;
+    // `between x and y` and `or`, `not` at any depth: not a plain chain of conjuncts.
+    if (isKeyword(t, "or") || isKeyword(t, "not") || isKeyword(t, "between")) chain = false;
+    if (t.text == "(") ++depth;
+    if (t.text == ")") --depth;
+  }
+  if (subquery) st.whereColumns.clear();
+  if (!chain || subquery) st.likes.clear();
+}
+
 Statement translateText(std::string_view sql) {
   std::vector<Token> toks = tokenize(sql);
   if (toks.empty()) refuse("empty statement", sql);
@@ -239,6 +276,7 @@ Statement translateText(std::string_view sql) {
       std::size_t whereEnd = order ? order : toks.size();
       if (where) st.where = join(toks, where + 1, whereEnd);
       if (where && st.where.empty()) refuse("where without a condition", sql);
+      if (where) describeCondition(toks, where + 1, whereEnd, st);
       if (order) st.orderBy = join(toks, order + 2, toks.size());
       if (order && st.orderBy.empty()) refuse("order by without a column", sql);
     }

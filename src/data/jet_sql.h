@@ -22,6 +22,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace tovi::data::jet {
 
@@ -41,6 +42,17 @@ struct Statement {
   std::string orderBy;
   // "select top n ...": at most n rows.
   std::optional<std::int64_t> top;
+  // Of such a select's condition, for the engine's helper structures: the
+  // column names it reads (unquoted, lower case; empty when it holds a
+  // subquery, which may read anything), and its conjuncts of the form
+  // `column like ?` when the condition is a plain chain of `and` (each the
+  // column and the number of its mark, 0-based).
+  std::vector<std::string> whereColumns;
+  struct Like {
+    std::string column;
+    int param = 0;
+  };
+  std::vector<Like> likes;
 };
 
 // Translates one statement; cached per thread. Throws data::Error.

@@ -11,6 +11,7 @@
 #include <thread>
 
 #include "data/connection.h"
+#include "data/schema.h"
 
 namespace tovi::data {
 namespace {
@@ -158,6 +159,7 @@ void copyInto(sqlite3* src, const std::string& path) {
 void restore(const std::string& from, const std::string& path) {
   Db src = openCopy(from);
   copyInto(src.get(), path);
+  ensureDatabase(path);  // a copy of an older layout gains what this one adds
 }
 
 std::string restoreKeepingCopy(const std::string& from, const std::string& path, const std::string& backupFolder,
@@ -178,6 +180,7 @@ std::string restoreKeepingCopy(const std::string& from, const std::string& path,
   }
   b.reset();
   scalar(dest.get(), "PRAGMA wal_checkpoint(TRUNCATE)");
+  ensureDatabase(path);  // a copy of an older layout gains what this one adds
   return kept;
 }
 

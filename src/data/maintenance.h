@@ -28,7 +28,8 @@ void backup(const std::string& path, const std::string& to);
 // Rebuilds the database at `path` without its free pages (VACUUM) and folds
 // the write-ahead log back into the file, so the file size shows the result.
 void vacuum(const std::string& path);
-// Copies the database `from` over the content of the database at `path`.
+// Copies the database `from` over the content of the database at `path`,
+// then completes it as ensureDatabase does (a copy of an older layout).
 // Throws data::Error, changing nothing, when `from` is no sound database of
 // this site (integrity check fails, or it has no table wq_admin).
 void restore(const std::string& from, const std::string& path);

@@ -57,6 +57,8 @@ class Recordset::Impl {
     std::int64_t limit = std::clamp<std::int64_t>(pageSize, 32, 1000);
     std::size_t got = engine->fetch(*st, params, p - 1, limit, window, nullptr);
     if ((got > 0 || p == 1) && static_cast<std::int64_t>(got) < limit) total = p - 1 + static_cast<std::int64_t>(got);
+    // A window that reaches a `top` ends the rows, so stepping past it needs no count.
+    else if (st->top && got > 0 && p - 1 + static_cast<std::int64_t>(got) >= *st->top) total = *st->top;
   }
 
   // Whether row p exists; fetches the window that holds it.

@@ -199,7 +199,116 @@ std::string lower(std::string s) {
   return s;
 }
 
+std::string declaredType(const std::string& table, const std::string& column) {
+  for (const TableDef& t : tables())
+    if (lower(t.name) == lower(table))
+      for (const ColumnDef& c : t.columns)
+        if (lower(c.name) == lower(column)) return c.type;
+  throw Error("schema: no column " + table + "." + column);
+}
+
+// The day of a date-time value: 'YYYY-MM-DD' of a text that starts so, else ''.
+// Text order is time order, and such prefixes keep it.
+std::string dayOf(const std::string& v) {
+  return "CASE WHEN typeof(" + v + ") = 'text' AND " + v +
+         " GLOB '[0-9][0-9][0-9][0-9]-[0-9][0-9]-[0-9][0-9]*' THEN substr(" + v + ", 1, 10) ELSE '' END";
+}
+
+// A helper table: how it is made and filled, the triggers that keep it in
+// step (in the order of triggersOf), and a query that gives 1 when its
+// contents agree with its table.
+struct Helper {
+  std::string name, create, fill, inStep;
+  std::vector<std::string> triggers;
+};
+
+Helper tallyHelper(const Tally& t) {
+  const std::string h = jet::quoteName(t.name), T = jet::quoteName(t.table), G = jet::quoteName(t.group),
+                    D = jet::quoteName(t.day);
+  const std::string bump = "ON CONFLICT (day, " + G + ") DO UPDATE SET n = n + 1";
+  const auto names = triggersOf(t.name);
+  Helper x;
+  x.name = t.name;
+  x.create = "CREATE TABLE " + h + " (day TEXT NOT NULL, " + G + " " + declaredType(t.table, t.group) +
+             " NOT NULL, n INTEGER NOT NULL, PRIMARY KEY (day, " + G + ")) WITHOUT ROWID";
+  x.fill = "INSERT INTO " + h + " (day, " + G + ", n) SELECT " + dayOf(D) + ", " + G + ", count(*) FROM " + T +
+           " WHERE " + G + " IS NOT NULL GROUP BY 1, 2";
+  x.inStep = "SELECT (SELECT coalesce(sum(n), 0) FROM " + h + ") = (SELECT count(*) FROM " + T + " WHERE " + G +
+             " IS NOT NULL)";
+  x.triggers = {
+      "CREATE TRIGGER " + names[0] + " AFTER INSERT ON " + T + " WHEN new." + G + " IS NOT NULL BEGIN INSERT INTO " +
+          h + " (day, " + G + ", n) VALUES (" + dayOf("new." + D) + ", new." + G + ", 1) " + bump + "; END",
+      "CREATE TRIGGER " + names[1] + " AFTER DELETE ON " + T + " WHEN old." + G + " IS NOT NULL BEGIN UPDATE " + h +
+          " SET n = n - 1 WHERE day = " + dayOf("old." + D) + " AND " + G + " = old." + G + "; END",
+      "CREATE TRIGGER " + names[2] + " AFTER UPDATE OF " + D + ", " + G + " ON " + T + " BEGIN UPDATE " + h +
+          " SET n = n - 1 WHERE old." + G + " IS NOT NULL AND day = " + dayOf("old." + D) + " AND " + G +
+          " = old." + G + "; INSERT INTO " + h + " (day, " + G + ", n) SELECT " + dayOf("new." + D) + ", new." + G +
+          ", 1 WHERE new." + G + " IS NOT NULL " + bump + "; END",
+  };
+  return x;
+}
+
+// The numbers 0 .. length(text) - 3, as rows of json_each's `key`: a text's trigram starts.
+std::string gramStarts(const std::string& v) {
+  return "json_each('[' || substr(replace(hex(zeroblob(max(coalesce(length(" + v +
+         "), 0) - 2, 0))), '00', ',0'), 2) || ']')";
+}
+
+Helper searchHelper(const NameSearch& s) {
+  const std::string h = jet::quoteName(s.name), T = jet::quoteName(s.table), K = jet::quoteName(s.key),
+                    C = jet::quoteName(s.column);
+  std::string defs, names;
+  for (const char* c : s.columns) {
+    defs += ", " + jet::quoteName(c) + " " + declaredType(s.table, c);
+    names += ", " + jet::quoteName(c);
+  }
+  // The distinct trigrams of one row (`row` is "new" in a trigger, "t" over the table).
+  auto grams = [&](const std::string& row) {
+    std::string out = "SELECT " + row + ".rowid, lower(substr(" + row + "." + C + ", j.key + 1, 3))";
+    for (const char* c : s.columns) out += ", " + row + "." + jet::quoteName(c);
+    return out + " FROM " + (row == "t" ? T + " t, " : std::string()) + gramStarts(row + "." + C) + " j";
+  };
+  const std::string add = "INSERT OR IGNORE INTO " + h + " (" + K + ", gram" + names + ") " + grams("new") + ";";
+  const std::string drop = "DELETE FROM " + h + " WHERE " + K + " = old.rowid;";
+  std::string watched = K;
+  for (const char* c : s.columns) watched += ", " + jet::quoteName(c);
+  const auto triggers = triggersOf(s.name);
+  Helper x;
+  x.name = s.name;
+  x.create = "CREATE TABLE " + h + " (" + K + " INTEGER NOT NULL, gram TEXT NOT NULL" + defs + ", PRIMARY KEY (" + K +
+             ", gram)) WITHOUT ROWID; CREATE INDEX " + jet::quoteName(std::string(s.name) + "_list") + " ON " + h +
+             " (gram" + names + ")";
+  x.fill = "INSERT OR IGNORE INTO " + h + " (" + K + ", gram" + names + ") " + grams("t");
+  x.inStep = "SELECT (SELECT count(DISTINCT " + K + ") FROM " + h + ") = (SELECT count(*) FROM " + T +
+             " WHERE length(" + C + ") >= 3)";
+  x.triggers = {
+      "CREATE TRIGGER " + triggers[0] + " AFTER INSERT ON " + T + " BEGIN " + add + " END",
+      "CREATE TRIGGER " + triggers[1] + " AFTER DELETE ON " + T + " BEGIN " + drop + " END",
+      "CREATE TRIGGER " + triggers[2] + " AFTER UPDATE OF " + watched + " ON " + T + " BEGIN " + drop + " " + add +
+          " END",
+  };
+  return x;
+}
+
 }  // namespace
+
+const std::vector<Tally>& tallies() {
+  // The order list: counted by status and day of order time, so that its
+  // count and a window deep inside it are found from a few hundred rows.
+  static const std::vector<Tally> all = {{"tdgl_tally", "tdgl", "dczt", "fromdate"}};
+  return all;
+}
+
+const std::vector<NameSearch>& nameSearches() {
+  // The order list's filter by a fragment of the customer's name.
+  // Its columns are those of the list's index tdgl_fromdate, in that order.
+  static const std::vector<NameSearch> all = {{"tdgl_yhm_grams", "tdgl", "id", "yhm", {"fromdate", "dczt", "yhm"}}};
+  return all;
+}
+
+std::vector<std::string> triggersOf(const std::string& helper) {
+  return {helper + "_insert", helper + "_delete", helper + "_update"};
+}
 
 bool ensureDatabase(const std::string& path) {
   struct stat st {};
@@ -228,8 +337,10 @@ bool ensureDatabase(const std::string& path) {
       std::string wanted, have;
       for (char c : std::string(ix[2]))
         if (c != ' ' && c != '"') wanted += static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-      for (auto& c : db.column(std::string("pragma index_info(") + ix[0] + ")", 2))
-        have += (have.empty() ? "" : ",") + lower(c);
+      for (auto& c : db.column(std::string("pragma index_info(") + ix[0] + ")", 2)) {
+        if (!have.empty()) have += ',';
+        have += lower(c);
+      }
       if (!have.empty() && have != wanted) db.exec(std::string("drop index ") + ix[0]);
       db.exec(std::string("create index if not exists ") + ix[0] + " on " + jet::quoteName(ix[1]) + " (" + ix[2] + ")");
     }
@@ -239,6 +350,25 @@ bool ensureDatabase(const std::string& path) {
       db.exec(std::string("delete from sqlite_stat1 where tbl='") + row[0] + "' and idx='" + row[1] + "'");
       db.exec(std::string("insert into sqlite_stat1 (tbl, idx, stat) values ('") + row[0] + "', '" + row[1] + "', '" +
               row[2] + "')");
+    }
+    std::vector<Helper> helpers;
+    for (const Tally& t : tallies()) helpers.push_back(tallyHelper(t));
+    for (const NameSearch& n : nameSearches()) helpers.push_back(searchHelper(n));
+    for (const Helper& h : helpers) {
+      // Built again when missing, kept by other triggers than these, or out of step.
+      bool rebuild = db.column("select count(*) from sqlite_schema where name='" + h.name + "'", 0).at(0) == "0";
+      const auto names = triggersOf(h.name);
+      for (std::size_t i = 0; i < names.size(); ++i) {
+        auto have = db.column("select sql from sqlite_schema where type='trigger' and name='" + names[i] + "'", 0);
+        rebuild = rebuild || have.size() != 1 || have[0] != h.triggers[i];
+      }
+      if (!rebuild) rebuild = db.column(h.inStep, 0).at(0) != "1";
+      if (!rebuild) continue;
+      for (const auto& name : names) db.exec("drop trigger if exists " + name);
+      db.exec("drop table if exists " + jet::quoteName(h.name));
+      db.exec(h.create);
+      db.exec(h.fill);
+      for (const auto& trigger : h.triggers) db.exec(trigger);
     }
     db.exec("commit");
   } catch (...) {

@@ -18,11 +18,13 @@
 #include <functional>
 #include <map>
 #include <mutex>
+#include <set>
 #include <unordered_map>
 
 #include "data/change_stamp.h"
 #include "data/connection.h"
 #include "data/engine.h"
+#include "data/schema.h"
 
 namespace tovi::data {
 namespace {
@@ -476,6 +478,7 @@ class SqliteEngine final : public Engine {
     };
     std::deque<Window> windows;  // most recent first
     std::optional<std::vector<std::int64_t>> keys;
+    bool searched = false;  // whether a name search was tried for all the keys
   };
 
   // Deeper than this, a window is reached from whichever end of the list is nearer.
@@ -517,10 +520,14 @@ class SqliteEngine final : public Engine {
   }
 
   // Counted by the engine over the narrowest index that holds the condition's columns.
+  // A condition that reads only a tally's group column is counted from the
+  // tally; one with a name a name search can narrow, by reading its keys.
   std::int64_t tableCount(const jet::Statement& st, std::span<const Value> params, ListState& l) {
     if (l.keys) return static_cast<std::int64_t>(l.keys->size());
+    if (!l.count && searchAll(st, params, l)) return static_cast<std::int64_t>(l.keys->size());
     if (!l.count) {
       std::string text = "select count(*) from " + st.table;
+      if (const Tally* t = tallyFor(st)) text = "select coalesce(sum(n), 0) from " + jet::quoteName(t->name);
       if (!st.where.empty()) text += " where " + st.where;
       sqlite3_stmt* s = prepared(text);
       Use use(s);
@@ -549,10 +556,16 @@ class SqliteEngine final : public Engine {
   std::vector<std::int64_t> windowKeys(const jet::Statement& st, std::span<const Value> params, std::int64_t offset,
                                        std::int64_t limit) {
     ListState& l = list(st, params);
-    if (l.keys) return slice(*l.keys, offset, limit);
+    if (l.keys || searchAll(st, params, l)) return slice(*l.keys, offset, limit);
     for (const auto& w : l.windows)
       if (w.offset == offset && w.limit == limit) return w.keys;
     const bool deep = offset > kDeep;
+    if (deep)
+      if (auto keys = tallyWindow(st, params, l, offset, limit)) {
+        l.windows.push_front({offset, limit, *keys});
+        if (l.windows.size() > 8) l.windows.pop_back();
+        return *keys;
+      }
     const bool walking =
         std::any_of(l.windows.begin(), l.windows.end(), [&](const auto& w) { return w.offset + w.limit == offset; });
     if (deep && walking) {
@@ -665,17 +678,7 @@ class SqliteEngine final : public Engine {
   // included: true when both directions are one walk of the same index with
   // no sort, which visits the same entries in opposite orders.
   bool reversible(const jet::Statement& st) {
-    // Plans follow the indexes, so what was learnt holds for one schema version.
-    sqlite3_stmt* v = prepared("pragma schema_version");
-    std::int64_t schema = 0;
-    {
-      Use use(v);
-      schema = step(v) ? sqlite3_column_int64(v, 0) : 0;
-    }
-    if (schema != reversibleSchema_) {
-      reversible_.clear();
-      reversibleSchema_ = schema;
-    }
+    checkSchema();
     if (auto it = reversible_.find(st.text); it != reversible_.end()) return it->second;
     bool ok = false;
     if (!reversedOrder(st.orderBy.empty() ? std::string("rowid") : st.orderBy).empty()) {
@@ -693,8 +696,295 @@ class SqliteEngine final : public Engine {
   std::shared_ptr<WriteQueue> queue_;
   std::unordered_map<std::string, sqlite3_stmt*> cache_;
   std::deque<ListState> lists_;  // most recently used first
+  // Plans follow the indexes and the helper tables may come and go (a restored
+  // copy), so what is learnt of them holds for one schema version.
+  void checkSchema() {
+    sqlite3_stmt* v = prepared("pragma schema_version");
+    std::int64_t schema = 0;
+    {
+      Use use(v);
+      schema = step(v) ? sqlite3_column_int64(v, 0) : 0;
+    }
+    if (schema == schema_) return;
+    reversible_.clear();
+    ties_.clear();
+    bounded_.clear();
+    helpers_.clear();
+    std::set<std::string> names;
+    {
+      sqlite3_stmt* s = prepared("select lower(name) from sqlite_schema where type in ('table', 'trigger')");
+      Use use(s);
+      while (step(s)) names.insert(reinterpret_cast<const char*>(sqlite3_column_text(s, 0)));
+    }
+    auto present = [&](const std::string& helper) {
+      if (!names.count(lowerText(helper))) return;
+      for (const auto& trigger : triggersOf(helper))
+        if (!names.count(lowerText(trigger))) return;
+      helpers_.insert(lowerText(helper));
+    };
+    for (const Tally& t : tallies()) present(t.name);
+    for (const NameSearch& n : nameSearches()) present(n.name);
+    schema_ = schema;
+  }
+
+  static std::string lowerText(std::string s) {
+    for (char& c : s)
+      if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+    return s;
+  }
+  static bool sameTable(const jet::Statement& st, const char* table) {
+    return lowerText(st.table) == lowerText(jet::quoteName(table));
+  }
+
+  // The index a statement's plan walks, when the plan is that one walk with no sort; else empty.
+  std::string walkedIndex(const std::string& text) {
+    auto lines = plan(text);
+    if (lines.size() != 1 || lines[0].find("TEMP B-TREE") != std::string::npos) return {};
+    auto at = lines[0].find("INDEX ");
+    if (at == std::string::npos) return {};
+    std::string name = lines[0].substr(at + 6);
+    return name.substr(0, name.find(' '));
+  }
+
+  // Whether the ordering is the one column, and which way: true for descending.
+  static std::optional<bool> orderedBy(const std::string& orderBy, const char* column) {
+    std::string o = lowerText(orderBy), c = lowerText(jet::quoteName(column));
+    if (o == c || o == c + " asc") return false;
+    if (o == c + " desc") return true;
+    return std::nullopt;
+  }
+
+  // The tally that counts a one-table select's rows: one the file has, whose
+  // group column is all its condition reads.
+  const Tally* tallyFor(const jet::Statement& st) {
+    if (st.where.empty() || st.whereColumns.empty()) return nullptr;
+    checkSchema();
+    for (const Tally& t : tallies()) {
+      if (!helpers_.count(lowerText(t.name)) || !sameTable(st, t.table)) continue;
+      const std::string group = lowerText(t.group);
+      if (std::all_of(st.whereColumns.begin(), st.whereColumns.end(), [&](const auto& c) { return c == group; }))
+        return &t;
+    }
+    return nullptr;
+  }
+
+  // The keys of a deep window of a list in the order of the tally's day
+  // column, found from the tally: the day that holds the window's first row
+  // and how many of the list's rows come before it; then the window is read
+  // from that day on. Empty when the tally cannot place every row of the list
+  // (a time that is no date text), or when the list read from a day on would
+  // not walk the same index as the whole list (so its ties would differ).
+  std::optional<std::vector<std::int64_t>> tallyWindow(const jet::Statement& st, std::span<const Value> params,
+                                                       ListState& l, std::int64_t offset, std::int64_t limit) {
+    if (st.top) return std::nullopt;
+    const Tally* t = tallyFor(st);
+    if (!t) return std::nullopt;
+    const std::optional<bool> desc = orderedBy(st.orderBy, t->day);
+    if (!desc) return std::nullopt;
+    const std::string from = "select " + st.table + ".rowid from " + st.table + " where (" + st.where + ") and " +
+                             jet::quoteName(t->day) + (*desc ? " < ?" : " >= ?") + " order by " + st.orderBy;
+    auto known = bounded_.find(st.text);
+    if (known == bounded_.end()) {
+      const std::string index = walkedIndex(keysText(st, false));
+      if (bounded_.size() > 256) bounded_.clear();
+      known = bounded_.emplace(st.text, !index.empty() && walkedIndex(from) == index).first;
+    }
+    if (!known->second) return std::nullopt;
+
+    std::vector<std::pair<std::string, std::int64_t>> days;
+    {
+      sqlite3_stmt* s = prepared("select day, sum(n) from " + jet::quoteName(t->name) + " where " + st.where +
+                                 " group by day having sum(n) > 0 order by day " + (*desc ? "desc" : "asc"));
+      Use use(s);
+      bindAll(s, params, 0);
+      while (step(s)) {
+        const auto* d = reinterpret_cast<const char*>(sqlite3_column_text(s, 0));
+        days.emplace_back(d ? d : "", sqlite3_column_int64(s, 1));
+        if (days.back().first.size() != 10) return std::nullopt;
+      }
+    }
+    std::int64_t before = 0;
+    std::size_t at = 0;
+    while (at < days.size() && before + days[at].second <= offset) before += days[at++].second;
+    if (!l.count) {
+      std::int64_t total = before;
+      for (std::size_t i = at; i < days.size(); ++i) total += days[i].second;
+      l.count = total;
+    }
+    std::vector<std::int64_t> keys;
+    if (at == days.size()) return keys;
+    // Descending: every row before the day's end; ascending: every row from its start.
+    std::string bound = days[at].first;
+    if (*desc) ++bound.back();
+    sqlite3_stmt* s = prepared(from + " limit ? offset ?");
+    Use use(s);
+    int n = bindAll(s, params, 3);
+    check(sqlite3_bind_text64(s, n + 1, bound.data(), bound.size(), SQLITE_TRANSIENT, SQLITE_UTF8));
+    check(sqlite3_bind_int64(s, n + 2, limit));
+    check(sqlite3_bind_int64(s, n + 3, offset - before));
+    while (step(s)) keys.push_back(sqlite3_column_int64(s, 0));
+    return keys;
+  }
+
+  // The distinct trigrams (letters in lower case, as the name search keeps
+  // them) of a `like` pattern's runs between wildcards; every text the
+  // pattern matches holds each of them. Empty when no run has three
+  // characters, or the pattern holds a NUL (where `like` stops reading it).
+  static std::vector<std::string> patternGrams(std::string_view pattern) {
+    std::vector<std::string> grams;
+    std::vector<std::size_t> starts;  // of the present run's characters
+    for (std::size_t i = 0; i <= pattern.size(); ++i) {
+      const char c = i < pattern.size() ? pattern[i] : '%';
+      if (c == '\0') return {};
+      if (c == '%' || c == '_') {
+        for (std::size_t k = 0; k + 3 <= starts.size(); ++k) {
+          const std::size_t end = k + 3 < starts.size() ? starts[k + 3] : i;
+          std::string g = lowerText(std::string(pattern.substr(starts[k], end - starts[k])));
+          if (std::find(grams.begin(), grams.end(), g) == grams.end()) grams.push_back(std::move(g));
+        }
+        starts.clear();
+      } else if ((static_cast<unsigned char>(c) & 0xC0) != 0x80) {
+        starts.push_back(i);
+      }
+    }
+    return grams;
+  }
+
+  // The ordering of the whole list's index walk, spelt out: the list's own
+  // terms, then the walked index's other columns and the row key (`key`), all
+  // in the walk's direction; with `columns` the names it may use (of the
+  // name search's table, whose columns compare as the index's do). Empty when
+  // the list is no walk of one index in one direction, or needs other columns.
+  std::string walkOrder(const jet::Statement& st, const std::string& key, const std::set<std::string>& columns) {
+    checkSchema();
+    const std::string cacheKey = st.text + '\n' + key;
+    if (auto it = ties_.find(cacheKey); it != ties_.end()) return it->second;
+    std::string order;
+    const std::string index = walkedIndex(keysText(st, false));
+    std::optional<bool> desc;
+    bool uniform = !st.orderBy.empty();
+    std::set<std::string> ordered;  // the columns the list's own terms name
+    for (std::string term : splitTerms(st.orderBy)) {
+      term = lowerText(term);
+      while (!term.empty() && term.front() == ' ') term.erase(0, 1);
+      const bool d = term.ends_with(" desc");
+      std::string name = term.substr(0, term.find(' '));
+      ordered.insert(name);
+      if (name.size() < 2 || name.front() != '"' || name.back() != '"' ||
+          !columns.count(name.substr(1, name.size() - 2)) || (desc && *desc != d) ||
+          (term != name && term != name + " asc" && term != name + " desc"))
+        uniform = false;
+      desc = d;
+    }
+    if (!index.empty() && uniform && index.find('"') == std::string::npos) {
+      const std::string dir = *desc ? " desc" : " asc";
+      order = st.orderBy;
+      sqlite3_stmt* s = prepared("pragma index_xinfo(\"" + index + "\")");
+      Use use(s);
+      while (step(s)) {
+        if (sqlite3_column_int(s, 5) == 0) continue;  // the row id, which is `key` here
+        const auto* name = reinterpret_cast<const char*>(sqlite3_column_text(s, 2));
+        const auto* coll = reinterpret_cast<const char*>(sqlite3_column_text(s, 4));
+        if (!name || !columns.count(lowerText(name)) || sqlite3_column_int(s, 3) != 0 || !coll ||
+            lowerText(coll) != "binary") {
+          order.clear();
+          break;
+        }
+        // A column named twice would make the engine sort what the index gives in order.
+        if (!ordered.count(lowerText(jet::quoteName(name)))) order += ", " + jet::quoteName(name) + dir;
+      }
+      if (!order.empty()) order += ", " + key + dir;
+    }
+    if (ties_.size() > 256) ties_.clear();
+    ties_.emplace(cacheKey, order);
+    return order;
+  }
+
+  static std::vector<std::string> splitTerms(const std::string& order) {
+    std::vector<std::string> terms;
+    std::string term;
+    char quote = 0;
+    for (char c : order) {
+      if (quote) {
+        if (c == quote) quote = 0;
+      } else if (c == '"' || c == '\'') {
+        quote = c;
+      } else if (c == ',') {
+        terms.push_back(term);
+        term.clear();
+        continue;
+      }
+      term += c;
+    }
+    terms.push_back(term);
+    return terms;
+  }
+
+  // Rows of one trigram counted up to this many when choosing the rarest.
+  static constexpr std::int64_t kGramCount = 4000;
+
+  // All keys of a list whose condition has `column like ?` on a column with a
+  // name search and reads only columns the search keeps: read from the
+  // search's rows of the pattern's rarest trigram, narrowed by the whole
+  // condition (the `like` itself included, so the rows are exactly the
+  // condition's), in the order the list's own index walk gives them.
+  // False, trying no more for this list, when no search applies.
+  bool searchAll(const jet::Statement& st, std::span<const Value> params, ListState& l) {
+    if (l.searched) return false;
+    l.searched = true;
+    if (st.top || st.likes.empty()) return false;
+    checkSchema();
+    for (const NameSearch& n : nameSearches()) {
+      if (!helpers_.count(lowerText(n.name)) || !sameTable(st, n.table)) continue;
+      std::set<std::string> columns{lowerText(n.key)};
+      for (const char* c : n.columns) columns.insert(lowerText(c));
+      if (!std::all_of(st.whereColumns.begin(), st.whereColumns.end(), [&](const auto& c) { return columns.count(c); }))
+        continue;
+      for (const auto& like : st.likes) {
+        if (like.column != lowerText(n.column) || like.param < 0 ||
+            static_cast<std::size_t>(like.param) >= params.size())
+          continue;
+        const auto* pattern = std::get_if<std::string>(&params[static_cast<std::size_t>(like.param)].raw());
+        if (!pattern) continue;
+        const std::vector<std::string> grams = patternGrams(*pattern);
+        if (grams.empty()) continue;
+        const std::string order = walkOrder(st, jet::quoteName(n.key), columns);
+        if (order.empty()) return false;
+        const std::string search = jet::quoteName(n.name);
+        const std::string* rarest = &grams.front();
+        if (grams.size() > 1) {
+          sqlite3_stmt* s = prepared("select count(*) from (select 1 from " + search + " where gram = ? limit " +
+                                     std::to_string(kGramCount) + ")");
+          std::int64_t fewest = kGramCount + 1;
+          for (const auto& g : grams) {
+            Use use(s);
+            check(sqlite3_bind_text64(s, 1, g.data(), g.size(), SQLITE_STATIC, SQLITE_UTF8));
+            const std::int64_t rows = step(s) ? sqlite3_column_int64(s, 0) : 0;
+            if (rows < fewest) {
+              fewest = rows;
+              rarest = &g;
+            }
+          }
+        }
+        sqlite3_stmt* s = prepared("select " + jet::quoteName(n.key) + " from " + search + " where gram = ? and (" +
+                                   st.where + ") order by " + order);
+        Use use(s);
+        check(sqlite3_bind_text64(s, 1, rarest->data(), rarest->size(), SQLITE_STATIC, SQLITE_UTF8));
+        for (std::size_t i = 0; i < params.size(); ++i) bind(s, static_cast<int>(i) + 2, params[i]);
+        std::vector<std::int64_t> keys;
+        while (step(s)) keys.push_back(sqlite3_column_int64(s, 0));
+        l.keys = std::move(keys);
+        return true;
+      }
+    }
+    return false;
+  }
+
   std::unordered_map<std::string, bool> reversible_;  // by statement text
-  std::int64_t reversibleSchema_ = -1;
+  std::unordered_map<std::string, std::string> ties_;  // walkOrder by statement text and key
+  std::unordered_map<std::string, bool> bounded_;      // whether tallyWindow may read from a day on
+  std::set<std::string> helpers_;                      // helper tables the file has, lower case
+  std::int64_t schema_ = -1;
 };
 
 std::int64_t WriteQueue::run(SqliteEngine& self, std::function<std::int64_t(SqliteEngine&)> work) {
