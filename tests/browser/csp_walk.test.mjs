@@ -7,23 +7,15 @@ import { openSite, recordDialogs, logIn, order } from './support.mjs';
 // Paths below the site's address; ids are the rows made in before().
 // The sign-out pages come last in their part: they end the visit.
 const PAGES = {
-  storefront: [
-    'index.asp', 'kcdg.asp', 'jpsq.asp', 'ylxg.asp', 'ckdd.asp', 'guestbook.asp', 'news.asp', 'newsitem.asp?id=1',
-    'bulletin.asp', 'register.asp', 'signin.asp', 'member.asp', 'test.asp', 'signout.asp',
-  ],
-  backOffice: [
-    'admin/login.asp', 'admin/index.asp', 'admin/menu.asp', 'admin/admin.asp',
-    'admin/kcdg.asp', 'admin/kcdgadd.asp', 'admin/kcdgedit.asp?id=1',
-    'admin/jpsq.asp', 'admin/jpsqadd.asp', 'admin/jpsqedit.asp?id=1',
-    'admin/ylxg.asp', 'admin/ylxgadd.asp', 'admin/ylxgedit.asp?id=1',
-    'admin/cygl.asp', 'admin/cygledit.asp?id=1', 'admin/cyxw.asp', 'admin/cyxwadd.asp', 'admin/cyxwedit.asp?id=1',
-    'admin/book_admin.asp', 'admin/book_admin.asp?action=replay&id=1', 'admin/bulletin.asp',
-    'admin/ddgl.asp', 'admin/ddgl1.asp?id=1', 'admin/order_pass.asp', 'admin/live.asp', 'admin/live_ticket.asp?id=1',
-    'admin/phone_order.asp', 'admin/sales_report.asp',
-    'admin/reg.asp', 'admin/reg1.asp?id=1', 'admin/manageadmin.asp', 'admin/renpassword.asp',
-    'admin/database_menager1.asp', 'admin/database_menager2.asp', 'admin/database_menager3.asp',
-    'admin/database_menager4.asp', 'Up_Bookpic.asp?formname=form1&editname=pic', 'admin/logout.asp',
-  ],
+  storefront: ['index.asp', 'kcdg.asp', 'jpsq.asp', 'ylxg.asp', 'ckdd.asp', 'guestbook.asp', 'news.asp',
+    'newsitem.asp?id=1', 'bulletin.asp', 'register.asp', 'signin.asp', 'member.asp', 'test.asp', 'signout.asp'],
+  backOffice: ['login', 'index', 'menu', 'admin', 'kcdg', 'kcdgadd', 'kcdgedit.asp?id=1', 'jpsq', 'jpsqadd',
+    'jpsqedit.asp?id=1', 'ylxg', 'ylxgadd', 'ylxgedit.asp?id=1', 'cygl', 'cygledit.asp?id=1', 'cyxw', 'cyxwadd',
+    'cyxwedit.asp?id=1', 'book_admin', 'book_admin.asp?action=replay&id=1', 'bulletin', 'ddgl', 'ddgl1.asp?id=1',
+    'order_pass', 'live', 'live_ticket.asp?id=1', 'phone_order', 'sales_report', 'reg', 'reg1.asp?id=1',
+    'manageadmin', 'renpassword', 'database_menager1', 'database_menager2', 'database_menager3', 'database_menager4',
+  ].map((p) => 'admin/' + (p.includes('.asp') ? p : p + '.asp'))
+    .concat(['Up_Bookpic.asp?formname=form1&editname=pic', 'admin/logout.asp']),
 };
 
 const { site, browser } = await openSite({ demo: true });

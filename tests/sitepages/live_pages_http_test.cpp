@@ -16,41 +16,25 @@ namespace {
 
 class KitchenPages : public ::testing::Test {
  protected:
-  KitchenPages() : server({.demo = true, .args = {"--fixed-code", "1234"}}), http(server.port()) {}
-  void SetUp() override { ASSERT_THAT(logIn(http, "admin", initPassword(server)).text(), HasSubstr("index.asp")); }
-
-  std::map<std::string, std::string> fromSite() { return {{"Origin", http.origin()}}; }
-
   // Adds an order row as the storefront stores one.
   long long addOrder(const data::DateTime& when, int status, const std::string& lines, const std::string& total) {
-    data::Connection conn;
-    conn.Open("Data Source=" + server.databasePath());
-    data::Recordset rs;
-    rs.Open("select * from tdgl", conn, data::adOpenKeyset, data::adLockOptimistic);
-    rs.AddNew();
-    rs("dcqk") = lines;
-    rs("dczj") = total;
-    rs("yhm") = "张三";
-    rs("fromdate") = when;
-    rs("dczt") = status;
-    rs.Update();
-    long long id = rs("id").value().toInteger();
-    rs.Close();
-    conn.Close();
-    return id;
+    liveExec(server, data::Sql("insert into tdgl (dcqk, dczj, yhm, fromdate, dczt) values (?, ?, '张三', ?, ?)",
+                               {lines, total, when, status}));
+    return std::stoll(liveValue(server, "select * from tdgl order by id desc", "id"));
   }
-
   std::string field(long long id, const std::string& name) {
     return liveValue(server, data::Sql("select * from tdgl where id=?", {id}), name);
   }
+  HttpResponse save(const std::string& form) { return postOwn(http, "/admin/phone_order.asp?action=save", form); }
 
-  LiveServer server;
-  HttpClient http;
+  LiveServer server{{.demo = true, .args = {"--fixed-code", "1234"}}};
+  HttpClient http = asOwner(server);
 };
 
 TEST_F(KitchenPages, OneClickMovesAnOrderOneStatusOnOnlyFromWhereTheScreenSawIt) {
   const long long id = addOrder(data::DateTime::now(), 1, orders::orderLine("鸡", "12", 1), "12");
   const std::string target = "/admin/live.asp?action=move";
+  const std::map<std::string, std::string> own = {{"Origin", http.origin()}};
   auto body = [&](int from) { return "id=" + std::to_string(id) + "&from=" + std::to_string(from); };
   struct Step {
     int from;
@@ -60,11 +44,11 @@ TEST_F(KitchenPages, OneClickMovesAnOrderOneStatusOnOnlyFromWhereTheScreenSawIt)
   };
   const Step steps[] = {
       {1, {{"Origin", "http://evil.example"}}, "操作被拒绝", 1},
-      {1, fromSite(), "data-ok='1' data-status='2'", 2},
-      {1, fromSite(), "刚被别人改过", 2},  // a second screen's click on the same card
-      {2, fromSite(), "data-ok='1' data-status='3'", 3},
-      {3, fromSite(), "data-ok='1' data-status='4'", 4},
-      {4, fromSite(), "已结帐", 4},
+      {1, own, "data-ok='1' data-status='2'", 2},
+      {1, own, "刚被别人改过", 2},  // a second screen's click on the same card
+      {2, own, "data-ok='1' data-status='3'", 3},
+      {3, own, "data-ok='1' data-status='4'", 4},
+      {4, own, "已结帐", 4},
   };
   for (const Step& s : steps) {
     SCOPED_TRACE(s.answer);
@@ -73,8 +57,7 @@ TEST_F(KitchenPages, OneClickMovesAnOrderOneStatusOnOnlyFromWhereTheScreenSawIt)
   }
   EXPECT_THAT(http.get(target + "&" + body(4)).text(), HasSubstr("操作被拒绝"));
   HttpClient stranger(server.port());
-  EXPECT_THAT(postForm(stranger, target, body(4), {{"Origin", stranger.origin()}}).text(),
-              HasSubstr("您还没有登录"));
+  EXPECT_THAT(postOwn(stranger, target, body(4)).text(), HasSubstr("您还没有登录"));
 }
 
 TEST_F(KitchenPages, PhoneOrderIsStoredAsTheStorefrontStoresOneWithTheTaker) {
@@ -82,14 +65,11 @@ TEST_F(KitchenPages, PhoneOrderIsStoredAsTheStorefrontStoresOneWithTheTaker) {
   const std::string name = liveValue(server, "select * from cygl order by id", "name");
   const std::string price = liveValue(server, "select * from cygl order by id", "jiage");
   // The storefront's per-browser limit is on and at one order: phone orders pass it.
-  data::Connection conn;
-  conn.Open("Data Source=" + server.databasePath());
-  conn.Execute("update set_tamloall set order_time_state=1, order_times=1, order_delet_state=1, order_deletkey='nowhere'");
-  conn.Close();
+  liveExec(server, "update set_tamloall set order_time_state=1, order_times=1, order_delet_state=1, order_deletkey='nowhere'");
   const std::string form = "q" + dish + "=2&yhm=" + urlEncode(toGbk("李四")) + "&telsss=87001234&addresss=" +
                            urlEncode(toGbk("五四路<b>")) + "&hours=12&minutes=30&qtbz=" + urlEncode(toGbk("少放辣"));
   for (int i = 0; i < 2; ++i)
-    EXPECT_THAT(postForm(http, "/admin/phone_order.asp?action=save", form, fromSite()).text(), HasSubstr("电话订单已保存"));
+    EXPECT_THAT(save(form).text(), HasSubstr("电话订单已保存"));
   ASSERT_EQ(liveValue(server, "select * from tdgl"), "2");
 
   const long long id = std::stoll(liveValue(server, "select * from tdgl order by id desc", "id"));
@@ -118,10 +98,9 @@ TEST_F(KitchenPages, PhoneOrderRefusalsStoreNothing) {
                         Case{"q" + dish + "=1&yhm=a&telsss=1&addresss=b&hours=0&minutes=30", "到达时间"},
                         Case{"q" + dish + "=1&yhm=a&telsss=1&addresss=b&hours=12&minutes=35", "到达时间"}}) {
     SCOPED_TRACE(c.form);
-    EXPECT_THAT(postForm(http, "/admin/phone_order.asp?action=save", c.form, fromSite()).text(), HasSubstr(c.message));
+    EXPECT_THAT(save(c.form).text(), HasSubstr(c.message));
   }
-  EXPECT_THAT(postForm(http, "/admin/phone_order.asp?action=save", "q" + dish + "=1" + rest,
-                       {{"Origin", "http://evil.example"}}).text(),
+  EXPECT_THAT(postForeign(http, "/admin/phone_order.asp?action=save", "q" + dish + "=1" + rest).text(),
               HasSubstr("操作被拒绝"));
   EXPECT_EQ(liveValue(server, "select * from tdgl"), "0");
 }

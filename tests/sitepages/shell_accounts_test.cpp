@@ -155,10 +155,6 @@ TEST_F(Accounts, OwnPasswordNeedsTheOldOneAndTwoEqualNewOnes) {
   EXPECT_EQ(verifyPassword(password(clerk), "clerk-pass"), PasswordMatch::Yes);
   EXPECT_THAT(change("clerk-pass", "next-pass", "next-pass"), HasSubstr("密码修改成功"));
   EXPECT_EQ(verifyPassword(password(clerk), "next-pass"), PasswordMatch::Yes);
-
-  FakeRequest form = operatorOf(2, "clerk");
-  EXPECT_THAT(site.run("tovi.renpassword", form, "admin").body,
-              HasSubstr("<form name='renform' method='post' action='renpassword.asp?action=save'>"));
 }
 
 struct Members : ::testing::Test {
@@ -224,13 +220,10 @@ TEST_F(Members, DeleteConfirmsOnGetAndDeletesOnASameSitePost) {
   EXPECT_THAT(site.run("tovi.reg3", get, "admin").body, HasSubstr("<form method='post' action='reg3.asp?id=" + std::to_string(id) + "'>"));
   EXPECT_EQ(rowCount(site, "reg"), 1);
 
-  FakeRequest foreign = post(std::to_string(id), {});
+  FakeRequest foreign = post(std::to_string(id), {}), bad = post("1 or 1=1", {});
   foreign.headers.erase("Origin");
   foreign.headers["Referer"] = "http://evil.example/x.html";
   EXPECT_THAT(site.run("tovi.reg3", foreign, "admin").body, HasSubstr("操作被拒绝"));
-  EXPECT_EQ(rowCount(site, "reg"), 1);
-
-  FakeRequest bad = post("1 or 1=1", {});
   EXPECT_THAT(site.run("tovi.reg3", bad, "admin").body, HasSubstr("参数错误"));
   EXPECT_EQ(rowCount(site, "reg"), 1);
 
