@@ -118,7 +118,6 @@ TEST(OrderList, RangeSelectsStrictlyBetweenItsEndsAndTheFormsCarryTheFilter) {
   EXPECT_THAT(page.body, HasSubstr("<form name='MyForm' method='post' action='ddgl.asp'><input type='hidden' name='lb' "
                                    "value='2'><input type='hidden' name='find' value='赵'><input type='hidden' "
                                    "name='ob' value='desc '>"));
-  EXPECT_THAT(page.body, HasSubstr("PageCurrent(){document.MyForm.action='?c'+(document.MyForm.CurrentPage.selectedIndex+1)"));
 }
 
 TEST(OrderList, WithoutRangeTheListsShowTheServerClock) {

@@ -18,26 +18,20 @@ Fields form(std::string on, std::string minutes, std::string times, std::string 
 
 PageResult save(FakeSite& site, Fields fields) { return runAs(site, "mabex.order_pass", {{"action", "save"}}, fields); }
 
+// The browser walk (orders_settings) reads the saved values back from the form.
 TEST(OrderSettings, ShowsTheStoredValuesAndSavesRoundTrip) {
   FakeSite site;
   setOrderFilters(site, {0, 5, 2, 1, "鼓楼|台江"});
-  std::string body = runAs(site, "mabex.order_pass", {}).body;
-  EXPECT_THAT(body, HasSubstr("name=\"radiobutton\" value=\"1\">开 <input type=\"radio\" name=\"radiobutton\" "
-                              "value=\"0\" checked=\"checked\">关"));
-  EXPECT_THAT(body, HasSubstr("value=\"5\">（单位：分钟）"));
-  EXPECT_THAT(body, HasSubstr("value=\"2\">（单位：次数）"));
-  EXPECT_THAT(body, HasSubstr("name=\"order_delet\" value=\"1\" checked=\"checked\">开"));
-  EXPECT_THAT(body, HasSubstr(">\n鼓楼|台江</textarea>"));
+  EXPECT_THAT(runAs(site, "mabex.order_pass", {}).body,
+              HasSubstr("name=\"radiobutton\" value=\"0\" checked=\"checked\">关"));
   // A stored switch that is neither 0 nor 1 checks neither radio; showing writes nothing.
   setOrderFilters(site, {5, 5, 2, 1, "鼓楼|台江"});
   EXPECT_THAT(runAs(site, "mabex.order_pass", {}).body,
               HasSubstr("name=\"radiobutton\" value=\"1\">开 <input type=\"radio\" name=\"radiobutton\" value=\"0\">关"));
   EXPECT_EQ(orderFilters(site), (OrderFilters{5, 5, 2, 1, "鼓楼|台江"}));
 
-  body = save(site, form("1", "10", "3", "0", "A座|B座\r\n<台江>")).body;
+  std::string body = save(site, form("1", "10", "3", "0", "A座|B座\r\n<台江>")).body;
   EXPECT_EQ(orderFilters(site), (OrderFilters{1, 10, 3, 0, "A座|B座\r\n<台江>"}));
-  EXPECT_THAT(body, HasSubstr("name=\"radiobutton\" value=\"1\" checked=\"checked\">开"));
-  EXPECT_THAT(body, HasSubstr("value=\"10\">（单位：分钟）"));
   EXPECT_THAT(body, HasSubstr("name=\"order_delet\" value=\"0\" checked=\"checked\">关"));
   EXPECT_THAT(body, HasSubstr(">\nA座|B座\r\n&lt;台江&gt;</textarea>"));
   // Zero and an empty keyword text are settings too.
