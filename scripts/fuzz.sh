@@ -40,7 +40,7 @@ dictFor() { [ -f "$src/dict/$1.dict" ] && echo "-dict=$src/dict/$1.dict"; }
 if [ "$mode" = long ]; then
   work="${TOVI_FUZZ_WORK:-$HOME/.cache/tovi-fuzz}"
   for h in "${names[@]}"; do
-    mkdir -p "$work/$h/corpus" "$work/$h/found"
+    mkdir -p "$work/$h/corpus" "$work/$h/found" "$src/regressions/$h"
     "$bin/fuzz_$h" "${flags[@]}" $(dictFor "$h") -max_total_time=$((hours * 3600)) -fork=1 \
       -ignore_crashes=1 -ignore_timeouts=1 -ignore_ooms=1 -artifact_prefix="$work/$h/found/" \
       "$work/$h/corpus" "$src/corpus/$h" "$src/regressions/$h" >"$work/$h/log" 2>&1 &
@@ -58,15 +58,16 @@ fi
 found=build-fuzz/found failed=()
 mkdir -p "$found"
 for h in "${names[@]}"; do
-  work=$(mktemp -d) log=build-fuzz/fuzz_$h.log
-  inputs=$(find "$src/corpus/$h" "$src/regressions/$h" -type f 2>/dev/null | sort)
+  work=$(mktemp -d) log=build-fuzz/fuzz_$h.log dirs=()
+  for d in "$src/corpus/$h" "$src/regressions/$h"; do [ -d "$d" ] && dirs+=("$d"); done
+  inputs=$(find "${dirs[@]}" -type f | sort)
   start=$(date +%s)
   ok=1
   # shellcheck disable=SC2086
   [ -z "$inputs" ] || "$bin/fuzz_$h" -runs=1 $inputs >"$log" 2>&1 || ok=0
   if [ $ok = 1 ]; then
     "$bin/fuzz_$h" "${flags[@]}" $(dictFor "$h") -max_total_time="$seconds" -artifact_prefix="$found/$h-" \
-      "$work" "$src/corpus/$h" "$src/regressions/$h" >>"$log" 2>&1 || ok=0
+      "$work" "${dirs[@]}" >>"$log" 2>&1 || ok=0
   fi
   rm -rf "$work"
   execs=$(grep -o 'stat::number_of_executed_units: *[0-9]*' "$log" | grep -o '[0-9]*$' | tail -1)
