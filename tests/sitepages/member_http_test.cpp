@@ -38,7 +38,7 @@ const char kSignedUp[] = "注册成功";
 const char kSignedIn[] = "登录成功";
 const char kWrong[] = "用户名或密码错误";
 
-// (The walk itself, bar and order form filled in: the browser's visitor walk.)
+// (The bar and the order form filled in by script: the browser's visitor walk.)
 TEST(StorefrontMembers, SignUpAndSignInRenewTheSessionAndTellOnlyWhatTheBarNeeds) {
   LiveServer server(kFixedCode);
   HttpClient http(server.port());
@@ -53,8 +53,14 @@ TEST(StorefrontMembers, SignUpAndSignInRenewTheSessionAndTellOnlyWhatTheBarNeeds
   EXPECT_EQ(info.body, R"({"name":"\u738b\u5c0f\u660e","tel":"05918765432","address":"\u9f13\u697c\u533a\u4e94\u56db\u8def1\u53f7"})");
   EXPECT_THAT(info.headers["Cache-Control"], HasSubstr("no-store"));
 
+  // "My orders" without a name typed: the sign-in's names cookie, which the sign-out drops.
+  Fields order = {{"list", "宫保鸡丁 1份"}, {"list1", "18"}, {"yhm", "王小明"}, {"telsss", "05918765432"},
+                  {"addresss", "鼓楼区五四路1号"}, {"hours", "12"}, {"minutes", "00"}, {"zffs", "餐到付费"}};
+  EXPECT_THAT(postForm(http, "/dctj.asp", gbkForm(order), {}).text(), HasSubstr("订餐成功"));
+  EXPECT_THAT(http.get("/ckdd.asp").text(), HasSubstr("宫保鸡丁 1份"));
   EXPECT_THAT(postOwn(http, "/signout.asp", "").text(), HasSubstr("退出"));
   EXPECT_EQ(http.get("/member.asp").body, "{}");
+  EXPECT_THAT(http.get("/ckdd.asp").text(), HasSubstr("您还没订过餐"));
   // Back in: one answer for an unknown name and a wrong password.
   std::string wrong = signIn(http, "王小明", "secret2").text();
   EXPECT_THAT(wrong, HasSubstr(kWrong));

@@ -60,6 +60,8 @@ TEST(VisitorGuestbook, StoredAsTypedShownEscapedWithTheReply) {
                                                   {"top", "0"}, {"del", "False"}};
   for (auto [field, value] : stored) EXPECT_EQ(feedback(server, field), value) << field;
   EXPECT_EQ(feedback(server, "PostDate"), feedback(server, "Dates"));
+  // The operator's reply, straight into the file: shown on the next request, not from the copy before.
+  ASSERT_THAT(http.get("/guestbook.asp").text(), Not(HasSubstr("再来")));
   liveExec(server, data::Sql("update Feedback set Replay=?, ReplayDate=?",
                              {"谢谢<img src=x onerror=alert(2)><BR>再来", data::DateTime{2025, 2, 3, 9, 30, 0}}));
   std::string page = http.get("/guestbook.asp").text();
