@@ -13,6 +13,7 @@
 #
 #   bench/soak.sh                      # 30 minutes with build/tovi
 #   DURATION=300 bench/soak.sh build-crash/tovi
+#   SERVE_ARGS="--threads 1" bench/soak.sh     # more `tovi serve` options
 # Needs wrk, curl, sqlite3 and python3 (scripts/setup.sh --bench --test).
 set -euo pipefail
 here=$(cd "$(dirname "$0")/.." && pwd)
@@ -46,7 +47,7 @@ select '⊕宫保鸡丁饭 12元 X 2份=24元 ', '24', case when i <= 20 then '�
 SQL
 
 port=$(python3 -c 'import socket; s=socket.socket(); s.bind(("127.0.0.1",0)); print(s.getsockname()[1])')
-"$tovi" serve --root "$work/root" --port "$port" --access-log - --fixed-code 1234 >"$work/serve.out" 2>"$work/serve.err" &
+"$tovi" serve --root "$work/root" --port "$port" --access-log - --fixed-code 1234 ${SERVE_ARGS:-} >"$work/serve.out" 2>"$work/serve.err" &
 server=$!
 for _ in $(seq 100); do grep -q listening "$work/serve.out" 2>/dev/null && break; sleep 0.1; done
 grep -q listening "$work/serve.out" || { echo "the server did not start:"; cat "$work/serve.err"; exit 1; }
@@ -132,7 +133,8 @@ count() { awk -v k="$1" '$1 == "counts" { for (i = 2; i < NF; i += 2) if ($i == 
 rate() { awk '/Requests\/sec/ {printf "%.0f", $2}' "$1"; }
 
 echo "soak: $minutes minutes against $site (pid $server), $seeded orders to start with"
-printf '%4s %10s %10s %5s %14s %10s %13s %7s\n' min "VmRSS MB" "anon MB" fds "storefront/s" "orders/s" "backoffice/s" errors
+printf '%4s %10s %10s %5s %14s %10s %13s %7s %9s\n' min "VmRSS MB" "anon MB" fds "storefront/s" "orders/s" "backoffice/s" errors \
+  "in tdgl"
 accepted=0
 : >"$work/figures"
 for m in $(seq 1 "$minutes"); do
@@ -147,9 +149,10 @@ for m in $(seq 1 "$minutes"); do
   orders=$(count orders "$work/store.txt")
   accepted=$(( accepted + orders ))
   errors=$(( $(count bad "$work/store.txt") + $(count bad "$work/back.txt") + $(count loggedout "$work/back.txt") ))
-  printf '%4d %10.1f %10.1f %5d %14s %10.0f %13s %7d\n' "$m" "$(awk -v k="$rss" 'BEGIN {print k / 1024}')" \
+  rows=$(sqlite3 "$db" 'select count(*) from tdgl')
+  printf '%4d %10.1f %10.1f %5d %14s %10.0f %13s %7d %9d\n' "$m" "$(awk -v k="$rss" 'BEGIN {print k / 1024}')" \
     "$(awk -v k="$anon" 'BEGIN {print k / 1024}')" "$fds" "$(rate "$work/store.txt")" \
-    "$(awk -v n="$orders" 'BEGIN {print n / 58}')" "$(rate "$work/back.txt")" "$errors"
+    "$(awk -v n="$orders" 'BEGIN {print n / 58}')" "$(rate "$work/back.txt")" "$errors" "$rows"
   echo "$m $rss $anon $fds" >>"$work/figures"
 done
 
@@ -158,16 +161,21 @@ stored=$(( $(sqlite3 "$db" 'select count(*) from tdgl') - seeded ))
 echo "orders: $accepted accepted, $stored stored: $([ "$stored" -ge "$accepted" ] && echo 'none missing' || echo 'ACCEPTED ORDERS MISSING')"
 if [ "$minutes" -lt 4 ]; then echo "verdict: too short to judge (needs 4 minutes or more)"; exit 0; fi
 # Minute 2 (warmed up) against the mean of the last two minutes: flat when the
-# heap grew by less than 10% (or 4 MB) and the descriptors by at most 4.
+# heap grew by less than 10% (or 2 MB) and the descriptors by at most 4. The
+# heap's slope over the second half tells a leak (steady) from caches filling
+# up to their bounds as the database grows (levelling off).
 awk -v last="$minutes" '
   { rss[$1] = $2; anon[$1] = $3; fds[$1] = $4 }
   END {
     a0 = anon[2]; a1 = (anon[last] + anon[last - 1]) / 2
     r0 = rss[2];  r1 = (rss[last] + rss[last - 1]) / 2
     f0 = fds[2];  f1 = (fds[last] + fds[last - 1]) / 2
-    heapFlat = (a1 - a0 < 4096 || a1 < a0 * 1.10); fdsFlat = (f1 - f0 <= 4)
+    heapFlat = (a1 - a0 < 2048 || a1 < a0 * 1.10); fdsFlat = (f1 - f0 <= 4)
+    half = int(last / 2); if (half < 2) half = 2
+    slope = (anon[last] - anon[half]) / 1024 / (last - half)
     printf "heap (RssAnon): minute 2 %.1f MB, last minutes %.1f MB (%+.1f%%): %s\n", a0 / 1024, a1 / 1024,
            (a1 - a0) * 100 / a0, heapFlat ? "flat" : "GROWING"
+    printf "heap slope from minute %d to %d: %+.2f MB a minute\n", half, last, slope
     printf "VmRSS (heap + mapped database pages): minute 2 %.1f MB, last minutes %.1f MB (%+.1f%%)\n",
            r0 / 1024, r1 / 1024, (r1 - r0) * 100 / r0
     printf "descriptors: minute 2 %d, last minutes %.1f: %s\n", f0, f1, fdsFlat ? "flat" : "GROWING"
