@@ -754,17 +754,42 @@ class SqliteEngine final : public Engine {
     return std::nullopt;
   }
 
-  // The tally that counts a one-table select's rows: one the file has, whose
-  // group column is all its condition reads.
-  const Tally* tallyFor(const jet::Statement& st) {
-    if (st.where.empty() || st.whereColumns.empty()) return nullptr;
-    checkSchema();
-    for (const Tally& t : tallies()) {
-      if (!helpers_.count(lowerText(t.name)) || !sameTable(st, t.table)) continue;
-      const std::string group = lowerText(t.group);
-      if (std::all_of(st.whereColumns.begin(), st.whereColumns.end(), [&](const auto& c) { return c == group; }))
-        return &t;
+  // Whether a condition is `column = ?`, `column = n` or `column in (n, ...)`
+  // with whole numbers n: one that reads only the column and holds for no row
+  // whose value is null (which a tally does not count).
+  static bool valueCondition(const std::string& where, const char* column) {
+    const std::string name = lowerText(jet::quoteName(column)) + " ";
+    if (!lowerText(where).starts_with(name)) return false;
+    std::string_view rest = std::string_view(where).substr(name.size());
+    auto number = [&] {
+      std::size_t n = !rest.empty() && rest.front() == '-' ? 1 : 0, digits = n;
+      while (n < rest.size() && rest[n] >= '0' && rest[n] <= '9') ++n;
+      if (n == digits) return false;
+      rest.remove_prefix(n);
+      return true;
+    };
+    if (rest == "= ?") return true;
+    if (rest.starts_with("= ")) {
+      rest.remove_prefix(2);
+      return number() && rest.empty();
     }
+    if (!rest.starts_with("in (")) return false;
+    rest.remove_prefix(4);
+    while (number()) {
+      if (rest == ")") return true;
+      if (!rest.starts_with(", ")) return false;
+      rest.remove_prefix(2);
+    }
+    return false;
+  }
+
+  // The tally that counts a one-table select's rows: one the file has, whose
+  // group column is what the condition asks for (valueCondition).
+  const Tally* tallyFor(const jet::Statement& st) {
+    if (st.where.empty()) return nullptr;
+    checkSchema();
+    for (const Tally& t : tallies())
+      if (helpers_.count(lowerText(t.name)) && sameTable(st, t.table) && valueCondition(st.where, t.group)) return &t;
     return nullptr;
   }
 

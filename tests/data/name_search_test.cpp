@@ -95,7 +95,8 @@ TEST_F(HelperTablesTest, DeepPagesFromTheTallyAreThePlainQuerysAndFollowWrites) 
       "' minutes'), 1 + i % 5 from n");
   const std::vector<Sql> lists = {Sql("select * from tdgl where dczt in (1,2,3,4) order by fromdate desc"),
                                   Sql("select * from tdgl where dczt in (1,2,3,4) order by fromdate"),
-                                  Sql("select * from tdgl where dczt=? order by fromdate desc", {Value(3)})};
+                                  Sql("select * from tdgl where dczt=? order by fromdate desc", {Value(3)}),
+                                  Sql("select * from tdgl where dczt is null or dczt=5 order by fromdate desc")};
   auto check = [&](const char* when) {
     SCOPED_TRACE(when);
     for (const Sql& sql : lists) expectSameAsPlain(sql, {1, 51, 52, 60, 75, 99, 100});
@@ -103,8 +104,9 @@ TEST_F(HelperTablesTest, DeepPagesFromTheTallyAreThePlainQuerysAndFollowWrites) 
   };
   check("as stored");
   raw("update tdgl set dczt = 5 where id % 7 = 0; delete from tdgl where id % 11 = 0;"
-      "update tdgl set fromdate = '2023-12-31 23:59:00' where id % 13 = 0; insert into tdgl (yhm, dczt) values ('x', 2)");
-  check("after status moves, deletes, new times and an order without a time");
+      "update tdgl set fromdate = '2023-12-31 23:59:00' where id % 13 = 0; insert into tdgl (yhm, dczt) values ('x', 2);"
+      "insert into tdgl (yhm, fromdate) values ('y', '2024-01-03 00:00:00')");
+  check("after status moves, deletes, new times, an order without a time and one without a status");
   // The count is the tally's: one counted twice behind its back shows.
   raw("update tdgl_tally set n = n + 1 where dczt = 3 and day = (select max(day) from tdgl_tally)");
   long count = 0;
