@@ -99,12 +99,9 @@ inline std::string afterGuard(const std::string& body) {
 inline std::string alertOf(const std::string& message) { return "alert('" + message + "')"; }
 
 struct Dish {
-  std::string name = "菜";
-  std::string jiage = "10";
-  std::string lei = "招牌老菜";
+  std::string name = "菜", jiage = "10", lei = "招牌老菜";
   int lei2 = 1;
-  std::string content = "<b>好吃</b>";
-  std::string pic = "images/dishes/d01.jpg";
+  std::string content = "<b>好吃</b>", pic = "images/dishes/d01.jpg";
   data::DateTime dates{2024, 3, 1, 10, 0, 0};
 };
 
@@ -157,10 +154,7 @@ struct Order {
   std::string yhm = "张三";
   data::DateTime fromdate{2010, 5, 17, 11, 42, 0};
   int dczt = 1;
-  std::string telsss = "0591-12345678";
-  std::string addresss = "鼓楼区五四路1号";
-  std::string qtbz = "";
-  std::string hours = "12", minutes = "30";
+  std::string telsss = "0591-12345678", addresss = "鼓楼区五四路1号", qtbz = "", hours = "12", minutes = "30";
   std::string dcqk = "宫保鸡丁 1份 12元", dczj = "12";
 };
 
