@@ -978,16 +978,18 @@ class SqliteEngine final : public Engine {
         const std::string search = jet::quoteName(n.name);
         const std::string* rarest = &grams.front();
         if (grams.size() > 1) {
-          sqlite3_stmt* s = prepared("select count(*) from (select 1 from " + search + " where gram = ? limit " +
-                                     std::to_string(kGramCount) + ")");
+          // Counted from the pattern's end (a name's last characters tell it apart more often
+          // than its first), each count stopping at the fewest found so far.
+          sqlite3_stmt* s = prepared("select count(*) from (select 1 from " + search + " where gram = ? limit ?)");
           std::int64_t fewest = kGramCount + 1;
-          for (const auto& g : grams) {
+          for (auto g = grams.rbegin(); g != grams.rend() && fewest > 0; ++g) {
             Use use(s);
-            check(sqlite3_bind_text64(s, 1, g.data(), g.size(), SQLITE_STATIC, SQLITE_UTF8));
+            check(sqlite3_bind_text64(s, 1, g->data(), g->size(), SQLITE_STATIC, SQLITE_UTF8));
+            check(sqlite3_bind_int64(s, 2, std::min(fewest, kGramCount)));
             const std::int64_t rows = step(s) ? sqlite3_column_int64(s, 0) : 0;
             if (rows < fewest) {
               fewest = rows;
-              rarest = &g;
+              rarest = &*g;
             }
           }
         }
