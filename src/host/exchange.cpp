@@ -599,16 +599,32 @@ const char* reasonPhrase(int status) {
   }
 }
 
+namespace {
+
+std::optional<Reply> quickStaticOf(HostState& state, const restinio::request_t& req, const Resolved& target) {
+  auto method = req.header().method();
+  if ((method != restinio::http_method_get() && method != restinio::http_method_head()) || !req.body().empty())
+    return std::nullopt;
+  std::shared_ptr<const StaticFile> file = state.files.kept(target.path);
+  if (!file) return std::nullopt;
+  return staticReply(req, file, target.path);
+}
+
+std::optional<Reply> quickPageOf(HostState& state, const restinio::request_t& req, const Resolved& target) {
+  if (!req.body().empty() || req.header().request_target().find('?') != std::string_view::npos)
+    return std::nullopt;
+  std::shared_ptr<const PageFile> page = state.pages.fresh(target.path);
+  if (!page || !mayReuse(req, *page)) return std::nullopt;
+  return reused(state, target.path, *page);
+}
+
+}  // namespace
+
 std::optional<Reply> quickStatic(HostState& state, const restinio::request_t& req) {
   try {
-    auto method = req.header().method();
-    if ((method != restinio::http_method_get() && method != restinio::http_method_head()) || !req.body().empty())
-      return std::nullopt;
     Resolved target = state.root.remembered(req.header().path());
     if (target.kind != Resolved::Kind::File) return std::nullopt;
-    std::shared_ptr<const StaticFile> file = state.files.kept(target.path);
-    if (!file) return std::nullopt;
-    return staticReply(req, file, target.path);
+    return quickStaticOf(state, req, target);
   } catch (const std::exception&) {
     return std::nullopt;  // the worker answers it, and logs what went wrong
   }
@@ -616,19 +632,31 @@ std::optional<Reply> quickStatic(HostState& state, const restinio::request_t& re
 
 std::optional<Reply> quickPage(HostState& state, const restinio::request_t& req) {
   try {
-    if (!req.body().empty() || req.header().request_target().find('?') != std::string_view::npos)
-      return std::nullopt;
     Resolved target = state.root.remembered(req.header().path());
     if (target.kind != Resolved::Kind::Page) return std::nullopt;
-    std::shared_ptr<const PageFile> page = state.pages.fresh(target.path);
-    if (!page || !mayReuse(req, *page)) return std::nullopt;
-    return reused(state, target.path, *page);
+    return quickPageOf(state, req, target);
   } catch (const std::exception&) {
     return std::nullopt;
   }
 }
 
-Reply handle(HostState& state, const restinio::request_t& req) {
+std::optional<Reply> quickAnswer(HostState& state, const restinio::request_t& req, Resolved& target) {
+  try {
+    target = state.root.remembered(req.header().path());
+    switch (target.kind) {
+      case Resolved::Kind::File: return quickStaticOf(state, req, target);
+      case Resolved::Kind::Page: return quickPageOf(state, req, target);
+      default: return std::nullopt;
+    }
+  } catch (const std::exception&) {
+    target = {};
+    return std::nullopt;  // the worker answers it, and logs what went wrong
+  }
+}
+
+Reply handle(HostState& state, const restinio::request_t& req) { return handle(state, req, Resolved{}); }
+
+Reply handle(HostState& state, const restinio::request_t& req, Resolved known) {
   try {
     sweepSessions(state);
     auto method = req.header().method();
@@ -642,13 +670,16 @@ Reply handle(HostState& state, const restinio::request_t& req) {
       return noticeReply(413, "提交的内容太大", "提交的内容太大，服务器不能接收。");
 
     std::string_view path = req.header().path();
-    Resolved target = state.root.resolveCached(path);
+    Resolved target = known.kind == Resolved::Kind::None ? state.root.resolveCached(path) : std::move(known);
     if (target.kind == Resolved::Kind::Directory) {
       if (path.empty() || path.back() != '/') {
         Reply r;
         r.status = 301;
         std::string location = std::string(path) + "/";
-        if (!req.header().query().empty()) location += "?" + std::string(req.header().query());
+        if (!req.header().query().empty()) {
+          location += '?';
+          location += req.header().query();
+        }
         r.headers.emplace_back("Location", location);
         return r;
       }

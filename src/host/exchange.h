@@ -85,6 +85,14 @@ struct Reply {
 // no file is read.
 [[nodiscard]] std::optional<Reply> quickPage(HostState& state, const restinio::request_t& req);
 
+// quickStatic() or quickPage() with one look-up of the path, for the I/O
+// thread: the answer, or nothing. `target` then holds what the path is known
+// as (kind None when it is not known yet), for handle() to go on from.
+[[nodiscard]] std::optional<Reply> quickAnswer(HostState& state, const restinio::request_t& req, Resolved& target);
+
+// handle() of a request whose path quickAnswer() already looked up.
+[[nodiscard]] Reply handle(HostState& state, const restinio::request_t& req, Resolved known);
+
 // The client of `req`: its address and scheme, from the forwarded headers
 // when the peer is a trusted proxy (forwarded.h).
 [[nodiscard]] Client clientOf(const HostState& state, const restinio::request_t& req);

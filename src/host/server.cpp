@@ -26,9 +26,12 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
+// A request on its way to a page worker: what the I/O thread already found
+// out about its path goes along, so the worker does not look it up again.
 struct Job {
   restinio::request_handle_t req;
-  Clock::time_point arrived;
+  Resolved target;
+  Clock::time_point arrived;  // only when the access log is kept
 };
 
 unsigned workerCount(const ServeOptions& o) {
@@ -62,31 +65,15 @@ int run(const ServeOptions& options, HostState& state) {
   std::atomic<long> inFlight{0};
   std::atomic<bool> stopping{false};
 
-  // Finished answers wait here for the I/O loop, which sends every answer that
-  // is ready in one go: workers finishing together cost one wake-up of the
-  // loop, not one each.
-  using Response = restinio::response_builder_t<restinio::user_controlled_output_t>;
-  std::mutex outboxMutex;
-  std::vector<Response> outbox;
-  auto sendReady = [&] {
-    std::vector<Response> batch;
-    {
-      std::lock_guard lock(outboxMutex);
-      batch.swap(outbox);
-    }
-    for (Response& resp : batch) {
-      try {
-        resp.done();
-      } catch (const std::exception& e) {
-        state.errors.write(std::string("sending an answer: ") + e.what());
-      }
-    }
-    inFlight.fetch_sub(static_cast<long>(batch.size()));
-  };
+  // The headers every answer carries, as RESTinio keeps them: copied into
+  // each answer without looking their names up again.
+  std::vector<restinio::http_header_field_t> answerHeaders;
+  for (const auto& [name, value] : state.answerHeaders) answerHeaders.emplace_back(name, value);
+  const bool timed = state.access.enabled();
 
   // The answer as RESTinio sends it, with its access log line. Every answer
   // carries a Date; a HEAD (or a bodyless reply) announces the length the
-  // body has and sends none of it.
+  // body has and sends none of it. Safe on any thread.
   auto respond = [&](const restinio::request_handle_t& handle, Reply& r, Clock::time_point arrived) {
     const restinio::request_t& req = *handle;
     bool withBody = !r.bodyless && req.header().method() != restinio::http_method_head();
@@ -94,12 +81,10 @@ int run(const ServeOptions& options, HostState& state) {
         restinio::http_status_line_t{restinio::http_status_code_t{static_cast<std::uint16_t>(r.status)},
                                      reasonPhrase(r.status)});
     resp.append_header(restinio::http_field::date, std::string(httpDateNow()));
-    for (auto& [name, value] : r.headers) resp.append_header(name, std::move(value));
+    for (auto& [name, value] : r.headers) resp.append_header(std::move(name), std::move(value));
     // The same few headers on every answer; a page that set one keeps its own.
-    for (const auto& [name, value] : state.answerHeaders) {
-      bool own = false;
-      for (const auto& h : r.headers) own = own || frame::iequals(h.first, name);
-      if (!own) resp.append_header(name, value);
+    for (const restinio::http_header_field_t& field : answerHeaders) {
+      if (!resp.header().has_field(field.name())) resp.append_header(field);
     }
     if (stopping.load(std::memory_order_relaxed)) resp.connection_close();
     std::size_t length = r.body.size();
@@ -119,21 +104,23 @@ int run(const ServeOptions& options, HostState& state) {
       resp.set_body(std::move(r.body));
     }
     resp.set_content_length(length);
-    if (state.access.enabled())
-      state.access.line(accessLine(state, req, r, withBody ? length : 0, Clock::now() - arrived));
-    return resp;
+    if (timed) state.access.line(accessLine(state, req, r, withBody ? length : 0, Clock::now() - arrived));
+    try {
+      resp.done();
+    } catch (const std::exception& e) {
+      state.errors.write(std::string("sending an answer: ") + e.what());
+    }
   };
 
+  // A worker sends its answer itself: RESTinio hands the bytes to the
+  // connection's I/O thread (a post to its io_context, which asio folds into
+  // one wake-up of the loop when several arrive while it waits), so the
+  // header is built on the worker and the I/O thread only writes.
   WorkerPool<Job> pool(workerCount(options), [&](Job& job) {
-    Reply r = handle(state, *job.req);
-    Response resp = respond(job.req, r, job.arrived);
-    bool first;
-    {
-      std::lock_guard lock(outboxMutex);
-      first = outbox.empty();
-      outbox.push_back(std::move(resp));
-    }
-    if (first) restinio::asio_ns::post(*io, sendReady);
+    Reply r = handle(state, *job.req, std::move(job.target));
+    respond(job.req, r, job.arrived);
+    job.req.reset();
+    inFlight.fetch_sub(1);
   });
 
   // The live screens' event streams: held open by the I/O thread, fed by a thread of their own.
@@ -152,20 +139,18 @@ int run(const ServeOptions& options, HostState& state) {
           [&boundPort](restinio::asio_ns::ip::tcp::acceptor& a) { boundPort = a.local_endpoint().port(); })
       .request_handler([&](restinio::request_handle_t req) {
         if (live.take(req)) return restinio::request_accepted();
-        // A static file already in memory is answered here: no page runs and
-        // no file is read on this thread.
-        if (std::optional<Reply> quick = quickStatic(state, *req)) {
-          respond(req, *quick, Clock::now()).done();
-          return restinio::request_accepted();
-        }
-        // So is a page answered from its rendered copy (exchange.h).
-        if (std::optional<Reply> quick = quickPage(state, *req)) {
-          respond(req, *quick, Clock::now()).done();
+        Clock::time_point arrived = timed ? Clock::now() : Clock::time_point{};
+        // A static file already in memory, or a page answered from its
+        // rendered copy (exchange.h), is answered here: no page runs and no
+        // file is read on this thread.
+        Resolved target;
+        if (std::optional<Reply> quick = quickAnswer(state, *req, target)) {
+          respond(req, *quick, arrived);
           return restinio::request_accepted();
         }
         inFlight.fetch_add(1);
         // The wake-up runs after the other requests this loop turn has read.
-        if (pool.pushDeferred(Job{std::move(req), Clock::now()}))
+        if (pool.pushDeferred(Job{std::move(req), std::move(target), arrived}))
           restinio::asio_ns::post(*io, [&pool] { pool.wakeOne(); });
         return restinio::request_accepted();
       });
