@@ -46,6 +46,8 @@ class Field {
   [[nodiscard]] bool isNull() const { return value().isNull(); }
   [[nodiscard]] const std::string& name() const { return name_; }
   Field& operator=(Value v);
+  // Copying a Field copies the handle; assigning one Field to another writes its value.
+  Field(const Field&) = default;
   Field& operator=(const Field& other) { return *this = Value(other.value()); }
 
  private:
