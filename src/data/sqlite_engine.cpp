@@ -608,9 +608,8 @@ class SqliteEngine final : public Engine {
     return "select " + table + ".rowid, * from " + table + " where rowid=?";
   }
 
-  // The ordering with every term turned the other way; empty when a term says
-  // where nulls go (turning it would not reverse the rows).
-  static std::string reversedOrder(const std::string& order) {
+  // The terms of an ordering, split at the commas outside quotes and brackets.
+  static std::vector<std::string> splitTerms(const std::string& order) {
     std::vector<std::string> terms;
     std::string term;
     int depth = 0;
@@ -632,8 +631,14 @@ class SqliteEngine final : public Engine {
       term += c;
     }
     terms.push_back(term);
+    return terms;
+  }
+
+  // The ordering with every term turned the other way; empty when a term says
+  // where nulls go (turning it would not reverse the rows).
+  static std::string reversedOrder(const std::string& order) {
     std::string out;
-    for (std::string t : terms) {
+    for (std::string t : splitTerms(order)) {
       while (!t.empty() && t.back() == ' ') t.pop_back();
       std::string upper(t);
       std::transform(upper.begin(), upper.end(), upper.begin(), [](unsigned char c) { return std::toupper(c); });
@@ -923,26 +928,6 @@ class SqliteEngine final : public Engine {
     if (ties_.size() > 256) ties_.clear();
     ties_.emplace(cacheKey, order);
     return order;
-  }
-
-  static std::vector<std::string> splitTerms(const std::string& order) {
-    std::vector<std::string> terms;
-    std::string term;
-    char quote = 0;
-    for (char c : order) {
-      if (quote) {
-        if (c == quote) quote = 0;
-      } else if (c == '"' || c == '\'') {
-        quote = c;
-      } else if (c == ',') {
-        terms.push_back(term);
-        term.clear();
-        continue;
-      }
-      term += c;
-    }
-    terms.push_back(term);
-    return terms;
   }
 
   // Rows of one trigram counted up to this many when choosing the rarest.
