@@ -5,6 +5,7 @@
 
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -21,6 +22,7 @@
 #include "frame/http_details.h"
 #include "frame/module1.h"
 #include "host/exchange.h"
+#include "host/server.h"
 
 namespace tovi::fuzz {
 
@@ -137,7 +139,10 @@ class Site {
   std::optional<host::Reply> answer(std::string_view raw) {
     http_parser parser;
     http_parser_init(&parser, HTTP_REQUEST);
-    restinio::impl::http_parser_ctx_t ctx{restinio::incoming_http_msg_limits_t{}};
+    // The body limit the server sets; without it the parser would reserve any Content-Length.
+    const std::uint64_t limit = host::ServeOptions{}.maxBodyBytes;
+    restinio::impl::http_parser_ctx_t ctx{
+        restinio::incoming_http_msg_limits_t{}.max_body_size(std::max<std::uint64_t>(limit * 4, limit + 65536))};
     parser.data = &ctx;
     http_parser_execute(&parser, &settings_, raw.data(), raw.size());
     if (!ctx.m_message_complete || (parser.http_errno != HPE_OK && parser.http_errno != HPE_PAUSED))
