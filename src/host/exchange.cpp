@@ -620,26 +620,6 @@ std::optional<Reply> quickPageOf(HostState& state, const restinio::request_t& re
 
 }  // namespace
 
-std::optional<Reply> quickStatic(HostState& state, const restinio::request_t& req) {
-  try {
-    Resolved target = state.root.remembered(req.header().path());
-    if (target.kind != Resolved::Kind::File) return std::nullopt;
-    return quickStaticOf(state, req, target);
-  } catch (const std::exception&) {
-    return std::nullopt;  // the worker answers it, and logs what went wrong
-  }
-}
-
-std::optional<Reply> quickPage(HostState& state, const restinio::request_t& req) {
-  try {
-    Resolved target = state.root.remembered(req.header().path());
-    if (target.kind != Resolved::Kind::Page) return std::nullopt;
-    return quickPageOf(state, req, target);
-  } catch (const std::exception&) {
-    return std::nullopt;
-  }
-}
-
 std::optional<Reply> quickAnswer(HostState& state, const restinio::request_t& req, Resolved& target) {
   try {
     target = state.root.remembered(req.header().path());

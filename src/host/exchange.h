@@ -73,21 +73,14 @@ struct Reply {
 // The answer to `req`. Never throws: failures become 4xx/5xx answers.
 [[nodiscard]] Reply handle(HostState& state, const restinio::request_t& req);
 
-// The answer to a GET or HEAD of a static file whose path and bytes are
-// already in memory, or nothing (then handle() it on a worker). Cheap enough
-// for an I/O thread: lookups and one stat, no page, no read.
-[[nodiscard]] std::optional<Reply> quickStatic(HostState& state, const restinio::request_t& req);
-
-// The answer to a GET or HEAD of a page from its rendered copy, when the
-// copy is at hand and the database unchanged, or nothing (then handle() it on
-// a worker). For an I/O thread: lookups, one stat and one pragma of the
-// database that never waits for a lock (data/change_stamp.h); no page runs,
-// no file is read.
-[[nodiscard]] std::optional<Reply> quickPage(HostState& state, const restinio::request_t& req);
-
-// quickStatic() or quickPage() with one look-up of the path, for the I/O
-// thread: the answer, or nothing. `target` then holds what the path is known
-// as (kind None when it is not known yet), for handle() to go on from.
+// For the I/O thread: the answer to a GET or HEAD of a static file whose
+// path and bytes are already in memory, or of a page from its rendered copy
+// when the copy is at hand and the database unchanged; otherwise nothing, and
+// the request is handle()d on a worker. Cheap enough for an I/O thread: one
+// look-up of the path, one stat, and one pragma of the database that never
+// waits for a lock (data/change_stamp.h); no page runs, no file is read.
+// `target` then holds what the path is known as (kind None when it is not
+// known yet), for handle() to go on from.
 [[nodiscard]] std::optional<Reply> quickAnswer(HostState& state, const restinio::request_t& req, Resolved& target);
 
 // handle() of a request whose path quickAnswer() already looked up.

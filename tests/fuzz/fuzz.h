@@ -134,7 +134,7 @@ class Site {
   }
 
   // The answer to one raw HTTP request, as the server's request handler
-  // gives it (quick static file, rendered copy, else the worker's handle());
+  // gives it (quickAnswer() on the I/O thread, else the worker's handle());
   // nothing when RESTinio's parser refuses the bytes.
   std::optional<host::Reply> answer(std::string_view raw) {
     http_parser parser;
@@ -152,9 +152,9 @@ class Site {
         1, std::move(ctx.m_header), std::move(ctx.m_body), ctx.make_chunked_input_info_if_necessary(), connection_,
         restinio::endpoint_t{restinio::asio_ns::ip::make_address("192.0.2.7"), 40000}, factory);
     probeReads().clear();
-    std::optional<host::Reply> r = host::quickStatic(*state_, *req);
-    if (!r) r = host::quickPage(*state_, *req);
-    if (!r) r = host::handle(*state_, *req);
+    host::Resolved target;
+    std::optional<host::Reply> r = host::quickAnswer(*state_, *req, target);
+    if (!r) r = host::handle(*state_, *req, std::move(target));
     check(*r);
     return r;
   }
