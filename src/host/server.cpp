@@ -133,8 +133,7 @@ int run(const ServeOptions& options, HostState& state) {
       .read_next_http_message_timelimit(options.idleTimeout)
       .write_http_response_timelimit(std::chrono::seconds(60))
       .handle_request_timeout(options.pageTimeout)
-      .incoming_http_msg_limits(restinio::incoming_http_msg_limits_t{}.max_body_size(
-          std::max<std::uint64_t>(std::uint64_t{options.maxBodyBytes} * 4, std::uint64_t{options.maxBodyBytes} + 65536)))
+      .incoming_http_msg_limits(restinio::incoming_http_msg_limits_t{}.max_body_size(receiveLimit(options)))
       .acceptor_post_bind_hook(
           [&boundPort](restinio::asio_ns::ip::tcp::acceptor& a) { boundPort = a.local_endpoint().port(); })
       .request_handler([&](restinio::request_handle_t req) {
@@ -231,6 +230,12 @@ int serve(const ServeOptions& options, const frame::Registry& registry) {
   }
   if (options.ioThreads > 1) return run<restinio::default_traits_t>(options, *state);
   return run<restinio::default_single_thread_traits_t>(options, *state);
+}
+
+std::uint64_t receiveLimit(const ServeOptions& options) {
+  // A body somewhat over the limit is read whole, so that its sender sees the
+  // 413 page; a far larger one is cut off rather than held in memory.
+  return std::max<std::uint64_t>(std::uint64_t{options.maxBodyBytes} * 4, std::uint64_t{options.maxBodyBytes} + 65536);
 }
 
 std::string databaseFolder(const ServeOptions& options) {

@@ -13,6 +13,7 @@
 
 #include <chrono>
 #include <cstddef>
+#include <cstdint>
 #include <functional>
 #include <map>
 #include <string>
@@ -59,6 +60,10 @@ struct ServeOptions {
 // 1 when it cannot listen, the web root is missing or an option is invalid).
 // Creates the database (databasePath) when it is missing.
 int serve(const ServeOptions& options, const frame::Registry& registry);
+
+// The largest body the server receives at all: up to maxBodyBytes a page
+// runs, up to this it answers 413, beyond it the connection is closed.
+[[nodiscard]] std::uint64_t receiveLimit(const ServeOptions& options);
 
 // The folder of the database file: dataDir, or <root>/database.
 [[nodiscard]] std::string databaseFolder(const ServeOptions& options);

@@ -140,9 +140,8 @@ class Site {
     http_parser parser;
     http_parser_init(&parser, HTTP_REQUEST);
     // The body limit the server sets; without it the parser would reserve any Content-Length.
-    const std::uint64_t limit = host::ServeOptions{}.maxBodyBytes;
     restinio::impl::http_parser_ctx_t ctx{
-        restinio::incoming_http_msg_limits_t{}.max_body_size(std::max<std::uint64_t>(limit * 4, limit + 65536))};
+        restinio::incoming_http_msg_limits_t{}.max_body_size(host::receiveLimit(options_))};
     parser.data = &ctx;
     http_parser_execute(&parser, &settings_, raw.data(), raw.size());
     if (!ctx.m_message_complete || (parser.http_errno != HPE_OK && parser.http_errno != HPE_PAUSED))
