@@ -4,45 +4,45 @@
 #pragma once
 
 #include <filesystem>
-#include <functional>
 #include <fstream>
 #include <future>
-#include <stdexcept>
-#include <thread>
 
 #include "data/schema.h"
 #include "frame/component.h"
 #include "host/server.h"
+#include "support/live_server.h"
+#include "support/testing.h"
 
 namespace tovi::testing {
 
 class InProcessServer {
  public:
-  // `setup` registers the probe components; `pages` are written into the root
+  // `setup` registers the probe components; `files` are written into the root
   // (relative path -> text) before the server starts.
   InProcessServer(const std::function<void(frame::Registry&)>& setup,
-                  const std::vector<std::pair<std::string, std::string>>& pages, host::ServeOptions options = {}) {
+                  const std::vector<std::pair<std::string, std::string>>& files, host::ServeOptions options = {}) {
     char tmpl[] = "/tmp/tovi-inproc-XXXXXX";
     if (!mkdtemp(tmpl)) throw std::runtime_error("mkdtemp failed");
     root_ = tmpl;
     std::filesystem::create_directories(root_ + "/database");
-    std::filesystem::create_directories(root_ + "/admin");
     data::ensureDatabase(root_ + "/database/tamlo.mdb");
-    for (const auto& [path, text] : pages) std::ofstream(root_ + "/" + path, std::ios::binary) << text;
+    for (const auto& [path, text] : files) {
+      std::filesystem::create_directories(std::filesystem::path(root_ + "/" + path).parent_path());
+      std::ofstream(root_ + "/" + path, std::ios::binary) << text;
+    }
     setup(registry_);
-    options.root = root_;
-    options.port = 0;
-    options.accessLog = "-";
-    options.errorLog = root_ + ".errors";
     options_ = options;
+    options_.root = root_;
+    options_.port = 0;
+    options_.accessLog = "-";
+    options_.errorLog = root_ + ".errors";
     std::promise<unsigned short> listening;
     std::promise<std::function<void()>> started;
     options_.onListening = [&](unsigned short port) { listening.set_value(port); };
     options_.onStarted = [&](std::function<void()> stop) { started.set_value(std::move(stop)); };
-    auto done = std::async(std::launch::async, [this] { return host::serve(options_, registry_); });
+    done_ = std::async(std::launch::async, [this] { return host::serve(options_, registry_); });
     port_ = listening.get_future().get();
     stop_ = started.get_future().get();
-    done_ = std::move(done);
   }
   ~InProcessServer() {
     stop();

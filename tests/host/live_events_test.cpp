@@ -1,18 +1,11 @@
 // The live screens' event stream through the real server: its framing, the
 // catch-up after a reconnection, who is refused, and the clean stop.
-#include <gmock/gmock.h>
-#include <gtest/gtest.h>
 #include <poll.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
-#include <chrono>
-
 #include "sitepages/over_http.h"
-
-using namespace tovi;
-using namespace tovi::testing;
-using ::testing::HasSubstr;
+#include "support/testing.h"
 
 namespace {
 
@@ -104,12 +97,7 @@ class LiveEvents : public ::testing::Test {
     return liveValue(server, data::Sql("select * from tdgl where yhm=?", {name}), "id");
   }
 
-  void run(const std::string& sql) {
-    data::Connection conn;
-    conn.Open("Data Source=" + server.databasePath());
-    conn.Execute(sql);
-    conn.Close();
-  }
+  void run(const std::string& sql) { liveExec(server, sql); }
 
   LiveServer server;
   HttpClient http;
@@ -121,7 +109,7 @@ TEST_F(LiveEvents, OrdersAndStatusMovesArriveAsEventsInChunks) {
   EXPECT_EQ(s.status(), 200);
   EXPECT_THAT(s.head(), HasSubstr("Content-Type: text/event-stream; charset=utf-8\r\n"));
   EXPECT_THAT(s.head(), HasSubstr("Cache-Control: no-store\r\n"));
-  EXPECT_EQ(s.body().rfind("retry: 2000\n\n", 0), 0u);
+  EXPECT_THAT(s.body(), StartsWith("retry: 2000\n\n"));
 
   const std::string id = order("王小明");
   // Pure ASCII JSON: names and markup travel as \u escapes.

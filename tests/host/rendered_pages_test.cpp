@@ -1,10 +1,7 @@
 // Pages whose output depends only on the database, answered from their
 // rendered copy: a copy is used only while the database file and the page
 // file are unchanged, and never for what looks at the visitor.
-#include <gtest/gtest.h>
-
 #include <atomic>
-#include <chrono>
 #include <cstdlib>
 #include <fstream>
 #include <thread>
@@ -15,10 +12,7 @@
 #include "frame/module1.h"
 #include "host/in_process.h"
 #include "host/rendered_pages.h"
-#include "support/live_server.h"
 
-using namespace tovi;
-using namespace tovi::testing;
 using frame::Module1::Request;
 using frame::Module1::Response;
 
@@ -139,13 +133,21 @@ TEST_F(RenderedPages, QueriesBodiesAndPagesThatLookAtTheVisitorOrFailAlwaysRun) 
             1);
 }
 
-TEST_F(RenderedPages, AnEditedPageFileIsSeen) {
+// Page files are looked at about once a second: an edit shows after that, a
+// page broken by one is refused, and one deleted is no page.
+TEST_F(RenderedPages, AnEditedOrDeletedPageFileIsSeen) {
   HttpClient client(server_->port());
   ASSERT_EQ(client.get("/menu.asp").body, "<p>dishes:</p>");
+  ASSERT_EQ(client.get("/plain.asp").body, "dishes:");
+  ASSERT_EQ(client.get("/cookie.asp").status, 200);
   std::ofstream(server_->root() + "/menu.asp", std::ios::binary) << hostPage("probe.none", "<div>", "</div>");
-  std::this_thread::sleep_for(std::chrono::milliseconds(1100));  // page files are looked at about once a second
+  std::ofstream(server_->root() + "/plain.asp", std::ios::binary) << "<% bad %>";
+  std::filesystem::remove(server_->root() + "/cookie.asp");
+  std::this_thread::sleep_for(std::chrono::milliseconds(1100));
   EXPECT_EQ(client.get("/menu.asp").body, "<div>dishes:</div>");
   EXPECT_EQ(runsDuring([&] { EXPECT_EQ(client.get("/menu.asp").body, "<div>dishes:</div>"); }), 0);
+  for (int i = 0; i < 2; ++i) EXPECT_EQ(client.get("/plain.asp").status, 500);
+  EXPECT_EQ(client.get("/cookie.asp").status, 404);
 }
 
 // The storefront's own pages through `tovi serve`: the kept copy is the very
@@ -166,8 +168,8 @@ TEST(StorefrontPagesKept, SameBytesAsARunAndNewDishesShowAtOnce) {
       "update cygl set name='今日新菜' where id=(select min(id) from cygl where lei='新品推荐');"
       "update cygl set name='冰镇酸梅汤' where id=(select min(id) from cygl where lei2=3);";
   ASSERT_EQ(std::system(("sqlite3 '" + server.databasePath() + "' \"" + sql + "\"").c_str()), 0);
-  EXPECT_NE(client.get("/index.asp").text().find("今日新菜"), std::string::npos);
-  EXPECT_NE(client.get("/ylxg.asp").text().find("冰镇酸梅汤"), std::string::npos);
+  EXPECT_THAT(client.get("/index.asp").text(), HasSubstr("今日新菜"));
+  EXPECT_THAT(client.get("/ylxg.asp").text(), HasSubstr("冰镇酸梅汤"));
   EXPECT_EQ(client.get("/ylxg.asp").body, client.get("/ylxg.asp?x=1").body);
 }
 

@@ -1,24 +1,57 @@
-// The `tovi serve` program itself over loopback: the installation check,
-// static files, what is never served, many idle connections, a clean stop.
-#include <gtest/gtest.h>
+// The `tovi serve` program over loopback: how every kind of answer is framed
+// (page run, rendered copy, kept or large static file, the host's own
+// notices), static files and their caching, what is never served, many idle
+// connections, and the start and clean stop.
 #include <sys/socket.h>
 #include <unistd.h>
 
-#include <chrono>
+#include <ctime>
 #include <filesystem>
 #include <fstream>
-#include <vector>
+#include <regex>
 
+#include "host/static_files.h"
 #include "support/live_server.h"
+#include "support/testing.h"
 
-using namespace tovi::testing;
 namespace fs = std::filesystem;
 
 namespace {
 
+// One request; every answer, whatever made it, carries the current date
+// (the server and this test read the same clock) and the security headers.
+HttpResponse ask(HttpClient& http, const std::string& method, const std::string& target,
+                 const std::map<std::string, std::string>& headers = {}) {
+  static const std::regex kFixdate(
+      R"((Mon|Tue|Wed|Thu|Fri|Sat|Sun), \d\d (Jan|Feb|Mar|Apr|May|Jun|Jul|Aug|Sep|Oct|Nov|Dec) \d{4} \d\d:\d\d:\d\d GMT)");
+  std::time_t from = std::time(nullptr);
+  HttpResponse r = http.request(method, target, "", headers);
+  std::string date = r.headers["Date"], sent;
+  EXPECT_TRUE(std::regex_match(date, kFixdate)) << date;
+  for (std::time_t t = from; t <= std::time(nullptr) && sent != date; ++t) sent = host::httpDate(t);
+  EXPECT_EQ(date, sent) << "not the second between asking and the answer";
+  EXPECT_EQ(r.headers["X-Content-Type-Options"], "nosniff");
+  EXPECT_EQ(r.headers["Referrer-Policy"], "same-origin");
+  EXPECT_THAT(r.headers["Content-Security-Policy"], HasSubstr("object-src 'none'; base-uri 'self'"));
+  EXPECT_THAT(r.headers["Content-Security-Policy"], HasSubstr("frame-ancestors 'self'"));
+  EXPECT_THAT(r.headers["Strict-Transport-Security"], HasSubstr("max-age="));
+  return r;
+}
+
+// Larger than what the host keeps in memory: sent from disk.
+std::string largeFile() {
+  std::string bytes(static_cast<std::size_t>(host::StaticFiles::kKeepLimit) + 4097, '\0');
+  for (std::size_t i = 0; i < bytes.size(); ++i) bytes[i] = static_cast<char>('a' + i % 26);
+  return bytes;
+}
+
 class ToviServe : public ::testing::Test {
  protected:
-  static void SetUpTestSuite() { server_ = new LiveServer({.demo = false, .args = {"--threads", "3"}}); }
+  static void SetUpTestSuite() {
+    server_ = new LiveServer({.args = {"--https", "--threads", "3"}});
+    std::ofstream(server_->root() + "/large.js") << largeFile();
+    std::ofstream(server_->root() + "/empty.txt");
+  }
   static void TearDownTestSuite() {
     delete server_;
     server_ = nullptr;
@@ -27,73 +60,158 @@ class ToviServe : public ::testing::Test {
 };
 LiveServer* ToviServe::server_ = nullptr;
 
-TEST_F(ToviServe, StaticFilesWithTypesAndCaching) {
+TEST_F(ToviServe, HeadAnnouncesTheLengthOfTheGetAndSendsNoBody) {
+  // HEAD before and after the GET: the first goes through a worker, the
+  // second may be answered from what the GET left in memory.
+  const std::pair<const char*, int> cases[] = {{"/test.asp", 200}, {"/index.asp", 200}, {"/css/style.css", 200},
+                                               {"/large.js", 200}, {"/empty.txt", 200}, {"/missing.asp", 404},
+                                               {"/TEST.ASP", 200}};
+  HttpClient http(server_->port());
+  for (const auto& [target, status] : cases) {
+    SCOPED_TRACE(target);
+    HttpResponse before = ask(http, "HEAD", target), get = ask(http, "GET", target), after = ask(http, "HEAD", target);
+    ASSERT_EQ(get.status, status);
+    EXPECT_EQ(get.headers["Content-Length"], std::to_string(get.body.size()));
+    for (HttpResponse* head : {&before, &after}) {
+      EXPECT_EQ(head->status, status);
+      EXPECT_EQ(head->body, "");
+      EXPECT_EQ(head->headers["Content-Length"], std::to_string(get.body.size()));
+      EXPECT_EQ(head->headers["Content-Type"], get.headers["Content-Type"]);
+    }
+  }
+  // The cases above are not all empty: a length of 0 everywhere would pass.
+  HttpResponse large = ask(http, "GET", "/large.js");
+  EXPECT_EQ(large.body, largeFile());
+  EXPECT_THAT(large.headers["Content-Type"], StartsWith("application/javascript"));
+}
+
+// On one connection, the answer after a HEAD or a 304 starts right after its
+// headers; a 304 that names a length at all names the one its 200 has.
+TEST_F(ToviServe, NextAnswerOnTheConnectionFollowsAHeadOrANotModified) {
+  HttpClient http(server_->port());
+  struct Case {
+    std::string first, status, length;
+  };
+  std::vector<Case> cases;
+  for (const char* target : {"/test.asp", "/index.asp", "/css/style.css", "/large.js"})
+    cases.push_back({std::string("HEAD ") + target + " HTTP/1.1\r\nHost: 127.0.0.1\r\n\r\n", "200", ""});
+  for (const char* target : {"/css/style.css", "/large.js"}) {
+    HttpResponse full = http.get(target);
+    for (std::string condition : {"If-None-Match: " + full.headers["ETag"], "If-Modified-Since: " + full.headers["Last-Modified"]})
+      cases.push_back({std::string("GET ") + target + " HTTP/1.1\r\nHost: 127.0.0.1\r\n" + condition + "\r\n\r\n", "304",
+                       std::to_string(full.body.size())});
+  }
+  for (const Case& c : cases) {
+    // Twice, so that the second round meets the copies the first one left.
+    for (int round = 0; round < 2; ++round) {
+      SCOPED_TRACE(c.first + " round " + std::to_string(round));
+      std::string got = exchangeRaw(server_->port(), c.first + "GET /test.asp HTTP/1.1\r\nHost: 127.0.0.1\r\n"
+                                                               "Connection: close\r\n\r\n");
+      std::size_t end = got.find("\r\n\r\n");
+      ASSERT_NE(end, std::string::npos);
+      EXPECT_EQ(got.substr(0, 12), "HTTP/1.1 " + c.status);
+      EXPECT_EQ(got.substr(end + 4, 15), "HTTP/1.1 200 OK");
+      EXPECT_EQ(got.substr(got.size() - 4), "1233");
+      std::string headers = got.substr(0, end + 2);
+      std::size_t at = headers.find("Content-Length: ");
+      if (c.status == "304" && at != std::string::npos) {
+        EXPECT_EQ(headers.substr(at + 16, headers.find("\r\n", at) - at - 16), c.length);
+      }
+    }
+  }
+}
+
+TEST(HttpDate, ImfFixdate) {
+  EXPECT_EQ(host::httpDate(0), "Thu, 01 Jan 1970 00:00:00 GMT");
+  EXPECT_EQ(host::httpDate(1796593740), "Sun, 06 Dec 2026 21:49:00 GMT");
+  EXPECT_EQ(host::httpDate(951782400), "Tue, 29 Feb 2000 00:00:00 GMT");
+  EXPECT_EQ(host::httpDate(4102444799), "Thu, 31 Dec 2099 23:59:59 GMT");
+}
+
+TEST_F(ToviServe, TheHostsOwnAnswers) {
+  HttpClient http(server_->port());
+  HttpResponse css = ask(http, "GET", "/css/style.css");
+  EXPECT_EQ(ask(http, "GET", "/css/style.css", {{"If-None-Match", css.headers["ETag"]}}).status, 304);
+  EXPECT_EQ(ask(http, "GET", "/css/style.css", {{"If-Modified-Since", css.headers["Last-Modified"]}}).status, 304);
+  HttpResponse dir = ask(http, "GET", "/admin?x=1");
+  EXPECT_EQ(dir.status, 301);
+  EXPECT_EQ(dir.headers["Location"], "/admin/?x=1");
+  HttpResponse put = ask(http, "PUT", "/test.asp");
+  EXPECT_EQ(put.status, 405);
+  EXPECT_EQ(put.headers["Allow"], "GET, HEAD, POST");
+  EXPECT_EQ(ask(http, "POST", "/test.asp").body, "1233");
+}
+
+TEST_F(ToviServe, StaticFilesCarryTheirTypeAndAreSentAnewOnceChanged) {
   const std::string probe = server_->root() + "/css/Probe.css";
   std::ofstream(probe) << "body{}";
   HttpClient http(server_->port());
-  HttpResponse r = http.get("/CSS/probe.CSS");
+  HttpResponse r = ask(http, "GET", "/CSS/probe.CSS");
   ASSERT_EQ(r.status, 200);
   EXPECT_EQ(r.body, "body{}");
-  EXPECT_EQ(r.headers["Content-Type"].rfind("text/css", 0), 0u);
+  EXPECT_THAT(r.headers["Content-Type"], StartsWith("text/css"));
   EXPECT_EQ(r.headers["Cache-Control"], "public, max-age=3600");
   ASSERT_FALSE(r.headers["ETag"].empty());
-  ASSERT_FALSE(r.headers["Last-Modified"].empty());
-  EXPECT_EQ(http.get("/css/probe.css", {{"If-None-Match", r.headers["ETag"]}}).status, 304);
-  EXPECT_EQ(http.get("/css/probe.css", {{"If-Modified-Since", r.headers["Last-Modified"]}}).status, 304);
-  EXPECT_EQ(http.get("/css/probe.css", {{"If-None-Match", "\"other\""}}).status, 200);
-
+  EXPECT_EQ(ask(http, "GET", "/css/probe.css", {{"If-None-Match", "\"other\""}}).status, 200);
   // A file rewritten (same size) is sent anew at once, with a new tag.
   auto stamp = fs::last_write_time(probe);
   std::ofstream(probe) << "p{}{}x";
   fs::last_write_time(probe, stamp + std::chrono::seconds(2));
-  HttpResponse changed = http.get("/css/probe.css", {{"If-None-Match", r.headers["ETag"]}});
+  HttpResponse changed = ask(http, "GET", "/css/probe.css", {{"If-None-Match", r.headers["ETag"]}});
   EXPECT_EQ(changed.status, 200);
   EXPECT_EQ(changed.body, "p{}{}x");
   EXPECT_NE(changed.headers["ETag"], r.headers["ETag"]);
   fs::remove(probe);
-  EXPECT_EQ(http.get("/css/probe.css").status, 404);
-
-  std::string big(200000, 'g');
-  std::ofstream(server_->root() + "/big.js") << big;
-  r = http.get("/big.js");
-  EXPECT_EQ(r.body, big);
-  EXPECT_EQ(r.headers["Content-Type"].rfind("application/javascript", 0), 0u);
+  EXPECT_EQ(ask(http, "GET", "/css/probe.css").status, 404);
 }
 
-// Outside the root, the database, sources, and in the upload folder anything
-// but a picture (the pages there would run anywhere else): 404, nothing of it sent.
-TEST_F(ToviServe, TraversalTheDatabaseAndAllButPicturesOfTheUploadFolderGet404) {
-  std::ofstream(server_->root() + "/../tovi-outside-probe.txt") << "outside";
-  const std::string uploads = server_->root() + "/uploadpic", page = "<%\nSet obj = Server.CreateObject(\"mabex.test\")\nobj.main\n%>";
+// Names resolve without regard to case. Outside the root, the database, page
+// sources, hidden files, and in the upload folder anything but a picture (a
+// page there would run, markup would pass for the site's): 404, nothing of it sent.
+TEST_F(ToviServe, WhatIsServedAndWhatIsNever) {
+  const std::string root = server_->root(), secret = "TOVI-SECRET", uploads = root + "/uploadpic";
+  fs::create_directories(root + "/.git");
   fs::create_directories(uploads + "/Sub");
-  for (const char* name : {"evil.asp", "Sub/evil.asp", "index.asp"}) std::ofstream(uploads + "/" + name) << page;
+  for (const char* name : {"../tovi-outside-probe.txt", ".env", "old.mdb", "global.asa", ".git/config"})
+    std::ofstream(root + "/" + name) << secret;
+  for (const char* name : {"evil.asp", "Sub/evil.asp", "index.asp"}) fs::copy_file(root + "/test.asp", uploads + "/" + name);
   for (const char* name : {"evil.html", "evil.htm", "evil.svg", "evil.js", "evil.txt", "Sub/evil.html", "evil.jpg.html"})
-    std::ofstream(uploads + "/" + name) << "<script>alert(1)</script>";
+    std::ofstream(uploads + "/" + name) << "<script>" << secret << "</script>";
   const std::string gif = "GIF89a\x01\x00\x01\x00";
   for (const char* name : {"dish.jpg", "dish.JPEG", "dish.png", "Sub/dish.gif"}) std::ofstream(uploads + "/" + name) << gif;
   HttpClient http(server_->port());
-  ASSERT_EQ(http.get("/test.asp").body, "1233");  // the same script runs outside the folder
 
-  for (const char* target : {
-           "/database/tamlo.mdb", "/DATABASE/TAMLO.MDB", "/%64atabase/tamlo.mdb", "/Database/tamlo.mdb-wal",
-           "/../tovi-outside-probe.txt", "/%2e%2e/tovi-outside-probe.txt", "/admin/%2E%2E/%2e%2e/tovi-outside-probe.txt",
-           "/..%2ftovi-outside-probe.txt", "/..%5ctovi-outside-probe.txt", "/test.asp%00.txt", "/test.asp.",
-           "/test.asp::$DATA", "/.git/config", "/%2egit/config", "/uploadpic/evil.asp", "/UPLOADPIC/EVIL.ASP",
-           "/UploadPic/Sub/evil.asp", "/uploadpic/", "/uploadpic/index.asp", "/uploadpic/evil.html", "/uploadpic/evil.htm",
-           "/UploadPic/evil.svg", "/uploadpic/evil.js", "/uploadpic/evil.txt", "/uploadpic/sub/EVIL.HTML",
-           "/uploadpic/evil.jpg.html", "/%75ploadpic/evil.asp", "/images/../uploadpic/evil.asp"}) {
-    HttpResponse r = http.request("GET", target, "", {});
-    EXPECT_EQ(r.status, 404) << target;
-    for (const char* leak : {"outside", "1233", "<script>"}) EXPECT_EQ(r.body.find(leak), std::string::npos) << target;
-    EXPECT_NE(r.text().find("找不到"), std::string::npos) << target;
+  for (const auto& [target, same] : std::map<std::string, std::string>{
+           {"/TEST.ASP", "/test.asp"}, {"/Test.Asp?x=1", "/test.asp"}, {"/CSS/Style.CSS", "/css/style.css"},
+           {"//css//style.css", "/css/style.css"}, {"/", "/index.asp"}}) {
+    HttpResponse r = ask(http, "GET", target), expected = ask(http, "GET", same);
+    EXPECT_EQ(r.status, 200) << target;
+    EXPECT_EQ(expected.status, 200) << same;
+    EXPECT_EQ(r.body, expected.body) << target;
   }
   for (const char* target : {"/uploadpic/dish.jpg", "/UploadPic/DISH.jpeg", "/uploadpic/dish.png", "/uploadpic/sub/dish.gif"}) {
-    HttpResponse r = http.get(target);
+    HttpResponse r = ask(http, "GET", target);
     EXPECT_EQ(r.status, 200) << target;
     EXPECT_EQ(r.body, gif) << target;
-    EXPECT_EQ(r.headers["Content-Type"].rfind("image/", 0), 0u) << target;
+    EXPECT_THAT(r.headers["Content-Type"], StartsWith("image/")) << target;
   }
-  fs::remove(server_->root() + "/../tovi-outside-probe.txt");
+  for (const char* target : {
+           "/database/tamlo.mdb", "/DATABASE/TAMLO.MDB", "/%64atabase/tamlo.mdb", "/Database/tamlo.mdb-wal", "/database/",
+           "/database", "/../tovi-outside-probe.txt", "/%2e%2e/tovi-outside-probe.txt", "/%2E%2E%2ftovi-outside-probe.txt",
+           "/admin/%2E%2E/%2e%2e/tovi-outside-probe.txt", "/admin/..%2f..%2ftovi-outside-probe.txt",
+           "/..%5ctovi-outside-probe.txt", "/admin%5c..%5c..%5ctovi-outside-probe.txt", "/admin/../images/dot.gif",
+           "/./test.asp", "/test.asp%00.txt", "/test.asp.", "/test.asp::$DATA", "/.env", "/%2eenv", "/old.mdb", "/OLD.MDB",
+           "/global.asa", "/.git/config", "/%2egit/config", "/css/", "/nothere.asp", "/uploadpic/evil.asp",
+           "/UPLOADPIC/EVIL.ASP", "/UploadPic/Sub/evil.asp", "/uploadpic/", "/uploadpic/index.asp", "/uploadpic/evil.html",
+           "/uploadpic/evil.htm", "/UploadPic/evil.svg", "/uploadpic/evil.js", "/uploadpic/evil.txt",
+           "/uploadpic/sub/EVIL.HTML", "/uploadpic/evil.jpg.html", "/%75ploadpic/evil.asp", "/images/../uploadpic/evil.asp"}) {
+    HttpResponse r = ask(http, "GET", target);
+    EXPECT_EQ(r.status, 404) << target;
+    for (const std::string& leak : {secret, std::string("1233"), std::string("CreateObject")})
+      EXPECT_THAT(r.body, Not(HasSubstr(leak))) << target;
+    EXPECT_THAT(r.text(), HasSubstr("找不到")) << target;
+  }
+  fs::remove(root + "/../tovi-outside-probe.txt");
 }
 
 TEST_F(ToviServe, ManyIdleKeepAliveConnectionsDoNotStarveNewVisitors) {
@@ -112,25 +230,21 @@ TEST_F(ToviServe, ManyIdleKeepAliveConnectionsDoNotStarveNewVisitors) {
   }
   HttpClient http(server_->port());
   for (int i = 0; i < 20; ++i) EXPECT_EQ(http.get("/test.asp").body, "1233");
-  EXPECT_NE(ask(idle[7]).find("1233"), std::string::npos);  // the idle ones are still served too
+  EXPECT_THAT(ask(idle[7]), HasSubstr("1233"));  // the idle ones are still served too
   for (int fd : idle) close(fd);
 }
 
 TEST(ToviServeStart, AnswersTheInstallationCheckWarnsOfAFixedCodeAndStopsWithZero) {
-  LiveServer server({.demo = false, .args = {"--fixed-code", "1234"}});
-  EXPECT_GT(server.port(), 0);
-  EXPECT_NE(server.initOutput().find("password: "), std::string::npos);
-  HttpClient http(server.port());
-  for (const char* target : {"/test.asp", "/TEST.ASP", "/Test.Asp?x=1"}) {
-    HttpResponse r = http.get(target);
-    EXPECT_EQ(r.status, 200) << target;
-    EXPECT_EQ(r.body, "1233") << target;
-    EXPECT_EQ(r.headers["Content-Type"], "text/html; charset=gb2312");
-    EXPECT_TRUE(r.setCookies.empty());
-    EXPECT_EQ(r.headers.count("Strict-Transport-Security"), 0u);  // only with --https
-  }
+  LiveServer server({.args = {"--fixed-code", "1234"}});
+  EXPECT_THAT(server.initOutput(), HasSubstr("password: "));
+  HttpResponse r = HttpClient(server.port()).get("/test.asp");
+  EXPECT_EQ(r.status, 200);
+  EXPECT_EQ(r.body, "1233");
+  EXPECT_EQ(r.headers["Content-Type"], "text/html; charset=gb2312");
+  EXPECT_TRUE(r.setCookies.empty());
+  EXPECT_EQ(r.headers.count("Strict-Transport-Security"), 0u);  // only with --https
   EXPECT_EQ(server.stop(), 0);
-  EXPECT_NE(server.errorLog().find("fixed"), std::string::npos);
+  EXPECT_THAT(server.errorLog(), HasSubstr("fixed"));
 }
 
 }  // namespace

@@ -1,0 +1,64 @@
+// What the host keeps across requests, where HTTP cannot reach: sessions that
+// expire, many threads at once, and the worker pool's stop.
+#include <set>
+#include <thread>
+
+#include "host/sessions.h"
+#include "host/worker_pool.h"
+#include "support/testing.h"
+
+using data::Value;
+using host::SessionStore;
+
+TEST(Sessions, IdleSessionsExpireAndAreSwept) {
+  SessionStore expired(std::chrono::nanoseconds(-1));  // every session is past its time at once
+  std::string id = expired.create()->id();
+  expired.create();
+  EXPECT_EQ(expired.size(), 2u);
+  EXPECT_EQ(expired.find(id), nullptr);
+  EXPECT_EQ(expired.sweep(), 1u);
+  EXPECT_EQ(expired.size(), 0u);
+  SessionStore live(std::chrono::minutes(20));
+  live.create();
+  EXPECT_EQ(live.sweep(), 0u);
+  EXPECT_EQ(live.size(), 1u);
+}
+
+TEST(Sessions, SafeUnderManyThreadsWithIdsNeverRepeated) {
+  SessionStore store(std::chrono::minutes(20));
+  auto shared = store.create();
+  std::vector<std::set<std::string>> ids(8);
+  std::vector<std::thread> threads;
+  for (int t = 0; t < 8; ++t)
+    threads.emplace_back([&, t] {
+      for (int i = 0; i < 500; ++i) {
+        auto mine = store.create();
+        ids[t].insert(mine->id());
+        mine->set("n", i);
+        shared->set("k" + std::to_string(t), i);
+        (void)store.find(shared->id());
+        if (i % 50 == 0) store.sweep();
+        if (i % 2) store.remove(mine->id());
+      }
+    });
+  for (auto& th : threads) th.join();
+  EXPECT_EQ(store.size(), 1u + 8 * 250);
+  std::set<std::string> all;
+  for (const auto& mine : ids) all.insert(mine.begin(), mine.end());
+  EXPECT_EQ(all.size(), 8u * 500);
+  for (int t = 0; t < 8; ++t) EXPECT_EQ(shared->get("K" + std::to_string(t)), Value(499));
+}
+
+TEST(WorkerPool, StopRunsEverythingQueuedOnItsWorkers) {
+  std::atomic<int> done{0};
+  std::atomic<bool> otherThread{true};
+  auto caller = std::this_thread::get_id();
+  host::WorkerPool<int> pool(3, [&](int& n) {
+    if (std::this_thread::get_id() == caller) otherThread = false;
+    done += n;
+  });
+  for (int i = 1; i <= 1000; ++i) pool.push(i);
+  pool.stop();
+  EXPECT_EQ(done.load(), 500500);
+  EXPECT_TRUE(otherThread.load());
+}
