@@ -8,9 +8,6 @@
 
 #include "data/temp_db.h"
 
-namespace tovi::testing {
-namespace {
-
 class ChangeStamp : public TempDb {
  protected:
   void addDish() {  // on a connection of its own, as another page would
@@ -51,6 +48,3 @@ TEST_F(ChangeStamp, MovesForEveryWriter) {
   std::thread([&] { seenAfter = data::changeStamp(path_); }).join();
   EXPECT_NE(seenAfter, seenThere);
 }
-
-}  // namespace
-}  // namespace tovi::testing

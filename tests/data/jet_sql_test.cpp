@@ -1,16 +1,13 @@
+// The dialect translation: the texts the pages send as SQLite reads them, and
+// the parts of a select that the record sets page over.
 #include "data/jet_sql.h"
 
-#include <gtest/gtest.h>
+#include "support/testing.h"
 
-namespace jet = tovi::data::jet;
-
-namespace {
+namespace jet = data::jet;
 
 TEST(JetSqlTest, TranslatesThePagesStatements) {
-  struct Case {
-    const char* in;
-    const char* text;
-  } cases[] = {
+  const std::pair<const char*, const char*> cases[] = {
       {"select * from cygl where lei2=1", R"(select * from "cygl" where "lei2" = 1)"},
       {"select * from cygl where lei='招牌老菜'", R"(select * from "cygl" where "lei" = '招牌老菜')"},
       {"select * from Feedback where del=false order by top desc, PostDate desc",
@@ -25,21 +22,21 @@ TEST(JetSqlTest, TranslatesThePagesStatements) {
       {"insert into err_record(add_err_str) values ('x')", R"(insert into "err_record" ("add_err_str") values ('x'))"},
       {"select * from reg;", R"(select * from "reg")"},
   };
-  for (const auto& c : cases) EXPECT_EQ(jet::translate(c.in)->text, c.text) << c.in;
+  for (auto [in, text] : cases) EXPECT_EQ(jet::translate(in)->text, text) << in;
 }
 
-TEST(JetSqlTest, KnowsTheShapeOfOneTablesRows) {
-  auto st = jet::translate("select * from tdgl where dczt=2 and yhm like '%a%' order by fromdate asc ");
-  EXPECT_EQ(st->kind, jet::Statement::Kind::Select);
-  EXPECT_EQ(st->table, "\"tdgl\"");
-  EXPECT_EQ(st->where, R"("dczt" = 2 and "yhm" like '%a%')");
-  EXPECT_EQ(st->orderBy, R"("fromdate" asc)");
-
-  auto plain = jet::translate("select * from wq_admin order by flag");
-  EXPECT_EQ(plain->table, "\"wq_admin\"");
-  EXPECT_EQ(plain->where, "");
-  EXPECT_EQ(plain->orderBy, "\"flag\"");
-
+TEST(JetSqlTest, KnowsThePartsOfASelectOverOneTablesRows) {
+  for (auto [in, table, where, orderBy] :
+       {std::tuple{"select * from tdgl where dczt=2 and yhm like '%a%' order by fromdate asc ", "\"tdgl\"",
+                   R"("dczt" = 2 and "yhm" like '%a%')", R"("fromdate" asc)"},
+        {"select * from wq_admin order by flag", "\"wq_admin\"", "", "\"flag\""},
+        {"select top 5 * from cygl order by dates desc", "\"cygl\"", "", R"("dates" desc)"}}) {
+    auto st = jet::translate(in);
+    EXPECT_EQ(st->kind, jet::Statement::Kind::Select) << in;
+    EXPECT_EQ(std::tuple(st->table, st->where, st->orderBy), std::tuple(table, where, orderBy)) << in;
+  }
+  EXPECT_EQ(jet::translate("select top 5 * from cygl")->top, 5);
+  EXPECT_FALSE(jet::translate("select * from Feedback where top=1")->top.has_value());  // the guestbook's column
   // Anything else is read-only rows: a column list, two tables, an alias, a grouping.
   for (const char* other : {"select name from cygl", "select * from cygl, cyxw", "select * from cygl c",
                             "select * from (select * from cygl)", "select lei, count(*) from cygl group by lei"}) {
@@ -48,21 +45,7 @@ TEST(JetSqlTest, KnowsTheShapeOfOneTablesRows) {
     EXPECT_EQ(s->table, "") << other;
   }
   EXPECT_EQ(jet::translate("delete from tdgl where id=?")->kind, jet::Statement::Kind::Write);
-}
-
-TEST(JetSqlTest, TopAndParameters) {
-  auto top = jet::translate("select top 5 * from cygl order by dates desc");
-  ASSERT_TRUE(top->top.has_value());
-  EXPECT_EQ(*top->top, 5);
-  EXPECT_EQ(top->table, "\"cygl\"");
-  // `top` elsewhere is the guestbook's column.
-  EXPECT_FALSE(jet::translate("select * from Feedback where top=1")->top.has_value());
   EXPECT_EQ(jet::translate("select * from tdgl where id=? and yhm=? and note='?'")->params, 2);
-}
-
-TEST(JetSqlTest, QuotesNames) {
   EXPECT_EQ(jet::quoteName("view"), "\"view\"");
   EXPECT_EQ(jet::quoteName("a\"b"), "\"a\"\"b\"");
 }
-
-}  // namespace

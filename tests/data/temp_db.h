@@ -1,11 +1,7 @@
 // A fresh site database in a temporary folder with a connection of the test's
 // own, for the data layer's tests on real files.
-//
-//   class StoreTest : public tovi::testing::TempDb {};
-//   TEST_F(StoreTest, X) { addOrder("a", {2024, 1, 1, 0, 0, 0}); EXPECT_EQ(column("select * from tdgl", "yhm"), ...); }
 #pragma once
 
-#include <gtest/gtest.h>
 #include <sqlite3.h>
 
 #include <filesystem>
@@ -16,6 +12,7 @@
 #include "data/connection.h"
 #include "data/recordset.h"
 #include "data/schema.h"
+#include "support/testing.h"
 
 namespace tovi::testing {
 
@@ -38,15 +35,34 @@ class TempDb : public ::testing::Test {
   }
   std::string connectionText() const { return "Provider=Microsoft.Jet.OLEDB.4.0;Data Source=" + path_; }
 
-  // Runs `sql` on the file straight through SQLite, as another program would.
-  void raw(const std::string& sql, const std::string& path = "") {
+  // Runs `sql` (one statement or several) on the file straight through SQLite,
+  // as another program would: column `col` of every row it gives, its
+  // parameters bound as numbers when they are numeric, else as stored texts.
+  Strings raw(const std::string& sql, const std::vector<data::Value>& params = {}, int col = 0,
+              const std::string& path = "") {
     sqlite3* db = nullptr;
-    ASSERT_EQ(sqlite3_open((path.empty() ? path_ : path).c_str(), &db), SQLITE_OK);
+    EXPECT_EQ(sqlite3_open((path.empty() ? path_ : path).c_str(), &db), SQLITE_OK);
     sqlite3_busy_timeout(db, 5000);
-    char* err = nullptr;
-    EXPECT_EQ(sqlite3_exec(db, sql.c_str(), nullptr, nullptr, &err), SQLITE_OK) << (err ? err : "") << " in: " << sql;
-    sqlite3_free(err);
+    Strings out;
+    for (const char* next = sql.c_str(); *next;) {
+      sqlite3_stmt* s = nullptr;
+      EXPECT_EQ(sqlite3_prepare_v2(db, next, -1, &s, &next), SQLITE_OK) << sqlite3_errmsg(db) << " in: " << sql;
+      if (!s) break;
+      for (int i = 0; i < static_cast<int>(params.size()); ++i) {
+        const data::Value& v = params[static_cast<std::size_t>(i)];
+        if (v.isNumeric()) sqlite3_bind_int64(s, i + 1, v.toInteger());
+        else sqlite3_bind_text(s, i + 1, (v.kind() == data::Value::Kind::Date ? v.toDate()->iso() : v.text()).c_str(), -1, SQLITE_TRANSIENT);
+      }
+      int rc = SQLITE_ROW;
+      while ((rc = sqlite3_step(s)) == SQLITE_ROW) {
+        const unsigned char* text = sqlite3_column_text(s, col);
+        out.emplace_back(text ? reinterpret_cast<const char*>(text) : "");
+      }
+      EXPECT_EQ(rc, SQLITE_DONE) << sqlite3_errmsg(db) << " in: " << sql;
+      sqlite3_finalize(s);
+    }
     sqlite3_close(db);
+    return out;
   }
   // `rows` orders written straight to the file, named prefix0, prefix1, ...;
   // order i comes at minute i / perMinute of 2024-01-01, with status 1 + i % statuses.
@@ -91,6 +107,11 @@ class TempDb : public ::testing::Test {
     rs.AbsolutePage(n);
     for (int i = 0; i < 20 && !rs.Eof(); ++i, rs.MoveNext()) out.push_back(rs(field).text());
     return out;
+  }
+  // Rows `from` to `from + 20` of `all` (fewer at its end): one page as a walk from the start finds it.
+  static Strings slice(const Strings& all, std::size_t from) {
+    from = std::min(from, all.size());
+    return Strings(all.begin() + static_cast<long>(from), all.begin() + static_cast<long>(std::min(all.size(), from + 20)));
   }
 
   std::string dir_, path_;

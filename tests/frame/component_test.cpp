@@ -1,12 +1,8 @@
 // Components, the registry and Server.CreateObject.
 #include "frame/component.h"
 
-#include <gtest/gtest.h>
-
-#include "data/connection.h"
 #include "data/recordset.h"
-
-using namespace tovi;
+#include "support/testing.h"
 
 namespace {
 
@@ -14,6 +10,8 @@ struct Probe : frame::Component {
   void main() {}
   void extra() {}
 };
+
+}  // namespace
 
 TEST(Registry, OperationsInSlotOrderAndIdsInAnyCase) {
   frame::Registry r;
@@ -46,5 +44,3 @@ TEST(CreateObject, DatabaseObjectsByProgIdInAnyCaseAndComponentsById) {
   EXPECT_THROW(frame::createObject("Scripting.FileSystemObject", r), std::invalid_argument);
   EXPECT_THROW(frame::createObject("", r), std::invalid_argument);
 }
-
-}  // namespace

@@ -2,17 +2,13 @@
 // per-thread page context.
 #include "frame/module1.h"
 
-#include <gtest/gtest.h>
-
 #include <filesystem>
 #include <thread>
 
 #include "support/fake_host.h"
+#include "support/testing.h"
 
-using namespace tovi;
-using namespace tovi::frame::Module1;
-using tovi::testing::FakeRequest;
-using tovi::testing::FakeSite;
+using namespace frame::Module1;
 
 namespace {
 
@@ -41,56 +37,52 @@ std::function<void()> guardedPage(void (*guard)()) {
   };
 }
 
-struct GuardCase {
-  const char* name;
-  data::Value admin;              // the session's name key; empty: never set
-  data::Value flag;               // in the session, as the login left it
-  std::string checkAdminBody;     // after the preamble
-  std::string checkTopAdminBody;  // after the link
-  data::Value held = 1;           // the account's right in wq_admin now
-  bool deleted = false;           // the account is gone
-};
+}  // namespace
 
-class Guards : public ::testing::TestWithParam<GuardCase> {};
-
-TEST_P(Guards, AdmitOrStopByTheSessionKeys) {
-  const GuardCase& c = GetParam();
-  FakeSite site;
-  FakeRequest req;
-  if (!c.admin.isEmpty()) req.session["ADMIN"] = c.admin;
-  if (!c.flag.isEmpty()) req.session["flag"] = c.flag;
-  if (c.deleted) site.db().Execute("delete from wq_admin");
-  else site.db().Execute(data::Sql("update wq_admin set flag=?", {c.held}));
-
-  auto admin = site.runBody(guardedPage(&checkAdmin), req, "admin");
-  EXPECT_EQ(admin.body, kGuardPreamble + c.checkAdminBody);
-  EXPECT_EQ(admin.ended, c.checkAdminBody != "PAGE");
-
-  auto top = site.runBody(guardedPage(&checkTopAdmin), req, "admin");
-  EXPECT_EQ(top.body, kTopLink + c.checkTopAdminBody);
-  EXPECT_EQ(top.ended, c.checkTopAdminBody != "PAGE");
+// Both guards for each session and account: checkAdmin admits rights 1 and
+// 2, checkTopAdmin only 1; the account as it is now counts, never above what
+// the login granted.
+TEST(Guards, AdmitOrStopByTheSessionKeysAndTheAccountNow) {
+  const data::Value none;
+  const struct {
+    const char* name;
+    data::Value admin, flag;  // the session's keys as the login left them; empty: never set
+    std::string checkAdmin, checkTopAdmin;  // the page after the preamble, the page after the link
+    data::Value held = 1;                   // the account's right in wq_admin now
+    bool deleted = false;                   // the account is gone
+  } cases[] = {
+      {"no session", none, none, kNotLoggedIn, kTopNotLoggedIn},
+      {"no name", none, 1, kNotLoggedIn, kTopNotLoggedIn},
+      {"empty name, as logout leaves it", "", 1, kNotLoggedIn, kTopNotLoggedIn},
+      {"owner", "admin", 1, "PAGE", "PAGE"},
+      {"owner as text", "admin", "1", "PAGE", "PAGE"},
+      {"administrator", "admin", 2, "PAGE", kTopNoRight},
+      {"right 3", "admin", 3, kNoRight, kTopNoRight},
+      {"right 0", "admin", 0, kNoRight, kTopNoRight},
+      {"right empty", "admin", "", kNoRight, kTopNoRight},
+      {"right missing", "admin", none, kNoRight, kTopNoRight},
+      {"right a word", "admin", "abc", kNoRight, kTopNoRight},
+      {"demoted since login", "admin", 1, "PAGE", kTopNoRight, 2},
+      {"promoted since login", "admin", 2, "PAGE", kTopNoRight, 1},
+      {"right removed since login", "admin", 1, kNoRight, kTopNoRight, 3},
+      {"deleted since login", "admin", 1, kNotLoggedIn, kTopNotLoggedIn, 1, true},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    FakeSite site;
+    FakeRequest req;
+    if (!c.admin.isEmpty()) req.session["ADMIN"] = c.admin;
+    if (!c.flag.isEmpty()) req.session["flag"] = c.flag;
+    if (c.deleted) site.db().Execute("delete from wq_admin");
+    else site.db().Execute(data::Sql("update wq_admin set flag=?", {c.held}));
+    auto admin = site.runBody(guardedPage(&checkAdmin), req, "admin");
+    EXPECT_EQ(admin.body, kGuardPreamble + c.checkAdmin);
+    EXPECT_EQ(admin.ended, c.checkAdmin != "PAGE");
+    auto top = site.runBody(guardedPage(&checkTopAdmin), req, "admin");
+    EXPECT_EQ(top.body, kTopLink + c.checkTopAdmin);
+    EXPECT_EQ(top.ended, c.checkTopAdmin != "PAGE");
+  }
 }
-
-const data::Value kNone;
-INSTANTIATE_TEST_SUITE_P(
-    Frame, Guards,
-    ::testing::Values(GuardCase{"NoSession", kNone, kNone, kNotLoggedIn, kTopNotLoggedIn},
-                      GuardCase{"NoName", kNone, 1, kNotLoggedIn, kTopNotLoggedIn},
-                      GuardCase{"EmptyName", "", 1, kNotLoggedIn, kTopNotLoggedIn},  // as logout leaves it
-                      GuardCase{"Owner", "admin", 1, "PAGE", "PAGE"},
-                      GuardCase{"OwnerAsText", "admin", "1", "PAGE", "PAGE"},
-                      GuardCase{"Administrator", "admin", 2, "PAGE", kTopNoRight},
-                      GuardCase{"FlagThree", "admin", 3, kNoRight, kTopNoRight},
-                      GuardCase{"FlagZero", "admin", 0, kNoRight, kTopNoRight},
-                      GuardCase{"FlagEmptyText", "admin", "", kNoRight, kTopNoRight},
-                      GuardCase{"FlagMissing", "admin", kNone, kNoRight, kTopNoRight},
-                      GuardCase{"FlagWord", "admin", "abc", kNoRight, kTopNoRight},
-                      // The account as it is now counts, never above what the login granted.
-                      GuardCase{"DemotedSinceLogin", "admin", 1, "PAGE", kTopNoRight, 2},
-                      GuardCase{"PromotedSinceLogin", "admin", 2, "PAGE", kTopNoRight, 1},
-                      GuardCase{"RightRemovedSinceLogin", "admin", 1, kNoRight, kTopNoRight, 3},
-                      GuardCase{"DeletedSinceLogin", "admin", 1, kNotLoggedIn, kTopNotLoggedIn, 1, true}),
-    [](const auto& info) { return std::string(info.param.name); });
 
 TEST(ResponseEnd, NothingReachesTheClientAndNoDatabaseWorkFollows) {
   FakeSite site;
@@ -129,13 +121,9 @@ TEST(OpenDb, EachFolderReachesTheOneDatabaseAndAMissingOneFailsThePage) {
 TEST(PageContext, OnlyWhileAPageRunsOnItsOwnThread) {
   FakeSite site;
   frame::pageContext() = {};
-  EXPECT_THROW(Response(), frame::NoPageContext);
-  EXPECT_THROW(Request(), frame::NoPageContext);
-  EXPECT_THROW(Session(), frame::NoPageContext);
-  EXPECT_THROW(Server(), frame::NoPageContext);
-  EXPECT_THROW(Now(), frame::NoPageContext);
-  EXPECT_THROW(openFrontDb(), frame::NoPageContext);
-  EXPECT_THROW(checkAdmin(), frame::NoPageContext);
+  for (auto call : {+[] { Response(); }, +[] { Request(); }, +[] { Session(); }, +[] { Server(); }, +[] { Now(); },
+                    +[] { openFrontDb(); }, +[] { checkAdmin(); }})
+    EXPECT_THROW(call(), frame::NoPageContext);
   // A component rendered without its start fails at its first host call.
   const frame::ComponentType* t = site.registry().find("mabex.test");
   auto c = t->create();
@@ -163,5 +151,3 @@ TEST(PageContext, OnlyWhileAPageRunsOnItsOwnThread) {
   ASSERT_NE(conn(), nullptr);
   EXPECT_TRUE(conn()->isOpen());
 }
-
-}  // namespace

@@ -1,37 +1,23 @@
 // Escaping and character helpers: every place a value is written depends on them.
 #include "frame/text.h"
 
-#include <gtest/gtest.h>
+#include "support/testing.h"
 
-using namespace tovi::frame;
-
-namespace {
+using namespace frame;
 
 TEST(HtmlEncode, SpecialCharactersBecomeEntities) {
-  struct Case { std::string in, out; };
-  for (const Case& c : std::vector<Case>{
-           {"", ""},
-           {"plain 文字", "plain 文字"},
-           {"<b>&\"'", "&lt;b&gt;&amp;&quot;&#39;"},
-           {"&amp;", "&amp;amp;"},
-           {std::string("a\0b", 3), std::string("a\0b", 3)},
-       })
-    EXPECT_EQ(htmlEncode(c.in), c.out) << c.in;
+  for (auto [in, out] : {std::pair<std::string, std::string>{"", ""}, {"plain 文字", "plain 文字"},
+                         {"<b>&\"'", "&lt;b&gt;&amp;&quot;&#39;"}, {"&amp;", "&amp;amp;"},
+                         {std::string("a\0b", 3), std::string("a\0b", 3)}})
+    EXPECT_EQ(htmlEncode(in), out) << in;
 }
 
 TEST(JsString, NothingCanLeaveTheLiteralOrTheElement) {
-  struct Case { std::string in, out; };
-  for (const Case& c : std::vector<Case>{
-           {"鱼香肉丝", "鱼香肉丝"},
-           {"O'Neil", "O\\'Neil"},
-           {"say \"hi\"", "say \\\"hi\\\""},
-           {"back\\slash", "back\\\\slash"},
-           {"two\nlines\r", "two\\nlines\\r"},
-           {"</script><script>", "\\x3C/script\\x3E\\x3Cscript\\x3E"},
-           {"\x01", "\\x01"},
-           {"\xE2\x80\xA8", "\\u2028"},
-       })
-    EXPECT_EQ(jsString(c.in), c.out) << c.in;
+  for (auto [in, out] : {std::pair{"鱼香肉丝", "鱼香肉丝"}, {"O'Neil", "O\\'Neil"}, {"say \"hi\"", "say \\\"hi\\\""},
+                         {"back\\slash", "back\\\\slash"}, {"two\nlines\r", "two\\nlines\\r"},
+                         {"</script><script>", "\\x3C/script\\x3E\\x3Cscript\\x3E"}, {"\x01", "\\x01"},
+                         {"\xE2\x80\xA8", "\\u2028"}})
+    EXPECT_EQ(jsString(in), out) << in;
 }
 
 TEST(JsInAttr, HtmlDecodingGivesBackTheScriptEscapes) {
@@ -40,24 +26,19 @@ TEST(JsInAttr, HtmlDecodingGivesBackTheScriptEscapes) {
   EXPECT_EQ(jsInAttr("a'b\"c&d"), "a\\&#39;b\\&quot;c\\x26d");
 }
 
-TEST(Trim, OnlyBlanksAtBothEnds) {
-  EXPECT_EQ(trim("  a b  "), "a b");
-  EXPECT_EQ(trim("\ta\t"), "\ta\t");
-  EXPECT_EQ(trim("   "), "");
-  EXPECT_EQ(trim("　宽　"), "　宽　");  // ideographic spaces stay
+TEST(Trim, OnlyBlanksAtBothEnds) {  // not tabs, not ideographic spaces
+  for (auto [in, out] : {std::pair{"  a b  ", "a b"}, {"\ta\t", "\ta\t"}, {"   ", ""}, {"　宽　", "　宽　"}})
+    EXPECT_EQ(trim(in), out) << in;
 }
 
 TEST(ReplaceAll, LeftToRightWithoutRescanning) {
-  EXPECT_EQ(replaceAll("a'b''c", "'", "''"), "a''b''''c");
-  EXPECT_EQ(replaceAll("x", "", "y"), "x");
-  EXPECT_EQ(replaceAll("line1\r\nline2", "\r\n", "<BR>"), "line1<BR>line2");
+  for (auto [in, from, to, out] : {std::tuple{"a'b''c", "'", "''", "a''b''''c"}, {"x", "", "y", "x"},
+                                   {"line1\r\nline2", "\r\n", "<BR>", "line1<BR>line2"}})
+    EXPECT_EQ(replaceAll(in, from, to), out) << in;
 }
 
 TEST(Characters, WidthsAndDecoding) {
-  EXPECT_EQ(gbWidth(U'a'), 1);
-  EXPECT_EQ(gbWidth(U'中'), 2);
-  EXPECT_EQ(gbWidth(U'，'), 2);
-  EXPECT_EQ(gbWidth(0), 2);
+  for (auto [c, width] : {std::pair{U'a', 1}, {U'中', 2}, {U'，', 2}, {char32_t{0}, 2}}) EXPECT_EQ(gbWidth(c), width);
   EXPECT_EQ(charCount("中文ab"), 4u);
   // Invalid UTF-8 reads as one replacement character per bad byte, never past the end.
   std::string bad = "a\xC3";
@@ -75,5 +56,3 @@ TEST(Identifiers, CaseInsensitiveAscii) {
   EXPECT_FALSE(iequals("admin", "admins"));
   EXPECT_EQ(asciiLower("Mabex.KCDG"), "mabex.kcdg");
 }
-
-}  // namespace

@@ -1,35 +1,23 @@
 // The three category pages: each lists its own category in a grid of at most
 // three rows of three, and stored values stay inside their attributes.
-#include <gmock/gmock.h>
-#include <gtest/gtest.h>
-
 #include "support/site_rows.h"
-
-namespace tovi::testing {
-namespace {
-
-using ::testing::HasSubstr;
-using ::testing::Not;
+#include "support/testing.h"
 
 constexpr const char* kDishCell = "<td width=160 height=210";
 constexpr const char* kRowStart = "<tr><td width=160 height=210";
 constexpr const char* kSpacer = "<td><samp style='width:9'>&nbsp;</samp></td>";
 
 TEST(CategoryPage, GridHoldsAtMostThreeRowsOfThree) {
-  struct Case {
-    int dishes, cells, rows;
-  };
-  for (Case c : {Case{0, 0, 0}, Case{3, 3, 1}, Case{4, 4, 2}, Case{9, 9, 3}, Case{10, 9, 3}}) {
-    SCOPED_TRACE(c.dishes);
+  for (auto [dishes, cells, rows] : {std::tuple{0, 0, 0}, {3, 3, 1}, {4, 4, 2}, {9, 9, 3}, {10, 9, 3}}) {
+    SCOPED_TRACE(dishes);
     FakeSite site;
-    addDishes(site, c.dishes, 1, "快餐");
+    addDishes(site, dishes, 1, "快餐");
     FakeRequest req;
     PageResult page = site.run("mabex.kcdgbody", req);
-    EXPECT_EQ(occurrences(page.body, kDishCell), c.cells);
-    EXPECT_EQ(occurrences(page.body, kSpacer), c.cells);
-    EXPECT_EQ(occurrences(page.body, kRowStart), c.rows);
-    EXPECT_EQ(occurrences(page.body, "name='number'"), c.cells);
-    EXPECT_EQ(occurrences(page.body, "<img src='images/dishes/d01.jpg' width=123 height=93 border=1>"), c.cells);
+    for (const char* cell : {kDishCell, kSpacer, "name='number'",
+                             "<img src='images/dishes/d01.jpg' width=123 height=93 border=1>"})
+      EXPECT_EQ(occurrences(page.body, cell), cells) << cell;
+    EXPECT_EQ(occurrences(page.body, kRowStart), rows);
     EXPECT_EQ(page.body.find("快餐10<br>"), std::string::npos);
   }
 }
@@ -39,16 +27,13 @@ TEST(CategoryPage, EachPageListsItsOwnCategory) {
   addDishes(site, 2, 1, "快餐");
   addDishes(site, 2, 2, "精品", "新品推荐");
   addDishes(site, 2, 3, "饮料");
-  struct Case {
-    const char *id, *shown;
-  };
-  for (Case c : {Case{"mabex.kcdgbody", "快餐"}, Case{"mabex.jpsqbody", "精品"}, Case{"mabex.ylxgbody", "饮料"}}) {
-    SCOPED_TRACE(c.id);
+  for (auto [id, shown] : {std::pair{"mabex.kcdgbody", "快餐"}, {"mabex.jpsqbody", "精品"}, {"mabex.ylxgbody", "饮料"}}) {
+    SCOPED_TRACE(id);
     FakeRequest req;
-    PageResult page = site.run(c.id, req);
+    PageResult page = site.run(id, req);
     EXPECT_EQ(occurrences(page.body, kDishCell), 2);
-    for (const char* prefix : {"快餐", "精品", "饮料"})
-      EXPECT_EQ(occurrences(page.body, std::string("value='") + prefix + "1'"), prefix == std::string(c.shown) ? 1 : 0);
+    for (std::string prefix : {"快餐", "精品", "饮料"})
+      EXPECT_EQ(occurrences(page.body, "value='" + prefix + "1'"), prefix == shown ? 1 : 0) << prefix;
   }
 }
 
@@ -62,6 +47,3 @@ TEST(CategoryPage, StoredValuesCannotBreakOutOfTheirAttributes) {
   EXPECT_THAT(page.body, HasSubstr("name='name1' value='O&#39;Neil&quot;&lt;script&gt;x()&lt;/script&gt;'"));
   EXPECT_THAT(page.body, HasSubstr("name='jiage1' value='9&#39;'"));
 }
-
-}  // namespace
-}  // namespace tovi::testing

@@ -1,7 +1,5 @@
 // The demo menu `tovi init --demo` stores: both home-page groups and all three
 // categories filled, once, with pictures the web root holds.
-#include <gtest/gtest.h>
-
 #include <filesystem>
 #include <map>
 #include <regex>
@@ -10,9 +8,7 @@
 #include "data/recordset.h"
 #include "storefront/demo_menu.h"
 #include "support/fake_host.h"
-
-namespace tovi::testing {
-namespace {
+#include "support/testing.h"
 
 TEST(DemoMenu, FillsBothHomeGroupsAndAllCategoriesOnce) {
   FakeSite site;
@@ -42,6 +38,3 @@ TEST(DemoMenu, FillsBothHomeGroupsAndAllCategoriesOnce) {
   EXPECT_EQ(pictures.size(), 32u);
   EXPECT_EQ(dates.size(), 32u);
 }
-
-}  // namespace
-}  // namespace tovi::testing

@@ -1,39 +1,30 @@
 // The home page: eight new and twenty-four signature dishes at most, each
 // list by its group whatever the category, and the hover box's calls.
-#include <gmock/gmock.h>
-#include <gtest/gtest.h>
+#include <array>
 
 #include "support/site_rows.h"
-
-namespace tovi::testing {
-namespace {
-
-using ::testing::HasSubstr;
-using ::testing::Not;
+#include "support/testing.h"
 
 constexpr const char* kNewCell = "<td height=32 align=center bgcolor=#FFFFFF>";
 constexpr const char* kSignatureCell = "<td height=32 align=center><table";
 
 TEST(HomePage, ListsHoldEightNewAndTwentyFourSignatureDishes) {
-  struct Case {
-    int newDishes, signatureDishes;
-    int newShown, newRows, signatureShown, signatureRows;
-  };
-  for (Case c : {Case{0, 0, 0, 0, 0, 0}, Case{1, 3, 1, 1, 3, 1}, Case{8, 24, 8, 4, 24, 8}, Case{9, 25, 8, 4, 24, 8},
-                 Case{3, 4, 3, 2, 4, 2}}) {
-    SCOPED_TRACE(::testing::Message() << c.newDishes << " new, " << c.signatureDishes << " signature");
+  // Dishes stored in each group; shown and rows of the new list (two a row), of the signature list (three a row).
+  for (auto [newDishes, signatureDishes, newShown, newRows, signatureShown, signatureRows] :
+       {std::array{0, 0, 0, 0, 0, 0}, {1, 3, 1, 1, 3, 1}, {8, 24, 8, 4, 24, 8}, {9, 25, 8, 4, 24, 8}, {3, 4, 3, 2, 4, 2}}) {
+    SCOPED_TRACE(::testing::Message() << newDishes << " new, " << signatureDishes << " signature");
     FakeSite site;
-    addDishes(site, c.newDishes, 2, "新菜", "新品推荐");
-    addDishes(site, c.signatureDishes, 3, "老菜");
+    addDishes(site, newDishes, 2, "新菜", "新品推荐");
+    addDishes(site, signatureDishes, 3, "老菜");
     addDish(site, {.name = "别组菜", .lei = "其他", .lei2 = 1});  // neither group: never shown
     FakeRequest req;
     PageResult page = site.run("mabex.indexbody", req);
-    EXPECT_EQ(occurrences(page.body, kNewCell), c.newShown);
-    EXPECT_EQ(occurrences(page.body, std::string("<tr>") + kNewCell), c.newRows);
-    EXPECT_EQ(occurrences(page.body, kSignatureCell), c.signatureShown);
-    EXPECT_EQ(occurrences(page.body, std::string("<tr>") + kSignatureCell), c.signatureRows);
-    EXPECT_EQ(occurrences(page.body, "name='name' value="), c.newShown);
-    EXPECT_EQ(occurrences(page.body, "name='name1' value="), c.signatureShown);
+    EXPECT_EQ(occurrences(page.body, kNewCell), newShown);
+    EXPECT_EQ(occurrences(page.body, std::string("<tr>") + kNewCell), newRows);
+    EXPECT_EQ(occurrences(page.body, kSignatureCell), signatureShown);
+    EXPECT_EQ(occurrences(page.body, std::string("<tr>") + kSignatureCell), signatureRows);
+    EXPECT_EQ(occurrences(page.body, "name='name' value="), newShown);
+    EXPECT_EQ(occurrences(page.body, "name='name1' value="), signatureShown);
     EXPECT_THAT(page.body, Not(HasSubstr("别组菜")));
     // The hover box is written even when the first list is empty.
     EXPECT_EQ(occurrences(page.body, "<div id='overDiv'"), 1);
@@ -56,6 +47,3 @@ TEST(HomePage, HoverCallsCarryTheExactDescriptionAndEscapedNames) {
   // New dishes come first in the form, so their order lines come first.
   EXPECT_LT(page.body.find("value='it&#39;s'"), page.body.find("value='沙茶面'"));
 }
-
-}  // namespace
-}  // namespace tovi::testing

@@ -1,15 +1,8 @@
 // The order form every ordering page carries, once: the fields the order
 // submission reads, all inside the form, and the arrival time's choices.
 // What the form's script checks, and in which order, the browser tests walk.
-#include <gmock/gmock.h>
-#include <gtest/gtest.h>
-
 #include "support/site_rows.h"
-
-namespace tovi::testing {
-namespace {
-
-using ::testing::HasSubstr;
+#include "support/testing.h"
 
 class OrderForm : public ::testing::TestWithParam<const char*> {};
 
@@ -44,6 +37,3 @@ TEST_P(OrderForm, CarriesTheFieldsTheSubmissionReads) {
 
 INSTANTIATE_TEST_SUITE_P(OrderingPages, OrderForm,
                          ::testing::Values("mabex.indexbody", "mabex.kcdgbody", "mabex.jpsqbody", "mabex.ylxgbody"));
-
-}  // namespace
-}  // namespace tovi::testing

@@ -1,0 +1,216 @@
+// The order list over many orders: its statements walk an index in their
+// order; every page, cold or warm, holds exactly the rows, order and count
+// SQLite alone gives for the plain statement, the name search and the status
+// tally behind it included; writers of every kind keep pages and counts in
+// step; an older file, or a restored older copy, gains the present layout.
+#include <thread>
+
+#include "data/jet_sql.h"
+#include "data/maintenance.h"
+#include "data/temp_db.h"
+
+using data::DateTime;
+using data::Sql;
+using data::Value;
+
+namespace {
+
+// The list statements of the back office's order list, with their values.
+std::vector<Sql> listStatements() {
+  const DateTime from{2024, 1, 1, 6, 0, 0}, to{2024, 1, 2, 12, 0, 0};
+  std::vector<Sql> out;
+  for (std::string order : {" order by fromdate desc", " order by fromdate asc"}) {
+    out.push_back(Sql("select * from tdgl where dczt in (1,2,3,4)" + order));
+    out.push_back(Sql("select * from tdgl where dczt=?" + order, {Value(2)}));
+    out.push_back(Sql("select * from tdgl where dczt in (1,2,3,4) and fromdate>? and fromdate<?" + order, {from, to}));
+    out.push_back(Sql("select * from tdgl where dczt=? and fromdate>? and fromdate<?" + order, {Value(3), from, to}));
+    out.push_back(Sql("select * from tdgl where dczt in (1,2,3,4) and yhm like ?" + order, {Value("%客户1%")}));
+    out.push_back(Sql("select * from tdgl where dczt=? and yhm like ?" + order, {Value(1), Value("%客户1%")}));
+  }
+  return out;
+}
+
+}  // namespace
+
+class OrderList : public TempDb {
+ protected:
+  // The planner's steps for a statement on the file, one a line.
+  std::string plan(const std::string& text) {
+    std::string out;
+    for (const std::string& step : raw("explain query plan " + text, {}, 3)) out += step + "\n";
+    return out;
+  }
+  void expectOrderedByAnIndex(const char* when) {
+    for (const Sql& sql : listStatements()) {
+      const std::string text = data::jet::translate(sql.text)->text, p = plan(text);
+      SCOPED_TRACE(std::string(when) + ": " + text + "\n" + p);
+      EXPECT_NE(p.find("INDEX tdgl_"), std::string::npos);
+      EXPECT_EQ(p.find("TEMP B-TREE"), std::string::npos);
+    }
+  }
+  // The ids (the first column) of a list straight from SQLite, without the engine and its helper tables.
+  Strings plain(const Sql& sql) { return raw(data::jet::translate(sql.text)->text, sql.params); }
+  long scalar(const std::string& sql) { return std::stol(raw(sql).at(0)); }
+  // Pages of the list through the engine against the plain rows, each read cold
+  // (after any change of the file); with `warm` read again, and again after the
+  // last page at the same version. A page n <= 0 counts from the end: 0 is the last.
+  void expectSameAsPlain(const Sql& sql, const std::vector<long>& pages, bool warm = false) {
+    const Strings all = plain(sql);
+    SCOPED_TRACE(sql.text + " with " + (sql.params.empty() ? "" : sql.params.back().text()));
+    const long last = std::max<long>(1, static_cast<long>((all.size() + 19) / 20));
+    for (long n : pages) {
+      n = n <= 0 ? std::max(1L, last + n) : std::min(n, last);
+      SCOPED_TRACE("page " + std::to_string(n) + " of " + std::to_string(last));
+      const Strings expected = slice(all, static_cast<std::size_t>(n - 1) * 20);
+      conn_.Execute("update view2 set view=view");
+      long count = 0;
+      EXPECT_EQ(page(sql, n, count), expected);
+      EXPECT_EQ(count, static_cast<long>(all.size()));
+      if (!warm) continue;
+      EXPECT_EQ(page(sql, n, count), expected);
+      EXPECT_EQ(page(sql, last, count), slice(all, static_cast<std::size_t>(last - 1) * 20));
+      EXPECT_EQ(page(sql, n, count), expected);
+      EXPECT_EQ(count, static_cast<long>(all.size()));
+    }
+  }
+};
+
+TEST_F(OrderList, ListStatementsWalkAnIndexInTheirOrder) {
+  expectOrderedByAnIndex("new file");
+  rawOrders(300, "客户", 3, 5);
+  expectOrderedByAnIndex("with orders");
+  // A file whose time index has an older layout gets the present one, rows kept.
+  raw("drop index tdgl_fromdate; drop index tdgl_dczt; create index tdgl_fromdate on tdgl (fromdate, dczt);"
+      "create index tdgl_dczt on tdgl (dczt, fromdate); delete from sqlite_stat1");
+  EXPECT_NE(plan("select * from tdgl where dczt in (1,2,3,4) order by fromdate desc").find("TEMP B-TREE"),
+            std::string::npos);  // the planner sorts without the present layout
+  EXPECT_FALSE(data::ensureDatabase(path_));
+  expectOrderedByAnIndex("older file");
+  EXPECT_EQ(column("select * from tdgl", "id").size(), 300u);
+}
+
+TEST_F(OrderList, DeepPagesAndCountsFollowEveryWriterOfTheFile) {
+  rawOrders(1500, "d");  // d0 .. d1499, one a minute
+  const Sql list("select * from tdgl where dczt in (1,2,3,4) order by fromdate desc");
+  auto firstOf = [&](long n) {
+    long count = 0;
+    Strings names = page(list, n, count, "yhm");
+    return std::pair{count, names.empty() ? "" : names.front()};
+  };
+  EXPECT_EQ(firstOf(70), (std::pair{1500L, std::string("d119")}));  // row 1381 from the newest
+  EXPECT_EQ(firstOf(75), (std::pair{1500L, std::string("d19")}));
+
+  rawOrders(1, "d", 1, 1, 1500);  // another program
+  EXPECT_EQ(firstOf(70), (std::pair{1501L, std::string("d120")}));
+  EXPECT_EQ(conn_.Execute("delete from tdgl where yhm='d1500' or yhm='d0'"), 2);  // this connection
+  EXPECT_EQ(firstOf(70), (std::pair{1499L, std::string("d119")}));
+  std::thread([&] {  // another thread's connection
+    data::Connection c;
+    c.Open(connectionText());
+    c.Execute("delete from tdgl where yhm='d1499'");
+  }).join();
+  EXPECT_EQ(firstOf(70), (std::pair{1498L, std::string("d118")}));
+
+  // A record set's own new row, the oldest of all: it becomes the last row.
+  add("tdgl", {{"yhm", "最早"}, {"fromdate", DateTime{2023, 1, 1, 0, 0, 0}}, {"dczt", 4}});
+  long count = 0;
+  EXPECT_EQ(page(list, 75, count, "yhm").back(), "最早");
+  EXPECT_EQ(count, 1499);
+  EXPECT_EQ(firstOf(70), (std::pair{1499L, std::string("d118")}));
+}
+
+TEST_F(OrderList, NameFilterFindsWhatAPlainScanFinds) {
+  const char* names[] = {"客户12",  "客户120", "KeHu",     "kehu",  "KEHU大",  "É-kehu",    "é-kehu",  "100%好",
+                         "a_b_c",   "a%b%c",   "50%_off",  "张三",  "张",      "",          "ab",      "abcabcabc",
+                         "O'Brien", "12345",   "很长的名字很长的名字很长的名字很长的名字客户12"};
+  int i = 0;
+  for (std::string name : names) {
+    for (std::size_t q = name.find('\''); q != std::string::npos; q = name.find('\'', q + 2)) name.insert(q, 1, '\'');
+    for (int k = 0; k < 4; ++k, ++i)  // statuses 1 to 5, times with ties
+      raw("insert into tdgl (yhm, fromdate, dczt) values ('" + name + "', '2024-01-0" + std::to_string(1 + i % 3) +
+          " 10:00:0" + std::to_string(i % 2) + "', " + std::to_string(1 + i % 5) + ")");
+  }
+  raw("insert into tdgl (yhm, fromdate, dczt) values (null, '2024-01-01 10:00:00', 1)");
+  const char* finds[] = {"客户12", "kehu", "KEHU", "É-k", "é-KE", "0%好", "a_b", "_b_", "%", "_", "张三", "ab",
+                         "abc",    "bca",  "12345", "2345", "'Br", "名字很长的名字客户12", "户12x"};
+  for (std::string ob : {" order by fromdate desc", " order by fromdate asc", " order by fromdate "})
+    for (std::string find : finds) {
+      expectSameAsPlain(Sql("select * from tdgl where dczt in (1,2,3,4) and yhm like ?" + ob, {"%" + find + "%"}), {1, 2});
+      expectSameAsPlain(Sql("select * from tdgl where dczt=? and yhm like ?" + ob, {Value(2), "%" + find + "%"}), {1});
+      expectSameAsPlain(Sql("select * from tdgl where yhm like ?" + ob, {find + "%"}), {1});
+    }
+}
+
+TEST_F(OrderList, EveryPageIsThePlainStatementsAndFollowsWrites) {
+  // 2,500 orders over about ten days, three to a minute (ties for the ordering), status 5 outside the list.
+  raw("with recursive n(i) as (select 0 union all select i + 1 from n where i < 2499) insert into tdgl (yhm, "
+      "fromdate, dczt) select '客户' || i, strftime('%Y-%m-%d %H:%M:%S', '2024-01-01', '+' || (i / 3 * 17) || "
+      "' minutes'), 1 + i % 5 from n");
+  std::vector<Sql> lists = listStatements();
+  for (const Sql& sql : lists) {  // each page warm too, and the walk from the first row
+    const Strings all = plain(sql);
+    EXPECT_FALSE(all.empty()) << sql.text;
+    EXPECT_EQ(column(sql, "id"), all) << sql.text;
+    expectSameAsPlain(sql, {1, 2, 20, -1, 0}, true);
+  }
+  lists.insert(lists.end(), {Sql("select * from tdgl"), Sql("select * from tdgl order by yhm desc, fromdate"),
+                             Sql("select * from tdgl where dczt is null or dczt=5 order by fromdate desc")});
+  auto check = [&](const char* when) {  // deep pages placed through the tally
+    SCOPED_TRACE(when);
+    for (const Sql& sql : lists) expectSameAsPlain(sql, {1, 51, 52, 60, 75, 99, 100});
+    EXPECT_EQ(scalar("select sum(n) from tdgl_tally"), scalar("select count(*) from tdgl where dczt is not null"));
+  };
+  check("as stored");
+  raw("update tdgl set dczt = 5 where id % 7 = 0; delete from tdgl where id % 11 = 0;"
+      "update tdgl set fromdate = '2023-12-31 23:59:00' where id % 13 = 0; insert into tdgl (yhm, dczt) values ('x', 2);"
+      "insert into tdgl (yhm, fromdate) values ('y', '2024-01-03 00:00:00')");
+  check("after status moves, deletes, new times, an order without a time and one without a status");
+  // The count is the tally's: one counted twice behind its back shows.
+  const Sql third("select * from tdgl where dczt=? order by fromdate desc", {Value(3)});
+  raw("update tdgl_tally set n = n + 1 where dczt = 3 and day = (select max(day) from tdgl_tally)");
+  long count = 0;
+  (void)page(third, 1, count);
+  EXPECT_EQ(count, static_cast<long>(plain(third).size()) + 1);
+  raw("update tdgl_tally set n = n - 1 where dczt = 3 and day = (select max(day) from tdgl_tally)");
+  raw("update tdgl set fromdate = 'soon' where id = 5");
+  check("with a time that is no date text");
+}
+
+TEST_F(OrderList, AnOlderFileAndARestoredOlderCopyGainTheHelperTables) {
+  rawOrders(300, "客户", 1, 4);
+  std::string drop, present = "select count(*) from sqlite_schema where name in (''";
+  for (const std::string name : {"tdgl_tally", "tdgl_yhm_grams"}) {
+    drop += "drop table " + name + ";";
+    present += ", '" + name + "'";
+    for (const auto& trigger : data::triggersOf(name)) {
+      drop += "drop trigger " + trigger + ";";
+      present += ", '" + trigger + "'";
+    }
+  }
+  present += ")";
+  const Sql byName("select * from tdgl where dczt in (1,2,3,4) and yhm like ? order by fromdate desc", {Value("%客户12%")});
+  const long helpers = 8;  // two tables and their three triggers each
+  EXPECT_EQ(scalar(present), helpers);
+  raw(drop);
+  EXPECT_EQ(scalar(present), 0);
+  expectSameAsPlain(byName, {1});  // read without them
+  EXPECT_FALSE(data::ensureDatabase(path_));
+  EXPECT_EQ(scalar(present), helpers);
+  expectSameAsPlain(byName, {1});
+
+  // Rows of the search gone behind its back: the list is read through it, and start-up builds it again.
+  raw("delete from tdgl_yhm_grams");
+  long count = 0;
+  EXPECT_TRUE(page(byName, 1, count).empty());
+  EXPECT_FALSE(data::ensureDatabase(path_));
+  expectSameAsPlain(byName, {1});
+
+  const std::string copy = dir_ + "/older.mdb";
+  data::backup(path_, copy);
+  raw(drop, {}, 0, copy);
+  raw("delete from tdgl where id > 100", {}, 0, copy);
+  data::restore(copy, path_);
+  EXPECT_EQ(scalar(present), helpers);
+  EXPECT_EQ(scalar("select sum(n) from tdgl_tally"), 100);
+  expectSameAsPlain(byName, {1});
+}
