@@ -1,13 +1,10 @@
-// A host in memory for component tests: the frame's objects without HTTP.
+// A host in memory for component tests: the frame's objects without HTTP. Each
+// run starts the component, calls its render operation and ends it, as the real
+// host does; Response.End and Redirect end the run as they end a page.
 //
 //   FakeSite site;                              // temporary web root with a fresh database
-//   FakeRequest req;  req.query["id"] = "7";
-//   req.session["admin"] = "boss"; req.session["flag"] = 1;
+//   FakeRequest req;  req.query = {{"id", "7"}};  req.session["admin"] = "boss";
 //   PageResult page = site.run("mabex.kcdgedit", req, "admin");
-//   EXPECT_THAT(page.body, HasSubstr("..."));
-//
-// Each run starts the component, calls its render operation and ends it, as
-// the real host does; Response.End and Redirect end the run as they end a page.
 #pragma once
 
 #include <functional>
@@ -24,7 +21,7 @@
 
 namespace tovi::testing {
 
-// Case-insensitive map for session keys.
+// Case-insensitive order for session keys and header names.
 struct ILess {
   bool operator()(const std::string& a, const std::string& b) const;
 };
@@ -36,8 +33,7 @@ struct FakeRequest {
   std::map<std::string, tovi::data::Value, ILess> session;  // kept across runs when reused
   std::optional<tovi::data::DateTime> now;                  // the clock; real local time when empty
 
-  // HTTP details for the site's own pages. Without `http` the page sees no
-  // HTTP details at all (as a library page never needs them).
+  // HTTP details for the site's own pages; without `http` the page sees none.
   bool http = false;
   std::string method = "GET";
   std::map<std::string, std::string, ILess> headers;  // e.g. Host, Origin, Referer
@@ -69,8 +65,8 @@ struct PageResult {
 
 class FakeSite {
  public:
-  // A temporary web root with an `admin` folder and database/tamlo.mdb created
-  // fresh, holding one account: the site owner "admin" (right 1, no password).
+  // A temporary web root with an `admin` folder and a fresh database/tamlo.mdb
+  // holding one account: the site owner "admin" (right 1, no password).
   FakeSite();
   ~FakeSite();
   FakeSite(const FakeSite&) = delete;
@@ -87,8 +83,7 @@ class FakeSite {
   PageResult run(const std::string& id, FakeRequest& request, const std::string& folder = "",
                  const std::string& operation = "");
 
-  // Runs `body` as the render operation of a page in `folder`: for testing the
-  // shared procedures without a component of their own.
+  // Runs `body` as the render operation of a page in `folder` (shared procedures).
   PageResult runBody(const std::function<void()>& body, FakeRequest& request, const std::string& folder = "");
 
   const tovi::frame::Registry& registry() const { return registry_; }

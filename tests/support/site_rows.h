@@ -6,6 +6,8 @@
 //   PageResult page = runAs(site, "mabex.ddgl1", {{"id", std::to_string(id)}});
 #pragma once
 
+#include <gmock/gmock.h>
+
 #include <optional>
 #include <regex>
 #include <string>
@@ -97,6 +99,29 @@ inline std::string afterGuard(const std::string& body) {
 }
 
 inline std::string alertOf(const std::string& message) { return "alert('" + message + "')"; }
+
+// Every text of `has` is in `body`, none of `hasNot`.
+inline void expectTexts(const std::string& body, const std::vector<std::string>& has,
+                        const std::vector<std::string>& hasNot = {}) {
+  for (const std::string& t : has) EXPECT_THAT(body, ::testing::HasSubstr(t));
+  for (const std::string& t : hasNot) EXPECT_THAT(body, ::testing::Not(::testing::HasSubstr(t)));
+}
+
+// One back-office request as the operator (runAs) and what must come back.
+struct PageCase {
+  std::string name, page;  // page: the component id after "mabex."
+  Fields query = {}, form = {};
+  std::vector<std::string> has = {}, hasNot = {};
+  bool ended = false;  // the page must have stopped (an alert, a guard)
+};
+
+inline PageResult expectPage(FakeSite& site, const PageCase& c) {
+  SCOPED_TRACE(c.name);
+  PageResult out = runAs(site, "mabex." + c.page, c.query, c.form);
+  EXPECT_TRUE(out.ended || !c.ended);
+  expectTexts(out.body, c.has, c.hasNot);
+  return out;
+}
 
 struct Dish {
   std::string name = "菜", jiage = "10", lei = "招牌老菜";

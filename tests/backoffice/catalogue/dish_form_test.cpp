@@ -1,14 +1,7 @@
 // The dish add and edit forms: what a save stores, what an edit keeps, the
 // refusals, and what the form shows.
-#include <gmock/gmock.h>
-#include <gtest/gtest.h>
-
 #include "support/site_rows.h"
-
-using namespace tovi;
-using namespace tovi::testing;
-using ::testing::HasSubstr;
-using ::testing::Not;
+#include "support/testing.h"
 
 namespace {
 
@@ -25,6 +18,8 @@ PageResult saveEdit(FakeSite& site, const std::string& page, const std::string& 
 std::string saved(const std::string& message, const std::string& list) {
   return "<script language=javascript>alert('" + message + "');window.location.href='" + list + "';</script>";
 }
+
+}  // namespace
 
 TEST(DishForm, AddStoresTrimmedFieldsWithTheCategoryOfItsPageAndTheTime) {
   struct Case {
@@ -84,10 +79,8 @@ TEST(DishForm, EditOfAnIdItMayNotEditOrFromAnotherSiteChangesNothing) {
   for (const std::string& id : {std::to_string(drink), std::string("999"), std::string(""), std::string("abc"),
                                 std::string("1 or 1=1"), std::string("1.0"), std::string("99999999999")}) {
     SCOPED_TRACE(id);
-    PageResult shown = runAs(site, "mabex.kcdgedit", {{"id", id}});
-    EXPECT_TRUE(shown.ended);
-    EXPECT_THAT(shown.body, HasSubstr(illegal));
-    EXPECT_THAT(shown.body, Not(HasSubstr("<form")));
+    expectPage(site, {.name = "shown", .page = "kcdgedit", .query = {{"id", id}}, .has = {illegal}, .hasNot = {"<form"},
+                      .ended = true});
     EXPECT_THAT(saveEdit(site, "kcdgedit", id, dishFields("改掉", "1")).body, HasSubstr(illegal));
   }
   // Through its own category's page it is found.
@@ -109,22 +102,21 @@ TEST(DishForm, EditOfAnIdItMayNotEditOrFromAnotherSiteChangesNothing) {
 
 TEST(DishForm, FormsShowTheDishEscapedAndTheNewFormEmpty) {
   FakeSite site;
-  long long id = addDish(site, Dish{.name = " 老\"王\" ", .jiage = " 12 ", .lei = "招牌老菜", .lei2 = 1,
-                                    .content = "<p>辣 & <b>香</b></p>", .pic = " a'b.jpg "});
-  std::string body = runAs(site, "mabex.kcdgedit", {{"id", std::to_string(id)}}).body;
-  EXPECT_THAT(body, HasSubstr(R"(name="newsname" id="newsname" size="40" value="老&quot;王&quot;">)"));
-  EXPECT_THAT(body, HasSubstr(R"(name="jiage" id="jiage" size="40" value="12">)"));
-  EXPECT_THAT(body, HasSubstr(R"(name="addname" id="addname" size="40" value="a&#39;b.jpg">)"));
-  EXPECT_THAT(body, HasSubstr(R"(<textarea name="Content" style="display:none">&lt;p&gt;辣 &amp; &lt;b&gt;香&lt;/b&gt;&lt;/p&gt;</textarea>)"));
-  EXPECT_THAT(body, HasSubstr(R"(<input type="radio" name="fblx" value="lc" checked>招牌老菜)"));
+  const std::string id = std::to_string(addDish(site, Dish{.name = " 老\"王\" ", .jiage = " 12 ", .lei = "招牌老菜",
+                                                           .content = "<p>辣 & <b>香</b></p>", .pic = " a'b.jpg "}));
+  expectPage(site, {.name = "edit", .page = "kcdgedit", .query = {{"id", id}},
+                    .has = {R"(name="newsname" id="newsname" size="40" value="老&quot;王&quot;">)",
+                            R"(name="jiage" id="jiage" size="40" value="12">)",
+                            R"(name="addname" id="addname" size="40" value="a&#39;b.jpg">)",
+                            R"(<textarea name="Content" style="display:none">)"
+                            "&lt;p&gt;辣 &amp; &lt;b&gt;香&lt;/b&gt;&lt;/p&gt;</textarea>",
+                            R"(<input type="radio" name="fblx" value="lc" checked>招牌老菜)"}});
   // Saving what the form shows keeps the quote in the name.
-  saveEdit(site, "kcdgedit", std::to_string(id), dishFields("老\"王\"", "12"));
-  EXPECT_EQ(storedDish(site, id)->name, "老\"王\"");
-  body = runAs(site, "mabex.jpsqadd", {}).body;
-  EXPECT_THAT(body, HasSubstr(R"(action="jpsqadd.asp?form1up=yes")"));
-  EXPECT_THAT(body, HasSubstr(R"(<input type="radio" name="fblx" value="xp" checked>新品推荐)"));
-  EXPECT_THAT(body, HasSubstr(R"(<textarea name="Content" style="display:none"></textarea>)"));
+  saveEdit(site, "kcdgedit", id, dishFields("老\"王\"", "12"));
+  EXPECT_EQ(storedDish(site, std::stoll(id))->name, "老\"王\"");
+  expectPage(site, {.name = "new", .page = "jpsqadd",
+                    .has = {R"(action="jpsqadd.asp?form1up=yes")",
+                            R"(<input type="radio" name="fblx" value="xp" checked>新品推荐)",
+                            R"(<textarea name="Content" style="display:none"></textarea>)"}});
   EXPECT_EQ(rowCount(site, "cygl"), 1);
 }
-
-}  // namespace

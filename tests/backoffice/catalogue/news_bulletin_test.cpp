@@ -1,19 +1,14 @@
 // Catering news add/edit/delete and the site bulletin.
-#include <gmock/gmock.h>
-#include <gtest/gtest.h>
-
 #include "support/site_rows.h"
-
-using namespace tovi;
-using namespace tovi::testing;
-using ::testing::HasSubstr;
-using ::testing::Not;
+#include "support/testing.h"
 
 namespace {
 
 PageResult post(FakeSite& site, const std::string& id, Fields query, Fields form) {
   return runAs(site, id, std::move(query), std::move(form), true);
 }
+
+}  // namespace
 
 TEST(News, AddEditDeleteRoundTripAndPaging) {
   FakeSite site;
@@ -24,10 +19,10 @@ TEST(News, AddEditDeleteRoundTripAndPaging) {
             "<script language=javascript>alert('添加成功！');window.location.href='cyxw.asp';</script>");
   EXPECT_EQ(stored("title").text() + "|" + stored("content").text(), "春节营业|<p>照常<b>营业</b></p>");
   EXPECT_EQ(stored("dates").toDate(), (data::DateTime{2024, 3, 9, 10, 0, 0}));
-  std::string form = runAs(site, "mabex.cyxwedit", {{"id", "1"}}).body;
-  EXPECT_THAT(form, HasSubstr(R"(name="newsname" id="newsname" size="40" value="春节营业">)"));
-  EXPECT_THAT(form, HasSubstr("&lt;p&gt;照常&lt;b&gt;营业&lt;/b&gt;&lt;/p&gt;</textarea>"));
-  EXPECT_THAT(form, Not(HasSubstr("jiage")));
+  expectPage(site, {.name = "form", .page = "cyxwedit", .query = {{"id", "1"}},
+                    .has = {R"(name="newsname" id="newsname" size="40" value="春节营业">)",
+                            "&lt;p&gt;照常&lt;b&gt;营业&lt;/b&gt;&lt;/p&gt;</textarea>"},
+                    .hasNot = {"jiage"}});
 
   FakeRequest later = operatorOf();
   later.now = data::DateTime{2025, 1, 1, 0, 0, 0};
@@ -52,8 +47,7 @@ TEST(News, AddEditDeleteRoundTripAndPaging) {
   EXPECT_EQ(rowCount(site, "cyxw"), 22);
   std::string second = runAs(site, "mabex.cyxw", {{"page", "2"}}).body;
   EXPECT_EQ(occurrences(second, R"(name="selectdel")"), 2);
-  EXPECT_THAT(second, HasSubstr(">新闻2</a>"));
-  EXPECT_THAT(second, HasSubstr("/2页"));
+  expectTexts(second, {">新闻2</a>", "/2页"});
   EXPECT_EQ(post(site, "mabex.cyxw", {{"action", "del"}}, {{"selectdel", "1"}}).redirect, "cyxw.asp");
   EXPECT_EQ(rowCount(site, "cyxw"), 21);
   EXPECT_EQ(fieldOf(site, "cyxw", "id", 2, "title").text(), "新闻2");
@@ -79,7 +73,6 @@ TEST(Bulletin, PlaceholderWhileEmptyOneRowOverwrittenAndNoForeignSave) {
   EXPECT_THAT(runAs(site, "mabex.bulletin", {}).body, HasSubstr(placeholder)) << "an empty notice too";
   post(site, "mabex.bulletin", {{"action", "save"}}, {{"Content", "<p>本周<b>八折</b></p>"}});
   EXPECT_EQ(rows(), std::vector<std::string>{"<p>本周<b>八折</b></p>"}) << "one row, overwritten";
-  EXPECT_THAT(runAs(site, "mabex.bulletin", {}).body, HasSubstr("&lt;p&gt;本周&lt;b&gt;八折&lt;/b&gt;&lt;/p&gt;</textarea>"));
+  EXPECT_THAT(runAs(site, "mabex.bulletin", {}).body,
+              HasSubstr("&lt;p&gt;本周&lt;b&gt;八折&lt;/b&gt;&lt;/p&gt;</textarea>"));
 }
-
-}  // namespace

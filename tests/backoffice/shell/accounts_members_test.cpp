@@ -1,15 +1,6 @@
 // The accounts list (manageadmin) and the member pages (reg, reg1).
-#include <gmock/gmock.h>
-#include <gtest/gtest.h>
-
 #include "support/site_rows.h"
-
-using namespace tovi;
-using namespace tovi::testing;
-using ::testing::HasSubstr;
-using ::testing::Not;
-
-namespace {
+#include "support/testing.h"
 
 TEST(AccountsPage, OwnersFirstWithTheirRadiosTrimmedAndEscapedNames) {
   FakeSite site;
@@ -24,17 +15,15 @@ TEST(AccountsPage, OwnersFirstWithTheirRadiosTrimmedAndEscapedNames) {
   ASSERT_NE(at(c), std::string::npos);
   EXPECT_LT(at(b), at(a));
   EXPECT_LT(at(a), at(c));
-  EXPECT_THAT(body, HasSubstr("value='waiter'"));
-  EXPECT_THAT(body, HasSubstr("value='a&#39;&gt;&lt;script&gt;'"));
-  EXPECT_THAT(body, HasSubstr("<input type=radio name=flag value=1 checked>站长　<input name=flag type=radio value=2 >管理员"));
-  EXPECT_THAT(body, HasSubstr("<input type=radio name=flag value=1>站长　<input name=flag type=radio value=2 checked>管理员"));
+  expectTexts(body, {"value='waiter'", "value='a&#39;&gt;&lt;script&gt;'",
+                     "<input type=radio name=flag value=1 checked>站长　<input name=flag type=radio value=2 >管理员",
+                     "<input type=radio name=flag value=1>站长　<input name=flag type=radio value=2 checked>管理员",
+                     "<a href='saveadmin.asp?id=" + std::to_string(c) +
+                         "&action=del' onclick=\"return confirm('您确定要删除此用户吗？');\">删除</a>"});
   // Five forms, four with right buttons: the account of right 7 has none.
   EXPECT_EQ(occurrences(body, "name=flag value=1"), 4);
-  EXPECT_THAT(body, HasSubstr("<a href='saveadmin.asp?id=" + std::to_string(c) +
-                              "&action=del' onclick=\"return confirm('您确定要删除此用户吗？');\">删除</a>"));
 }
 
-// The member list: page of each case, links of the bar, the count text.
 TEST(MembersPage, PagingAndClamping) {
   struct Case {
     int members;
@@ -49,11 +38,10 @@ TEST(MembersPage, PagingAndClamping) {
     for (int i = 1; i <= c.members; ++i) addMember(site, Member{.names = "m" + std::to_string(i), .sh = i % 2});
     std::string body = runAs(site, "mabex.reg", {{"CurrentPage", c.asked}}).body;
     EXPECT_EQ(occurrences(body, "用 户 名:"), std::min(20, c.members - (c.page - 1) * 20));
-    EXPECT_THAT(body, HasSubstr("&nbsp;m" + std::to_string((c.page - 1) * 20 + 1) + "</td>"));
-    EXPECT_THAT(body, HasSubstr("<option selected>" + std::to_string(c.page) + "</option>"));
     EXPECT_EQ(occurrences(body, "<option"), c.pages);
-    EXPECT_THAT(body, HasSubstr("</select>页/共" + std::to_string(c.pages) + "页共" + std::to_string(c.members) +
-                                "条记录</font><p>"));
+    expectTexts(body, {"&nbsp;m" + std::to_string((c.page - 1) * 20 + 1) + "</td>",
+                       "<option selected>" + std::to_string(c.page) + "</option>",
+                       "</select>页/共" + std::to_string(c.pages) + "页共" + std::to_string(c.members) + "条记录</font><p>"});
     EXPECT_EQ(occurrences(body, "[<a href=javascript:PageFirst()>第一页</a>] [<a href=javascript:PagePrior()>上一页</a>] "),
               c.page > 1);
     EXPECT_EQ(occurrences(body, "[<a href=javascript:PageNext()>下一页</a>] [<a href=javascript:PageLast()>最后一页</a>] "),
@@ -61,48 +49,33 @@ TEST(MembersPage, PagingAndClamping) {
   }
 }
 
-TEST(MembersPage, RowsShowApprovalLinksAndEscapedNames) {
+TEST(MemberPages, RowsAndRecordShowApprovalEscapedAndRefuseBadIds) {
   FakeSite site;
-  PageResult empty = runAs(site, "mabex.reg", {});
-  EXPECT_TRUE(empty.ended);
-  EXPECT_THAT(empty.body, HasSubstr("暂无用户！！"));
-  EXPECT_THAT(empty.body, Not(HasSubstr("<table")));
-  long long ids[] = {addMember(site, Member{.names = "<b>王</b>", .sh = 1}), addMember(site, Member{.sh = 0}),
-                     addMember(site, Member{.sh = data::Value::null()})};
-  std::string body = runAs(site, "mabex.reg", {}).body;
-  EXPECT_THAT(body, HasSubstr("&lt;b&gt;王&lt;/b&gt;"));
-  EXPECT_EQ(occurrences(body, "已 审 核"), 1);
-  EXPECT_EQ(occurrences(body, "未 审 核"), 2);
-  for (long long id : ids) {
-    EXPECT_THAT(body, HasSubstr("<a href='reg1.asp?id=" + std::to_string(id) + "'>查 看 资 料</a>"));
-    EXPECT_THAT(body, HasSubstr("<a href='reg3.asp?id=" + std::to_string(id) + "'>删 除 用 户</a>"));
+  expectPage(site, {.name = "no member", .page = "reg", .has = {"暂无用户！！"}, .hasNot = {"<table"}, .ended = true});
+  const long long approved = addMember(site, Member{.names = "<b>王</b>", .sh = 1, .sex = 1}),
+                  waiting = addMember(site, Member{.names = "o'neil", .sh = 0, .sex = 2, .address = "<i>x</i>"}),
+                  unset = addMember(site, Member{.sh = data::Value::null()});
+  const std::string a = std::to_string(approved), w = std::to_string(waiting);
+  std::vector<std::string> rows = {"&lt;b&gt;王&lt;/b&gt;"};
+  for (long long id : {approved, waiting, unset}) {
+    rows.push_back("<a href='reg1.asp?id=" + std::to_string(id) + "'>查 看 资 料</a>");
+    rows.push_back("<a href='reg3.asp?id=" + std::to_string(id) + "'>删 除 用 户</a>");
   }
-}
-
-TEST(MemberRecord, ShowsTheRecordEscapedPreselectsApprovalAndRefusesBadIds) {
-  FakeSite site;
-  long long approved = addMember(site, Member{.names = "lisi", .sh = 1, .sex = 1});
-  long long waiting = addMember(site, Member{.names = "o'neil", .sh = 0, .sex = 2, .address = "<i>x</i>"});
-  std::string a = runAs(site, "mabex.reg1", {{"id", std::to_string(approved)}}).body;
-  EXPECT_THAT(a, HasSubstr("<form name='theform' action='./reg2.asp?id=" + std::to_string(approved) + "'"));
-  EXPECT_THAT(a, HasSubstr("<input name='yhm' type='text' value='lisi' size='50' readonly>"));
-  EXPECT_THAT(a, HasSubstr("value='1990年3月9日'"));
-  EXPECT_THAT(a, HasSubstr("性别：</td>\n    <td>男</td>"));
-  EXPECT_THAT(a, HasSubstr("<input type='radio' name='sh' value='1' checked>审核"));
-  std::string b = runAs(site, "mabex.reg1", {{"id", std::to_string(waiting)}}).body;
-  EXPECT_THAT(b, HasSubstr("value='o&#39;neil'"));
-  EXPECT_THAT(b, HasSubstr("value='&lt;i&gt;x&lt;/i&gt;'"));
-  EXPECT_THAT(b, HasSubstr("性别：</td>\n    <td>女</td>"));
-  EXPECT_THAT(b, HasSubstr("<input type='radio' name='sh' value='0' checked>不审核"));
+  const std::string list = expectPage(site, {.name = "rows", .page = "reg", .has = rows}).body;
+  EXPECT_EQ(occurrences(list, "已 审 核"), 1);
+  EXPECT_EQ(occurrences(list, "未 审 核"), 2);
+  expectPage(site, {.name = "approved", .page = "reg1", .query = {{"id", a}},
+                    .has = {"<form name='theform' action='./reg2.asp?id=" + a + "'",
+                            "<input name='yhm' type='text' value='&lt;b&gt;王&lt;/b&gt;' size='50' readonly>",
+                            "value='1990年3月9日'", "性别：</td>\n    <td>男</td>",
+                            "<input type='radio' name='sh' value='1' checked>审核"}});
+  expectPage(site, {.name = "waiting", .page = "reg1", .query = {{"id", w}},
+                    .has = {"value='o&#39;neil'", "value='&lt;i&gt;x&lt;/i&gt;'", "性别：</td>\n    <td>女</td>",
+                            "<input type='radio' name='sh' value='0' checked>不审核"}});
   for (auto [id, message] : {std::pair{std::string(""), "参数错误"}, {"abc", "参数错误"}, {"1.5", "参数错误"},
-                             {std::to_string(approved) + " or 1=1", "参数错误"}, {"99999999999", "参数错误"},
-                             {std::to_string(waiting + 100), "该用户不存在"}}) {
-    SCOPED_TRACE(id);
-    PageResult page = runAs(site, "mabex.reg1", {{"id", id}});
-    EXPECT_TRUE(page.ended);
-    EXPECT_THAT(page.body, HasSubstr(std::string("<script language=javascript>alert('") + message));
-    EXPECT_THAT(page.body, Not(HasSubstr("<form")));
-  }
+                             {a + " or 1=1", "参数错误"}, {"99999999999", "参数错误"},
+                             {std::to_string(unset + 100), "该用户不存在"}})
+    expectPage(site, {.name = "id " + id, .page = "reg1", .query = {{"id", id}},
+                      .has = {std::string("<script language=javascript>alert('") + message}, .hasNot = {"<form"},
+                      .ended = true});
 }
-
-}  // namespace
