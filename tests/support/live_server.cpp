@@ -161,39 +161,31 @@ HttpResponse HttpClient::request(const std::string& method, const std::string& t
     req += k + ": " + v + "\r\n";
     hasCookieHeader = hasCookieHeader || asciiLower(k) == "cookie";
   }
-  if (!cookies_.empty() && !hasCookieHeader) {
-    std::string line;
-    for (const auto& [k, v] : cookies_) line += (line.empty() ? "" : "; ") + k + "=" + v;
-    req += "Cookie: " + line + "\r\n";
-  }
+  std::string jar;
+  for (const auto& [k, v] : cookies_) jar += (jar.empty() ? "" : "; ") + k + "=" + v;
+  if (!jar.empty() && !hasCookieHeader) req += "Cookie: " + jar + "\r\n";
   if (!body.empty() || method == "POST") req += "Content-Length: " + std::to_string(body.size()) + "\r\n";
   const std::string raw = exchangeRaw(port_, req + "\r\n" + body, host_);
 
   HttpResponse r;
   std::size_t headEnd = raw.find("\r\n\r\n");
-  if (headEnd == std::string::npos) throw std::runtime_error("no HTTP answer: " + raw.substr(0, 200));
-  std::istringstream head(raw.substr(0, headEnd));
-  std::string line;
-  std::getline(head, line);
-  if (line.size() < 12) throw std::runtime_error("bad status line: " + line);
-  r.status = std::stoi(line.substr(9, 3));
-  while (std::getline(head, line)) {
-    if (!line.empty() && line.back() == '\r') line.pop_back();
-    std::size_t colon = line.find(':');
-    if (colon == std::string::npos) continue;
-    std::string name = line.substr(0, colon);
-    std::string value = line.substr(std::min(line.find_first_not_of(' ', colon + 1), line.size()));
+  if (headEnd == std::string::npos || raw.size() < 12) throw std::runtime_error("no HTTP answer: " + raw.substr(0, 200));
+  r.status = std::stoi(raw.substr(9, 3));
+  static const std::regex field(R"(\r\n([^:\r\n]+): *([^\r\n]*))");
+  const std::string head = raw.substr(0, headEnd);
+  for (std::sregex_iterator it(head.begin(), head.end(), field), end; it != end; ++it) {
+    const std::string name = (*it)[1], value = (*it)[2];
     r.headers[name] = value;
     if (asciiLower(name) != "set-cookie") continue;
     r.setCookies.push_back(value);
-    std::string pair = value.substr(0, value.find(';'));
-    std::size_t eq = pair.find('=');
+    const std::string pair = value.substr(0, value.find(';'));
+    const std::size_t eq = pair.find('=');
     if (eq == std::string::npos) continue;
-    std::string cname = pair.substr(0, eq), cvalue = pair.substr(eq + 1);
+    const std::string cname = pair.substr(0, eq), cvalue = pair.substr(eq + 1);
     if (cvalue.empty() || asciiLower(value).find("max-age=0") != std::string::npos) cookies_.erase(cname);
     else cookies_[cname] = cvalue;
   }
-  std::string rest = raw.substr(headEnd + 4);
+  const std::string rest = raw.substr(headEnd + 4);
   auto te = r.headers.find("Transfer-Encoding");
   if (te != r.headers.end() && asciiLower(te->second).find("chunked") != std::string::npos) {
     for (std::size_t pos = 0, eol = 0, size = 0; (eol = rest.find("\r\n", pos)) != std::string::npos; pos = eol + 4 + size) {
