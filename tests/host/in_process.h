@@ -15,22 +15,54 @@
 
 namespace tovi::testing {
 
+struct Probe : frame::Component {
+  explicit Probe(std::function<void()> body) : body(std::move(body)) {}
+  void main() { body(); }
+  std::function<void()> body;
+};
+
+// A page of the test root whose one component runs `body`.
+struct ProbePage {
+  std::string path;  // relative to the root, as on disk
+  std::function<void()> body;
+  std::string before = "", after = "";  // literal text around the component
+  frame::Output output = frame::Output::PerRequest;
+};
+
+inline std::string readFile(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+// A page file that hosts component `id`, with literal text around it.
+inline std::string hostPage(const std::string& id, const std::string& before = "", const std::string& after = "") {
+  return "<%@ Language=VBScript %>\n" + before + "<%\nDim obj\nSet obj = Server.CreateObject(\"" + id +
+         "\")\nobj.main\nSet obj = Nothing\n%>" + after;
+}
+
 class InProcessServer {
  public:
-  // `setup` registers the probe components; `files` are written into the root
-  // (relative path -> text) before the server starts.
-  InProcessServer(const std::function<void(frame::Registry&)>& setup,
-                  const std::vector<std::pair<std::string, std::string>>& files, host::ServeOptions options = {}) {
+  // Each page's component is "probe.N", N its place in `pages`; `files` are
+  // more files of the root (relative path -> text).
+  InProcessServer(const std::vector<ProbePage>& pages, const std::vector<std::pair<std::string, std::string>>& files = {},
+                  host::ServeOptions options = {}) {
     char tmpl[] = "/tmp/tovi-inproc-XXXXXX";
     if (!mkdtemp(tmpl)) throw std::runtime_error("mkdtemp failed");
     root_ = tmpl;
     std::filesystem::create_directories(root_ + "/database");
     data::ensureDatabase(root_ + "/database/tamlo.mdb");
-    for (const auto& [path, text] : files) {
+    auto write = [&](const std::string& path, const std::string& text) {
       std::filesystem::create_directories(std::filesystem::path(root_ + "/" + path).parent_path());
       std::ofstream(root_ + "/" + path, std::ios::binary) << text;
+    };
+    for (const auto& [path, text] : files) write(path, text);
+    for (std::size_t i = 0; i < pages.size(); ++i) {
+      const std::string id = "probe." + std::to_string(i);
+      write(pages[i].path, hostPage(id, pages[i].before, pages[i].after));
+      registry_.add(
+          id, [body = pages[i].body] { return std::make_unique<Probe>(body); }, {frame::op("main", &Probe::main)},
+          pages[i].output);
     }
-    setup(registry_);
     options_ = options;
     options_.root = root_;
     options_.port = 0;
@@ -58,10 +90,7 @@ class InProcessServer {
   }
   unsigned short port() const { return port_; }
   const std::string& root() const { return root_; }
-  std::string errorLog() const {
-    std::ifstream in(root_ + ".errors");
-    return std::string(std::istreambuf_iterator<char>(in), {});
-  }
+  std::string errorLog() const { return readFile(root_ + ".errors"); }
 
  private:
   frame::Registry registry_;
@@ -71,28 +100,5 @@ class InProcessServer {
   std::function<void()> stop_;
   std::future<int> done_;
 };
-
-// A probe component whose page operation `main` runs `body`.
-struct Probe : frame::Component {
-  std::function<void()> body;
-  void main() { body(); }
-};
-inline void addProbe(frame::Registry& r, const std::string& id, std::function<void()> body,
-                     frame::Output output = frame::Output::PerRequest) {
-  r.add(
-      id,
-      [body] {
-        auto c = std::make_unique<Probe>();
-        c->body = body;
-        return c;
-      },
-      {frame::op("main", &Probe::main)}, output);
-}
-
-// A page file that hosts component `id`, with literal text around it.
-inline std::string hostPage(const std::string& id, const std::string& before = "", const std::string& after = "") {
-  return "<%@ Language=VBScript %>\n" + before + "<%\nDim obj\nSet obj = Server.CreateObject(\"" + id +
-         "\")\nobj.main\nSet obj = Nothing\n%>" + after;
-}
 
 }  // namespace tovi::testing
