@@ -1,17 +1,9 @@
 // Storefront members through the real server: sign-up, sign-in, sign-out,
 // what the navigation bar learns, and how a member's orders are checked.
-#include <gmock/gmock.h>
-#include <gtest/gtest.h>
-
 #include <atomic>
 #include <thread>
 
 #include "over_http.h"
-
-using namespace tovi;
-using namespace tovi::testing;
-using ::testing::HasSubstr;
-using ::testing::Not;
 
 namespace {
 
@@ -33,10 +25,8 @@ HttpResponse signIn(HttpClient& http, const std::string& name, const std::string
 }
 
 std::string members(const LiveServer& server) { return liveValue(server, "select * from reg"); }
-
-const char kSignedUp[] = "注册成功";
-const char kSignedIn[] = "登录成功";
-const char kWrong[] = "用户名或密码错误";
+const char kSignedUp[] = "注册成功", kSignedIn[] = "登录成功", kWrong[] = "用户名或密码错误";
+}  // namespace
 
 // (The bar and the order form filled in by script: the browser's visitor walk.)
 TEST(StorefrontMembers, SignUpAndSignInRenewTheSessionAndTellOnlyWhatTheBarNeeds) {
@@ -47,7 +37,7 @@ TEST(StorefrontMembers, SignUpAndSignInRenewTheSessionAndTellOnlyWhatTheBarNeeds
   EXPECT_NE(http.cookies()["TOVISESSION"], before["TOVISESSION"]);
   for (auto [field, value] : {std::pair{"sh", "1"}, std::pair{"monthss", "2"}})
     EXPECT_EQ(liveValue(server, "select * from reg", field), value) << field;
-  EXPECT_THAT(liveValue(server, "select * from reg", "password"), ::testing::StartsWith("$argon2id$"));
+  EXPECT_THAT(liveValue(server, "select * from reg", "password"), StartsWith("$argon2id$"));
   // What the bar and the order form are filled from: ASCII-only JSON.
   HttpResponse info = http.get("/member.asp");
   EXPECT_EQ(info.body, R"({"name":"\u738b\u5c0f\u660e","tel":"05918765432","address":"\u9f13\u697c\u533a\u4e94\u56db\u8def1\u53f7"})");
@@ -71,48 +61,36 @@ TEST(StorefrontMembers, SignUpAndSignInRenewTheSessionAndTellOnlyWhatTheBarNeeds
   EXPECT_THAT(http.get("/member.asp").body, HasSubstr("05918765432"));
 }
 
-TEST(StorefrontMembers, BadSignUpsAreRefusedAndStoreNothing) {
-  LiveServer server(kFixedCode);
-  {
-    HttpClient first(server.port());
-    ASSERT_THAT(signUp(first, newcomer("张已有")).text(), HasSubstr(kSignedUp));
-  }
-  struct Case {
-    const char* field;
-    const char* value;
-    const char* alert;
-  } cases[] = {
-      {"verifycode", "9999", "验证码错误"},
-      {"names", "", "请填写用户名"},
-      {"names", "张已有", "该用户名已被注册"},
-      {"names", "wang", "两个到五个汉字"},
-      {"names", "王<b>", "两个到五个汉字"},
-      {"names", "王", "两个到五个汉字"},
-      {"names", "张三李四王五", "两个到五个汉字"},
-      {"password", "abc12", "6到15个字符"},
-      {"password", "secret 1", "6到15个字符"},
-      {"password1", "secret2", "两次填写的密码不一致"},
-      {"question", "", "密码提示问题"},
-      {"tel", "123456789", "请输入可用联系电话"},
-      {"tel", "0591-876543", "请输入可用联系电话"},
-      {"address", " ", "请填写送餐地址"},
-      {"email", "wang@", "邮件地址不正确"},
-      {"email", "wang.x-y@example.com", "邮件地址不正确"},  // the back office's member form would refuse it
-      {"email", "wang@example.info", "邮件地址不正确"},
-      {"postcode", "35000", "邮编"},
-      {"dayss", "30", "出生日期不正确"},  // 30 February
-      {"vocation", "一二三四五六七八九十一二三四五六七八九十一", "行业不能超过20个字符"},
-  };
-  for (const Case& c : cases) {
-    HttpClient http(server.port());
-    EXPECT_THAT(signUp(http, withField(newcomer("新来客"), c.field, c.value)).text(), HasSubstr(c.alert)) << c.field << "=" << c.value;
-    EXPECT_EQ(http.get("/member.asp").body, "{}") << c.field;
-  }
-  // A post from another site, and a code used once already.
+struct SignUps : StaffedSite, ::testing::Test {};
+
+TEST_F(SignUps, BadSignUpsAreRefusedAndStoreNothing) {
+  ASSERT_THAT(signUp(visitor, newcomer("张已有")).text(), HasSubstr(kSignedUp));
   HttpClient http(server.port());
-  http.get("/GetCode.asp");
-  EXPECT_THAT(postForeign(http, "/register.asp", gbkForm(newcomer("新来客"))).text(), Not(HasSubstr(kSignedUp)));
-  EXPECT_EQ(members(server), "1");
+  std::vector<Ask> asks = {{&http, "/register.asp", gbkForm(newcomer("新来客")), {"操作被拒绝"}, OtherSite}};
+  for (const auto& [field, value, alert] : std::initializer_list<std::tuple<const char*, const char*, const char*>>{
+           {"verifycode", "9999", "验证码错误"},
+           {"names", "", "请填写用户名"},
+           {"names", "张已有", "该用户名已被注册"},
+           {"names", "wang", "两个到五个汉字"},
+           {"names", "王<b>", "两个到五个汉字"},
+           {"names", "王", "两个到五个汉字"},
+           {"names", "张三李四王五", "两个到五个汉字"},
+           {"password", "abc12", "6到15个字符"},
+           {"password", "secret 1", "6到15个字符"},
+           {"password1", "secret2", "两次填写的密码不一致"},
+           {"question", "", "密码提示问题"},
+           {"tel", "123456789", "请输入可用联系电话"},
+           {"tel", "0591-876543", "请输入可用联系电话"},
+           {"address", " ", "请填写送餐地址"},
+           {"email", "wang@", "邮件地址不正确"},
+           {"email", "wang.x-y@example.com", "邮件地址不正确"},  // the back office's member form would refuse it
+           {"email", "wang@example.info", "邮件地址不正确"},
+           {"postcode", "35000", "邮编"},
+           {"dayss", "30", "出生日期不正确"},  // 30 February
+           {"vocation", "一二三四五六七八九十一二三四五六七八九十一", "行业不能超过20个字符"}})
+    asks.push_back({&http, "/register.asp", gbkForm(withField(newcomer("新来客"), field, value)), {alert}});
+  expectRefused(asks);
+  EXPECT_EQ(http.get("/member.asp").body, "{}");
 }
 
 TEST(StorefrontMembers, OneNameIsGivenOnceEvenAtTheSameMoment) {
@@ -157,5 +135,3 @@ TEST(StorefrontMembers, ThrottledWithdrawnAndDeletedMembers) {
   EXPECT_THAT(http.get("/signin.asp").text(), HasSubstr("name=password"));
   EXPECT_THAT(http.get("/signout.asp").text(), Not(HasSubstr("您已退出登录")));
 }
-
-}  // namespace

@@ -1,75 +1,61 @@
-// The site owner's login and a look into the database of a real server, for
-// the tests of the site's own pages over HTTP.
+// The site owner's login, form posts and a look into the database of a real
+// server (run with --fixed-code 1234), for the site's own pages over HTTP.
 #pragma once
 
-#include <gmock/gmock.h>
-
-#include <string>
-#include <utility>
-#include <vector>
+#include <filesystem>
 
 #include "data/connection.h"
 #include "data/recordset.h"
+#include "sitepages/passwords.h"
 #include "support/live_server.h"
+#include "support/site_rows.h"
+#include "support/testing.h"
 
 namespace tovi::testing {
 
-// Serve options of every test here: the code image always shows 1234.
 inline const LiveServer::Options kFixedCode{.args = {"--fixed-code", "1234"}};
 
 // The password `tovi init` printed for the site owner "admin".
 inline std::string initPassword(const LiveServer& server) {
   const std::string& out = server.initOutput();
   auto at = out.rfind("password: ");
-  if (at == std::string::npos) return "";
-  return out.substr(at + 10, out.find('\n', at) - at - 10);
-}
-
-// Fetches a code image (as the login page does), then posts the login form
-// from the site's own page; the server runs with --fixed-code 1234.
-inline HttpResponse logIn(HttpClient& http, const std::string& name, const std::string& password,
-                          const std::string& code = "1234") {
-  EXPECT_EQ(http.get("/GetCode.asp").status, 200);
-  return http.post("/admin/chkadmin.asp",
-                   formBody({{"admin", toGbk(name)}, {"password", password}, {"verifycode", code}, {"Submit2", toGbk("提交")}}),
-                   "application/x-www-form-urlencoded", {{"Origin", http.origin()}});
-}
-
-// A client logged in as the site owner.
-inline HttpClient asOwner(const LiveServer& server) {
-  HttpClient http(server.port());
-  EXPECT_THAT(logIn(http, "admin", initPassword(server)).text(), ::testing::HasSubstr("index.asp"));
-  return http;
-}
-
-// Form fields as UTF-8 text, in the order a browser sends them.
-using Fields = std::vector<std::pair<std::string, std::string>>;
-
-// The url-encoded body a gb2312 page posts for `fields`.
-inline std::string gbkForm(const Fields& fields) {
-  Fields gbk;
-  for (const auto& [k, v] : fields) gbk.emplace_back(k, toGbk(v));
-  return formBody(gbk);
-}
-
-// `fields` with the value of `field` replaced.
-inline Fields withField(Fields fields, const std::string& field, const std::string& value) {
-  for (auto& [k, v] : fields)
-    if (k == field) v = value;
-  return fields;
+  return at == std::string::npos ? "" : out.substr(at + 10, out.find('\n', at) - at - 10);
 }
 
 inline HttpResponse postForm(HttpClient& http, const std::string& target, const std::string& body,
                              const std::map<std::string, std::string>& headers) {
   return http.post(target, body, "application/x-www-form-urlencoded", headers);
 }
-
 // A form post from the site's own page, and one from another site.
 inline HttpResponse postOwn(HttpClient& http, const std::string& target, const std::string& body) {
   return postForm(http, target, body, {{"Origin", http.origin()}});
 }
 inline HttpResponse postForeign(HttpClient& http, const std::string& target, const std::string& body) {
   return postForm(http, target, body, {{"Origin", "http://evil.example"}});
+}
+
+// The url-encoded body a gb2312 page posts for `fields` (UTF-8 text).
+inline std::string gbkForm(const Fields& fields) {
+  Fields gbk;
+  for (const auto& [k, v] : fields) gbk.emplace_back(k, toGbk(v));
+  return formBody(gbk);
+}
+inline Fields withField(Fields fields, const std::string& field, const std::string& value) {
+  for (auto& [k, v] : fields)
+    if (k == field) v = value;
+  return fields;
+}
+
+// Fetches a code image, as the login page does, then posts the login form.
+inline HttpResponse logIn(HttpClient& http, const std::string& name, const std::string& password) {
+  EXPECT_EQ(http.get("/GetCode.asp").status, 200);
+  return postOwn(http, "/admin/chkadmin.asp",
+                 gbkForm({{"admin", name}, {"password", password}, {"verifycode", "1234"}, {"Submit2", "提交"}}));
+}
+inline HttpClient asOwner(const LiveServer& server) {
+  HttpClient http(server.port());
+  EXPECT_THAT(logIn(http, "admin", initPassword(server)).text(), HasSubstr("index.asp"));
+  return http;
 }
 
 // Field `field` of the first row `sql` selects from the server's database
@@ -92,5 +78,72 @@ inline void liveExec(const LiveServer& server, const data::Sql& sql) {
   conn.Execute(sql);
   conn.Close();
 }
+
+// A demo site with its staff logged in: the site owner "admin" (right 1),
+// "clerk" (right 2) and "cook" (right 3), and a visitor who is nobody.
+struct StaffedSite {
+  LiveServer server{{.demo = true, .args = {"--fixed-code", "1234"}}};
+  HttpClient owner = asOwner(server), clerk = staff("clerk", 2), cook = staff("cook", 3), visitor{server.port()};
+
+  HttpClient staff(const std::string& name, int flag) {
+    liveExec(server, data::Sql("insert into wq_admin (admin, password, flag) values (?, ?, ?)",
+                               {name, sitepages::hashPassword(name + "-pass"), flag}));
+    HttpClient http(server.port());
+    EXPECT_THAT(logIn(http, name, name + "-pass").text(), HasSubstr("index.asp"));
+    return http;
+  }
+  std::string id(const std::string& table, const std::string& key, const std::string& where) {
+    return liveValue(server, "select * from " + table + " where " + where, key);
+  }
+
+  // Everything a refused request must leave as it was: accounts, members,
+  // orders, messages, dishes, backups and uploaded pictures.
+  std::string snapshot() {
+    data::Connection conn;
+    conn.Open("Data Source=" + server.databasePath());
+    std::string out;
+    for (const auto& [table, fields] : std::vector<std::pair<std::string, std::vector<std::string>>>{
+             {"wq_admin", {"adminid", "admin", "flag", "password"}}, {"reg", {"id", "names", "sh", "password"}},
+             {"tdgl", {"id", "dczt"}}, {"Feedback", {"ID"}}, {"cygl", {"id", "jiage"}}}) {
+      data::Recordset rs;
+      rs.Open("select * from " + table, conn, data::adOpenKeyset, data::adLockReadOnly);
+      for (; !rs.Eof(); rs.MoveNext())
+        for (const std::string& f : fields) out += rs(f).text() + (f == fields.back() ? "\n" : "|");
+      rs.Close();
+    }
+    conn.Close();
+    for (const char* folder : {"database/backup", "uploadpic"})
+      if (std::filesystem::exists(server.root() + "/" + folder))
+        for (const auto& e : std::filesystem::directory_iterator(server.root() + "/" + folder))
+          out += e.path().filename().string() + "\n";
+    return out;
+  }
+
+  // A request that must be refused: who sends it, where from, and the texts the answer holds.
+  enum From { Site, OtherSite, OtherReferer, Nowhere };
+  struct Ask {
+    HttpClient* who;
+    std::string target, body;
+    std::vector<std::string> answer;
+    From from = Site;
+    bool get = false;
+    std::string type = "application/x-www-form-urlencoded";
+  };
+  // Sends each (after a code image, for the forms that want one) and checks that nothing changed.
+  void expectRefused(const std::vector<Ask>& asks) {
+    const std::string before = snapshot();
+    for (const Ask& a : asks) {
+      SCOPED_TRACE(a.target + " " + a.body.substr(0, 100));
+      std::map<std::string, std::string> headers;
+      if (a.from == Site) headers["Origin"] = a.who->origin();
+      if (a.from == OtherSite) headers["Origin"] = "http://evil.example";
+      if (a.from == OtherReferer) headers["Referer"] = "http://evil.example/x.html";
+      a.who->get("/GetCode.asp");
+      std::string text = (a.get ? a.who->get(a.target, headers) : a.who->post(a.target, a.body, a.type, headers)).text();
+      for (const std::string& want : a.answer) EXPECT_THAT(text, HasSubstr(want));
+      EXPECT_EQ(snapshot(), before);
+    }
+  }
+};
 
 }  // namespace tovi::testing

@@ -1,113 +1,75 @@
 // The back-office pages that back up, compact and restore the database.
-#include <gmock/gmock.h>
-#include <gtest/gtest.h>
-
-#include <filesystem>
 #include <fstream>
 
-#include "support/site_rows.h"
 #include "data/maintenance.h"
+#include "over_http.h"
 #include "sitepages/maintenance_pages.h"
 
-using namespace tovi;
-using namespace tovi::testing;
 using namespace tovi::sitepages;
-using ::testing::ElementsAre;
-using ::testing::HasSubstr;
-using ::testing::Not;
 namespace fs = std::filesystem;
-
-namespace {
-
-std::string backupFolder(FakeSite& site) { return site.root() + "/database/backup"; }
 
 // (Backup and restore under arriving orders, and a junk file refused: tests/host/service_http_test.cpp.)
 TEST(Maintenance, BackupNamesAndListing) {
   EXPECT_EQ(backupName(2024, 3, 9, 7, 5, 1), "tamlo-20240309-070501.mdb");
   FakeSite site;
-  fs::create_directories(backupFolder(site));
+  const std::string folder = site.root() + "/database/backup";
+  fs::create_directories(folder + "/tamlo-dir.mdb");
   for (const char* n : {"tamlo-20240101-000000.mdb", "tamlo-20240309-101500.mdb", "other.mdb", "tamlo-x.txt"})
-    std::ofstream(backupFolder(site) + "/" + n) << "x";
-  fs::create_directories(backupFolder(site) + "/tamlo-dir.mdb");
-  EXPECT_THAT(listBackups(backupFolder(site)), ElementsAre("tamlo-20240309-101500.mdb", "tamlo-20240101-000000.mdb"));
+    std::ofstream(folder + "/" + n) << "x";
+  EXPECT_THAT(listBackups(folder), ElementsAre("tamlo-20240309-101500.mdb", "tamlo-20240101-000000.mdb"));
   EXPECT_TRUE(listBackups(site.root() + "/nowhere").empty());
   EXPECT_EQ(sizeText(812), "812 字节");
   EXPECT_EQ(sizeText(36045), "35.2 KB");
 }
 
-FakeRequest ownerPost(std::vector<std::pair<std::string, std::string>> form = {}) {
-  FakeRequest req = operatorOf(1);
-  req.sameSitePost();
-  req.form = std::move(form);
-  req.now = data::DateTime{2024, 3, 9, 10, 15, 0};
-  return req;
-}
-
+// On a fixed clock, for the names.
 TEST(MaintenancePages, BackupThenRestoreThroughThePages) {
   FakeSite site;
+  const std::string folder = site.root() + "/database/backup";
   addMember(site, Member{.names = "kept"});
-  FakeRequest backup = ownerPost();
-  EXPECT_THAT(site.run("tovi.database_menager2", backup, "admin").body,
-              HasSubstr("备份完成：database/backup/tamlo-20240309-101500.mdb"));
+  auto post = [&](const std::string& page, Fields form, data::DateTime now) {
+    FakeRequest req = operatorOf(1);
+    req.sameSitePost();
+    req.form = std::move(form);
+    req.now = now;
+    return site.run("tovi.database_menager" + page, req, "admin").body;
+  };
+  EXPECT_THAT(post("2", {}, {2024, 3, 9, 10, 15, 0}), HasSubstr("备份完成：database/backup/tamlo-20240309-101500.mdb"));
   // A second backup in the same second gets its own name.
-  EXPECT_THAT(site.run("tovi.database_menager2", backup, "admin").body, HasSubstr("tamlo-20240309-101500-2.mdb"));
-
+  EXPECT_THAT(post("2", {}, {2024, 3, 9, 10, 15, 0}), HasSubstr("tamlo-20240309-101500-2.mdb"));
   addMember(site, Member{.names = "lost"});
   FakeRequest list = operatorOf(1);
   list.http = true;
   EXPECT_THAT(site.run("tovi.database_menager4", list, "admin").body,
               HasSubstr("<input type='radio' name='backup' value='tamlo-20240309-101500.mdb'>"));
-
-  FakeRequest restore = ownerPost({{"backup", "tamlo-20240309-101500.mdb"}});
-  restore.now = data::DateTime{2024, 3, 9, 11, 0, 0};
-  std::string body = site.run("tovi.database_menager4", restore, "admin").body;
-  EXPECT_THAT(body, HasSubstr("已恢复备份 tamlo-20240309-101500.mdb；恢复前的数据库已备份为 tamlo-20240309-110000.mdb。"));
+  EXPECT_THAT(post("4", {{"backup", "tamlo-20240309-101500.mdb"}}, {2024, 3, 9, 11, 0, 0}),
+              HasSubstr("已恢复备份 tamlo-20240309-101500.mdb；恢复前的数据库已备份为 tamlo-20240309-110000.mdb。"));
   EXPECT_EQ(rowCount(site, "reg"), 1);
   // The safety copy holds what the restore replaced; a backup never overwrites a file.
-  EXPECT_TRUE(fs::exists(backupFolder(site) + "/tamlo-20240309-110000.mdb"));
-  EXPECT_THROW(data::backup(site.databasePath(), backupFolder(site) + "/tamlo-20240309-110000.mdb"), data::Error);
+  EXPECT_TRUE(fs::exists(folder + "/tamlo-20240309-110000.mdb"));
+  EXPECT_THROW(data::backup(site.databasePath(), folder + "/tamlo-20240309-110000.mdb"), data::Error);
 }
 
-TEST(MaintenancePages, RestoreOnlyNamesFromTheBackupFolder) {
-  FakeSite site;
-  addMember(site, Member{});
-  fs::create_directories(backupFolder(site));
-  for (const char* name : {"", "../tamlo.mdb", "../../etc/passwd", "tamlo-20990101-000000.mdb", "/tmp/x.mdb"}) {
-    SCOPED_TRACE(name);
-    FakeRequest req = ownerPost({{"backup", name}});
-    PageResult page = site.run("tovi.database_menager4", req, "admin");
-    EXPECT_THAT(page.body, HasSubstr("history.go(-1)"));
-    EXPECT_TRUE(listBackups(backupFolder(site)).empty());
+struct MaintenanceOverHttp : StaffedSite, ::testing::Test {};
+
+TEST_F(MaintenanceOverHttp, PagesShowTheDatabaseAndCompactKeepsIt) {
+  for (const char* page : {"1", "2", "3", "4"}) {
+    std::string body = owner.get(std::string("/admin/database_menager") + page + ".asp").text();
+    EXPECT_THAT(body, HasSubstr("database/tamlo.mdb")) << page;
+    EXPECT_THAT(body, HasSubstr("文件大小：")) << page;
   }
-  EXPECT_EQ(rowCount(site, "reg"), 1);
+  EXPECT_THAT(owner.get("/admin/database_menager1.asp").text(), HasSubstr("不需要改用隐秘的文件名"));
+  const std::string dishes = liveValue(server, "select * from cygl");
+  EXPECT_THAT(postOwn(owner, "/admin/database_menager3.asp", "Submit=1").text(), HasSubstr("压缩完成："));
+  EXPECT_EQ(liveValue(server, "select * from cygl"), dishes);
 }
 
-TEST(MaintenancePages, RightOneOnlyAndChangesOnlyBySameSitePost) {
-  FakeSite site;
-  addMember(site, Member{});
-  for (int page = 1; page <= 4; ++page) {
-    SCOPED_TRACE(page);
-    std::string id = "tovi.database_menager" + std::to_string(page);
-    FakeRequest admin = ownerPost();
-    admin.session["flag"] = data::Value(2);
-    EXPECT_THAT(site.run(id, admin, "admin").body, HasSubstr("alert('您没有管理权限!!')"));
-    FakeRequest view = operatorOf(1);
-    view.http = true;
-    std::string body = site.run(id, view, "admin").body;
-    EXPECT_THAT(body, HasSubstr("database/tamlo.mdb"));
-    EXPECT_THAT(body, HasSubstr("文件大小："));
-  }
-  FakeRequest foreign = ownerPost();
-  foreign.headers["Origin"] = "http://evil.example";
-  EXPECT_THAT(site.run("tovi.database_menager2", foreign, "admin").body, HasSubstr("操作被拒绝"));
-  EXPECT_TRUE(listBackups(backupFolder(site)).empty());
-
-  FakeRequest compact = ownerPost();
-  EXPECT_THAT(site.run("tovi.database_menager3", compact, "admin").body, HasSubstr("压缩完成："));
-  EXPECT_EQ(rowCount(site, "reg"), 1);
-  FakeRequest rename = operatorOf(1);
-  rename.http = true;
-  EXPECT_THAT(site.run("tovi.database_menager1", rename, "admin").body, HasSubstr("不需要改用隐秘的文件名"));
+TEST_F(MaintenanceOverHttp, RightOneOnlySameSitePostsOnlyAndRestoresOnlyFromTheBackupFolder) {
+  fs::create_directories(server.root() + "/database/backup");
+  std::vector<Ask> asks = {{&owner, "/admin/database_menager2.asp", "Submit=1", {"操作被拒绝"}, OtherSite}};
+  for (const char* page : {"1", "2", "3", "4"})
+    asks.push_back({&clerk, std::string("/admin/database_menager") + page + ".asp", "Submit=1", {"alert('您没有管理权限!!')"}});
+  for (const char* name : {"", "../tamlo.mdb", "../../etc/passwd", "tamlo-20990101-000000.mdb", "/tmp/x.mdb"})
+    asks.push_back({&owner, "/admin/database_menager4.asp", "backup=" + urlEncode(name) + "&Submit=1", {"history.go(-1)"}});
+  expectRefused(asks);
 }
-
-}  // namespace
