@@ -6,9 +6,7 @@
 
 #include "support/testing.h"
 
-using data::DateTime;
-using data::isWholeNumber;
-using data::Value;
+using namespace data;
 
 TEST(DateTimeTest, ParsesTheFormsThePagesWriteAndNothingElse) {
   const std::pair<const char*, DateTime> good[] = {
