@@ -1,6 +1,5 @@
-// Pages through the real host over loopback: request values as a GBK browser
-// sends them, sessions, cookies, the page's end, failures, MapPath, uploads,
-// the worker pool and a stop in the middle of a request.
+// Pages through the host over loopback: request values as a GBK browser sends
+// them, sessions, cookies, End, failures, MapPath, uploads, the worker pool, a stop.
 #include <unistd.h>
 
 #include "frame/http_details.h"

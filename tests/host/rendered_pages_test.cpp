@@ -51,10 +51,9 @@ class RenderedPages : public ::testing::Test {
       pages.push_back({std::string(name) + ".asp", [e = extra] { listDishes(); e(); }, "", "", frame::Output::DatabaseOnly});
     server_ = std::make_unique<InProcessServer>(pages);
   }
-  std::string database() const { return server_->root() + "/database/tamlo.mdb"; }
   void addDish(const std::string& name) {  // on a connection of this test's own
     data::Connection conn;
-    conn.Open("Data Source=" + database());
+    conn.Open("Data Source=" + server_->root() + "/database/tamlo.mdb");
     conn.Execute(data::Sql("insert into cygl (name, lei2) values (?, 1)", {data::Value(name)}));
   }
   template <class F>
@@ -86,7 +85,7 @@ TEST_F(RenderedPages, KeptUntilTheDatabaseChangesWhoeverChangesIt) {
               for (int i = 0; i < 2; ++i) EXPECT_EQ(client.get("/menu.asp").body, "<p>dishes:fish;</p>");
             }),
             1);
-  std::string cli = "sqlite3 '" + database() + "' \"insert into cygl (name, lei2) values ('rice', 1)\"";
+  std::string cli = "sqlite3 '" + server_->root() + "/database/tamlo.mdb' \"insert into cygl (name, lei2) values ('rice', 1)\"";
   ASSERT_EQ(std::system(cli.c_str()), 0);
   EXPECT_EQ(client.get("/menu.asp").body, "<p>dishes:fish;rice;</p>");
   std::thread([&] { addDish("tea"); }).join();

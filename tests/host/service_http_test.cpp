@@ -3,19 +3,16 @@
 // apart from the web root, and the backup and restore commands.
 #include <unistd.h>
 
-#include <filesystem>
-#include <fstream>
 #include <mutex>
 #include <set>
 #include <sstream>
 
 #include "host/forwarded.h"
-#include "support/live_server.h"
-#include "support/testing.h"
+#include "host/in_process.h"
 
 namespace fs = std::filesystem;
 
-// Chains of proxies (one trusted peer, one trusted or untrusted peer at all: over HTTP below).
+// Chains of proxies (a peer trusted or not at all: over HTTP below).
 TEST(Forwarded, TheClientIsTheLastAddressNoTrustedProxyAdded) {
   host::TrustedProxies proxies({"127.0.0.1", "::1"});
   struct Case {
@@ -64,10 +61,8 @@ TEST(ForwardedOverHttp, BelievedOnlyFromATrustedPeer) {
     ASSERT_EQ(code.setCookies.size(), 1u);
     EXPECT_EQ(code.setCookies[0].find("; Secure") != std::string::npos, c.secure);
     server.stop();
-    std::stringstream lines;
-    lines << std::ifstream(log).rdbuf();
+    EXPECT_THAT(readFile(log), HasSubstr(c.logged + " ["));
     std::remove(log);
-    EXPECT_THAT(lines.str(), HasSubstr(c.logged + " ["));
   }
 }
 

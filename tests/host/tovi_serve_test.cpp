@@ -1,7 +1,5 @@
-// The `tovi serve` program over loopback: how every kind of answer is framed
-// (page run, rendered copy, kept or large static file, the host's own
-// notices), static files and their caching, what is never served, many idle
-// connections, and the start and clean stop.
+// `tovi serve` over loopback: the framing and headers of every kind of answer,
+// static files, what is never served, idle connections, the start and stop.
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <unistd.h>
