@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <sstream>
 #include <stdexcept>
 
 #include "data/schema.h"
@@ -130,14 +131,10 @@ class Host final : public frame::Context,
     std::string Form(std::string_view name) override { return joined(req_.form, name); }
     // Sub-key `key` of a cookie "k1=v1&k2=v2".
     std::string Cookies(std::string_view name, std::string_view key) override {
-      std::string whole = Cookies(name);
-      for (std::size_t pos = 0; pos <= whole.size();) {
-        std::size_t amp = std::min(whole.find('&', pos), whole.size());
-        std::string_view part = std::string_view(whole).substr(pos, amp - pos);
-        std::size_t eq = part.find('=');
-        if (eq != std::string_view::npos && iequals(part.substr(0, eq), key)) return std::string(part.substr(eq + 1));
-        pos = amp + 1;
-      }
+      std::istringstream whole(Cookies(name));
+      for (std::string part; std::getline(whole, part, '&');)
+        if (std::size_t eq = part.find('='); eq != std::string::npos && iequals(part.substr(0, eq), key))
+          return part.substr(eq + 1);
       return "";
     }
     std::string Cookies(std::string_view name) override {
