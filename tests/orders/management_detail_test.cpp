@@ -1,4 +1,4 @@
-// The order detail ddgl1.asp and the back-office guard in front of the order pages.
+// The order detail ddgl1.asp (the guard in front of it: the back-office guard table).
 #include "support/site_rows.h"
 #include "support/testing.h"
 
@@ -43,22 +43,4 @@ TEST(OrderDetail, BadOrUnknownIdsGetAnAlert) {
                                 {"0", unknown}, {"-3", unknown}})
     expectPage(site, {.name = "id=" + given, .page = "ddgl1", .query = {{"id", given}},
                       .has = {alertOf(message) + ";history.go(-1);"}, .hasNot = {"theform"}, .ended = true});
-}
-
-TEST(OrderPages, GuardStopsVisitorsBeforeAnyOrderIsReadOrSettingStored) {
-  FakeSite site;
-  long long id = addOrder(site, Order{.yhm = "秘密客户"});
-  setOrderFilters(site, {1, 10, 3, 1, "鼓楼"});
-  for (const char* page : {"mabex.ddgl", "mabex.ddgl1", "mabex.order_pass"}) {
-    for (FakeRequest req : {FakeRequest{}, operatorRequest(3)}) {
-      const bool visitor = req.session.empty();
-      SCOPED_TRACE(std::string(page) + (visitor ? " visitor" : " right 3"));
-      req.sameSitePost().query = {{"id", std::to_string(id)}, {"action", "save"}};
-      req.form = {{"radiobutton", "0"}, {"order_time", "1"}, {"order_times", "1"}, {"order_delet", "0"}};
-      PageResult out = site.run(page, req, "admin");
-      EXPECT_TRUE(out.ended);
-      expectTexts(out.body, {visitor ? "网络超时或者您还没有登录请登录" : "您无此管理权限！"}, {"秘密客户", "鼓楼"});
-    }
-  }
-  EXPECT_EQ(orderFilters(site), (OrderFilters{1, 10, 3, 1, "鼓楼"}));
 }

@@ -1,5 +1,5 @@
 // The pages of the back-office frame (login form, logout, home page, menu) and
-// the guards in front of every back-office page.
+// the guards in front of every back-office page, the order pages' too.
 #include "support/site_rows.h"
 #include "support/testing.h"
 
@@ -9,11 +9,14 @@ TEST(BackOfficeGuards, VisitorsAndMissingRightsSeeAndChangeNothing) {
   addMember(site, Member{.names = "秘密会员"});
   addAccount(site, "秘密账号", 2);
   insertRow(site, "Feedback", {{"UserName", "秘密访客"}, {"Comments", "秘密"}, {"del", false}}, "ID");
+  addOrder(site, Order{.yhm = "秘密客户"});
+  setOrderFilters(site, {1, 10, 3, 1, "秘密"});
   const std::string login = "alert('网络超时或者您还没有登录请登录", noRight = "您无此管理权限！";
   struct Case {
     const char* page;
     data::Value flag;  // empty: not logged in
     std::string answer;
+    const char* action = "del";
   };
   for (const Case& c : {Case{"mabex.kcdg", "", login}, Case{"mabex.kcdg", 3, noRight}, Case{"mabex.cygl", "", login},
                         Case{"mabex.kcdgedit", "", login}, Case{"mabex.cyxwadd", "", login},
@@ -21,16 +24,21 @@ TEST(BackOfficeGuards, VisitorsAndMissingRightsSeeAndChangeNothing) {
                         Case{"mabex.bulletin", "", login}, Case{"mabex.reg", "", login}, Case{"mabex.reg", 0, noRight},
                         Case{"mabex.reg1", "", login}, Case{"mabex.admin", "", login}, Case{"mabex.admin", 3, noRight},
                         Case{"mabex.manageadmin", "", login + "!!');window.location.href='login.asp';"},
-                        Case{"mabex.manageadmin", 2, "alert('您没有管理权限!!');window.location.href='admin.asp';"}}) {
+                        Case{"mabex.manageadmin", 2, "alert('您没有管理权限!!');window.location.href='admin.asp';"},
+                        Case{"mabex.ddgl", "", login}, Case{"mabex.ddgl", 3, noRight}, Case{"mabex.ddgl1", "", login},
+                        Case{"mabex.ddgl1", 3, noRight}, Case{"mabex.order_pass", "", login, "save"},
+                        Case{"mabex.order_pass", 3, noRight, "save"}}) {
     SCOPED_TRACE(std::string(c.page) + " right " + c.flag.text());
     FakeRequest req = c.flag.blank() ? FakeRequest{} : operatorOf(c.flag);
-    req.sameSitePost().query = {{"action", "del"}, {"id", "1"}, {"form1up", "yes"}};
-    req.form = {{"selectdel", "1"}, {"id", "1"}, {"action", "删除"}, {"newsname", "秘密新闻"}, {"Content", "x"}};
+    req.sameSitePost().query = {{"action", c.action}, {"id", "1"}, {"form1up", "yes"}};
+    req.form = {{"selectdel", "1"}, {"id", "1"}, {"action", "删除"}, {"newsname", "秘密新闻"}, {"Content", "x"},
+                {"radiobutton", "0"}, {"order_time", "1"}, {"order_times", "1"}, {"order_delet", "0"}};
     PageResult page = site.run(c.page, req, "admin");
     EXPECT_TRUE(page.ended);
     expectTexts(page.body, {c.answer}, {"秘密"});
   }
-  for (const char* table : {"cygl", "reg", "Feedback"}) EXPECT_EQ(rowCount(site, table), 1) << table;
+  for (const char* table : {"cygl", "reg", "Feedback", "tdgl"}) EXPECT_EQ(rowCount(site, table), 1) << table;
+  EXPECT_EQ(orderFilters(site), (OrderFilters{1, 10, 3, 1, "秘密"}));
   EXPECT_EQ(rowCount(site, "cyxw"), 0);
   EXPECT_EQ(rowCount(site, "wq_admin"), 2);
   // Right 2 works every page but the accounts.
