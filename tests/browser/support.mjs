@@ -1,13 +1,10 @@
 // Shared by the browser tests: a real `tovi serve` on a fresh copy of the web
-// root, and headless Chromium driven by playwright-core.
-//
-//   import { openSite } from './support.mjs';
-//   const { site, browser } = await openSite({ demo: true });  // closed after the file's tests
-//   const page = await browser.newPage();
-//   await page.goto(site.url + 'index.asp');                   // site.sql(), site.initOut
+// root, headless Chromium driven by playwright-core, and the steps the walks share.
 import { after } from 'node:test';
+import assert from 'node:assert/strict';
+import { once } from 'node:events';
 import { spawn, execFileSync } from 'node:child_process';
-import { cpSync, mkdtempSync, rmSync, existsSync } from 'node:fs';
+import { cpSync, mkdtempSync, rmSync } from 'node:fs';
 import { tmpdir } from 'node:os';
 import { join } from 'node:path';
 import { chromium } from 'playwright-core';
@@ -15,113 +12,106 @@ import { chromium } from 'playwright-core';
 const binary = process.env.TOVI_BINARY || join(process.cwd(), 'build/tovi');
 const sourceDir = process.env.TOVI_SOURCE_DIR || process.cwd();
 
-// Starts `tovi serve` (with `--fixed-code 1234`, so logins type that code) on
-// a free loopback port over a temporary copy of site/, and headless Chromium;
-// both end once the calling file's tests are done. options.demo: the demo
-// menu; options.args: more serve arguments.
-export async function openSite(options = {}) {
+// `tovi serve --fixed-code 1234` (logins type that code) on a free port over a copy of site/ (`demo`: with the
+// demo menu), and headless Chromium; both end after the calling file's tests. site: { url, initOut, sql }.
+export async function openSite({ demo = false } = {}) {
   const root = mkdtempSync(join(tmpdir(), 'tovi-browser-'));
-  cpSync(join(sourceDir, 'site'), root, {
-    recursive: true,
-    filter: (src) => !src.includes(`${join(sourceDir, 'site', 'database')}/`) && !src.endsWith('.mdb'),
-  });
-  const initOut = execFileSync(binary, ['init', '--root', root, ...(options.demo ? ['--demo'] : [])], { encoding: 'utf8' });
-  const proc = spawn(binary, ['serve', '--root', root, '--port', '0', '--access-log', '-', '--fixed-code', '1234',
-    ...(options.args || [])], { stdio: ['ignore', 'pipe', 'pipe'] });
-  let stderr = '';
-  proc.stderr.on('data', (d) => { stderr += d; });
+  // Not the database a local `tovi serve` may have made in the source tree.
+  cpSync(join(sourceDir, 'site'), root, { recursive: true, filter: (src) => !src.startsWith(join(sourceDir, 'site/database/')) });
+  const initOut = execFileSync(binary, ['init', '--root', root, ...(demo ? ['--demo'] : [])], { encoding: 'utf8' });
+  const proc = spawn(binary, ['serve', '--root', root, '--port', '0', '--access-log', '-', '--fixed-code', '1234']);
+  let out = '';
+  proc.stderr.on('data', (d) => { out += d; });
   const url = await new Promise((resolve, reject) => {
-    let out = '';
-    const timer = setTimeout(() => reject(new Error('server did not start: ' + out + stderr)), 15000);
-    proc.stdout.on('data', (d) => {
-      out += d;
-      const m = out.match(/listening on (http:\/\/[^\s]+\/)/);
-      if (m) { clearTimeout(timer); resolve(m[1]); }
-    });
-    proc.on('exit', (code) => { clearTimeout(timer); reject(new Error(`server exited ${code}: ${stderr}`)); });
+    setTimeout(() => reject(new Error('server did not start: ' + out)), 15000).unref();
+    proc.stdout.on('data', (d) => { const m = (out += d).match(/listening on (http:\/\/\S+\/)/); if (m) resolve(m[1]); });
+    proc.on('exit', (code) => reject(new Error(`server exited ${code}: ${out}`)));
   });
   const browser = await chromium.launch({
-    executablePath: existsSync('/usr/bin/chromium') ? '/usr/bin/chromium' : undefined,
-    headless: true,
+    executablePath: '/usr/bin/chromium',  // the browser tests run only where it is
     args: ['--no-sandbox', '--disable-gpu', '--disable-quic', '--no-first-run',
       '--disable-background-networking', '--disable-component-update', '--disable-sync'],
   });
   after(async () => {
     await browser.close();
-    if (proc.exitCode === null) {
-      const done = new Promise((r) => proc.once('exit', r));
-      proc.kill('SIGTERM');
-      await done;
-    }
+    if (proc.exitCode === null) { proc.kill('SIGTERM'); await once(proc, 'exit'); }
     rmSync(root, { recursive: true, force: true });
   });
-  const site = {
-    url, initOut,
-    // One SQL statement on the site's database file; its output, trimmed.
-    sql: (statement) =>
-      execFileSync('sqlite3', [join(root, 'database', 'tamlo.mdb'), statement], { encoding: 'utf8' }).trim(),
-  };
-  return { site, browser };
+  // One SQL statement on the site's database file; its output, trimmed.
+  const sql = (statement) => execFileSync('sqlite3', [join(root, 'database', 'tamlo.mdb'), statement],
+    { encoding: 'utf8' }).trim();
+  return { site: { url, initOut, sql }, browser };
 }
 
-// Collects the texts of the dialogs (alert, confirm) a page shows; `answer`
-// decides confirm dialogs (true = OK).
-export function recordDialogs(page, answer = () => true) {
-  const seen = [];
+// A page in a browser context of its own (a visitor with their own cookies) and
+// the dialogs it shows, as { type, message }; `answer` decides confirms (true = OK).
+export async function newVisitor(browser, answer = () => true) {
+  const page = await (await browser.newContext()).newPage(), dialogs = [];
   page.on('dialog', async (d) => {
-    seen.push({ type: d.type(), message: d.message() });
-    if (d.type() === 'confirm') { if (answer(d.message())) await d.accept(); else await d.dismiss(); }
-    else await d.accept();
+    dialogs.push({ type: d.type(), message: d.message() });
+    await (d.type() === 'confirm' && !answer(d.message()) ? d.dismiss() : d.accept());
   });
-  return seen;
+  return { page, dialogs };
 }
 
 // Waits until `check()` is true (polling), or fails naming `what`.
 export async function until(check, what) {
-  for (let i = 0; i < 100; i++) {
-    if (await check()) return;
-    await new Promise((r) => setTimeout(r, 100));
-  }
+  for (let i = 0; i < 100; i++, await new Promise((r) => setTimeout(r, 100))) if (await check()) return;
   throw new Error('never happened: ' + what);
 }
 
 // The dialog shown after the first `n` of `seen` (waits for it).
-export async function nextDialog(seen, n) {
-  await until(() => seen.length > n, 'a dialog');
-  return seen[n];
+export const nextDialog = async (seen, n) => { await until(() => seen.length > n, 'a dialog'); return seen[n]; };
+
+// Waits for a dialog, after the first `from` of `seen`, whose message holds `text`.
+export const dialogShown = (seen, text, from = 0) =>
+  until(() => seen.slice(from).some((d) => d.message.includes(text)), 'the dialog ' + text);
+
+// Clicks `selector` and waits for the page to reach `url`.
+export const clickTo = (page, selector, url) => Promise.all([page.waitForURL(url), page.click(selector)]);
+
+// Asserts the values of fields (as fillIn names them).
+export async function expectValues(page, fields) {
+  for (const [field, value] of Object.entries(fields)) assert.equal(await page.inputValue(selectorOf(field)), value, field);
 }
 
-// Fills the storefront's order form (the first dish's quantity and the
-// contact fields) and presses its order button.
-export async function order(page, { number = '1', yhm = '张三', telsss = '13800000000', addresss = '台江区五一路1号', qtbz } = {}) {
-  await page.locator('input[name=number]').first().fill(number);
-  for (const [name, value] of Object.entries({ yhm, telsss, addresss })) await page.fill(`input[name=${name}]`, value);
-  if (qtbz !== undefined) await page.fill('textarea[name=qtbz]', qtbz);
+// Fills `fields` (a bare word names a field, anything else is a selector) and
+// then clicks `submit` when given.
+const selectorOf = (field) => (/^\w+$/.test(field) ? `[name=${field}]` : field);
+export async function fillIn(page, fields, submit) {
+  for (const [field, value] of Object.entries(fields)) await page.fill(selectorOf(field), value);
+  if (submit) await page.click(submit);
+}
+
+// The quantity field of a dish on a storefront page, found by its stored name.
+export const quantityOf = (page, dish) => page.locator(`input[type=hidden][value="${dish}"] ~ input[name=number]`).first();
+
+// Fills the storefront's order form and presses its order button: `dishes`
+// maps dish names to quantities, else `number` of the first dish.
+export async function order(page, { number = '1', dishes, yhm = '张三', telsss = '13800000000',
+  addresss = '台江区五一路1号', qtbz, hours, minutes } = {}) {
+  if (!dishes) await page.locator('input[name=number]').first().fill(number);
+  for (const [dish, n] of Object.entries(dishes || {})) await quantityOf(page, dish).fill(n);
+  await fillIn(page, { yhm, telsss, addresss, ...(qtbz === undefined ? {} : { qtbz }) });
+  for (const [name, value] of Object.entries({ hours, minutes })) if (value) await page.selectOption(`[name=${name}]`, value);
   await page.click('#orderImage');
 }
 
 // An order posted straight to the submission page from `context`, as the form would.
-export async function postOrder(context, site, yhm, total = '12') {
-  const r = await context.request.post(site.url + 'dctj.asp', {
-    form: { list: 'x', list1: total, yhm, telsss: '87001234', zffs: 'x', addresss: 'addr', qtbz: '', hours: '12', minutes: '30' },
-  });
-  if (r.status() !== 200) throw new Error('order refused: ' + r.status());
-}
+export const postOrder = async (context, site, yhm, total = '12') => assert.equal((await context.request.post(
+  site.url + 'dctj.asp', { form: { list: 'x', list1: total, yhm, telsss: '87001234', zffs: 'x', addresss: 'addr',
+    qtbz: '', hours: '12', minutes: '30' } })).status(), 200, 'the order was taken');
 
 // The password `tovi init` printed for the site owner.
 export const ownerPassword = (site) => site.initOut.match(/password: (\S+)/)[1];
 
-// Logs in to the back office as the site owner through the real form, in a new
-// browser context (the site comes from openSite).
+// Sends the login form as the site owner with `password` and the fixed code.
+export const submitLogin = (page, password) => fillIn(page, { admin: 'admin', password, verifycode: '1234' }, 'input[name=Submit2]');
+
+// Logs in to the back office as the site owner through the real form, as a new visitor.
 export async function logIn(browser, site) {
-  const password = ownerPassword(site);
-  const context = await browser.newContext();
-  const page = await context.newPage();
-  const dialogs = recordDialogs(page);
+  const { page, dialogs } = await newVisitor(browser);
   await page.goto(site.url + 'admin/login.asp');
-  await page.fill('input[name=admin]', 'admin');
-  await page.fill('input[name=password]', password);
-  await page.fill('input[name=verifycode]', '1234');
-  await Promise.all([page.waitForURL(/admin\/index\.asp/), page.click('input[name=Submit2]')]);
+  await Promise.all([page.waitForURL(/admin\/index\.asp/), submitLogin(page, ownerPassword(site))]);
   return { page, dialogs };
 }
