@@ -82,8 +82,10 @@ class LiveEvents : public ::testing::Test {
     return liveValue(server, data::Sql("select * from tdgl where yhm=?", {name}), "id");
   }
 
+  void SetUp() override { ASSERT_THAT(logIn(http, "admin", initPassword(server)).text(), HasSubstr("index.asp")); }
+
   LiveServer server{kFixedCode};
-  HttpClient http = asOwner(server);
+  HttpClient http{server.port()};
 };
 
 TEST_F(LiveEvents, OrdersAndStatusMovesArriveAsEventsInChunks) {
@@ -135,7 +137,8 @@ TEST_F(LiveEvents, ReconnectionCatchesUpFromTheLastIdOnceEach) {
 }
 
 TEST_F(LiveEvents, RefusedWithoutAnAdmittedAccount) {
-  HttpClient other = asOwner(server);
+  HttpClient other(server.port());
+  ASSERT_THAT(logIn(other, "admin", initPassword(server)).text(), HasSubstr("index.asp"));
   const std::string loggedOut = "TOVISESSION=" + other.cookies()["TOVISESSION"];
   other.get("/admin/logout.asp");
   struct Case {
