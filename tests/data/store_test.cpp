@@ -13,10 +13,10 @@ using namespace data;
 class StoreTest : public TempDb {};
 
 TEST_F(StoreTest, NewFileHoldsTheSettingsRowsAndEnsuringKeepsEveryRow) {
-  for (auto [table, field, v] : {std::tuple{"set_tamloall", "order_time_state", "0"}, {"set_tamloall", "order_time", "10"},
-                                  {"set_tamloall", "order_times", "3"}, {"set_tamloall", "order_delet_state", "0"},
-                                  {"set_tamloall", "order_deletkey", ""}, {"view2", "view", "1"}, {"bulletin", "content", ""}})
-    EXPECT_EQ(column(std::string("select * from ") + table, field), Strings{v}) << field;
+  EXPECT_EQ(raw("select order_time_state || ' ' || order_time || ' ' || order_times || ' ' || order_delet_state || ' [' ||"
+                " order_deletkey || '] ' || (select view from view2) || ' [' || (select content from bulletin) || ']' "
+                "from set_tamloall"),
+            Strings{"0 10 3 0 [] 1 []"});  // the settings rows
   for (const char* empty : {"cygl", "cyxw", "tdgl", "err_record", "reg", "wq_admin", "Feedback"})
     EXPECT_EQ(raw(std::string("select count(*) from ") + empty), Strings{"0"}) << empty;
 

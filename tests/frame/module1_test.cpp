@@ -48,24 +48,18 @@ TEST(Guards, AdmitOrStopByTheSessionKeysAndTheAccountNow) {
     const char* name;
     data::Value admin, flag;  // the session's keys as the login left them; empty: never set
     std::string checkAdmin, checkTopAdmin;  // the page after the preamble, the page after the link
-    data::Value held = 1;                   // the account's right in wq_admin now
-    bool deleted = false;                   // the account is gone
+    data::Value held = 1;                   // the account's right in wq_admin now; empty: the account is gone
   } cases[] = {
-      {"no session", none, none, kNotLoggedIn, kTopNotLoggedIn},
-      {"no name", none, 1, kNotLoggedIn, kTopNotLoggedIn},
+      {"no session", none, none, kNotLoggedIn, kTopNotLoggedIn}, {"no name", none, 1, kNotLoggedIn, kTopNotLoggedIn},
       {"empty name, as logout leaves it", "", 1, kNotLoggedIn, kTopNotLoggedIn},
-      {"owner", "admin", 1, "PAGE", "PAGE"},
-      {"owner as text", "admin", "1", "PAGE", "PAGE"},
-      {"administrator", "admin", 2, "PAGE", kTopNoRight},
-      {"right 3", "admin", 3, kNoRight, kTopNoRight},
-      {"right 0", "admin", 0, kNoRight, kTopNoRight},
-      {"right empty", "admin", "", kNoRight, kTopNoRight},
-      {"right missing", "admin", none, kNoRight, kTopNoRight},
-      {"right a word", "admin", "abc", kNoRight, kTopNoRight},
+      {"owner", "admin", 1, "PAGE", "PAGE"}, {"owner as text", "admin", "1", "PAGE", "PAGE"},
+      {"administrator", "admin", 2, "PAGE", kTopNoRight}, {"right 3", "admin", 3, kNoRight, kTopNoRight},
+      {"right 0", "admin", 0, kNoRight, kTopNoRight}, {"right empty", "admin", "", kNoRight, kTopNoRight},
+      {"right missing", "admin", none, kNoRight, kTopNoRight}, {"right a word", "admin", "abc", kNoRight, kTopNoRight},
       {"demoted since login", "admin", 1, "PAGE", kTopNoRight, 2},
       {"promoted since login", "admin", 2, "PAGE", kTopNoRight, 1},
       {"right removed since login", "admin", 1, kNoRight, kTopNoRight, 3},
-      {"deleted since login", "admin", 1, kNotLoggedIn, kTopNotLoggedIn, 1, true},
+      {"deleted since login", "admin", 1, kNotLoggedIn, kTopNotLoggedIn, none},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
@@ -73,8 +67,7 @@ TEST(Guards, AdmitOrStopByTheSessionKeysAndTheAccountNow) {
     FakeRequest req;
     if (!c.admin.isEmpty()) req.session["ADMIN"] = c.admin;
     if (!c.flag.isEmpty()) req.session["flag"] = c.flag;
-    if (c.deleted) site.db().Execute("delete from wq_admin");
-    else site.db().Execute(data::Sql("update wq_admin set flag=?", {c.held}));
+    site.db().Execute(c.held.isEmpty() ? data::Sql("delete from wq_admin") : data::Sql("update wq_admin set flag=?", {c.held}));
     auto admin = site.runBody(guardedPage(&checkAdmin), req, "admin");
     EXPECT_EQ(admin.body, kGuardPreamble + c.checkAdmin);
     EXPECT_EQ(admin.ended, c.checkAdmin != "PAGE");
