@@ -3,7 +3,8 @@
 
 namespace {
 struct Accounts : StaffedSite, ::testing::Test {
-  std::string clerkId = id("wq_admin", "adminid", "admin='clerk'"), ownerId = id("wq_admin", "adminid", "admin='admin'");
+  std::string clerkId = id("wq_admin", "adminid", "admin='clerk'"),
+              ownerId = id("wq_admin", "adminid", "admin='admin'");
   std::string account(const std::string& adminid, const std::string& field) {
     return liveValue(server, "select * from wq_admin where adminid=" + adminid, field);
   }
@@ -119,7 +120,8 @@ TEST_F(Members, SaveStoresApprovalAndAGivenPassword) {
 }
 
 TEST_F(Members, DeleteConfirmsOnGetAndDeletesOnASameSitePost) {
-  EXPECT_THAT(clerk.get("/admin/reg3.asp?id=" + m).text(), HasSubstr("<form method='post' action='reg3.asp?id=" + m + "'>"));
+  EXPECT_THAT(clerk.get("/admin/reg3.asp?id=" + m).text(),
+              HasSubstr("<form method='post' action='reg3.asp?id=" + m + "'>"));
   EXPECT_EQ(field("names"), "lisi");
   EXPECT_THAT(postOwn(clerk, "/admin/reg3.asp?id=" + m, "").text(), HasSubstr("alert('删除成功！')"));
   EXPECT_EQ(field("names"), "<none>");

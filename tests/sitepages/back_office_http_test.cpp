@@ -19,21 +19,24 @@ long long addLive(const LiveServer& server, const std::string& name, int flag, c
 std::string stored(const LiveServer& server, const std::string& name) {
   return liveValue(server, data::Sql("select * from wq_admin where admin=?", {name}), "password");
 }
+struct BackOffice : ::testing::Test {
+  LiveServer server{kFixedCode};
+  HttpClient http{server.port()};
+};
 }  // namespace
 
-TEST(BackOfficeLogin, PrintedPasswordLogsInWithANewSessionIdThatLogoutEmpties) {
-  LiveServer server(kFixedCode);
+TEST_F(BackOffice, PrintedPasswordLogsInWithANewSessionIdThatLogoutEmpties) {
   std::string password = initPassword(server);
   ASSERT_FALSE(password.empty());
-  HttpClient http(server.port());
   HttpResponse wrongPw = logIn(http, "admin", password + "x");
   EXPECT_THAT(wrongPw.text(), HasSubstr("用户名或密码错误"));
   EXPECT_EQ(logIn(http, "nobody", password).text(), wrongPw.text());  // no hint which one was wrong
   EXPECT_THAT(http.get("/admin/admin.asp").text(), HasSubstr(kNotLoggedIn));
   // The name is trimmed; the code the last check used up is gone, and the fixed code stands in.
   auto before = http.cookies();
-  EXPECT_THAT(postOwn(http, "/admin/chkadmin.asp", "admin=+admin+&verifycode=1234&password=" + urlEncode(password)).text(),
-              HasSubstr(kIn));
+  EXPECT_THAT(
+      postOwn(http, "/admin/chkadmin.asp", "admin=+admin+&verifycode=1234&password=" + urlEncode(password)).text(),
+      HasSubstr(kIn));
   EXPECT_NE(http.cookies(), before);
   EXPECT_THAT(http.get("/admin/admin.asp").text(), HasSubstr("岚禾统一后台"));
   HttpClient stale(server.port());  // the session id from before the login opens nothing
@@ -48,10 +51,9 @@ TEST(BackOfficeLogin, PrintedPasswordLogsInWithANewSessionIdThatLogoutEmpties) {
   EXPECT_EQ(http.get("/admin/index.asp").status, 302);
 }
 
-TEST(BackOfficeLogin, LegacyDigestIsReplacedAtTheFirstLoginOnly) {
-  LiveServer server(kFixedCode);
+TEST_F(BackOffice, LegacyDigestIsReplacedAtTheFirstLoginOnly) {
   addLive(server, "veteran", 2, sitepages::md5Hex("old-secret"));
-  HttpClient http(server.port()), again(server.port());
+  HttpClient again(server.port());
   EXPECT_THAT(logIn(http, "veteran", "nope").text(), HasSubstr("用户名或密码错误"));
   EXPECT_EQ(stored(server, "veteran"), sitepages::md5Hex("old-secret"));
   EXPECT_THAT(logIn(http, "veteran", "old-secret").text(), HasSubstr(kIn));
@@ -61,8 +63,7 @@ TEST(BackOfficeLogin, LegacyDigestIsReplacedAtTheFirstLoginOnly) {
   EXPECT_EQ(stored(server, "veteran"), hash);
 }
 
-TEST(BackOfficeLogin, PasswdCommandSetsAPasswordFromStandardInput) {
-  LiveServer server(kFixedCode);
+TEST_F(BackOffice, PasswdCommandSetsAPasswordFromStandardInput) {
   auto passwd = [&](const std::string& name, const char* password) {
     std::string cmd = std::string(TOVI_BINARY) + " passwd --root '" + server.root() + "' " + name + " >/dev/null 2>&1";
     FILE* p = popen(cmd.c_str(), "w");
@@ -73,12 +74,10 @@ TEST(BackOfficeLogin, PasswdCommandSetsAPasswordFromStandardInput) {
   EXPECT_NE(passwd("admin", "short\n"), 0);
   EXPECT_NE(passwd("nobody", "brand-new-pw\n"), 0);
   ASSERT_EQ(passwd("admin", "brand-new-pw\n"), 0);
-  HttpClient http(server.port());
   EXPECT_THAT(logIn(http, "admin", "brand-new-pw").text(), HasSubstr(kIn));
 }
 
-TEST(BackOfficeRights, AChangedAccountCountsAtItsNextRequest) {
-  LiveServer server(kFixedCode);
+TEST_F(BackOffice, AChangedAccountCountsAtItsNextRequest) {
   HttpClient demoted(server.port()), deleted(server.port());
   for (auto [name, http] : {std::pair{"demoted", &demoted}, std::pair{"deleted", &deleted}}) {
     addLive(server, name, 1, sitepages::hashPassword("owner-pass"));
@@ -93,7 +92,7 @@ TEST(BackOfficeRights, AChangedAccountCountsAtItsNextRequest) {
               HasSubstr("alert('网络超时或者您还没有登录请登录');window.location.href='login.asp';"));
 }
 
-TEST(BackOfficeRights, TwoOwnersDemotingEachOtherAtOnceLeaveOne) {
+TEST(BackOfficeRace, TwoOwnersDemotingEachOtherAtOnceLeaveOne) {
   // Two I/O threads read the two posts at the same moment.
   LiveServer server({.args = {"--fixed-code", "1234", "--io-threads", "2"}});
   liveExec(server, "delete from wq_admin");

@@ -54,7 +54,8 @@ TEST_F(Upload, PictureIsStoredAsSentUnderAServerChosenNameOfItsContentsType) {
 }
 
 TEST_F(Upload, EverythingButOnePictureFromALoggedInOperatorIsRefused) {
-  std::string big = picture() + std::string(sitepages::kMaxPictureBytes, '\0');  // 2 MB and a bit: under the host's limit
+  std::string big =
+      picture() + std::string(sitepages::kMaxPictureBytes, '\0');  // 2 MB and a bit: under the host's limit
   std::vector<Ask> asks = {
       {&owner, kTarget, multipart("menu.png", "<% Response.Write 1 %> this is text, not a picture"), {"只能上传"}},
       {&owner, kTarget, multipart("shell.asp", "<%@ Language=VBScript %>"), {"只能上传"}},

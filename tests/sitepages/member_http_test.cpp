@@ -26,12 +26,13 @@ HttpResponse signIn(HttpClient& http, const std::string& name, const std::string
 
 std::string members(const LiveServer& server) { return liveValue(server, "select * from reg"); }
 const char kSignedUp[] = "注册成功", kSignedIn[] = "登录成功", kWrong[] = "用户名或密码错误";
+struct StorefrontMembers : StaffedSite, ::testing::Test {
+  HttpClient& http = visitor;
+};
 }  // namespace
 
 // (The bar and the order form filled in by script: the browser's visitor walk.)
-TEST(StorefrontMembers, SignUpAndSignInRenewTheSessionAndTellOnlyWhatTheBarNeeds) {
-  LiveServer server(kFixedCode);
-  HttpClient http(server.port());
+TEST_F(StorefrontMembers, SignUpAndSignInRenewTheSessionAndTellOnlyWhatTheBarNeeds) {
   auto before = http.cookies();
   ASSERT_THAT(signUp(http, newcomer("王小明")).text(), HasSubstr(kSignedUp));
   EXPECT_NE(http.cookies()["TOVISESSION"], before["TOVISESSION"]);
@@ -40,7 +41,9 @@ TEST(StorefrontMembers, SignUpAndSignInRenewTheSessionAndTellOnlyWhatTheBarNeeds
   EXPECT_THAT(liveValue(server, "select * from reg", "password"), StartsWith("$argon2id$"));
   // What the bar and the order form are filled from: ASCII-only JSON.
   HttpResponse info = http.get("/member.asp");
-  EXPECT_EQ(info.body, R"({"name":"\u738b\u5c0f\u660e","tel":"05918765432","address":"\u9f13\u697c\u533a\u4e94\u56db\u8def1\u53f7"})");
+  EXPECT_EQ(
+      info.body,
+      R"({"name":"\u738b\u5c0f\u660e","tel":"05918765432","address":"\u9f13\u697c\u533a\u4e94\u56db\u8def1\u53f7"})");
   EXPECT_THAT(info.headers["Cache-Control"], HasSubstr("no-store"));
 
   // "My orders" without a name typed: the sign-in's names cookie, which the sign-out drops.
@@ -61,11 +64,9 @@ TEST(StorefrontMembers, SignUpAndSignInRenewTheSessionAndTellOnlyWhatTheBarNeeds
   EXPECT_THAT(http.get("/member.asp").body, HasSubstr("05918765432"));
 }
 
-struct SignUps : StaffedSite, ::testing::Test {};
-
-TEST_F(SignUps, BadSignUpsAreRefusedAndStoreNothing) {
-  ASSERT_THAT(signUp(visitor, newcomer("张已有")).text(), HasSubstr(kSignedUp));
-  HttpClient http(server.port());
+TEST_F(StorefrontMembers, BadSignUpsAreRefusedAndStoreNothing) {
+  HttpClient first(server.port());
+  ASSERT_THAT(signUp(first, newcomer("张已有")).text(), HasSubstr(kSignedUp));
   std::vector<Ask> asks = {{&http, "/register.asp", gbkForm(newcomer("新来客")), {"操作被拒绝"}, OtherSite}};
   for (const auto& [field, value, alert] : std::initializer_list<std::tuple<const char*, const char*, const char*>>{
            {"verifycode", "9999", "验证码错误"},
@@ -93,8 +94,7 @@ TEST_F(SignUps, BadSignUpsAreRefusedAndStoreNothing) {
   EXPECT_EQ(http.get("/member.asp").body, "{}");
 }
 
-TEST(StorefrontMembers, OneNameIsGivenOnceEvenAtTheSameMoment) {
-  LiveServer server(kFixedCode);
+TEST_F(StorefrontMembers, OneNameIsGivenOnceEvenAtTheSameMoment) {
   std::vector<std::thread> threads;
   std::atomic<int> accepted{0};
   for (int i = 0; i < 6; ++i)
@@ -107,9 +107,7 @@ TEST(StorefrontMembers, OneNameIsGivenOnceEvenAtTheSameMoment) {
   EXPECT_EQ(members(server), "1");
 }
 
-TEST(StorefrontMembers, ThrottledWithdrawnAndDeletedMembers) {
-  LiveServer server(kFixedCode);
-  HttpClient http(server.port());
+TEST_F(StorefrontMembers, ThrottledWithdrawnAndDeletedMembers) {
   ASSERT_THAT(signUp(http, newcomer("李四")).text(), HasSubstr(kSignedUp));
 
   // The operator withdraws the approval: told so, only with the right password.

@@ -19,12 +19,19 @@ TEST(Passwords, HashesVerifyAndLegacyDigestsAskForRehash) {
   EXPECT_NE(h, hashPassword("s3cret-pass"));  // salted
   EXPECT_EQ(md5Hex("123456"), md5);
   const std::tuple<std::string, const char*, PasswordMatch> cases[] = {
-      {h, "s3cret-pass", PasswordMatch::Yes}, {h, "s3cret-pasS", PasswordMatch::No}, {h, "", PasswordMatch::No},
-      {md5, "123456", PasswordMatch::YesRehash}, {"E10ADC3949BA59ABBE56E057F20F883E", "123456", PasswordMatch::YesRehash},
-      {md5, "1234567", PasswordMatch::No}, {"", "123456", PasswordMatch::No}, {"123456", "123456", PasswordMatch::No},
-      {"$argon2id$garbage", "123456", PasswordMatch::No}, {md5.substr(1), "123456", PasswordMatch::No},
+      {h, "s3cret-pass", PasswordMatch::Yes},
+      {h, "s3cret-pasS", PasswordMatch::No},
+      {h, "", PasswordMatch::No},
+      {md5, "123456", PasswordMatch::YesRehash},
+      {"E10ADC3949BA59ABBE56E057F20F883E", "123456", PasswordMatch::YesRehash},
+      {md5, "1234567", PasswordMatch::No},
+      {"", "123456", PasswordMatch::No},
+      {"123456", "123456", PasswordMatch::No},
+      {"$argon2id$garbage", "123456", PasswordMatch::No},
+      {md5.substr(1), "123456", PasswordMatch::No},
       {"zz", "123456", PasswordMatch::No}};
-  for (const auto& [stored, typed, match] : cases) EXPECT_EQ(verifyPassword(stored, typed), match) << stored << " " << typed;
+  for (const auto& [stored, typed, match] : cases)
+    EXPECT_EQ(verifyPassword(stored, typed), match) << stored << " " << typed;
 }
 
 TEST(Passwords, AccountRulesAndRandomPasswordsFitThem) {
@@ -37,7 +44,8 @@ TEST(Passwords, AccountRulesAndRandomPasswordsFitThem) {
     EXPECT_EQ(accountPasswordProblem(pw), "");
     EXPECT_EQ(pw.find_first_of("0O1lI"), std::string::npos);
   }
-  for (const char* ok : {"admin", "  padded  ", "王小明", "sixteen_chars_16"}) EXPECT_EQ(accountNameProblem(ok), "") << ok;
+  for (const char* ok : {"admin", "  padded  ", "王小明", "sixteen_chars_16"})
+    EXPECT_EQ(accountNameProblem(ok), "") << ok;
   for (const char* bad : {"", "   ", "seventeen_chars_1", "a'b", "a<b", "a\"b", "a\nb"})
     EXPECT_NE(accountNameProblem(bad), "") << bad;
 }
@@ -71,7 +79,8 @@ TEST(Throttle, LocksAnAddressOrANameForAWhile) {
 }
 
 TEST(Throttle, StaysBoundedAndSafeAcrossThreads) {
-  LoginThrottle t(LoginThrottle::Limits{.perAddress = 5, .perName = 5, .window = 100, .lockout = 100, .maxEntries = 64});
+  LoginThrottle t(
+      LoginThrottle::Limits{.perAddress = 5, .perName = 5, .window = 100, .lockout = 100, .maxEntries = 64});
   std::vector<std::thread> threads;
   for (int k = 0; k < 4; ++k)
     threads.emplace_back([&t, k] {
@@ -197,7 +206,7 @@ TEST(CodeImage, PngOfTheCodeKeptInTheSession) {
   EXPECT_EQ(fixed.session["GetCode"].text(), "1234");
 }
 
-// (That the printed password logs in as the site owner: shell_http_test.cpp.)
+// (That the printed password logs in as the site owner: back_office_http_test.cpp.)
 TEST(FirstSiteOwner, CreatedOnceWithAPrintedPasswordThatFitsTheRules) {
   FakeSite site;
   site.db().Execute("delete from wq_admin");

@@ -68,8 +68,10 @@ TEST_F(MaintenanceOverHttp, RightOneOnlySameSitePostsOnlyAndRestoresOnlyFromTheB
   fs::create_directories(server.root() + "/database/backup");
   std::vector<Ask> asks = {{&owner, "/admin/database_menager2.asp", "Submit=1", {"操作被拒绝"}, OtherSite}};
   for (const char* page : {"1", "2", "3", "4"})
-    asks.push_back({&clerk, std::string("/admin/database_menager") + page + ".asp", "Submit=1", {"alert('您没有管理权限!!')"}});
+    asks.push_back(
+        {&clerk, std::string("/admin/database_menager") + page + ".asp", "Submit=1", {"alert('您没有管理权限!!')"}});
   for (const char* name : {"", "../tamlo.mdb", "../../etc/passwd", "tamlo-20990101-000000.mdb", "/tmp/x.mdb"})
-    asks.push_back({&owner, "/admin/database_menager4.asp", "backup=" + urlEncode(name) + "&Submit=1", {"history.go(-1)"}});
+    asks.push_back(
+        {&owner, "/admin/database_menager4.asp", "backup=" + urlEncode(name) + "&Submit=1", {"history.go(-1)"}});
   expectRefused(asks);
 }

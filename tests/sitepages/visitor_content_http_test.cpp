@@ -38,11 +38,12 @@ std::vector<std::string> titles(const std::string& page) {
 }
 
 const char kShown[] = "已经显示";
+struct Visitor : StaffedSite, ::testing::Test {
+  HttpClient& http = visitor;
+};
 }  // namespace
 
-TEST(VisitorGuestbook, StoredAsTypedShownEscapedWithTheReply) {
-  LiveServer server(kFixedCode);
-  HttpClient http(server.port());
+TEST_F(Visitor, GuestbookStoresAsTypedAndShowsEscapedWithTheReply) {
   Fields fields = {{"UserName", "<b>名字</b>"}, {"UserMail", ""}, {"qq", ""}, {"Title", "<i>标题</i>"},
                    {"Comments", "<script>alert(1)</script>\r\n二\n三"}, {"verifycode", "1234"}};
   ASSERT_THAT(post(http, fields).text(), HasSubstr(kShown));
@@ -56,15 +57,14 @@ TEST(VisitorGuestbook, StoredAsTypedShownEscapedWithTheReply) {
   liveExec(server, data::Sql("update Feedback set Replay=?, ReplayDate=?",
                              {"谢谢<img src=x onerror=alert(2)><BR>再来", data::DateTime{2025, 2, 3, 9, 30, 0}}));
   std::string page = http.get("/guestbook.asp").text();
-  for (const char* shown : {"&lt;b&gt;名字&lt;/b&gt;", "&lt;i&gt;标题&lt;/i&gt;", "&lt;script&gt;alert(1)&lt;/script&gt;<br>二<br>三",
-                            "谢谢&lt;img src=x onerror=alert(2)&gt;<br>再来", "2025-2-3 9:30:00"})
+  for (const char* shown :
+       {"&lt;b&gt;名字&lt;/b&gt;", "&lt;i&gt;标题&lt;/i&gt;", "&lt;script&gt;alert(1)&lt;/script&gt;<br>二<br>三",
+        "谢谢&lt;img src=x onerror=alert(2)&gt;<br>再来", "2025-2-3 9:30:00"})
     EXPECT_THAT(page, HasSubstr(shown));
   for (const char* raw : {"<i>", "<b>名字", "<script>alert", "<img src=x"}) EXPECT_THAT(page, Not(HasSubstr(raw)));
 }
 
-struct Guestbook : StaffedSite, ::testing::Test {};
-
-TEST_F(Guestbook, RefusedPostsStoreNothingAndRefusalsDoNotCountTowardsTheLimit) {
+TEST_F(Visitor, GuestbookRefusesBadPostsStoringNothingAndCountsOnlyStoredOnesTowardsItsLimit) {
   const std::string target = "/guestbook.asp?action=post";
   std::vector<Ask> asks = {{&visitor, target, gbkForm(message()), {"操作被拒绝"}, OtherSite},
                            {&visitor, target, "", {"操作被拒绝"}, Site, true}};
@@ -81,21 +81,19 @@ TEST_F(Guestbook, RefusedPostsStoreNothingAndRefusalsDoNotCountTowardsTheLimit) 
            {"Comments", std::string(2001, 'a'), "留言内容不能超过2000个字符"}})
     asks.push_back({&visitor, target, gbkForm(withField(message(), field, value)), {alert}});
   expectRefused(asks);
-  HttpClient& http = visitor;
   // Every field at its limit, three times from one address; the fourth waits.
-  Fields longest = {{"UserName", std::string(20, 'a')}, {"UserMail", "a@b.cn"}, {"qq", "123456789012"},
-                    {"Title", std::string(50, 'b')}, {"Comments", std::string(1999, 'c') + "\r\n"}, {"verifycode", "1234"}};
-  for (int i = 0; i < 3; ++i) EXPECT_THAT(post(http, longest).text(), HasSubstr(kShown)) << i;
+  Fields full = {{"UserName", std::string(20, 'a')}, {"UserMail", "a@b.cn"}, {"qq", "123456789012"},
+                 {"Title", std::string(50, 'b')}, {"Comments", std::string(1999, 'c') + "\r\n"}, {"verifycode", "1234"}};
+  for (int i = 0; i < 3; ++i) EXPECT_THAT(post(http, full).text(), HasSubstr(kShown)) << i;
   EXPECT_THAT(post(http, message()).text(), HasSubstr("太频繁"));
   EXPECT_EQ(liveValue(server, "select * from Feedback"), "3");
 }
 
-TEST(VisitorGuestbook, PinnedFirstThenNewestTenAPage) {
-  LiveServer server(kFixedCode);
-  for (int i = 1; i <= 25; ++i) addMessage(server, (i < 10 ? "T0" : "T") + std::to_string(i), i, i <= 2);  // T01, T02 pinned
+TEST_F(Visitor, GuestbookShowsPinnedFirstThenNewestTenAPage) {
+  for (int i = 1; i <= 25; ++i)
+    addMessage(server, (i < 10 ? "T0" : "T") + std::to_string(i), i, i <= 2);  // T01, T02 pinned
   addMessage(server, "T90", 90, 0, 0);        // hidden
   addMessage(server, "T91", 91, 0, 1, true);  // deleted
-  HttpClient http(server.port());
   using V = std::vector<std::string>;
   V first = {"T02", "T01", "T25", "T24", "T23", "T22", "T21", "T20", "T19", "T18"};
   V last = {"T07", "T06", "T05", "T04", "T03"};
@@ -109,9 +107,7 @@ TEST(VisitorGuestbook, PinnedFirstThenNewestTenAPage) {
   EXPECT_THAT(http.get("/guestbook.asp?page=2").text(), HasSubstr("共25条留言"));
 }
 
-TEST(VisitorNews, ListNewestFirstTwentyAPageAndItems) {
-  LiveServer server(kFixedCode);
-  HttpClient http(server.port());
+TEST_F(Visitor, NewsListsNewestFirstTwentyAPageAndItems) {
   EXPECT_THAT(http.get("/news.asp").text(), HasSubstr("暂时没有新闻"));
   for (int i = 1; i <= 21; ++i)
     liveExec(server, data::Sql("insert into cyxw (title, content, dates) values (?, ?, ?)",
@@ -134,9 +130,7 @@ TEST(VisitorNews, ListNewestFirstTwentyAPageAndItems) {
   }
 }
 
-TEST(VisitorBulletin, OnTheHomePageAndItsOwnPage) {
-  LiveServer server(kFixedCode);
-  HttpClient http(server.port());
+TEST_F(Visitor, BulletinOnTheHomePageAndItsOwnPage) {
   std::tuple<const char*, bool, const char*> cases[] = {
       {"", false, "暂时没有公告"},
       {"<b>本周八折</b>", true, "<b>本周八折</b>"},     // the operator's markup as stored
@@ -145,8 +139,10 @@ TEST(VisitorBulletin, OnTheHomePageAndItsOwnPage) {
   for (const auto& [content, onHome, own] : cases) {
     liveExec(server, data::Sql("update bulletin set content=?", {content}));
     std::string home = http.get("/index.asp").text();
-    EXPECT_EQ(home.find("class='box bulletin'><h2>网站公告</h2><div class=body>" + std::string(own)) != std::string::npos,
-              onHome) << content;
+    EXPECT_EQ(
+        home.find("class='box bulletin'><h2>网站公告</h2><div class=body>" + std::string(own)) != std::string::npos,
+        onHome)
+        << content;
     EXPECT_THAT(http.get("/bulletin.asp").text(), HasSubstr(own)) << content;
   }
 }
