@@ -47,13 +47,12 @@ inline long rowCount(FakeSite& site, const std::string& table) {
   return rs.RecordCount();
 }
 
-// A field of row `id` (key column `key`), "" when the row is missing; `found` tells which.
+// A field of row `id` (key column `key`), "" when the row is missing.
 inline data::Value fieldOf(FakeSite& site, const std::string& table, const std::string& key, long long id,
-                           const std::string& field, bool* found = nullptr) {
+                           const std::string& field) {
   data::Recordset rs;
   rs.Open(data::Sql("select * from " + table + " where " + key + "=?", {data::Value(id)}), site.db(),
           data::adOpenKeyset, data::adLockReadOnly);
-  if (found) *found = !rs.Eof();
   return rs.Eof() ? data::Value("") : data::Value(rs(field).value());
 }
 
@@ -72,12 +71,6 @@ inline FakeRequest operatorOf(data::Value flag = 1, const std::string& name = "a
   req.session["admin"] = data::Value(name);
   req.session["flag"] = flag;
   req.now = data::DateTime{2024, 3, 9, 10, 0, 0};
-  return req;
-}
-// The same on the order pages' clock (2010-06-01 09:15).
-inline FakeRequest operatorRequest(int flag = 1) {
-  FakeRequest req = operatorOf(flag);
-  req.now = data::DateTime{2010, 6, 1, 9, 15, 0};
   return req;
 }
 
@@ -190,13 +183,6 @@ inline long long addOrder(FakeSite& site, const Order& o) {
                                   {"zffs", "餐到付费"}, {"addresss", o.addresss}, {"qtbz", o.qtbz}, {"years", t.year},
                                   {"months", t.month}, {"days", t.day}, {"fromdate", t}, {"minutess", t.minute},
                                   {"hourss", t.hour}, {"minutes", o.minutes}, {"hours", o.hours}, {"dczt", o.dczt}});
-}
-
-// The status of order `id`; -1 when the order is gone.
-inline long long statusOf(FakeSite& site, long long id) {
-  bool found = false;
-  data::Value v = fieldOf(site, "tdgl", "id", id, "dczt", &found);
-  return found ? v.toInteger() : -1;
 }
 
 inline long orderCount(FakeSite& site) { return rowCount(site, "tdgl"); }
