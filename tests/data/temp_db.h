@@ -103,8 +103,7 @@ class TempDb : public ::testing::Test {
     rs.Open(sql, conn_, data::adOpenKeyset, data::adLockOptimistic);
     count = rs.RecordCount();
     Strings out;
-    if (rs.Eof()) return out;
-    rs.AbsolutePage(n);
+    if (!rs.Eof()) rs.AbsolutePage(n);
     for (int i = 0; i < 20 && !rs.Eof(); ++i, rs.MoveNext()) out.push_back(rs(field).text());
     return out;
   }
