@@ -85,14 +85,6 @@ TEST_F(StoreTest, ThePagesStatementsFindWhatTheyNameAndDeleteOnlyThat) {
   }
   std::string member = add("reg", {{"names", "member1"}, {"sex", "1"}, {"yearss", "1990"}}).text();
 
-  // The part columns hold the same moment as fromdate.
-  Recordset rs;
-  rs.Open("select * from tdgl where yhm='eve'", conn_, adOpenKeyset, adLockReadOnly);
-  EXPECT_EQ(rs("fromdate").value(), Value(DateTime{2024, 12, 31, 23, 59, 59}));
-  EXPECT_EQ(rs("fromdate").text(), "2024-12-31 23:59:59");
-  for (auto [f, v] : {std::pair{"years", 2024}, {"months", 12}, {"days", 31}, {"hourss", 23}, {"minutess", 59}})
-    EXPECT_EQ(rs(f).value(), Value(v)) << f;
-
   const std::tuple<Sql, const char*, Strings> cases[] = {
       {"select * from tdgl where dczt in (1,2,3,4) and fromdate>#2024-12-31 23:59:58# and fromdate<#2025-1-1 0:0:0# "
        "order by fromdate desc",

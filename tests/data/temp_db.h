@@ -83,9 +83,7 @@ class TempDb : public ::testing::Test {
     return rs(key).value();
   }
   long long addOrder(const std::string& yhm, data::DateTime at, int dczt = 1) {
-    return add("tdgl", {{"yhm", yhm}, {"fromdate", at}, {"years", at.year}, {"months", at.month}, {"days", at.day},
-                        {"hourss", at.hour}, {"minutess", at.minute}, {"dczt", dczt}})
-        .toInteger();
+    return add("tdgl", {{"yhm", yhm}, {"fromdate", at}, {"dczt", dczt}}).toInteger();
   }
 
   // The values of one column of every row, walking with MoveNext.
