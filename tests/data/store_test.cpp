@@ -179,52 +179,53 @@ TEST_F(StoreTest, PagingBoundaries) {
     Recordset rs;
     rs.PageSize(20);
     rs.Open("select * from tdgl where dczt in (1,2,3,4) order by fromdate desc", conn_, adOpenKeyset, adLockOptimistic);
-    const long pages = (rows + 19) / 20;  // count, pages, at the end, at the start, page
-    EXPECT_EQ(std::tuple(rs.RecordCount(), rs.PageCount(), rs.Eof(), rs.Bof(), rs.AbsolutePage()),
-              std::tuple(rows, pages, rows == 0, rows == 0, rows == 0 ? -1 : 1));
+    // Where the cursor stands: past the end, before the start, or the row's place, name and page (newest first).
+    auto where = [&] {
+      if (rs.Eof() || rs.Bof()) return std::string(rs.Eof() && rs.Bof() ? "both ends" : rs.Eof() ? "end" : "start");
+      return rs.Bookmark().text() + " " + rs("yhm").text() + " page " + std::to_string(rs.AbsolutePage());
+    };
+    auto row = [&](long i) { return std::to_string(i) + " c" + std::to_string(rows - i) + " page " + std::to_string((i + 19) / 20); };
+    const long pages = (rows + 19) / 20;
+    EXPECT_EQ(std::pair(rs.RecordCount(), rs.PageCount()), std::pair(long{rows}, pages));
+    EXPECT_EQ(where(), rows == 0 ? "both ends" : row(1));
     if (rows == 0) {
+      EXPECT_EQ(rs.AbsolutePage(), -1);
       expectRefused({[&] { rs.AbsolutePage(1); }, [&] { rs.MoveNext(); }, [&] { rs("yhm"); }});
       continue;
     }
-    // The last page (what each page holds the order list's tests walk).
-    rs.AbsolutePage(pages);  // its first row, newest first
-    EXPECT_EQ(std::tuple(rs.AbsolutePage(), rs.Bookmark(), rs("yhm").text()),
-              std::tuple(pages, Value((pages - 1) * 20 + 1), "c" + std::to_string(rows - 1 - (pages - 1) * 20)));
-    for (long left = rows - (pages - 1) * 20; left > 0; --left) rs.MoveNext();
-    EXPECT_TRUE(rs.Eof() && !rs.Bof());
+    rs.AbsolutePage(pages);
+    EXPECT_EQ(where(), row((pages - 1) * 20 + 1));
+    for (long i = (pages - 1) * 20 + 1; i <= rows; ++i) rs.MoveNext();
+    EXPECT_EQ(where(), "end");
     expectRefused({[&] { rs.MoveNext(); }, [&] { rs.Move(1); }, [&] { rs("yhm"); }, [&] { (void)rs.Bookmark(); },
                    [&] { rs.AbsolutePage(pages + 1); }, [&] { rs.AbsolutePage(0); }});
-
     // The lists' way to a page: Move from the first row.
     rs.MoveFirst();
     rs.Move(20);
-    EXPECT_EQ(rs.Eof() ? Value("end") : rs.Bookmark(), rows <= 20 ? Value("end") : Value(21));
+    EXPECT_EQ(where(), rows <= 20 ? "end" : row(21));
     rs.MoveFirst();
     rs.Move(rows - 1);
-    EXPECT_EQ(rs("yhm").text(), "c0");
+    EXPECT_EQ(where(), row(rows));
     rs.Move(-(rows - 1));
-    EXPECT_EQ(rs.Bookmark(), Value(1));
+    EXPECT_EQ(where(), row(1));
     rs.Move(-1);
-    EXPECT_TRUE(rs.Bof() && !rs.Eof());
+    EXPECT_EQ(where(), "start");
     EXPECT_THROW(rs.Move(-1), Error);
     rs.Move(1000);
-    EXPECT_TRUE(rs.Eof());
+    EXPECT_EQ(where(), "end");
   }
-}
-
-TEST_F(StoreTest, WalkingManyRowsCrossesFetchWindows) {
-  rawOrders(150, "w");
+  // Past the fetch window: 150 rows more, two of an equal time, and a page larger than the window.
+  rawOrders(150, "w", 1, 1, 100);
   raw("insert into tdgl (yhm, fromdate, dczt) values ('tie-a', '2023-01-01', 1), ('tie-b', '2023-01-01', 1)");
   Strings expected = {"tie-a", "tie-b"};  // equal times keep the order they were added in
-  for (int i = 0; i < 150; ++i) expected.push_back("w" + std::to_string(i));
+  for (int i = 0; i < 41; ++i) expected.push_back("c" + std::to_string(i));
+  for (int i = 100; i < 250; ++i) expected.push_back("w" + std::to_string(i));
   EXPECT_EQ(column("select * from tdgl order by fromdate asc", "yhm"), expected);
-  // A page size larger than the fetch window.
   Recordset rs;
   rs.PageSize(100);
   rs.Open("select * from tdgl order by fromdate asc", conn_, adOpenKeyset, adLockReadOnly);
   rs.AbsolutePage(2);
-  EXPECT_EQ(rs("yhm").text(), "w98");
-  EXPECT_EQ(rs.PageCount(), 2);
+  EXPECT_EQ(std::pair(rs("yhm").text(), rs.PageCount()), std::pair(std::string("w157"), 2L));
 }
 
 // A new row as the order submission writes it: each value stored as its
