@@ -84,7 +84,7 @@ class LiveEvents : public ::testing::Test {
 
   void SetUp() override { ASSERT_THAT(logIn(http, "admin", initPassword(server)).text(), HasSubstr("index.asp")); }
 
-  LiveServer server{kFixedCode};
+  LiveServer server{{.args = {"--fixed-code", "1234"}}};
   HttpClient http{server.port()};
 };
 
@@ -103,7 +103,7 @@ TEST_F(LiveEvents, OrdersAndStatusMovesArriveAsEventsInChunks) {
   EXPECT_THAT(s.body(), HasSubstr("\"address\":\"\\u4e94\\u56db\\u8def\\u003cb\\u003e\""));
   EXPECT_THAT(s.body(), HasSubstr("\"lines\":[[\"\\u5bab\\u4fdd\\u9e21\\u4e01\",\"12\",\"2\",\"24\"]]}\n\n"));
 
-  HttpResponse moved = postForm(http, "/admin/ddgl2.asp?id=" + id, "select=3", {{"Origin", http.origin()}});
+  HttpResponse moved = postOwn(http, "/admin/ddgl2.asp?id=" + id, "select=3");
   ASSERT_THAT(moved.text(), HasSubstr("派送当中"));
   EXPECT_TRUE(s.waitFor("event: status\ndata: {\"id\":" + id + ",\"status\":3}\n\n"));
   liveExec(server, "delete from tdgl where id=" + id);

@@ -48,17 +48,13 @@ static std::string largeFile() {
 class ToviServe : public ::testing::Test {
  protected:
   static void SetUpTestSuite() {
-    server_ = new LiveServer({.args = {"--https", "--threads", "3"}});
+    server_ = std::make_unique<LiveServer>(LiveServer::Options{.args = {"--https", "--threads", "3"}});
     std::ofstream(server_->root() + "/large.js") << largeFile();
     std::ofstream(server_->root() + "/empty.txt");
   }
-  static void TearDownTestSuite() {
-    delete server_;
-    server_ = nullptr;
-  }
-  static LiveServer* server_;
+  static void TearDownTestSuite() { server_.reset(); }
+  static inline std::unique_ptr<LiveServer> server_;
 };
-LiveServer* ToviServe::server_ = nullptr;
 
 // A HEAD announces the length its GET would send and sends nothing after the
 // headers, nor does a 304 (which, naming a length at all, names the 200's):
@@ -85,8 +81,10 @@ TEST_F(ToviServe, HeadAndNotModifiedSendNoBody) {
     }
     std::vector<std::pair<std::string, int>> firsts = {{"HEAD " + target + " HTTP/1.1\r\n", status}};
     if (get.headers.count("Last-Modified"))
-      for (std::string condition : {"If-None-Match: " + get.headers["ETag"], "If-Modified-Since: " + get.headers["Last-Modified"]})
-        firsts.emplace_back("GET " + target + " HTTP/1.1\r\n" + condition + "\r\n", 304), ++notModified;
+      for (std::string condition : {"If-None-Match: " + get.headers["ETag"], "If-Modified-Since: " + get.headers["Last-Modified"]}) {
+        firsts.emplace_back("GET " + target + " HTTP/1.1\r\n" + condition + "\r\n", 304);
+        ++notModified;
+      }
     for (const auto& [first, firstStatus] : firsts)
       for (int round = 0; round < 2; ++round) {
         SCOPED_TRACE(first);
