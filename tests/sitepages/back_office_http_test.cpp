@@ -20,7 +20,7 @@ std::string stored(const LiveServer& server, const std::string& name) {
   return liveValue(server, data::Sql("select * from wq_admin where admin=?", {name}), "password");
 }
 struct BackOffice : ::testing::Test {
-  LiveServer server{kFixedCode};
+  LiveServer server{{.args = {"--fixed-code", "1234"}}};
   HttpClient http{server.port()};
 };
 }  // namespace

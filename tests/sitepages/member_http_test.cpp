@@ -24,7 +24,6 @@ HttpResponse signIn(HttpClient& http, const std::string& name, const std::string
   return postOwn(http, "/signin.asp", gbkForm({{"names", name}, {"password", password}}));
 }
 
-std::string members(const LiveServer& server) { return liveValue(server, "select * from reg"); }
 const char kSignedUp[] = "注册成功", kSignedIn[] = "登录成功", kWrong[] = "用户名或密码错误";
 struct StorefrontMembers : StaffedSite, ::testing::Test {
   HttpClient& http = visitor;
@@ -104,7 +103,7 @@ TEST_F(StorefrontMembers, OneNameIsGivenOnceEvenAtTheSameMoment) {
     });
   for (auto& t : threads) t.join();
   EXPECT_EQ(accepted.load(), 1);
-  EXPECT_EQ(members(server), "1");
+  EXPECT_EQ(liveValue(server, "select * from reg"), "1");
 }
 
 TEST_F(StorefrontMembers, ThrottledWithdrawnAndDeletedMembers) {

@@ -21,29 +21,23 @@ struct KitchenPages : StaffedSite, ::testing::Test {
 std::string alertOf(const std::string& message, const std::string& then) { return "alert('" + message + "');" + then; }
 }  // namespace
 
-TEST_F(KitchenPages, StatusPageSetsEachStatusAndGoesBackToTheList) {
-  const long long id = addOrder(data::DateTime::now(), 1);
-  for (const auto& [chosen, label] : std::vector<std::pair<std::string, std::string>>{
-           {"2", "制作当中"}, {"3", "派送当中"}, {"4", "已结帐"}, {"1", "等待中"}}) {
-    SCOPED_TRACE(chosen);
-    EXPECT_THAT(postOwn(clerk, "/admin/ddgl2.asp?id=" + std::to_string(id), "yhm=ignored&select=" + chosen).text(),
-                HasSubstr(alertOf("订单状态已改为“" + label + "”！", "window.location.href='ddgl.asp';")));
-    EXPECT_EQ(field(id, "dczt"), chosen);
-  }
+// (Moving an order on to 2, 3 and 4 from the detail page, and deleting one through the
+// confirmation page: the browser's orders walk.)
+TEST_F(KitchenPages, StatusPageSetsAnOrderBackToWaiting) {
+  const long long id = addOrder(data::DateTime::now(), 4);
+  EXPECT_THAT(postOwn(clerk, "/admin/ddgl2.asp?id=" + std::to_string(id), "yhm=ignored&select=1").text(),
+              HasSubstr(alertOf("订单状态已改为“等待中”！", "window.location.href='ddgl.asp';")));
+  EXPECT_EQ(field(id, "dczt"), "1");
+  EXPECT_EQ(field(id, "yhm"), "张三");
 }
 
-TEST_F(KitchenPages, DeletePageAsksFirstAndThePostDeletesOnlyThatOrder) {
-  const long long id = addOrder({2010, 5, 17, 11, 42, 0}, 1, "鸡 1份 12元", "12", "<i>王</i>"),
-                  kept = addOrder({2010, 5, 18, 0, 0, 0}, 1);
+TEST_F(KitchenPages, DeletePageAsksWithTheNameEscapedAndASecondPostFindsNothing) {
+  const long long id = addOrder({2010, 5, 17, 11, 42, 0}, 1, "鸡 1份 12元", "12", "<i>王</i>");
   const std::string target = "/admin/ddgl3.asp?id=" + std::to_string(id);
-  std::string confirm = clerk.get(target).text();
-  EXPECT_THAT(confirm, HasSubstr("<form method='post' action='ddgl3.asp?id=" + std::to_string(id) + "'>"));
-  EXPECT_THAT(confirm, HasSubstr("确定要删除联系人 <b>&lt;i&gt;王&lt;/i&gt;</b> 于 2010-5-17 11:42:00 提交的订单吗？"));
+  EXPECT_THAT(clerk.get(target).text(),
+              HasSubstr("确定要删除联系人 <b>&lt;i&gt;王&lt;/i&gt;</b> 于 2010-5-17 11:42:00 提交的订单吗？"));
   EXPECT_EQ(field(id, "dczt"), "1");
-  EXPECT_THAT(postOwn(clerk, target, "").text(),
-              HasSubstr(alertOf("订单已删除！", "window.location.href='ddgl.asp';")));
-  EXPECT_EQ(field(id, "dczt"), "<none>");
-  EXPECT_EQ(field(kept, "dczt"), "1");
+  EXPECT_THAT(postOwn(clerk, target, "").text(), HasSubstr("订单已删除！"));
   // The same post again finds nothing left to delete.
   EXPECT_THAT(postOwn(clerk, target, "").text(), HasSubstr("alert('没有找到这个订单，它可能已被删除！')"));
 }

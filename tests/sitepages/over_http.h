@@ -1,5 +1,9 @@
-// The site owner's login, form posts and a look into the database of a real
-// server (run with --fixed-code 1234), for the site's own pages over HTTP.
+// The site's own pages over HTTP: logins, form posts, a look into the real
+// server's database, and a site with its staff logged in whose refusals are
+// checked row by row against a snapshot of everything they must not change.
+//
+//   struct Accounts : StaffedSite, ::testing::Test {};
+//   TEST_F(Accounts, ...) { expectRefused({{&clerk, "/admin/saveadmin.asp?action=add", "admin2=x", {"没有"}}}); }
 #pragma once
 
 #include <filesystem>
@@ -12,8 +16,6 @@
 #include "support/testing.h"
 
 namespace tovi::testing {
-
-inline const LiveServer::Options kFixedCode{.args = {"--fixed-code", "1234"}};
 
 // The password `tovi init` printed for the site owner "admin".
 inline std::string initPassword(const LiveServer& server) {
