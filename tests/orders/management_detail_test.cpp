@@ -14,14 +14,12 @@ TEST(OrderDetail, FieldsShowTheOrderEscapedAndPreselectTheStatus) {
                   "' type='text' size='50' readonly='readonly' value='" + value + "' />");
   expectPage(site, {.name = "fields", .page = "ddgl1", .query = {{"id", id}}, .has = has});
   // Stored codes outside 1..4 pre-select the first status.
+  const char* labels[] = {"等待中", "制作当中", "派送当中", "已结帐"};
   for (auto [dczt, selected] : {std::pair{1, 1}, {2, 2}, {3, 3}, {4, 4}, {0, 1}, {7, 1}, {-2, 1}}) {
     std::string options;
-    int code = 0;
-    for (const char* label : {"等待中", "制作当中", "派送当中", "已结帐"}) {
-      ++code;
+    for (int code = 1; code <= 4; ++code)
       options += "<option value='" + std::to_string(code) + "'" + (code == selected ? " selected='selected'" : "") +
-                 ">" + label + "</option>";
-    }
+                 ">" + labels[code - 1] + "</option>";
     expectPage(site, {.name = "status " + std::to_string(dczt), .page = "ddgl1",
                       .query = {{"id", std::to_string(addOrder(site, Order{.dczt = dczt}))}},
                       .has = {"<select name='select'>" + options + "</select>"}});
