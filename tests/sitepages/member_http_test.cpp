@@ -25,21 +25,19 @@ HttpResponse signIn(HttpClient& http, const std::string& name, const std::string
 }
 
 const char kSignedUp[] = "注册成功", kSignedIn[] = "登录成功", kWrong[] = "用户名或密码错误";
-struct StorefrontMembers : StaffedSite, ::testing::Test {
-  HttpClient& http = visitor;
-};
+struct StorefrontMembers : StaffedSite, ::testing::Test {};
 }  // namespace
 
 // (The bar and the order form filled in by script: the browser's visitor walk.)
 TEST_F(StorefrontMembers, SignUpAndSignInRenewTheSessionAndTellOnlyWhatTheBarNeeds) {
-  auto before = http.cookies();
-  ASSERT_THAT(signUp(http, newcomer("王小明")).text(), HasSubstr(kSignedUp));
-  EXPECT_NE(http.cookies()["TOVISESSION"], before["TOVISESSION"]);
+  auto before = visitor.cookies();
+  ASSERT_THAT(signUp(visitor, newcomer("王小明")).text(), HasSubstr(kSignedUp));
+  EXPECT_NE(visitor.cookies()["TOVISESSION"], before["TOVISESSION"]);
   for (auto [field, value] : {std::pair{"sh", "1"}, std::pair{"monthss", "2"}})
     EXPECT_EQ(liveValue(server, "select * from reg", field), value) << field;
   EXPECT_THAT(liveValue(server, "select * from reg", "password"), StartsWith("$argon2id$"));
   // What the bar and the order form are filled from: ASCII-only JSON.
-  HttpResponse info = http.get("/member.asp");
+  HttpResponse info = visitor.get("/member.asp");
   EXPECT_EQ(
       info.body,
       R"({"name":"\u738b\u5c0f\u660e","tel":"05918765432","address":"\u9f13\u697c\u533a\u4e94\u56db\u8def1\u53f7"})");
@@ -48,25 +46,25 @@ TEST_F(StorefrontMembers, SignUpAndSignInRenewTheSessionAndTellOnlyWhatTheBarNee
   // "My orders" without a name typed: the sign-in's names cookie, which the sign-out drops.
   Fields order = {{"list", "宫保鸡丁 1份"}, {"list1", "18"}, {"yhm", "王小明"}, {"telsss", "05918765432"},
                   {"addresss", "鼓楼区五四路1号"}, {"hours", "12"}, {"minutes", "00"}, {"zffs", "餐到付费"}};
-  EXPECT_THAT(postForm(http, "/dctj.asp", gbkForm(order), {}).text(), HasSubstr("订餐成功"));
-  EXPECT_THAT(http.get("/ckdd.asp").text(), HasSubstr("宫保鸡丁 1份"));
-  EXPECT_THAT(postOwn(http, "/signout.asp", "").text(), HasSubstr("退出"));
-  EXPECT_EQ(http.get("/member.asp").body, "{}");
-  EXPECT_THAT(http.get("/ckdd.asp").text(), HasSubstr("您还没订过餐"));
+  EXPECT_THAT(postForm(visitor, "/dctj.asp", gbkForm(order), {}).text(), HasSubstr("订餐成功"));
+  EXPECT_THAT(visitor.get("/ckdd.asp").text(), HasSubstr("宫保鸡丁 1份"));
+  EXPECT_THAT(postOwn(visitor, "/signout.asp", "").text(), HasSubstr("退出"));
+  EXPECT_EQ(visitor.get("/member.asp").body, "{}");
+  EXPECT_THAT(visitor.get("/ckdd.asp").text(), HasSubstr("您还没订过餐"));
   // Back in: one answer for an unknown name and a wrong password.
-  std::string wrong = signIn(http, "王小明", "secret2").text();
+  std::string wrong = signIn(visitor, "王小明", "secret2").text();
   EXPECT_THAT(wrong, HasSubstr(kWrong));
-  EXPECT_EQ(signIn(http, "nobody", "secret1").text(), wrong);
-  before = http.cookies();
-  EXPECT_THAT(signIn(http, "王小明", "secret1").text(), HasSubstr(kSignedIn));
-  EXPECT_NE(http.cookies()["TOVISESSION"], before["TOVISESSION"]);
-  EXPECT_THAT(http.get("/member.asp").body, HasSubstr("05918765432"));
+  EXPECT_EQ(signIn(visitor, "nobody", "secret1").text(), wrong);
+  before = visitor.cookies();
+  EXPECT_THAT(signIn(visitor, "王小明", "secret1").text(), HasSubstr(kSignedIn));
+  EXPECT_NE(visitor.cookies()["TOVISESSION"], before["TOVISESSION"]);
+  EXPECT_THAT(visitor.get("/member.asp").body, HasSubstr("05918765432"));
 }
 
 TEST_F(StorefrontMembers, BadSignUpsAreRefusedAndStoreNothing) {
   HttpClient first(server.port());
   ASSERT_THAT(signUp(first, newcomer("张已有")).text(), HasSubstr(kSignedUp));
-  std::vector<Ask> asks = {{&http, "/register.asp", gbkForm(newcomer("新来客")), {"操作被拒绝"}, OtherSite}};
+  std::vector<Ask> asks = {{&visitor, "/register.asp", gbkForm(newcomer("新来客")), {"操作被拒绝"}, OtherSite}};
   for (const auto& [field, value, alert] : std::initializer_list<std::tuple<const char*, const char*, const char*>>{
            {"verifycode", "9999", "验证码错误"},
            {"names", "", "请填写用户名"},
@@ -88,9 +86,9 @@ TEST_F(StorefrontMembers, BadSignUpsAreRefusedAndStoreNothing) {
            {"postcode", "35000", "邮编"},
            {"dayss", "30", "出生日期不正确"},  // 30 February
            {"vocation", "一二三四五六七八九十一二三四五六七八九十一", "行业不能超过20个字符"}})
-    asks.push_back({&http, "/register.asp", gbkForm(withField(newcomer("新来客"), field, value)), {alert}});
+    asks.push_back({&visitor, "/register.asp", gbkForm(withField(newcomer("新来客"), field, value)), {alert}});
   expectRefused(asks);
-  EXPECT_EQ(http.get("/member.asp").body, "{}");
+  EXPECT_EQ(visitor.get("/member.asp").body, "{}");
 }
 
 TEST_F(StorefrontMembers, OneNameIsGivenOnceEvenAtTheSameMoment) {
@@ -107,7 +105,7 @@ TEST_F(StorefrontMembers, OneNameIsGivenOnceEvenAtTheSameMoment) {
 }
 
 TEST_F(StorefrontMembers, ThrottledWithdrawnAndDeletedMembers) {
-  ASSERT_THAT(signUp(http, newcomer("李四")).text(), HasSubstr(kSignedUp));
+  ASSERT_THAT(signUp(visitor, newcomer("李四")).text(), HasSubstr(kSignedUp));
 
   // The operator withdraws the approval: told so, only with the right password.
   liveExec(server, "update reg set sh=0");
@@ -125,10 +123,10 @@ TEST_F(StorefrontMembers, ThrottledWithdrawnAndDeletedMembers) {
   EXPECT_THAT(signIn(other, "李四", "secret1").text(), HasSubstr("次数过多"));
 
   // Deleted while signed in: signed out at the next look.
-  EXPECT_THAT(http.get("/member.asp").body, HasSubstr("\"tel\""));
+  EXPECT_THAT(visitor.get("/member.asp").body, HasSubstr("\"tel\""));
   liveExec(server, "delete from reg");
-  EXPECT_EQ(http.get("/member.asp").body, "{}");
+  EXPECT_EQ(visitor.get("/member.asp").body, "{}");
   // A GET changes nothing: sign-out and sign-in want a same-site post.
-  EXPECT_THAT(http.get("/signin.asp").text(), HasSubstr("name=password"));
-  EXPECT_THAT(http.get("/signout.asp").text(), Not(HasSubstr("您已退出登录")));
+  EXPECT_THAT(visitor.get("/signin.asp").text(), HasSubstr("name=password"));
+  EXPECT_THAT(visitor.get("/signout.asp").text(), Not(HasSubstr("您已退出登录")));
 }

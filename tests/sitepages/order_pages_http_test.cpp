@@ -16,7 +16,6 @@ struct KitchenPages : StaffedSite, ::testing::Test {
     return liveValue(server, data::Sql("select * from tdgl where id=?", {id}), name);
   }
   HttpResponse save(const std::string& form) { return postOwn(owner, "/admin/phone_order.asp?action=save", form); }
-  HttpClient& http = owner;
 };
 std::string alertOf(const std::string& message, const std::string& then) { return "alert('" + message + "');" + then; }
 }  // namespace
@@ -54,7 +53,7 @@ TEST_F(KitchenPages, OneClickMovesAnOrderOneStatusOnOnlyFromWhereTheScreenSawIt)
   for (const auto& [from, answer, after] : steps) {
     SCOPED_TRACE(answer);
     const std::string body = "id=" + std::to_string(id) + "&from=" + std::to_string(from);
-    EXPECT_THAT(postOwn(http, "/admin/live.asp?action=move", body).text(), HasSubstr(answer));
+    EXPECT_THAT(postOwn(owner, "/admin/live.asp?action=move", body).text(), HasSubstr(answer));
     EXPECT_EQ(field(id, "dczt"), std::to_string(after));
   }
 }
@@ -132,7 +131,7 @@ TEST_F(KitchenPages, SalesReportFiguresPerDayAndDishInPageAndBothCsvEncodings) {
   addOrder({2026, 3, 4, 0, 0, 0}, 4, orders::orderLine("宫保鸡丁", "12", 9), "108");  // the day after the range
 
   const std::string query = "/admin/sales_report.asp?from=2026-03-01&to=2026-03-03";
-  HttpResponse utf8 = http.get(query + "&format=csv&charset=utf8");
+  HttpResponse utf8 = owner.get(query + "&format=csv&charset=utf8");
   EXPECT_EQ(utf8.headers["Content-Type"], "text/csv; charset=utf-8");
   EXPECT_THAT(utf8.headers["Content-Disposition"], HasSubstr("sales-2026-03-01-2026-03-03.csv"));
   const std::string csv =
@@ -146,15 +145,15 @@ TEST_F(KitchenPages, SalesReportFiguresPerDayAndDishInPageAndBothCsvEncodings) {
       "\"'=HYPERLINK(\"\"x\"\")\",1,8.50,1,8.50\r\n"
       "\"可乐\",1,3.00,1,3.00\r\n";
   EXPECT_EQ(utf8.body, "\xEF\xBB\xBF" + csv);
-  HttpResponse gbk = http.get(query + "&format=csv&charset=gbk");
+  HttpResponse gbk = owner.get(query + "&format=csv&charset=gbk");
   EXPECT_EQ(gbk.headers["Content-Type"], "text/csv; charset=gbk");
   EXPECT_EQ(gbk.body, toGbk(csv));
 
-  const std::string page = http.get(query).text();
+  const std::string page = owner.get(query).text();
   EXPECT_EQ(occurrences(page, "<rect class='all'"), 3);  // one bar pair a day
   EXPECT_THAT(page, HasSubstr("有 1 个订单的总额不是数字"));
   EXPECT_THAT(page, HasSubstr("<td>=HYPERLINK(&quot;x&quot;)</td>"));
   for (const char* bad :
        {"?from=2026-02-30&to=2026-03-01", "?from=2026-03-05&to=2026-03-01", "?from=2000-01-01&to=2026-01-01"})
-    EXPECT_THAT(http.get(std::string("/admin/sales_report.asp") + bad).text(), HasSubstr("alert(")) << bad;
+    EXPECT_THAT(owner.get(std::string("/admin/sales_report.asp") + bad).text(), HasSubstr("alert(")) << bad;
 }

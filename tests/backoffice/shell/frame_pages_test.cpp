@@ -1,5 +1,5 @@
-// The pages of the back-office frame (login form, logout, home page, menu) and
-// the guards in front of every back-office page, the order pages' too.
+// The back-office menu, and the guards in front of every back-office page, the order pages' too.
+// (The login form, the check and the logout: the site pages' HTTP suite and the browser's login walk.)
 #include "support/site_rows.h"
 #include "support/testing.h"
 
@@ -47,24 +47,6 @@ TEST(BackOfficeGuards, VisitorsAndMissingRightsSeeAndChangeNothing) {
     PageResult out = site.run(page, req, "admin");
     EXPECT_FALSE(out.ended) << page;
     EXPECT_THAT(out.body, Not(HasSubstr(noRight))) << page;
-  }
-}
-
-// (The form posting to the check: the browser's login walk.)
-TEST(LoginPage, SameFormForEveryVisitor) {
-  FakeSite site;
-  FakeRequest anonymous, loggedIn = operatorOf(1);
-  EXPECT_EQ(site.run("mabex.login", anonymous, "admin").body, site.run("mabex.login", loggedIn, "admin").body);
-}
-
-// Over HTTP the guards refuse the session after it; the session itself lives on.
-TEST(LogoutPage, EmptiesBothKeysWithoutAbandoning) {
-  FakeSite site;
-  for (FakeRequest req : {operatorOf(1), FakeRequest{}}) {
-    PageResult page = site.run("mabex.logout", req, "admin");
-    EXPECT_EQ(page.redirect, "./Index.asp");
-    EXPECT_FALSE(page.abandoned);
-    EXPECT_EQ(req.session["admin"].text() + req.session["flag"].text(), "");
   }
 }
 
