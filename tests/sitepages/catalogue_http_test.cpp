@@ -1,4 +1,6 @@
-// The picture upload page over HTTP: what it stores, and everything it refuses.
+// The catalogue pages over HTTP: what the picture upload stores and everything it refuses, and the dish
+// saves and list deletes refused from elsewhere or with bad ticks. (What the forms store and show, and the
+// bad ids and prices: tests/backoffice/catalogue.)
 #include <gd.h>
 
 #include <algorithm>
@@ -71,4 +73,20 @@ TEST_F(Upload, EverythingButOnePictureFromALoggedInOperatorIsRefused) {
   expectRefused(asks);
   EXPECT_THAT(owner.get(kTarget).text(), HasSubstr(R"(enctype="multipart/form-data")"));
   EXPECT_THAT(visitor.get(kTarget).text(), Not(HasSubstr("<form")));
+}
+
+struct Catalogue : StaffedSite, ::testing::Test {};
+
+TEST_F(Catalogue, ForeignDishSavesAndBadOrForeignDeletesChangeNothing) {
+  const std::string drink = id("cygl", "id", "lei2=3"), save = "/admin/ylxgedit.asp?action=save&id=" + drink,
+                    add = "/admin/kcdgadd.asp?form1up=yes", dish = "newsname=x&jiage=1234&fblx=xp", refused = "操作被拒绝";
+  // A link from anywhere is a GET: it never saves or deletes either.
+  std::vector<Ask> asks = {{&owner, save, dish, {refused}, OtherSite},
+                           {&owner, add, dish, {refused}, OtherReferer},
+                           {&owner, save + "&" + dish, "", {refused}, Site, true},
+                           {&owner, add + "&" + dish, "", {refused}, Site, true},
+                           {&owner, "/admin/ylxg.asp?action=del&selectdel=" + drink, "", {refused}, Site, true}};
+  for (const std::string& ticked : {drink + ") or (1=1", drink + ", x", drink + ",," + drink, drink + ".5"})
+    asks.push_back({&owner, "/admin/ylxg.asp?action=del", "selectdel=" + urlEncode(ticked), {"所选的编号无效"}});
+  expectRefused(asks);
 }
