@@ -11,6 +11,7 @@
 #include "frame/component.h"
 #include "host/server.h"
 #include "support/live_server.h"
+#include "support/site_rows.h"
 #include "support/testing.h"
 
 namespace tovi::testing {
@@ -29,11 +30,6 @@ struct ProbePage {
   frame::Output output = frame::Output::PerRequest;
 };
 
-inline std::string readFile(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(in), {});
-}
-
 // A page file that hosts component `id`, with literal text around it.
 inline std::string hostPage(const std::string& id, const std::string& before = "", const std::string& after = "") {
   return "<%@ Language=VBScript %>\n" + before + "<%\nDim obj\nSet obj = Server.CreateObject(\"" + id +
@@ -44,8 +40,7 @@ class InProcessServer {
  public:
   // Each page's component is "probe.N", N its place in `pages`; `files` are
   // more files of the root (relative path -> text).
-  InProcessServer(const std::vector<ProbePage>& pages, const std::vector<std::pair<std::string, std::string>>& files = {},
-                  host::ServeOptions options = {}) {
+  InProcessServer(const std::vector<ProbePage>& pages, const Fields& files = {}, host::ServeOptions options = {}) {
     char tmpl[] = "/tmp/tovi-inproc-XXXXXX";
     if (!mkdtemp(tmpl)) throw std::runtime_error("mkdtemp failed");
     root_ = tmpl;

@@ -12,17 +12,15 @@ struct Probe : frame::Component {
   void other() {}
 };
 
-static frame::Registry probeRegistry() {
-  frame::Registry r;
-  r.add("mabex.probe", [] { return std::make_unique<Probe>(); },
-        {frame::op("main", &Probe::main), frame::op("Other", &Probe::other), frame::op("withArgs")});
-  return r;
-}
-
 // The parse in short: each block's literal text before it and {its operations;},
 // then the text after the last; or the refusal.
 static std::string parsed(std::string_view text) {
-  static const frame::Registry r = probeRegistry();
+  static const frame::Registry r = [] {
+    frame::Registry r;
+    r.add("mabex.probe", [] { return std::make_unique<Probe>(); },
+          {frame::op("main", &Probe::main), frame::op("Other", &Probe::other), frame::op("withArgs")});
+    return r;
+  }();
   try {
     PageFile p = parsePageFile(text, r);
     std::string out;

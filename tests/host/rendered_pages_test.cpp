@@ -2,7 +2,6 @@
 // rendered copy: a copy is used only while the database file and the page
 // file are unchanged, and never for what looks at the visitor.
 #include <atomic>
-#include <cstdlib>
 #include <fstream>
 #include <thread>
 
@@ -48,7 +47,8 @@ class RenderedPages : public ::testing::Test {
     std::vector<ProbePage> pages = {{"menu.asp", listDishes, "<p>", "</p>", frame::Output::DatabaseOnly},
                                     {"plain.asp", listDishes}};  // the same page without the promise
     for (const auto& [name, extra] : kExtras)
-      pages.push_back({std::string(name) + ".asp", [e = extra] { listDishes(); e(); }, "", "", frame::Output::DatabaseOnly});
+      pages.push_back(
+          {std::string(name) + ".asp", [e = extra] { listDishes(); e(); }, "", "", frame::Output::DatabaseOnly});
     server_ = std::make_unique<InProcessServer>(pages);
   }
   void addDish(const std::string& name) {  // on a connection of this test's own
@@ -56,10 +56,10 @@ class RenderedPages : public ::testing::Test {
     conn.Open("Data Source=" + server_->root() + "/database/tamlo.mdb");
     conn.Execute(data::Sql("insert into cygl (name, lei2) values (?, 1)", {data::Value(name)}));
   }
-  template <class F>
-  int runsDuring(F requests) {
-    int before = runs.load();
-    requests();
+  // How many times the probes ran while `request` was sent `times` times.
+  int runsFor(int times, const std::function<void()>& request) {
+    const int before = runs.load();
+    for (int i = 0; i < times; ++i) request();
     return runs.load() - before;
   }
   std::unique_ptr<InProcessServer> server_;
@@ -70,23 +70,17 @@ class RenderedPages : public ::testing::Test {
 TEST_F(RenderedPages, KeptUntilTheDatabaseChangesWhoeverChangesIt) {
   HttpClient client(server_->port());
   HttpResponse first, again, head;
-  EXPECT_EQ(runsDuring([&] { first = client.get("/menu.asp"); }), 1);
-  EXPECT_EQ(runsDuring([&] {
-              again = client.get("/Menu.asp");
-              head = client.request("HEAD", "/menu.asp", "", {});
-            }),
-            0);
+  EXPECT_EQ(runsFor(1, [&] { first = client.get("/menu.asp"); }), 1);
+  EXPECT_EQ(runsFor(1, [&] { again = client.get("/Menu.asp"); }), 0);
+  EXPECT_EQ(runsFor(1, [&] { head = client.request("HEAD", "/menu.asp", "", {}); }), 0);
   EXPECT_EQ(first.body, "<p>dishes:</p>");
   EXPECT_EQ(again.body, first.body);
   EXPECT_EQ(again.headers, first.headers);
   EXPECT_EQ(head.status, 200);
   addDish("fish");
-  EXPECT_EQ(runsDuring([&] {
-              for (int i = 0; i < 2; ++i) EXPECT_EQ(client.get("/menu.asp").body, "<p>dishes:fish;</p>");
-            }),
-            1);
-  std::string cli = "sqlite3 '" + server_->root() + "/database/tamlo.mdb' \"insert into cygl (name, lei2) values ('rice', 1)\"";
-  ASSERT_EQ(std::system(cli.c_str()), 0);
+  EXPECT_EQ(runsFor(2, [&] { EXPECT_EQ(client.get("/menu.asp").body, "<p>dishes:fish;</p>"); }), 1);
+  const std::string insert = "insert into cygl (name, lei2) values ('rice', 1)";
+  ASSERT_EQ(shell("sqlite3 '" + server_->root() + "/database/tamlo.mdb' \"" + insert + "\""), 0);
   EXPECT_EQ(client.get("/menu.asp").body, "<p>dishes:fish;rice;</p>");
   std::thread([&] { addDish("tea"); }).join();
   EXPECT_EQ(client.get("/menu.asp").body, "<p>dishes:fish;rice;tea;</p>");
@@ -96,26 +90,20 @@ TEST_F(RenderedPages, QueriesBodiesAndPagesThatLookAtTheVisitorOrFailAlwaysRun) 
   HttpClient client(server_->port());
   client.cookies()["who"] = "me";
   addDish("fish");
+  const std::map<std::string, std::string> form = {{"Content-Type", "application/x-www-form-urlencoded"}};
   std::vector<std::pair<std::string, std::string>> requests = {
       {"GET", "/menu.asp?a=1"}, {"GET", "/menu.asp?"}, {"POST", "/menu.asp"}, {"GET", "/plain.asp"}};
   for (const auto& [name, extra] : kExtras) requests.emplace_back("GET", std::string("/") + name + ".asp");
   for (const auto& [method, target] : requests) {
     SCOPED_TRACE(method + " " + target);
     HttpResponse last;
-    EXPECT_EQ(runsDuring([&] {
-                for (int i = 0; i < 3; ++i) last = client.request(method, target, method == "POST" ? "a=1" : "",
-                                                      {{"Content-Type", "application/x-www-form-urlencoded"}});
-              }),
-              3);
+    EXPECT_EQ(runsFor(3, [&] { last = client.request(method, target, method == "POST" ? "a=1" : "", form); }), 3);
     if (target.starts_with("/menu.asp")) {
       EXPECT_EQ(last.body, "<p>dishes:fish;</p>");
     }
   }
   // Without anything personal in the way, the same page is kept.
-  EXPECT_EQ(runsDuring([&] {
-              for (int i = 0; i < 3; ++i) client.get("/menu.asp");
-            }),
-            1);
+  EXPECT_EQ(runsFor(3, [&] { client.get("/menu.asp"); }), 1);
 }
 
 // Page files are looked at about once a second: an edit shows after that, a
@@ -130,7 +118,7 @@ TEST_F(RenderedPages, AnEditedOrDeletedPageFileIsSeen) {
   std::filesystem::remove(server_->root() + "/cookie.asp");
   std::this_thread::sleep_for(std::chrono::milliseconds(1100));
   EXPECT_EQ(client.get("/menu.asp").body, "<div>dishes:</div>");
-  EXPECT_EQ(runsDuring([&] { EXPECT_EQ(client.get("/menu.asp").body, "<div>dishes:</div>"); }), 0);
+  EXPECT_EQ(runsFor(1, [&] { EXPECT_EQ(client.get("/menu.asp").body, "<div>dishes:</div>"); }), 0);
   for (int i = 0; i < 2; ++i) EXPECT_EQ(client.get("/plain.asp").status, 500);
   EXPECT_EQ(client.get("/cookie.asp").status, 404);
 }
@@ -145,7 +133,8 @@ TEST(RenderedPageCopies, AHandfulAreKeptTheOldestGoingFirstAndNoHugeOne) {
     return c;
   };
   auto page = std::make_shared<const host::PageFile>();
-  for (std::size_t i = 0; i <= host::RenderedPages::kEntries; ++i) kept.keep("/p" + std::to_string(i), page, copyOf(i + 1));
+  for (std::size_t i = 0; i <= host::RenderedPages::kEntries; ++i)
+    kept.keep("/p" + std::to_string(i), page, copyOf(i + 1));
   EXPECT_EQ(kept.size(), host::RenderedPages::kEntries);
   EXPECT_EQ(kept.find("/p0", page.get()), nullptr);
   ASSERT_NE(kept.find("/p1", page.get()), nullptr);

@@ -1,7 +1,5 @@
 #include "support/live_server.h"
 
-#include <arpa/inet.h>
-#include <fcntl.h>
 #include <iconv.h>
 #include <netinet/in.h>
 #include <signal.h>
@@ -11,14 +9,12 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include <algorithm>
 #include <cctype>
 #include <chrono>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <regex>
-#include <sstream>
 #include <stdexcept>
 #include <thread>
 
@@ -29,27 +25,6 @@ using tovi::frame::asciiLower;
 
 namespace tovi::testing {
 namespace {
-
-std::string readFile(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::ostringstream s;
-  s << in.rdbuf();
-  return s.str();
-}
-
-// Runs a command to its end; returns what it printed (throws when it fails).
-// The arguments are the binary and paths of our own, free of quotes.
-std::string runCommand(const std::vector<std::string>& argv) {
-  std::string line;
-  for (const std::string& a : argv) line += "'" + a + "' ";
-  FILE* p = popen((line + "2>&1").c_str(), "r");
-  if (!p) throw std::runtime_error("popen failed");
-  std::string text;
-  char buf[4096];
-  for (std::size_t n; (n = fread(buf, 1, sizeof buf, p)) > 0;) text.append(buf, n);
-  if (pclose(p) != 0) throw std::runtime_error("command failed: " + line + ": " + text);
-  return text;
-}
 
 std::string convert(const std::string& text, const char* to, const char* from) {
   iconv_t cd = iconv_open(to, from);
@@ -74,30 +49,24 @@ LiveServer::LiveServer(Options options) {
   // The web root without a database of its own: `tovi init` makes a fresh one.
   fs::copy(fs::path(TOVI_SOURCE_DIR) / "site", root_, fs::copy_options::recursive);
   fs::remove_all(root_ + "/database");
-  std::vector<std::string> init = {TOVI_BINARY, "init", "--root", root_};
-  if (options.demo) init.push_back("--demo");
-  initOutput_ = runCommand(init);
+  // Our own binary and paths, and the tests' arguments: none holds a quote.
+  auto quoted = [](const std::string& arg) { return " '" + arg + "'"; };
+  const std::string tovi = quoted(TOVI_BINARY), root = quoted(root_);
+  if (shell(tovi + " init --root" + root + (options.demo ? " --demo" : ""), &initOutput_) != 0)
+    throw std::runtime_error("tovi init failed: " + initOutput_);
 
-  errPath_ = root_ + ".err";
-  const std::string outPath = root_ + ".out";
-  std::vector<std::string> argv = {TOVI_BINARY, "serve", "--root", root_, "--port", "0", "--access-log", "-"};
-  argv.insert(argv.end(), options.args.begin(), options.args.end());
-  std::vector<char*> args;
-  for (std::string& a : argv) args.push_back(a.data());
-  args.push_back(nullptr);
-  posix_spawn_file_actions_t files;
-  posix_spawn_file_actions_init(&files);
-  posix_spawn_file_actions_addopen(&files, 1, outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-  posix_spawn_file_actions_addopen(&files, 2, errPath_.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+  std::string serve = "exec" + tovi + " serve --root" + root + " --port 0";
+  for (const std::string& a : options.args) serve += quoted(a);
+  serve += " >" + quoted(root_ + ".out") + " 2>" + quoted(root_ + ".err");
+  const char* argv[] = {"/bin/sh", "-c", serve.c_str(), nullptr};
   pid_t pid = -1;
-  int failed = posix_spawn(&pid, args[0], &files, nullptr, args.data(), environ);
-  posix_spawn_file_actions_destroy(&files);
-  if (failed) throw std::runtime_error("posix_spawn failed");
+  if (posix_spawn(&pid, argv[0], nullptr, nullptr, const_cast<char**>(argv), environ) != 0)
+    throw std::runtime_error("posix_spawn failed");
   pid_ = pid;
   static const std::regex listening(R"(listening on http://[^:]+:(\d+)/)");
   for (auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);;) {
     std::smatch m;
-    std::string out = readFile(outPath);
+    std::string out = output();
     if (std::regex_search(out, m, listening)) {
       port_ = static_cast<unsigned short>(std::stoi(m[1]));
       return;
@@ -119,11 +88,12 @@ LiveServer::~LiveServer() {
   stop();
   std::error_code ec;
   fs::remove_all(root_, ec);
-  fs::remove(errPath_, ec);
+  fs::remove(root_ + ".err", ec);
   fs::remove(root_ + ".out", ec);
 }
 
-std::string LiveServer::errorLog() const { return readFile(errPath_); }
+std::string LiveServer::output() const { return readFile(root_ + ".out"); }
+std::string LiveServer::errorLog() const { return readFile(root_ + ".err"); }
 
 int LiveServer::stop() {
   if (pid_ < 0) return -1;
@@ -135,11 +105,9 @@ int LiveServer::stop() {
   return 128 + (WIFSIGNALED(status) ? WTERMSIG(status) : 0);
 }
 
-std::string HttpResponse::text() const { return fromGbk(body); }
+std::string HttpResponse::text() const { return convert(body, "UTF-8", "GBK"); }
 
-HttpClient::HttpClient(unsigned short port, std::string host) : port_(port), host_(std::move(host)) {}
-
-std::string HttpClient::origin() const { return "http://" + host_ + ":" + std::to_string(port_); }
+std::string HttpClient::origin() const { return "http://127.0.0.1:" + std::to_string(port_); }
 
 HttpResponse HttpClient::get(const std::string& target, const std::map<std::string, std::string>& headers) {
   return request("GET", target, "", headers);
@@ -154,7 +122,7 @@ HttpResponse HttpClient::post(const std::string& target, const std::string& body
 
 HttpResponse HttpClient::request(const std::string& method, const std::string& target, const std::string& body,
                                  const std::map<std::string, std::string>& headers) {
-  std::string req = method + " " + target + " HTTP/1.1\r\nHost: " + host_ + ":" + std::to_string(port_) +
+  std::string req = method + " " + target + " HTTP/1.1\r\nHost: 127.0.0.1:" + std::to_string(port_) +
                     "\r\nConnection: close\r\n";
   bool hasCookieHeader = false;
   for (const auto& [k, v] : headers) {
@@ -165,11 +133,12 @@ HttpResponse HttpClient::request(const std::string& method, const std::string& t
   for (const auto& [k, v] : cookies_) jar += (jar.empty() ? "" : "; ") + k + "=" + v;
   if (!jar.empty() && !hasCookieHeader) req += "Cookie: " + jar + "\r\n";
   if (!body.empty() || method == "POST") req += "Content-Length: " + std::to_string(body.size()) + "\r\n";
-  const std::string raw = exchangeRaw(port_, req + "\r\n" + body, host_);
+  const std::string raw = exchangeRaw(port_, req + "\r\n" + body);
 
   HttpResponse r;
   std::size_t headEnd = raw.find("\r\n\r\n");
-  if (headEnd == std::string::npos || raw.size() < 12) throw std::runtime_error("no HTTP answer: " + raw.substr(0, 200));
+  if (headEnd == std::string::npos || raw.size() < 12)
+    throw std::runtime_error("no HTTP answer: " + raw.substr(0, 200));
   r.status = std::stoi(raw.substr(9, 3));
   static const std::regex field(R"(\r\n([^:\r\n]+): *([^\r\n]*))");
   const std::string head = raw.substr(0, headEnd);
@@ -188,10 +157,11 @@ HttpResponse HttpClient::request(const std::string& method, const std::string& t
   const std::string rest = raw.substr(headEnd + 4);
   auto te = r.headers.find("Transfer-Encoding");
   if (te != r.headers.end() && asciiLower(te->second).find("chunked") != std::string::npos) {
-    for (std::size_t pos = 0, eol = 0, size = 0; (eol = rest.find("\r\n", pos)) != std::string::npos; pos = eol + 4 + size) {
-      size = std::stoul(rest.substr(pos, eol - pos), nullptr, 16);
+    for (std::size_t pos = 0, eol; (eol = rest.find("\r\n", pos)) != std::string::npos;) {
+      const std::size_t size = std::stoul(rest.substr(pos, eol - pos), nullptr, 16);
       if (size == 0) break;
       r.body += rest.substr(eol + 2, size);
+      pos = eol + 4 + size;
     }
   } else if (auto cl = r.headers.find("Content-Length"); cl != r.headers.end()) {
     r.body = rest.substr(0, std::stoul(cl->second));
@@ -201,7 +171,7 @@ HttpResponse HttpClient::request(const std::string& method, const std::string& t
   return r;
 }
 
-int connectLoopback(unsigned short port, const std::string& host) {
+int connectLoopback(unsigned short port) {
   int fd = socket(AF_INET, SOCK_STREAM, 0);
   if (fd < 0) throw std::runtime_error("socket failed");
   timeval tv{30, 0};
@@ -209,14 +179,14 @@ int connectLoopback(unsigned short port, const std::string& host) {
   sockaddr_in addr{};
   addr.sin_family = AF_INET;
   addr.sin_port = htons(port);
-  inet_pton(AF_INET, host.c_str(), &addr.sin_addr);
+  addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
   if (connect(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) == 0) return fd;
   close(fd);
   return -1;
 }
 
-std::string exchangeRaw(unsigned short port, const std::string& bytes, const std::string& host) {
-  int fd = connectLoopback(port, host);
+std::string exchangeRaw(unsigned short port, const std::string& bytes) {
+  int fd = connectLoopback(port);
   if (fd < 0) throw std::runtime_error("connect failed");
   for (std::size_t sent = 0; sent < bytes.size();) {
     ssize_t n = send(fd, bytes.data() + sent, bytes.size() - sent, MSG_NOSIGNAL);
@@ -231,17 +201,15 @@ std::string exchangeRaw(unsigned short port, const std::string& bytes, const std
 }
 
 std::string toGbk(const std::string& utf8) { return convert(utf8, "GBK", "UTF-8"); }
-std::string fromGbk(const std::string& gbk) { return convert(gbk, "UTF-8", "GBK"); }
 
 std::string urlEncode(const std::string& bytes) {
   static const char kHex[] = "0123456789ABCDEF";
   std::string out;
   for (unsigned char c : bytes) {
-    if (std::isalnum(c) || c == '-' || c == '_' || c == '.' || c == '~') {
+    if (std::isalnum(c) || c == '-' || c == '_' || c == '.' || c == '~')
       out += static_cast<char>(c);
-    } else {
+    else
       out += {'%', kHex[c >> 4], kHex[c & 15]};
-    }
   }
   return out;
 }
@@ -250,6 +218,21 @@ std::string formBody(const std::vector<std::pair<std::string, std::string>>& fie
   std::string out;
   for (const auto& [k, v] : fields) out += (out.empty() ? "" : "&") + urlEncode(k) + "=" + urlEncode(v);
   return out;
+}
+
+std::string readFile(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+int shell(const std::string& command, std::string* out) {
+  FILE* p = popen((command + " 2>&1").c_str(), "r");
+  if (!p) throw std::runtime_error("popen failed");
+  std::string text;
+  char buf[4096];
+  for (std::size_t n; (n = fread(buf, 1, sizeof buf, p)) > 0;) text.append(buf, n);
+  if (out) *out = text;
+  return pclose(p);
 }
 
 }  // namespace tovi::testing

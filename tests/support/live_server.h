@@ -23,7 +23,6 @@ class LiveServer {
     std::vector<std::string> args;   // more `tovi serve` arguments
   };
   explicit LiveServer(Options options);
-  LiveServer() : LiveServer(Options{}) {}
   // Stops the server (SIGTERM, waits) and removes the temporary root.
   ~LiveServer();
   LiveServer(const LiveServer&) = delete;
@@ -33,13 +32,15 @@ class LiveServer {
   const std::string& root() const { return root_; }
   std::string databasePath() const { return root_ + "/database/tamlo.mdb"; }
   const std::string& initOutput() const { return initOutput_; }
-  // What the server wrote to standard error so far (its error log).
+  // What the server wrote so far to standard output (its access log) and to
+  // standard error (its error log).
+  std::string output() const;
   std::string errorLog() const;
   // Sends SIGTERM and waits; returns the exit status.
   int stop();
 
  private:
-  std::string root_, initOutput_, errPath_;
+  std::string root_, initOutput_;
   unsigned short port_ = 0;
   int pid_ = -1;
 };
@@ -55,7 +56,7 @@ struct HttpResponse {
 
 class HttpClient {
  public:
-  explicit HttpClient(unsigned short port, std::string host = "127.0.0.1");
+  explicit HttpClient(unsigned short port) : port_(port) {}
   // Requests keep and send the cookies the server set (name=value only).
   HttpResponse get(const std::string& target, const std::map<std::string, std::string>& headers = {});
   HttpResponse post(const std::string& target, const std::string& body,
@@ -70,23 +71,27 @@ class HttpClient {
 
  private:
   unsigned short port_;
-  std::string host_;
   std::map<std::string, std::string> cookies_;
 };
 
-// A socket connected to host:port on loopback, with a 30 s receive timeout;
-// -1 when the connection is refused.
-int connectLoopback(unsigned short port, const std::string& host = "127.0.0.1");
+// A socket connected to 127.0.0.1:port, with a 30 s receive timeout; -1
+// when the connection is refused.
+int connectLoopback(unsigned short port);
 // Sends `bytes` exactly as given on a new connection and returns everything
 // the server sends back until it closes (for pipelining and framing tests).
-std::string exchangeRaw(unsigned short port, const std::string& bytes, const std::string& host = "127.0.0.1");
+std::string exchangeRaw(unsigned short port, const std::string& bytes);
 
-// UTF-8 -> GBK bytes and back (tests build what a browser sends).
+// UTF-8 -> GBK bytes (tests build what a browser sends).
 std::string toGbk(const std::string& utf8);
-std::string fromGbk(const std::string& gbk);
 // Percent-encodes bytes for a query string or a url-encoded form.
 std::string urlEncode(const std::string& bytes);
 // "a=1&b=2" from name/value pairs, each percent-encoded as given (encode to GBK first).
 std::string formBody(const std::vector<std::pair<std::string, std::string>>& fields);
+
+// A file's bytes ("" when it cannot be read).
+std::string readFile(const std::string& path);
+// Runs a shell command line to its end; its exit status as pclose() gives it,
+// and what it printed (both streams) in `*out`.
+int shell(const std::string& command, std::string* out = nullptr);
 
 }  // namespace tovi::testing
