@@ -1,6 +1,6 @@
-// The catalogue pages over HTTP: what the picture upload stores and everything it refuses, and the dish
-// saves and list deletes refused from elsewhere or with bad ticks. (What the forms store and show, and the
-// bad ids and prices: tests/backoffice/catalogue.)
+// The catalogue pages over HTTP: what the picture upload stores and everything it refuses; the dish saves,
+// list deletes and guestbook replies refused from elsewhere or with bad ids or ticks. (What the forms store
+// and show, and bad prices: tests/backoffice/catalogue.)
 #include <gd.h>
 
 #include <algorithm>
@@ -77,7 +77,7 @@ TEST_F(Upload, EverythingButOnePictureFromALoggedInOperatorIsRefused) {
 
 struct Catalogue : StaffedSite, ::testing::Test {};
 
-TEST_F(Catalogue, ForeignDishSavesAndBadOrForeignDeletesChangeNothing) {
+TEST_F(Catalogue, ForeignOrBadSavesAndDeletesChangeNothing) {
   const std::string drink = id("cygl", "id", "lei2=3"), save = "/admin/ylxgedit.asp?action=save&id=" + drink,
                     add = "/admin/kcdgadd.asp?form1up=yes", dish = "newsname=x&jiage=1234&fblx=xp", refused = "操作被拒绝";
   // A link from anywhere is a GET: it never saves or deletes either.
@@ -85,8 +85,26 @@ TEST_F(Catalogue, ForeignDishSavesAndBadOrForeignDeletesChangeNothing) {
                            {&owner, add, dish, {refused}, OtherReferer},
                            {&owner, save + "&" + dish, "", {refused}, Site, true},
                            {&owner, add + "&" + dish, "", {refused}, Site, true},
-                           {&owner, "/admin/ylxg.asp?action=del&selectdel=" + drink, "", {refused}, Site, true}};
+                           {&owner, "/admin/ylxg.asp?action=del&selectdel=" + drink, "", {refused}, Site, true},
+                           {&owner, "/admin/bulletin.asp?action=save", "Content=hacked", {refused}, OtherReferer}};
   for (const std::string& ticked : {drink + ") or (1=1", drink + ", x", drink + ",," + drink, drink + ".5"})
     asks.push_back({&owner, "/admin/ylxg.asp?action=del", "selectdel=" + urlEncode(ticked), {"所选的编号无效"}});
+
+  // The guestbook's: a message's reply and deletes.
+  liveExec(server, "insert into Feedback (UserName, Comments, top, Online, del) values ('客', '你好', 0, 1, 0)");
+  liveExec(server, "insert into Feedback (UserName, Comments, top, Online, del) values ('删', '你好', 0, 1, 1)");
+  const std::string book = "/admin/book_admin.asp", shown = id("Feedback", "ID", "del=0"),
+                    removed = id("Feedback", "ID", "del=1"), noId = "无此留言编号", none = "无此留言，";
+  auto reply = [](const char* top, const char* online) {
+    return gbkForm({{"comments", "改"}, {"Replay", "r"}, {"top", top}, {"Online", online}, {"send", "ok"}});
+  };
+  for (auto [message, top, online, answer] :
+       {std::tuple{std::string(), "0", "1", noId}, {shown + " or 1=1", "0", "1", noId}, {"999", "0", "1", none},
+        {removed, "0", "1", none}, {shown, "5", "1", "请选择"}, {shown, "0", "", "请选择"}})
+    asks.push_back({&owner, book + "?action=replay&id=" + urlEncode(message), reply(top, online), {answer}});
+  asks.push_back({&owner, book + "?action=replay&id=" + shown, reply("0", "1"), {refused}, OtherSite});
+  asks.push_back({&owner, book, gbkForm({{"action", "删除"}, {"id", shown}}), {refused}, OtherSite});
+  asks.push_back({&owner, book, gbkForm({{"action", "删除"}, {"id", shown + ", 0x1"}}), {"没有删除任何留言"}});
+  asks.push_back({&owner, book, gbkForm({{"action", "删除"}}), {"没有选择合适参数"}});
   expectRefused(asks);
 }

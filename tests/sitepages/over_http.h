@@ -89,14 +89,15 @@ struct StaffedSite {
   }
 
   // Everything a refused request must leave as it was: accounts, members,
-  // orders, messages, dishes, backups and uploaded pictures.
+  // orders, messages, dishes, the bulletin, backups and uploaded pictures.
   std::string snapshot() {
     data::Connection conn;
     conn.Open("Data Source=" + server.databasePath());
     std::string out;
     for (const auto& [table, fields] : std::vector<std::pair<std::string, std::vector<std::string>>>{
              {"wq_admin", {"adminid", "admin", "flag", "password"}}, {"reg", {"id", "names", "sh", "password"}},
-             {"tdgl", {"id", "dczt"}}, {"Feedback", {"ID"}}, {"cygl", {"id", "jiage"}}}) {
+             {"tdgl", {"id", "dczt"}}, {"Feedback", {"ID", "Comments", "Replay"}}, {"cygl", {"id", "jiage"}},
+             {"bulletin", {"content"}}}) {
       data::Recordset rs;
       rs.Open("select * from " + table, conn, data::adOpenKeyset, data::adLockReadOnly);
       for (; !rs.Eof(); rs.MoveNext())

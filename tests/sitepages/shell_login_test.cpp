@@ -19,17 +19,12 @@ TEST(Passwords, HashesVerifyAndLegacyDigestsAskForRehash) {
   EXPECT_NE(h, hashPassword("s3cret-pass"));  // salted
   EXPECT_EQ(md5Hex("123456"), md5);
   const std::tuple<std::string, const char*, PasswordMatch> cases[] = {
-      {h, "s3cret-pass", PasswordMatch::Yes},
-      {h, "s3cret-pasS", PasswordMatch::No},
-      {h, "", PasswordMatch::No},
-      {md5, "123456", PasswordMatch::YesRehash},
+      {h, "s3cret-pass", PasswordMatch::Yes}, {h, "s3cret-pasS", PasswordMatch::No}, {h, "", PasswordMatch::No},
+      {md5, "123456", PasswordMatch::YesRehash}, {md5, "1234567", PasswordMatch::No},
       {"E10ADC3949BA59ABBE56E057F20F883E", "123456", PasswordMatch::YesRehash},
-      {md5, "1234567", PasswordMatch::No},
-      {"", "123456", PasswordMatch::No},
-      {"123456", "123456", PasswordMatch::No},
-      {"$argon2id$garbage", "123456", PasswordMatch::No},
       {md5.substr(1), "123456", PasswordMatch::No},
-      {"zz", "123456", PasswordMatch::No}};
+      {"", "123456", PasswordMatch::No}, {"123456", "123456", PasswordMatch::No},
+      {"$argon2id$garbage", "123456", PasswordMatch::No}, {"zz", "123456", PasswordMatch::No}};
   for (const auto& [stored, typed, match] : cases)
     EXPECT_EQ(verifyPassword(stored, typed), match) << stored << " " << typed;
 }
@@ -142,8 +137,7 @@ TEST(LoginCheck, RefusalsLeaveTheKeysUnsetAndUseTheCodeUp) {
     PageResult page = site.run("tovi.chkadmin", c.req, "admin");
     EXPECT_THAT(page.body, HasSubstr(c.answer));
     EXPECT_FALSE(page.sessionRenewed);
-    EXPECT_TRUE(c.req.session["admin"].blank());
-    EXPECT_TRUE(c.req.session["flag"].blank());
+    EXPECT_EQ(c.req.session["admin"].text() + c.req.session["flag"].text(), "");
     if (!c.codeSpent) continue;
     EXPECT_EQ(c.req.session["GetCode"].text(), "");
     // The same code a second time is no longer valid.
@@ -175,9 +169,7 @@ TEST(CodeImage, PngOfTheCodeKeptInTheSession) {
   FakeRequest req;
   req.http = true;
   PageResult page = site.run("tovi.getcode", req, "");
-  std::string code = req.session["GetCode"].text();
-  EXPECT_EQ(code.size(), 4u);
-  EXPECT_EQ(code.find_first_not_of("0123456789"), std::string::npos);
+  EXPECT_THAT(req.session["GetCode"].text(), ::testing::MatchesRegex("[0-9]{4}"));
   EXPECT_EQ(page.binaryType, "image/png");
   EXPECT_EQ(page.binary.substr(0, 8), std::string("\x89PNG\r\n\x1a\n", 8));
   EXPECT_THAT(page.headers["Cache-Control"], HasSubstr("no-store"));

@@ -52,11 +52,9 @@ TEST(MaintenancePages, BackupThenRestoreThroughThePages) {
 struct MaintenanceOverHttp : StaffedSite, ::testing::Test {};
 
 TEST_F(MaintenanceOverHttp, PagesShowTheDatabaseAndCompactKeepsIt) {
-  for (const char* page : {"1", "2", "3", "4"}) {
-    std::string body = owner.get(std::string("/admin/database_menager") + page + ".asp").text();
-    EXPECT_THAT(body, HasSubstr("database/tamlo.mdb")) << page;
-    EXPECT_THAT(body, HasSubstr("文件大小：")) << page;
-  }
+  for (const char* page : {"1", "2", "3", "4"})
+    expectTexts(owner.get(std::string("/admin/database_menager") + page + ".asp").text(),
+                {"database/tamlo.mdb", "文件大小："});
   EXPECT_THAT(owner.get("/admin/database_menager1.asp").text(), HasSubstr("不需要改用隐秘的文件名"));
   const std::string dishes = liveValue(server, "select * from cygl");
   EXPECT_THAT(postOwn(owner, "/admin/database_menager3.asp", "Submit=1").text(), HasSubstr("压缩完成："));

@@ -54,12 +54,10 @@ TEST(MemberPages, RowsAndRecordShowApprovalEscapedAndRefuseBadIds) {
                   waiting = addMember(site, Member{.names = "o'neil", .sh = 0, .sex = 2, .address = "<i>x</i>"}),
                   unset = addMember(site, Member{.sh = data::Value::null()});
   const std::string a = std::to_string(approved), w = std::to_string(waiting);
-  std::vector<std::string> rows = {"&lt;b&gt;王&lt;/b&gt;"};
-  for (long long id : {approved, waiting, unset}) {
-    rows.push_back("<a href='reg1.asp?id=" + std::to_string(id) + "'>查 看 资 料</a>");
-    rows.push_back("<a href='reg3.asp?id=" + std::to_string(id) + "'>删 除 用 户</a>");
-  }
-  const std::string list = expectPage(site, {.name = "rows", .page = "reg", .has = rows}).body;
+  const std::string list = expectPage(site, {.name = "rows", .page = "reg", .has = {"&lt;b&gt;王&lt;/b&gt;"}}).body;
+  for (long long id : {approved, waiting, unset})
+    expectTexts(list, {"<a href='reg1.asp?id=" + std::to_string(id) + "'>查 看 资 料</a>",
+                       "<a href='reg3.asp?id=" + std::to_string(id) + "'>删 除 用 户</a>"});
   EXPECT_EQ(occurrences(list, "已 审 核"), 1);
   EXPECT_EQ(occurrences(list, "未 审 核"), 2);
   expectPage(site, {.name = "approved", .page = "reg1", .query = {{"id", a}},
