@@ -6,17 +6,11 @@
 
 namespace jet = data::jet;
 
+// Statements the store's tests run on a real file are checked there by their
+// rows; here the forms whose text changes on the way.
 TEST(JetSqlTest, TranslatesThePagesStatements) {
   const std::pair<const char*, const char*> cases[] = {
-      {"select * from cygl where lei2=1", R"(select * from "cygl" where "lei2" = 1)"},
-      {"select * from cygl where lei='招牌老菜'", R"(select * from "cygl" where "lei" = '招牌老菜')"},
-      {"select * from Feedback where del=false order by top desc, PostDate desc",
-       R"(select * from "Feedback" where "del" = 0 order by "top" desc, "PostDate" desc)"},
       {"select * from view2 ", R"(select * from "view2")"},
-      {"select * from tdgl where dczt in (1,2,3,4) and fromdate>#2024-3-9 10:00:00# and fromdate<#2024-3-10 0:0:0#",
-       R"(select * from "tdgl" where "dczt" in (1, 2, 3, 4) and "fromdate" > '2024-03-09 10:00:00' and "fromdate" < '2024-03-10 00:00:00')"},
-      {"delete from cygl where lei2=1 and id in (7, 9)", R"(delete from "cygl" where "lei2" = 1 and "id" in (7, 9))"},
-      {"select * from tdgl where yhm like ?", R"(select * from "tdgl" where "yhm" like ?)"},
       {"select count(*) from [tdgl] where name = \"it's\"", R"(select count(*) from "tdgl" where "name" = 'it''s')"},
       {"select * from cygl where name='a''b' & 'c'", R"(select * from "cygl" where "name" = 'a''b' || 'c')"},
       {"insert into err_record(add_err_str) values ('x')", R"(insert into "err_record" ("add_err_str") values ('x'))"},

@@ -14,7 +14,6 @@ using namespace data;
 
 namespace {
 
-// The list statements of the back office's order list, with their values.
 std::vector<Sql> listStatements() {
   const DateTime from{2024, 1, 1, 6, 0, 0}, to{2024, 1, 2, 12, 0, 0};
   std::vector<Sql> out;
@@ -33,6 +32,14 @@ std::vector<Sql> listStatements() {
 
 class OrderList : public TempDb {
  protected:
+  // `rows` orders written straight to the file, 客户0, 客户1, ...: three at each time (ties for the
+  // ordering), 17 minutes apart from 2024-01-01 on, statuses 1 to 5 in turn (5 outside the list).
+  void rawOrders(int rows) {
+    raw("with recursive n(i) as (select 0 union all select i + 1 from n where i < ?) insert into tdgl (yhm, "
+        "fromdate, dczt) select '客户' || i, strftime('%Y-%m-%d %H:%M:%S', '2024-01-01', '+' || (i / 3 * 17) || "
+        "' minutes'), 1 + i % 5 from n",
+        {rows - 1});
+  }
   // The planner's steps for a statement on the file, one a line.
   std::string plan(const std::string& text) {
     std::string out;
@@ -97,10 +104,7 @@ TEST_F(OrderList, NameFilterFindsWhatAPlainScanFinds) {
 }
 
 TEST_F(OrderList, EveryPageIsThePlainStatementsAndFollowsEveryWriterOfTheFile) {
-  // 2,500 orders over about ten days, three to a minute (ties for the ordering), status 5 outside the list.
-  raw("with recursive n(i) as (select 0 union all select i + 1 from n where i < 2499) insert into tdgl (yhm, "
-      "fromdate, dczt) select '客户' || i, strftime('%Y-%m-%d %H:%M:%S', '2024-01-01', '+' || (i / 3 * 17) || "
-      "' minutes'), 1 + i % 5 from n");
+  rawOrders(2500);  // over about ten days
   std::vector<Sql> lists = listStatements();
   for (const Sql& sql : lists) {  // the walk from the first row too
     const Strings all = plain(sql);
@@ -153,7 +157,7 @@ TEST_F(OrderList, EveryPageIsThePlainStatementsAndFollowsEveryWriterOfTheFile) {
 // older file, or a restored older copy, gains the present indexes and helper tables.
 TEST_F(OrderList, ListStatementsWalkAnIndexAndAnOlderFileGainsThePresentLayout) {
   expectOrderedByAnIndex("new file");
-  rawOrders(300, "客户", 3, 5);
+  rawOrders(300);
   expectOrderedByAnIndex("with orders");
   // A time index of an older layout: the planner sorts without the present one.
   raw("drop index tdgl_fromdate; drop index tdgl_dczt; create index tdgl_fromdate on tdgl (fromdate, dczt);"

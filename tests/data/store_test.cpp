@@ -63,27 +63,26 @@ TEST_F(StoreTest, OpeningNeedsADatabaseFileAndAReplacedOneIsSeenAfresh) {
   EXPECT_EQ(column("select * from tdgl", "yhm"), Strings{});
 }
 
-// What the pages' lists lean on beyond plain SQL: date literals and date-time
-// parameters, column defaults, logical values read back, case in names, and
-// what a delete reports.
+// What the pages' statements lean on beyond plain SQL: date literals, names
+// alike as literals and parameters, column defaults, logical values read back,
+// case in table names, and what a delete reports. (The order list's own
+// statements: the order list suites.)
 TEST_F(StoreTest, ThePagesStatementsFindWhatTheyNameAndDeleteOnlyThat) {
   for (auto [name, at, dczt] : {std::tuple{"eve", DateTime{2024, 12, 31, 23, 59, 59}, 1},
                                 {"newyear", DateTime{2025, 1, 1, 0, 0, 0}, 1}, {"before", DateTime{2024, 12, 31, 23, 59, 58}, 4},
-                                {"cook", DateTime{2024, 6, 1, 12, 0, 0}, 2}, {"void", DateTime{2024, 6, 1, 12, 0, 0}, 5},
                                 {"王五", DateTime{2024, 1, 1, 10, 0, 0}, 1}, {"王五六", DateTime{2024, 1, 2, 10, 0, 0}, 2},
                                 {"王五", DateTime{2024, 1, 3, 10, 0, 0}, 3}})
     addOrder(name, at, dczt);
-  long long a = add("cygl", {{"name", "红烧肉"}, {"lei2", 1}}).toInteger();
-  long long b = add("cygl", {{"name", "鱼香肉丝"}, {"lei2", 2}}).toInteger();
+  long long a = add("cygl", {{"name", "红烧肉"}, {"lei2", 1}}), b = add("cygl", {{"name", "鱼香肉丝"}, {"lei2", 2}});
   // Guestbook messages: `del` left to its column's default counts as kept.
   std::map<std::string, std::string> msg;
   for (auto [name, top, del, day] : {std::tuple{"old", 0, Value(false), 1}, {"pinned", 1, Value(), 2},
                                      {"gone", 1, Value(true), 5}, {"new", 0, Value(), 4}}) {
-    Fields f = {{"UserName", name}, {"top", top}, {"PostDate", DateTime{2024, 1, day, 0, 0, 0}}};
+    Row f = {{"UserName", name}, {"top", top}, {"PostDate", DateTime{2024, 1, day, 0, 0, 0}}};
     if (!del.isEmpty()) f.push_back({"del", del});
-    msg[name] = add("Feedback", f, "ID").text();
+    msg[name] = std::to_string(add("Feedback", f, "ID"));
   }
-  std::string member = add("reg", {{"names", "member1"}, {"sex", "1"}, {"yearss", "1990"}}).text();
+  std::string member = std::to_string(add("reg", {{"names", "member1"}, {"sex", "1"}, {"yearss", "1990"}}));
 
   const std::tuple<Sql, const char*, Strings> cases[] = {
       {"select * from tdgl where dczt in (1,2,3,4) and fromdate>#2024-12-31 23:59:58# and fromdate<#2025-1-1 0:0:0# "
@@ -95,17 +94,8 @@ TEST_F(StoreTest, ThePagesStatementsFindWhatTheyNameAndDeleteOnlyThat) {
       {"select * from tdgl where dczt=4 and fromdate>#2024/1/1# and fromdate<#2025-12-31 23:59:59# "
        "order by fromdate desc ",
        "yhm", {"before"}},
-      {"select * from tdgl where dczt in (1,2,3,4) order by fromdate desc", "yhm",
-       {"newyear", "eve", "before", "cook", "王五", "王五六", "王五"}},
-      {"select * from tdgl where dczt=2 order by fromdate desc", "yhm", {"cook", "王五六"}},
-      {"select * from tdgl where dczt in (1,2,3,4) and yhm like '%E%' order by fromdate desc", "yhm",
-       {"newyear", "eve", "before"}},  // like ignores letter case
-      {Sql("select * from tdgl where fromdate>? and fromdate<? order by fromdate",
-           {DateTime{2024, 12, 31, 23, 59, 58}, DateTime{2025, 1, 1, 0, 0, 1}}),
-       "yhm", {"eve", "newyear"}},
       {"select * from tdgl where yhm='王五'", "dczt", {"1", "3"}},
       {Sql("select * from tdgl where yhm=?", {"王五"}), "dczt", {"1", "3"}},
-      {Sql("select * from tdgl where yhm like ?", {"%五六%"}), "yhm", {"王五六"}},
       {"select * from Feedback where del=false order by top desc, PostDate desc", "UserName", {"pinned", "new", "old"}},
       {" select * from feedback where del=false and ID=" + msg["gone"], "UserName", {}},
       {"select * from feedback where ID=" + msg["gone"], "del", {"True"}},
@@ -214,18 +204,6 @@ TEST_F(StoreTest, PagingBoundaries) {
     rs.Move(1000);
     EXPECT_EQ(where(), "end");
   }
-  // Past the fetch window: 150 rows more, two of an equal time, and a page larger than the window.
-  rawOrders(150, "w", 1, 1, 100);
-  raw("insert into tdgl (yhm, fromdate, dczt) values ('tie-a', '2023-01-01', 1), ('tie-b', '2023-01-01', 1)");
-  Strings expected = {"tie-a", "tie-b"};  // equal times keep the order they were added in
-  for (int i = 0; i < 41; ++i) expected.push_back("c" + std::to_string(i));
-  for (int i = 100; i < 250; ++i) expected.push_back("w" + std::to_string(i));
-  EXPECT_EQ(column("select * from tdgl order by fromdate asc", "yhm"), expected);
-  Recordset rs;
-  rs.PageSize(100);
-  rs.Open("select * from tdgl order by fromdate asc", conn_, adOpenKeyset, adLockReadOnly);
-  rs.AbsolutePage(2);
-  EXPECT_EQ(std::pair(rs("yhm").text(), rs.PageCount()), std::pair(std::string("w157"), 2L));
 }
 
 // A new row as the order submission writes it: each value stored as its

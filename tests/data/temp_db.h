@@ -12,12 +12,12 @@
 #include "data/connection.h"
 #include "data/recordset.h"
 #include "data/schema.h"
+#include "support/site_rows.h"
 #include "support/testing.h"
 
 namespace tovi::testing {
 
 using Strings = std::vector<std::string>;
-using Fields = std::vector<std::pair<std::string, data::Value>>;
 
 class TempDb : public ::testing::Test {
  protected:
@@ -64,36 +64,13 @@ class TempDb : public ::testing::Test {
     sqlite3_close(db);
     return out;
   }
-  // `rows` orders written straight to the file, named prefix0, prefix1, ...;
-  // order i comes at minute i / perMinute of 2024-01-01, with status 1 + i % statuses.
-  void rawOrders(int rows, const std::string& prefix, int perMinute = 1, int statuses = 1, int first = 0) {
-    raw("with recursive n(i) as (select " + std::to_string(first) + " union all select i + 1 from n where i < " +
-        std::to_string(first + rows - 1) + ") insert into tdgl (yhm, fromdate, dczt) select '" + prefix +
-        "' || i, strftime('%Y-%m-%d %H:%M:%S', '2024-01-01', '+' || (i / " + std::to_string(perMinute) +
-        ") || ' minutes'), 1 + i % " + std::to_string(statuses) + " from n");
-  }
-
-  // One row written through AddNew/Update; its key as the store gave it.
-  data::Value add(const std::string& table, const Fields& fields, const std::string& key = "id") {
-    data::Recordset rs;
-    rs.Open("select * from " + table, conn_, data::adOpenKeyset, data::adLockOptimistic);
-    rs.AddNew();
-    for (const auto& [f, v] : fields) rs(f) = v;
-    rs.Update();
-    return rs(key).value();
+  long long add(const std::string& table, const Row& fields, const char* key = "id") {
+    return insertRow(conn_, table, fields, key);
   }
   long long addOrder(const std::string& yhm, data::DateTime at, int dczt = 1) {
-    return add("tdgl", {{"yhm", yhm}, {"fromdate", at}, {"dczt", dczt}}).toInteger();
+    return add("tdgl", {{"yhm", yhm}, {"fromdate", at}, {"dczt", dczt}});
   }
-
-  // The values of one column of every row, walking with MoveNext.
-  Strings column(const data::Sql& sql, const std::string& field) {
-    data::Recordset rs;
-    rs.Open(sql, conn_, data::adOpenKeyset, data::adLockReadOnly);
-    Strings out;
-    for (; !rs.Eof(); rs.MoveNext()) out.push_back(rs(field).text());
-    return out;
-  }
+  Strings column(const data::Sql& sql, const std::string& field) { return valuesOf(conn_, sql, field); }
   // One page of 20 as the order list reads it: the count, then the page's values of `field`.
   Strings page(const data::Sql& sql, long n, long& count, const std::string& field = "id") {
     data::Recordset rs;

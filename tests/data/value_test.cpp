@@ -52,9 +52,9 @@ TEST(ValueTest, TextOfEachKind) {
 }
 
 TEST(ValueTest, BlankNullEmptyAndEquality) {
-  for (const Value& v : {Value(), Value::null(), Value("")}) EXPECT_TRUE(v.blank()) << v.text();
-  EXPECT_FALSE(Value(" ").blank());
-  EXPECT_FALSE(Value(0).blank());
+  for (auto [v, blank] : {std::pair{Value(), true}, {Value::null(), true}, {Value(""), true}, {Value(" "), false},
+                          {Value(0), false}})
+    EXPECT_EQ(v.blank(), blank) << v.text();
   EXPECT_TRUE(Value().isEmpty());
   EXPECT_FALSE(Value().isNull());
   EXPECT_TRUE(Value::null().isNull());

@@ -136,7 +136,7 @@ TEST(OrderList, FiltersSelectTheirOrdersAndRefuseOtherValues) {
     EXPECT_EQ(page.ended, c.refused);
     expectTexts(page.body, c.has, c.hasNot);
   }
-  EXPECT_EQ(orderCount(site), 10);
+  EXPECT_EQ(rowCount(site, "tdgl"), 10);
 }
 
 TEST(OrderListText, WidthsCutsAndQuoting) {

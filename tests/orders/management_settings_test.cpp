@@ -44,8 +44,7 @@ TEST(OrderSettings, BadValuesOrForeignRequestsStoreNothing) {
         {"order_times", "2.5", times}, {"order_times", "99999999999", times},
         {"order_times", "1; drop table tdgl", times}, {"radiobutton", "", sw}, {"order_delet", "2", sw}}) {
     PageCase c = save(std::string(field) + "=" + value, form("1", "10", "3", "1", "x"), {message});
-    for (auto& [k, v] : c.form)
-      if (k == field) v = value;
+    std::ranges::find(c.form, field, &Fields::value_type::first)->second = value;
     c.ended = true;
     expectPage(site, c);
   }

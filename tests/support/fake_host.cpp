@@ -137,11 +137,7 @@ class Host final : public frame::Context,
           return part.substr(eq + 1);
       return "";
     }
-    std::string Cookies(std::string_view name) override {
-      for (const auto& [k, v] : req_.cookies)
-        if (iequals(k, name)) return v;
-      return "";
-    }
+    std::string Cookies(std::string_view name) override { return valueIn(req_.cookies, name); }
 
    private:
     FakeRequest& req_;

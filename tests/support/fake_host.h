@@ -29,7 +29,7 @@ struct ILess {
 struct FakeRequest {
   std::vector<std::pair<std::string, std::string>> query;  // in order; repeated names allowed
   std::vector<std::pair<std::string, std::string>> form;
-  std::map<std::string, std::string> cookies;               // name -> whole value ("k1=v1&k2=v2")
+  std::map<std::string, std::string, ILess> cookies;        // name -> whole value ("k1=v1&k2=v2")
   std::map<std::string, tovi::data::Value, ILess> session;  // kept across runs when reused
   std::optional<tovi::data::DateTime> now;                  // the clock; real local time when empty
 

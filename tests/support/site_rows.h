@@ -22,7 +22,6 @@ namespace tovi::testing {
 
 using Fields = std::vector<std::pair<std::string, std::string>>;
 
-// Occurrences of `needle` in `text`.
 inline int occurrences(const std::string& text, const std::string& needle) {
   int n = 0;
   for (std::size_t p = text.find(needle); p != std::string::npos; p = text.find(needle, p + needle.size())) ++n;
@@ -31,14 +30,17 @@ inline int occurrences(const std::string& text, const std::string& needle) {
 
 using Row = std::vector<std::pair<std::string, data::Value>>;
 
-// Inserts one row into `table`; returns its key column `key`.
-inline long long insertRow(FakeSite& site, const std::string& table, const Row& fields, const char* key = "id") {
+// Inserts one row into `table` through AddNew/Update; returns its key column `key`.
+inline long long insertRow(data::Connection& db, const std::string& table, const Row& fields, const char* key = "id") {
   data::Recordset rs;
-  rs.Open("select * from " + table, site.db(), data::adOpenKeyset, data::adLockOptimistic);
+  rs.Open("select * from " + table, db, data::adOpenKeyset, data::adLockOptimistic);
   rs.AddNew();
   for (const auto& [name, value] : fields) rs(name) = value;
   rs.Update();
   return rs(key).value().toInteger();
+}
+inline long long insertRow(FakeSite& site, const std::string& table, const Row& fields, const char* key = "id") {
+  return insertRow(site.db(), table, fields, key);
 }
 
 inline long rowCount(FakeSite& site, const std::string& table) {
@@ -56,13 +58,16 @@ inline data::Value fieldOf(FakeSite& site, const std::string& table, const std::
   return rs.Eof() ? data::Value("") : data::Value(rs(field).value());
 }
 
-// Every value of `field` in the rows `sql` selects, in their order.
-inline std::vector<std::string> valuesOf(FakeSite& site, const data::Sql& sql, const std::string& field) {
+// Every value of `field` in the rows `sql` selects, walking with MoveNext.
+inline std::vector<std::string> valuesOf(data::Connection& db, const data::Sql& sql, const std::string& field) {
   data::Recordset rs;
-  rs.Open(sql, site.db(), data::adOpenKeyset, data::adLockReadOnly);
+  rs.Open(sql, db, data::adOpenKeyset, data::adLockReadOnly);
   std::vector<std::string> out;
   for (; !rs.Eof(); rs.MoveNext()) out.push_back(rs(field).text());
   return out;
+}
+inline std::vector<std::string> valuesOf(FakeSite& site, const data::Sql& sql, const std::string& field) {
+  return valuesOf(site.db(), sql, field);
 }
 
 // A logged-in operator of right `flag`, on a fixed clock.
@@ -74,11 +79,10 @@ inline FakeRequest operatorOf(data::Value flag = 1, const std::string& name = "a
   return req;
 }
 
-// Back-office page `id` run by operatorOf() with this query, as a same-site
-// post when `form` is given or `post` is set.
-inline PageResult runAs(FakeSite& site, const std::string& id, Fields query, Fields form = {}, bool post = false) {
+// Back-office page `id` run by operatorOf() with this query, as a same-site post when `form` is given.
+inline PageResult runAs(FakeSite& site, const std::string& id, Fields query, Fields form = {}) {
   FakeRequest req = operatorOf();
-  if (post || !form.empty()) req.sameSitePost();
+  if (!form.empty()) req.sameSitePost();
   req.query = std::move(query);
   req.form = std::move(form);
   return site.run(id, req, "admin");
@@ -184,8 +188,6 @@ inline long long addOrder(FakeSite& site, const Order& o) {
                                   {"months", t.month}, {"days", t.day}, {"fromdate", t}, {"minutess", t.minute},
                                   {"hourss", t.hour}, {"minutes", o.minutes}, {"hours", o.hours}, {"dczt", o.dczt}});
 }
-
-inline long orderCount(FakeSite& site) { return rowCount(site, "tdgl"); }
 
 // The order ids the order list links to, in the order of the rows.
 inline std::vector<long long> listedIds(const std::string& body) {
