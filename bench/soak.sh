@@ -14,6 +14,9 @@
 #   bench/soak.sh                      # 30 minutes with build/tovi
 #   DURATION=300 bench/soak.sh build-crash/tovi
 #   SERVE_ARGS="--threads 1" bench/soak.sh     # more `tovi serve` options
+#   HEAP_DETAIL=1 bench/soak.sh        # also SQLite's own memory and malloc's bytes in use
+#                                      # each minute (read with gdb: tells live memory from
+#                                      # the allocator's slack; pauses the server briefly)
 # Needs wrk, curl, sqlite3 and python3 (scripts/setup.sh --bench --test).
 set -euo pipefail
 here=$(cd "$(dirname "$0")/.." && pwd)
@@ -131,10 +134,21 @@ login() {
 field() { awk -v k="$1" '$1 == k":" {print $2}' "/proc/$server/status"; }
 count() { awk -v k="$1" '$1 == "counts" { for (i = 2; i < NF; i += 2) if ($i == k) print $(i + 1) }' "$2"; }
 rate() { awk '/Requests\/sec/ {printf "%.0f", $2}' "$1"; }
+# SQLite's memory and malloc's total bytes in use, in MB (malloc_stats writes to the server's error log).
+detail() {
+  local sqlite
+  sqlite=$(gdb -batch -ex "attach $server" -ex 'call (long long)sqlite3_memory_used()' -ex 'call (void)malloc_stats()' \
+    -ex detach "/proc/$server/exe" 2>/dev/null | sed -n 's/^\$1 = //p')
+  printf ' %9.1f %9.1f' "$(awk -v b="${sqlite:-0}" 'BEGIN {print b / 1048576}')" \
+    "$(grep -a 'in use bytes' "$work/serve.err" | tail -1 | awk '{print $NF / 1048576}')"
+}
+[ -n "${HEAP_DETAIL:-}" ] && ! command -v gdb >/dev/null && { echo "HEAP_DETAIL needs gdb"; exit 2; }
 
 echo "soak: $minutes minutes against $site (pid $server), $seeded orders to start with"
-printf '%4s %10s %10s %5s %14s %10s %13s %7s %9s\n' min "VmRSS MB" "anon MB" fds "storefront/s" "orders/s" "backoffice/s" errors \
+printf '%4s %10s %10s %5s %14s %10s %13s %7s %9s' min "VmRSS MB" "anon MB" fds "storefront/s" "orders/s" "backoffice/s" errors \
   "in tdgl"
+[ -n "${HEAP_DETAIL:-}" ] && printf ' %9s %9s' "sqlite MB" "in use MB"
+echo
 accepted=0
 : >"$work/figures"
 for m in $(seq 1 "$minutes"); do
@@ -145,14 +159,15 @@ for m in $(seq 1 "$minutes"); do
   store=$!
   sleep 57
   rss=$(field VmRSS); anon=$(field RssAnon); fds=$(ls "/proc/$server/fd" | wc -l)
+  heap=""; [ -n "${HEAP_DETAIL:-}" ] && heap=$(detail)
   wait "$back" "$store"
   orders=$(count orders "$work/store.txt")
   accepted=$(( accepted + orders ))
   errors=$(( $(count bad "$work/store.txt") + $(count bad "$work/back.txt") + $(count loggedout "$work/back.txt") ))
   rows=$(sqlite3 "$db" 'select count(*) from tdgl')
-  printf '%4d %10.1f %10.1f %5d %14s %10.0f %13s %7d %9d\n' "$m" "$(awk -v k="$rss" 'BEGIN {print k / 1024}')" \
+  printf '%4d %10.1f %10.1f %5d %14s %10.0f %13s %7d %9d%s\n' "$m" "$(awk -v k="$rss" 'BEGIN {print k / 1024}')" \
     "$(awk -v k="$anon" 'BEGIN {print k / 1024}')" "$fds" "$(rate "$work/store.txt")" \
-    "$(awk -v n="$orders" 'BEGIN {print n / 58}')" "$(rate "$work/back.txt")" "$errors" "$rows"
+    "$(awk -v n="$orders" 'BEGIN {print n / 58}')" "$(rate "$work/back.txt")" "$errors" "$rows" "$heap"
   echo "$m $rss $anon $fds" >>"$work/figures"
 done
 
