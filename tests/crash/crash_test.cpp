@@ -187,36 +187,35 @@ TEST(Crash, KilledRestoreKeepsTheOldDatabaseOrTheRestoredOne) {
     testing::HttpClient http(server->port());
     ASSERT_THAT(testing::logIn(http, "admin", password).text(), HasSubstr("index.asp")) << label;
     const std::map<std::string, std::string> fromSite = {{"Origin", http.origin()}};
-    // Orders of this round answered before the backup is asked for: the copy,
-    // taken while orders arrive, must hold them all.
-    auto acceptedThisRound = [&](Clock::time_point before) {
-      std::vector<std::string> markers;
+    // The accepted orders sent after `from` and answered before `to`.
+    auto accepted = [&](Clock::time_point from, Clock::time_point to) {
+      std::set<std::string> markers;
       for (const Attempt& a : ledger.attempts())
-        if (a.outcome == Attempt::Outcome::Accepted && a.sent > roundStart && a.answered < before)
-          markers.push_back(a.marker);
+        if (a.outcome == Attempt::Outcome::Accepted && a.sent > from && a.answered < to) markers.insert(a.marker);
       return markers;
     };
-    for (int waited = 0; acceptedThisRound(Clock::now()).size() < 8 && waited < 5000; waited += 20) sleepMs(20);
+    auto awaitOrders = [&](Clock::time_point from) {
+      for (int waited = 0; accepted(from, Clock::now()).size() < 8 && waited < 5000; waited += 20) sleepMs(20);
+    };
+    // Orders of this round answered before the backup is asked for: the copy,
+    // taken while orders arrive, must hold them all.
+    awaitOrders(roundStart);
     const Clock::time_point askedBackup = Clock::now();
     std::string made = testing::postForm(http, "/admin/database_menager2.asp", "Submit=1", fromSite).text();
     std::smatch m;
     static const std::regex name(R"(database/backup/(tamlo-[0-9-]+\.mdb))");
     ASSERT_TRUE(std::regex_search(made, m, name)) << made;
     const std::string backup = m[1];
-    const std::vector<std::string> beforeCopy = acceptedThisRound(askedBackup);
+    const std::set<std::string> beforeCopy = accepted(roundStart, askedBackup);
     const std::map<std::string, int> inCopy = storedMarkers(site.backupFolder() + "/" + backup);
     ASSERT_GE(beforeCopy.size(), 8u) << label << ": orders stopped";
     EXPECT_EQ(std::count_if(beforeCopy.begin(), beforeCopy.end(), [&](auto& m) { return !inCopy.count(m); }), 0)
         << label << ": orders accepted before the backup missing from it";
-    const Clock::time_point backedUp = Clock::now();
     // Orders sent after the backup and accepted before the restore: in the
     // old database only, so they tell which database the site holds after.
-    std::set<std::string> gap;
-    for (int waited = 0; gap.size() < 8 && waited < 5000; waited += 50) {
-      sleepMs(50);
-      for (const Attempt& a : ledger.attempts())
-        if (a.outcome == Attempt::Outcome::Accepted && a.sent > backedUp) gap.insert(a.marker);
-    }
+    const Clock::time_point backedUp = Clock::now();
+    awaitOrders(backedUp);
+    const std::set<std::string> gap = accepted(backedUp, Clock::now());
     ASSERT_GE(gap.size(), 8u) << label << ": orders stopped";
     const std::set<std::string> filesBefore = backupFiles(site);
 
