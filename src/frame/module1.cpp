@@ -3,6 +3,7 @@
 #include <optional>
 #include <string>
 
+#include "frame/admission.h"
 #include "frame/component.h"
 #include "frame/http_details.h"
 
@@ -70,13 +71,10 @@ data::Value lookUpRight() {
   }
   data::Value held = rs("flag").value();
   rs.Close();
-  // What the login granted, never more than the account holds now.
   data::Value granted = session.Get("flag");
-  bool lowered = (granted.isNumber(1) && !held.isNumber(1)) ||
-                 (granted.isNumber(2) && !held.isNumber(1) && !held.isNumber(2));
-  if (!lowered) return granted;
-  session.Set("flag", held);
-  return held;
+  data::Value right = presentRight(granted, held);
+  if (!(right == granted)) session.Set("flag", right);  // the menu shows what is left
+  return right;
 }
 
 }  // namespace
@@ -115,7 +113,7 @@ void checkAdmin() {
   r.Write("<link href='../css/style.css' rel='stylesheet' type='text/css'>     <!--引用inc目录下的style.css文件 -->");
   data::Value flag = currentRight();
   if (Session().Get("admin").blank()) notLoggedIn("网络超时或者您还没有登录请登录");
-  if (!flag.isNumber(1) && !flag.isNumber(2)) {
+  if (!admitsBackOffice(flag)) {
     r.Write(
         "<br><br><br><br><br><br><br><br><br><br><div align=center><font size=90 color=red><b>您无此管理权限！</b>"
         "</font></div>");
@@ -128,10 +126,15 @@ void checkTopAdmin() {
   r.Write("<link href='../css/style.css' rel='stylesheet' type='text/css'>");
   data::Value flag = currentRight();
   if (Session().Get("admin").blank()) notLoggedIn("网络超时或者您还没有登录请登录!!");
-  if (!flag.isNumber(1)) {
+  if (!admitsOwner(flag)) {
     r.Write("<script LANGUAGE='javascript'>alert('您没有管理权限!!');window.location.href='admin.asp';</script>");
     r.End();
   }
+}
+
+bool backOfficeAdmitted() {
+  data::Value right = currentRight();
+  return !Session().Get("admin").blank() && admitsBackOffice(right);
 }
 
 void showFooter() {

@@ -84,6 +84,9 @@ void checkTopAdmin();
 // per request where the host keeps it (Context::checkedRight).
 // Errors: data::Error when the database cannot be read.
 data::Value currentRight();
+// Whether checkAdmin would admit this visitor (writes nothing): for pages that
+// answer a refusal their own way.
+bool backOfficeAdmitted();
 // The back-office footer block and the storefront's banner rows.
 void showFooter();
 void showBanner();
