@@ -18,9 +18,6 @@
 #include "host/live_orders.h"
 #include "host/static_files.h"
 #include "host/worker_pool.h"
-#include "data/schema.h"
-#include "sitepages/accounts.h"
-#include "sitepages/site_init.h"
 
 namespace tovi::host {
 namespace {
@@ -216,16 +213,6 @@ int serve(const ServeOptions& options, const frame::Registry& registry) {
   if (::stat(options.root.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) {
     std::cerr << "tovi: the web root " << options.root << " is not a folder\n";
     return 1;
-  }
-  const std::filesystem::path database = databasePath(options);
-  if (!std::filesystem::exists(database)) sitepages::initSite(databaseFolder(options), false, std::cout);
-  // An existing file gets the columns and indexes added since it was made,
-  // and its site owner when a first `tovi init` was cut short before it.
-  else try {
-    data::ensureDatabase(database.string());
-    sitepages::createFirstSiteOwner(database.string(), std::cout);
-  } catch (const std::exception& e) {
-    std::cerr << "tovi: could not bring " << database.string() << " up to date: " << e.what() << "\n";
   }
   std::optional<HostState> state;
   try {

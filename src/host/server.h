@@ -58,7 +58,6 @@ struct ServeOptions {
 // until SIGTERM or SIGINT (or the stop handed to onStarted) and finishes the
 // requests in flight. Returns the process exit status (0 after a clean stop;
 // 1 when it cannot listen, the web root is missing or an option is invalid).
-// Creates the database (databasePath) when it is missing.
 int serve(const ServeOptions& options, const frame::Registry& registry);
 
 // The largest body the server receives at all: up to maxBodyBytes a page

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "data/maintenance.h"
+#include "data/schema.h"
 #include "frame/text.h"
 #include "sitepages/accounts.h"
 #include "sitepages/site_init.h"
@@ -236,6 +237,23 @@ int passwd(Args& args) {
   return 0;
 }
 
+// Before serving: a missing database is created; an existing one gets the
+// columns and indexes added since it was made, and its site owner when a
+// first `tovi init` was cut short before it.
+void prepareDatabase(const Site& site) {
+  const std::string database = site.database();
+  if (!std::filesystem::exists(database)) {
+    tovi::sitepages::initSite(site.databaseFolder(), false, std::cout);
+    return;
+  }
+  try {
+    tovi::data::ensureDatabase(database);
+    tovi::sitepages::createFirstSiteOwner(database, std::cout);
+  } catch (const std::exception& e) {
+    std::cerr << "tovi: could not bring " << database << " up to date: " << e.what() << "\n";
+  }
+}
+
 int serve(Args& args) {
   tovi::host::ServeOptions o;
   Site site;
@@ -261,6 +279,8 @@ int serve(Args& args) {
   o.root = site.root;
   o.dataDir = site.data;
   o.uploadDir = site.uploads;
+  // A missing web root is reported by the server, before anything is created in it.
+  if (std::filesystem::is_directory(site.root)) prepareDatabase(site);
   tovi::frame::Registry registry;
   tovi::frame::registerAllComponents(registry);
   return tovi::host::serve(o, registry);
