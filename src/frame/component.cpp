@@ -85,6 +85,21 @@ std::vector<std::string> Registry::ids() const {
   return out;
 }
 
+namespace {
+
+std::vector<void (*)(Registry&)>& registrations() {
+  static std::vector<void (*)(Registry&)> all;
+  return all;
+}
+
+}  // namespace
+
+PageRegistration::PageRegistration(void (*add)(Registry&)) { registrations().push_back(add); }
+
+void registerPages(Registry& registry) {
+  for (auto add : registrations()) add(registry);
+}
+
 ObjectRef createObject(std::string_view progid, const Registry& registry) {
   if (iequals(progid, "ADODB.Connection")) return ObjectRef(std::make_shared<data::Connection>());
   if (iequals(progid, "ADODB.Recordset")) return ObjectRef(std::make_shared<data::Recordset>());

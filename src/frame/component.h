@@ -3,16 +3,21 @@
 // Every page of the site is one component: the page file creates it with
 // Server.CreateObject("mabex.<class>"), the host starts it with the request
 // context, the page file calls its render operation, the host ends it.
+// A component is registered in the file that implements it, so that the id a
+// page file names leads, in one search, to its code:
 //
 //   class test : public frame::Component {
 //    public:
 //     void main() { Module1::Response().Write("1233"); }
 //   };
-//   registry.add("mabex.test", [] { return std::make_unique<test>(); },
-//                {frame::op("main", &test::main)});
+//   const frame::PageRegistration pages([](frame::Registry& registry) {
+//     registry.addMain<test>("mabex.test");
+//   });
 //
-// A component has no state of its own between requests; while it runs, the
-// host objects are in the per-thread page context (module1.h).
+// registerPages(registry) then adds every page of the program (main and the
+// tests do this once at start). A component has no state of its own between
+// requests; while it runs, the host objects are in the per-thread page
+// context (module1.h).
 #pragma once
 
 #include <functional>
@@ -118,7 +123,16 @@ class Registry {
 // components from the registry. Throws std::invalid_argument for an unknown id.
 ObjectRef createObject(std::string_view progid, const Registry& registry);
 
-// Registers every component of the site (the library's and the site's own).
-void registerAllComponents(Registry& registry);
+// One file's page registrations, run by registerPages. Declared at namespace
+// scope in the file that implements the pages; the list they join is filled
+// before main starts and only read after.
+class PageRegistration {
+ public:
+  explicit PageRegistration(void (*add)(Registry&));
+};
+
+// Adds every page registered in the program to `registry`. Throws
+// std::logic_error when two files register one id.
+void registerPages(Registry& registry);
 
 }  // namespace tovi::frame

@@ -1,13 +1,17 @@
-#include "frame/installation_check.h"
-
+// test.asp, the installation check: mabex.test answers "1233" and nothing
+// else, which tells that the host runs pages and finds the library.
+#include "frame/component.h"
 #include "frame/module1.h"
 
 namespace tovi::frame {
+namespace {
 
-void test::main() { Module1::Response().Write("1233"); }
+class test : public Component {
+ public:
+  void main() { Module1::Response().Write("1233"); }
+};
 
-void registerFrameComponents(Registry& registry) {
-  registry.add("mabex.test", [] { return std::make_unique<test>(); }, {op("main", &test::main)});
-}
+const PageRegistration pages([](Registry& registry) { registry.addMain<test>("mabex.test"); });
 
+}  // namespace
 }  // namespace tovi::frame

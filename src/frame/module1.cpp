@@ -23,11 +23,10 @@ T& present(T* p) {
   return *p;
 }
 
-const char kDatabaseFile[] = "tamlo.mdb";
 const char kProvider[] = "Provider=Microsoft.Jet.OLEDB.4.0;Data Source=";
 
-void openDb(std::string_view folder) {
-  std::string path = std::string(folder) + kDatabaseFile;
+void openDb(std::string_view above) {
+  std::string path = std::string(above) + kDatabaseFolder + "/" + kDatabaseFile;
   conn() = Server().CreateObject("ADODB.Connection").connection();
   conn()->Open(kProvider + Server().MapPath(path), "", "");
 }
@@ -59,7 +58,7 @@ data::Value lookUpRight() {
   data::Value name = session.Get("admin");
   if (name.blank()) return data::Value();
   data::Connection c;
-  c.Open(kProvider + Server().MapPath(std::string("/database/") + kDatabaseFile));
+  c.Open(kProvider + databasePath());
   data::Recordset rs;
   rs.Open(data::Sql("select * from wq_admin where admin=?", {data::Value(name.text())}), c, data::adOpenKeyset,
           data::adLockReadOnly);
@@ -99,8 +98,9 @@ namespace {
 
 }  // namespace
 
-void openAdminDb() { openDb("../database/"); }
-void openFrontDb() { openDb("./database/"); }
+void openAdminDb() { openDb("../"); }
+void openFrontDb() { openDb("./"); }
+std::string databasePath() { return Server().MapPath(std::string("/") + kDatabaseFolder + "/" + kDatabaseFile); }
 
 void checkAdmin() {
   ResponseObject& r = Response();

@@ -22,6 +22,11 @@
 
 namespace tovi::frame {
 
+// Where the site's database is: the file kDatabaseFile in the folder
+// kDatabaseFolder of the web root (which the server may keep elsewhere).
+inline constexpr char kDatabaseFolder[] = "database";
+inline constexpr char kDatabaseFile[] = "tamlo.mdb";
+
 class HttpDetails;
 
 // A page ran on a thread where no page was started.
@@ -69,6 +74,8 @@ data::Recordset& newRs(std::string_view progid = "adodb.recordset");
 // Open `conn` on ../database/tamlo.mdb (back office) or ./database/tamlo.mdb (storefront).
 void openAdminDb();
 void openFrontDb();
+// The file-system path of the site's database file, as the open procedures reach it.
+std::string databasePath();
 // The back-office guards: admit a logged-in visitor of right 1 or 2 (checkAdmin)
 // or of right 1 (checkTopAdmin); otherwise write the refusal and end the page.
 // The right is currentRight(): an account demoted since its login is refused

@@ -34,4 +34,15 @@ long wantedPage(std::string_view asked, long pages) {
   return static_cast<long>(v.toInteger(1));
 }
 
+std::string listPageLinks(std::string_view file, long page, long pages, long total, std::string_view unit) {
+  if (pages <= 1) return "";
+  auto link = [&](long to, const char* label) {
+    return "<a href='" + std::string(file) + "?page=" + std::to_string(to) + "'>" + label + "</a> ";
+  };
+  std::string out = "<div class=pages>共" + std::to_string(total) + std::string(unit) + " ";
+  out += page <= 1 ? std::string("<span>首页 前页</span> ") : link(1, "首页") + link(page - 1, "前页");
+  out += page >= pages ? std::string("<span>下页 末页</span> ") : link(page + 1, "下页") + link(pages, "末页");
+  return out + "第" + std::to_string(page) + "页/共" + std::to_string(pages) + "页</div>\n";
+}
+
 }  // namespace tovi::frame

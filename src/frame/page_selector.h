@@ -1,4 +1,4 @@
-// The page selector of the back office's long lists (orders, members): four
+// Paging terms of the lists. The page selector of the back office's long lists (orders, members): four
 // bracketed links that move a CurrentPage list, the list itself, and the
 // script that submits its form with the chosen page.
 //
@@ -20,5 +20,11 @@ namespace tovi::frame {
 [[nodiscard]] std::string pageSelectorLinks(long page, long pages);
 // The page asked for as a whole number in 1..pages; 1 when `asked` is no number.
 [[nodiscard]] long wantedPage(std::string_view asked, long pages);
+
+// The page links under a storefront list of `total` rows: "共N<unit>", first,
+// previous, next, last (plain text where they lead nowhere) and "第p页/共n页",
+// linking to `file`?page=N. Empty when there is at most one page.
+[[nodiscard]] std::string listPageLinks(std::string_view file, long page, long pages, long total,
+                                        std::string_view unit);
 
 }  // namespace tovi::frame

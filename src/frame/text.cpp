@@ -1,5 +1,7 @@
 #include "frame/text.h"
 
+#include "data/value.h"
+
 namespace tovi::frame {
 
 std::string htmlEncode(std::string_view text) {
@@ -127,6 +129,39 @@ bool iequals(std::string_view a, std::string_view b) {
     if (x != y) return false;
   }
   return true;
+}
+
+std::optional<long> positiveId(std::string_view text) {
+  std::string t = trim(text);
+  if (!data::isWholeNumber(t) || t.size() > 10) return std::nullopt;
+  long long v = std::stoll(t);
+  if (v < 1 || v > 2147483647) return std::nullopt;
+  return static_cast<long>(v);
+}
+
+std::string jsonString(std::string_view utf8) {
+  std::string out = "\"";
+  auto unit = [&out](unsigned u) {
+    static const char hex[] = "0123456789abcdef";
+    out += "\\u";
+    for (int shift = 12; shift >= 0; shift -= 4) out += hex[(u >> shift) & 0xF];
+  };
+  for (std::size_t pos = 0; pos < utf8.size();) {
+    char32_t c = nextChar(utf8, pos);
+    if (c == '"' || c == '\\') {
+      out += '\\';
+      out += static_cast<char>(c);
+    } else if (c >= 0x20 && c < 0x7F && c != '<' && c != '>' && c != '&') {
+      out += static_cast<char>(c);
+    } else if (c < 0x10000) {
+      unit(static_cast<unsigned>(c));
+    } else {
+      char32_t v = c - 0x10000;
+      unit(0xD800 + static_cast<unsigned>(v >> 10));
+      unit(0xDC00 + static_cast<unsigned>(v & 0x3FF));
+    }
+  }
+  return out + "\"";
 }
 
 }  // namespace tovi::frame

@@ -7,6 +7,7 @@
 //   "onmouseover=\"drc('" + jsInAttr(content) + "')\""
 #pragma once
 
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -20,6 +21,15 @@ namespace tovi::frame {
 [[nodiscard]] std::string jsInAttr(std::string_view text);
 // A value for a JavaScript string literal inside a <script> element.
 [[nodiscard]] std::string jsString(std::string_view text);
+// A JSON string literal of UTF-8 text, quotes included, in ASCII bytes only:
+// other characters and < > & as \u escapes, so the bytes pass every charset
+// edge unchanged and never close a script element.
+[[nodiscard]] std::string jsonString(std::string_view utf8);
+
+// `text` (blanks around it dropped) as a positive whole number that fits 32
+// bits, as the pages take an id; empty otherwise ("", "abc", "1.5", "-3", "0",
+// "99999999999").
+[[nodiscard]] std::optional<long> positiveId(std::string_view text);
 
 // Removes blanks (U+0020 only) at both ends, as the pages' Trim does.
 [[nodiscard]] std::string trim(std::string_view text);

@@ -4,7 +4,7 @@
 //   options.root = "site";
 //   options.port = 8080;
 //   frame::Registry registry;
-//   frame::registerAllComponents(registry);
+//   frame::registerPages(registry);
 //   return host::serve(options, registry);     // until SIGTERM or SIGINT
 //
 // RESTinio's I/O threads only move bytes; every page runs on a worker pool, one

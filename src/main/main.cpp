@@ -10,13 +10,14 @@
 #include <string>
 #include <vector>
 
+#include "accounts/operators.h"
 #include "data/maintenance.h"
 #include "data/schema.h"
-#include "frame/text.h"
-#include "sitepages/accounts.h"
-#include "sitepages/site_init.h"
 #include "frame/component.h"
+#include "frame/module1.h"
+#include "frame/text.h"
 #include "host/server.h"
+#include "main/site_setup.h"
 
 namespace {
 
@@ -123,8 +124,8 @@ std::vector<std::string> configOptions(const std::string& path, bool serve) {
 // Where the site's files are, from --root, --data, --uploads and --config.
 struct Site {
   std::string root = "site", data, uploads;
-  std::string databaseFolder() const { return data.empty() ? root + "/database" : data; }
-  std::string database() const { return databaseFolder() + "/tamlo.mdb"; }
+  std::string databaseFolder() const { return data.empty() ? root + "/" + tovi::frame::kDatabaseFolder : data; }
+  std::string database() const { return databaseFolder() + "/" + tovi::frame::kDatabaseFile; }
 
   // Takes the option at args.pos when it is one of these; false otherwise.
   bool take(Args& args, bool serve) {
@@ -171,7 +172,7 @@ int init(Args& args) {
     if (a == "--demo") demo = true;
     else throw std::invalid_argument("init: unknown option " + a);
   }
-  tovi::sitepages::initSite(site.databaseFolder(), demo, std::cout);
+  tovi::site::initSite(site.databaseFolder(), demo, std::cout);
   return 0;
 }
 
@@ -229,7 +230,7 @@ int passwd(Args& args) {
     if (!std::getline(std::cin, password)) throw std::invalid_argument("passwd: no password on standard input");
     if (!password.empty() && password.back() == '\r') password.pop_back();
   }
-  if (!tovi::sitepages::setAccountPassword(path, name, password)) {
+  if (!tovi::accounts::setAccountPassword(path, name, password)) {
     std::cerr << "tovi: passwd: no account named " << name << "\n";
     return 1;
   }
@@ -243,12 +244,12 @@ int passwd(Args& args) {
 void prepareDatabase(const Site& site) {
   const std::string database = site.database();
   if (!std::filesystem::exists(database)) {
-    tovi::sitepages::initSite(site.databaseFolder(), false, std::cout);
+    tovi::site::initSite(site.databaseFolder(), false, std::cout);
     return;
   }
   try {
     tovi::data::ensureDatabase(database);
-    tovi::sitepages::createFirstSiteOwner(database, std::cout);
+    tovi::accounts::createFirstSiteOwner(database, std::cout);
   } catch (const std::exception& e) {
     std::cerr << "tovi: could not bring " << database << " up to date: " << e.what() << "\n";
   }
@@ -282,7 +283,7 @@ int serve(Args& args) {
   // A missing web root is reported by the server, before anything is created in it.
   if (std::filesystem::is_directory(site.root)) prepareDatabase(site);
   tovi::frame::Registry registry;
-  tovi::frame::registerAllComponents(registry);
+  tovi::frame::registerPages(registry);
   return tovi::host::serve(o, registry);
 }
 

@@ -1,12 +1,28 @@
-#include "orders/ckdd.h"
-
+// ckdd: the customer's order history, every order stored under one contact name.
+//
+// main() reads the request value `names` (bound into the query as a value),
+// writes a whole document: head, the hover box, and a table of the orders in
+// the database's natural order with order time, delivery time, order lines,
+// total and status label ("等待中", "处理当中", "派送当中", "已结帐"; nothing for
+// other codes). Pointing at a cell shows the order's phone, name and address.
+// No order under the name: "您还没订过餐！！" and the page ends. Everything the
+// customer typed is written as text. Database failures propagate to the host.
 #include <string>
 
+#include "frame/component.h"
 #include "frame/module1.h"
 #include "frame/text.h"
 #include "storefront/hover_box.h"
 
 namespace tovi::orders {
+namespace {
+
+class ckdd : public frame::Component {
+ public:
+  void main();
+};
+
+}  // namespace
 
 using namespace frame::Module1;
 using frame::htmlEncode;
@@ -86,4 +102,11 @@ void ckdd::main() {
   Response().Write("</table>\n</form>\n</body>\n</html>\n");
 }
 
+namespace {
+
+const frame::PageRegistration pages([](frame::Registry& registry) {
+  registry.addMain<ckdd>("mabex.ckdd");
+});
+
+}  // namespace
 }  // namespace tovi::orders

@@ -9,8 +9,12 @@
 
 #include "data/connection.h"
 #include "data/recordset.h"
+#include "frame/admin_page.h"
+#include "frame/alerts.h"
+#include "frame/http_details.h"
 #include "frame/module1.h"
 #include "frame/page_selector.h"
+#include "frame/request_guard.h"
 #include "frame/text.h"
 #include "orders/ddgl1.h"
 
@@ -19,6 +23,11 @@ namespace tovi::orders {
 using namespace frame::Module1;
 
 namespace {
+
+class ddgl3 : public frame::Component {
+ public:
+  void main();
+};
 
 constexpr long kPageSize = 20;
 constexpr std::size_t kFindChars = 20;
@@ -257,4 +266,45 @@ std::string ddgl::Checkstr(const data::Value& str, long length) {
   return result;
 }
 
+void ddgl3::main() {
+  openAdminDb();
+  checkAdmin();
+
+  const auto id = orderId(Request()("id"));
+  if (!id) frame::alertBack("订单编号不正确！");
+  const std::string idText = std::to_string(*id);
+  // Any method but GET is a request to delete and must pass the same-site check.
+  const bool confirmOnly = frame::iequals(Http().method(), "GET");
+  if (!confirmOnly) frame::requirePostFromSite();
+
+  data::Recordset& order = newRs();
+  order.Open(data::Sql("select * from tdgl where id=?", {*id}), *conn(), data::adOpenKeyset, data::adLockReadOnly);
+  if (order.Eof()) frame::alertBack("没有找到这个订单，它可能已被删除！");
+
+  if (confirmOnly) {
+    Response().Write(frame::confirmDeletePage(
+        "删除订单",
+        "确定要删除联系人 <b>" + frame::htmlEncode(order("yhm").text()) + "</b> 于 " +
+            frame::htmlEncode(order("fromdate").text()) + " 提交的订单吗？删除后不能恢复。",
+        "ddgl3.asp?id=" + idText, "javascript:history.go(-1)"));
+    order.Close();
+    rs().reset();
+    return;
+  }
+
+  order.Close();
+  rs().reset();
+  conn()->Execute(data::Sql("delete from tdgl where id=?", {*id}));
+  Response().Write("<script language=javascript>alert('订单已删除！');window.location.href='ddgl.asp';</script>");
+}
+
+namespace {
+
+const frame::PageRegistration pages([](frame::Registry& registry) {
+  registry.add("mabex.ddgl", [] { return std::make_unique<ddgl>(); },
+               {frame::op("main1", &ddgl::main1), frame::op("Strleft"), frame::op("Strlength"), frame::op("Checkstr")});
+  registry.addMain<ddgl3>("tovi.ddgl3");
+});
+
+}  // namespace
 }  // namespace tovi::orders

@@ -5,8 +5,13 @@
 // fragment of the contact name (`find`), ordered by order time (`ob`: "asc" or
 // "desc"). Each row links to ddgl1.asp (detail) and ddgl3.asp (delete). The
 // paging form MyForm carries the filter over, so paging stays inside it.
+// Component mabex.ddgl, render operation main1 (ddgl.cpp).
 //
-//   registry.add("mabex.ddgl", ..., {frame::op("main1", &ddgl::main1), ...});
+// tovi.ddgl3 (ddgl3.asp?id=<id>, also in ddgl.cpp) deletes one order: the
+// list's link (a GET) only shows what would be deleted and a button that
+// posts; the same-site post deletes and goes back to the list. An id that is
+// missing, no whole number or names no order gets a clear alert, and nothing
+// is deleted.
 //
 // How it fails: the back-office guard refuses visitors who are not logged in;
 // a range that is no real date-time, a start without an end, an end before the

@@ -1,3 +1,15 @@
+// The order detail and its status change.
+//
+// mabex.ddgl1 (admin/ddgl1.asp?id=<id>): one order in read-only fields and the
+// choice of its next status, posted to ddgl2.asp. The back-office guard
+// refuses visitors who are not logged in; an `id` that is missing, no whole
+// number or names no order gets a clear alert and the page goes back. Stored
+// values are escaped for the attributes they are written into.
+//
+// tovi.ddgl2 (admin/ddgl2.asp?id=<id>, POST select=1..4): sets the order's
+// status, then goes back to the order list. Anything but a post from the
+// site's own pages is refused; an id that is missing, no whole number or names
+// no order, or a status outside 1 to 4, gets a clear alert and nothing is changed.
 #include "orders/ddgl1.h"
 
 #include <string>
@@ -5,13 +17,30 @@
 #include "data/connection.h"
 #include "data/recordset.h"
 #include "frame/alerts.h"
+#include "frame/component.h"
 #include "frame/module1.h"
+#include "frame/request_guard.h"
 #include "frame/text.h"
+#include "orders/status_move.h"
 
 namespace tovi::orders {
 
 using namespace frame::Module1;
 using frame::alertBack;
+
+namespace {
+
+class ddgl1 : public frame::Component {
+ public:
+  void main();
+};
+
+class ddgl2 : public frame::Component {
+ public:
+  void main();
+};
+
+}  // namespace
 
 std::string_view statusLabel(long code) {
   switch (code) {
@@ -94,4 +123,31 @@ void ddgl1::main() {
   rs().reset();
 }
 
+void ddgl2::main() {
+  openAdminDb();
+  checkAdmin();
+  frame::requirePostFromSite();
+
+  const auto id = orderId(Request()("id"));
+  if (!id) alertBack("订单编号不正确！");
+  const std::string chosen = Request()("select");
+  const auto status = orderId(chosen);
+  if (!status || *status < kFirstStatus || *status > kLastStatus)
+    alertBack("请选择正确的订餐状态！");
+
+  if (moveOrder(*conn(), *id, *status) == StatusMove::NoOrder)
+    alertBack("没有找到这个订单，它可能已被删除！");
+
+  Response().Write("<script language=javascript>alert('订单状态已改为“" + std::string(statusLabel(*status)) +
+                   "”！');window.location.href='ddgl.asp';</script>");
+}
+
+namespace {
+
+const frame::PageRegistration pages([](frame::Registry& registry) {
+  registry.addMain<ddgl1>("mabex.ddgl1");
+  registry.addMain<ddgl2>("tovi.ddgl2");
+});
+
+}  // namespace
 }  // namespace tovi::orders

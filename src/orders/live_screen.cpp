@@ -1,7 +1,23 @@
-#include "orders/live_screen.h"
-
+// admin/live.asp: the kitchen's live order screen.
+//
+//   GET  live.asp                    the screen: columns 等待中 / 制作当中 / 派送当中,
+//                                    today's settled orders folded below; its script
+//                                    (site/admin/live/live.js) follows /admin/live_events
+//   GET  live.asp?action=board       the board alone, as JSON in <script id=board>
+//                                    (the script reloads it after a reconnection,
+//                                    and polls it when events cannot be used)
+//   POST live.asp?action=move        id=<order>&from=<its status as shown>: moves the
+//                                    order one status on; answers <div id=result
+//                                    data-ok=1 data-status=N> or data-ok=0 with the reason
+//
+// Component tovi.live, operation main. Behind the back-office guard (rights 1
+// and 2); the move only as a post from the site's own pages, and only while
+// the order still has the status the screen showed (two screens clicking at
+// once move it one step, not two). Every value reaches the page as JSON text
+// that the script puts in as text.
 #include <string>
 
+#include "frame/component.h"
 #include "frame/module1.h"
 #include "frame/request_guard.h"
 #include "frame/text.h"
@@ -11,6 +27,12 @@
 
 namespace tovi::orders {
 namespace {
+
+class live : public frame::Component {
+ public:
+  void main();
+};
+
 
 using namespace frame::Module1;
 
@@ -80,4 +102,11 @@ void live::main() {
   Response().Write(kTail);
 }
 
+namespace {
+
+const frame::PageRegistration pages([](frame::Registry& registry) {
+  registry.addMain<live>("tovi.live");
+});
+
+}  // namespace
 }  // namespace tovi::orders

@@ -1,8 +1,16 @@
-#include "orders/live_ticket.h"
-
+// admin/live_ticket.asp?id=<order>[&auto=1]: one order as a kitchen and
+// delivery ticket for an 80 mm receipt printer: order number, times, customer,
+// dishes with quantities and prices, total, remark. The page's print
+// stylesheet sets the paper (80 mm wide, as long as the ticket); with auto=1
+// the print dialog opens at once (the live screen and ddgl1.asp link so).
+//
+// Component tovi.live_ticket, operation main. Behind the back-office guard;
+// an id that is missing, no whole number or names no order gets an alert.
+// Every stored value is escaped.
 #include <string>
 
 #include "frame/alerts.h"
+#include "frame/component.h"
 #include "frame/module1.h"
 #include "frame/text.h"
 #include "orders/ddgl1.h"
@@ -11,6 +19,12 @@
 
 namespace tovi::orders {
 namespace {
+
+class live_ticket : public frame::Component {
+ public:
+  void main();
+};
+
 
 using namespace frame::Module1;
 using frame::htmlEncode;
@@ -98,4 +112,11 @@ body.ticket { width: 72mm; margin: 4mm; padding: 0; background: #fff; color: #00
   Response().Write(page);
 }
 
+namespace {
+
+const frame::PageRegistration pages([](frame::Registry& registry) {
+  registry.addMain<live_ticket>("tovi.live_ticket");
+});
+
+}  // namespace
 }  // namespace tovi::orders

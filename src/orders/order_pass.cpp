@@ -1,16 +1,34 @@
-#include "orders/order_pass.h"
-
+// order_pass.asp: the order filter settings ("订餐信息过虑"), the single row of
+// set_tamloall that order submission reads: the submission limit (on/off,
+// minutes, orders per window) and the delivery-address keyword filter.
+//
+//   order_pass.asp               shows the stored settings
+//   order_pass.asp?action=save   stores the posted form, then shows it
+//
+// How it fails: the back-office guard refuses visitors who are not logged in.
+// A save must be a post from the site's own pages; minutes and counts that are
+// not whole numbers from 0 to 999999999, or a switch other than 0 and 1, get a
+// clear alert and nothing is stored. The browser checks the numbers too (check()).
 #include <optional>
 #include <string>
 
 #include "data/connection.h"
 #include "data/recordset.h"
 #include "frame/alerts.h"
+#include "frame/component.h"
 #include "frame/module1.h"
 #include "frame/request_guard.h"
 #include "frame/text.h"
 
 namespace tovi::orders {
+namespace {
+
+class order_pass : public frame::Component {
+ public:
+  void main();
+};
+
+}  // namespace
 
 using namespace frame::Module1;
 using frame::alertBack;
@@ -122,4 +140,11 @@ void order_pass::main() {
   rs().reset();
 }
 
+namespace {
+
+const frame::PageRegistration pages([](frame::Registry& registry) {
+  registry.addMain<order_pass>("mabex.order_pass");
+});
+
+}  // namespace
 }  // namespace tovi::orders

@@ -1,10 +1,27 @@
-#include "orders/phone_order.h"
-
+// admin/phone_order.asp: an order taken on the phone, entered by staff.
+//
+//   GET  phone_order.asp               the form: every dish of the menu (cygl) by
+//                                      category with a quantity field, then name,
+//                                      phone, address, delivery time and remark
+//   POST phone_order.asp?action=save   stores the order and comes back to the form
+//
+// The order is stored as the storefront stores one (tdgl: the order lines
+// text and total in the order form's format, built here from the menu's own
+// names and prices, status 1, the date parts of one clock reading), with
+// tdgl.taker holding the operator's login name. The storefront's per-browser
+// limit and address filter do not apply: staff decide on the phone.
+//
+// Component tovi.phone_order, operation main. Behind the back-office guard
+// (rights 1 and 2); the save only as a post from the site's own pages. What
+// fails: no dish with a quantity, a quantity that is no whole number from 1
+// to 99, an empty name, phone or address, a time not on the form's lists, or
+// a dish whose stored price is not a number: an alert, nothing stored.
 #include <string>
 #include <vector>
 
 #include "data/recordset.h"
 #include "frame/alerts.h"
+#include "frame/component.h"
 #include "frame/module1.h"
 #include "frame/request_guard.h"
 #include "frame/text.h"
@@ -13,6 +30,12 @@
 
 namespace tovi::orders {
 namespace {
+
+class phone_order : public frame::Component {
+ public:
+  void main();
+};
+
 
 using namespace frame::Module1;
 using frame::alertBack;
@@ -140,4 +163,11 @@ void phone_order::main() {
   form();
 }
 
+namespace {
+
+const frame::PageRegistration pages([](frame::Registry& registry) {
+  registry.addMain<phone_order>("tovi.phone_order");
+});
+
+}  // namespace
 }  // namespace tovi::orders

@@ -9,12 +9,19 @@
 #include "data/recordset.h"
 #include "frame/alerts.h"
 #include "frame/http_details.h"
+#include "frame/component.h"
 #include "frame/module1.h"
 #include "frame/text.h"
 #include "orders/order_lines.h"
 
 namespace tovi::orders {
 namespace {
+
+class sales_report : public frame::Component {
+ public:
+  void main();
+};
+
 
 using namespace frame::Module1;
 using frame::htmlEncode;
@@ -305,4 +312,11 @@ void sales_report::main() {
   http.sendBinary("text/csv; charset=gbk", gbkBytes(salesCsv(report)));
 }
 
+namespace {
+
+const frame::PageRegistration pages([](frame::Registry& registry) {
+  registry.addMain<sales_report>("tovi.sales_report");
+});
+
+}  // namespace
 }  // namespace tovi::orders

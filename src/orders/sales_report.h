@@ -10,7 +10,8 @@
 // the quantities and amounts of the order lines (order_lines.h). A total or
 // amount that is no number counts 0 and is told apart.
 //
-// Component tovi.sales_report, operation main. Behind the back-office guard.
+// Component tovi.sales_report (sales_report.cpp), operation main. Behind the
+// back-office guard.
 // What fails: a date that is no date, or a range that ends before it starts
 // or spans more than 3660 days: an alert. Dish names come from the customers'
 // order texts, so they are escaped in the page and made inert in the CSV
@@ -25,7 +26,6 @@
 
 #include "data/connection.h"
 #include "data/value.h"
-#include "frame/component.h"
 
 namespace tovi::orders {
 
@@ -55,10 +55,5 @@ struct SalesReport {
 
 // The figures as CSV text (UTF-8, CRLF line ends): per day, a blank line, per dish.
 [[nodiscard]] std::string salesCsv(const SalesReport& report);
-
-class sales_report : public frame::Component {
- public:
-  void main();
-};
 
 }  // namespace tovi::orders

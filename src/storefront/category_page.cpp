@@ -1,12 +1,32 @@
-#include "storefront/category_page.h"
-
+// kcdgbody, jpsqbody, ylxgbody: the three category ordering pages, one design
+// with the sales category (`cygl.lei2`) as its parameter.
+//
+// main() writes the page body: the order script and form, the banner, the
+// title row, a grid of at most 3 x 3 dishes of the category (in the order the
+// database returns them) and the order block. An empty category gives an empty
+// grid and no message. The host page supplies html, head, body and the
+// stylesheet with class `com1`. Database failures propagate to the host.
 #include <string>
 
+#include "frame/component.h"
 #include "frame/module1.h"
 #include "frame/text.h"
 #include "storefront/order_form.h"
 
 namespace tovi::storefront {
+namespace {
+
+class categorybody : public frame::Component {
+ public:
+  // `lei2`: 1 fast food (kcdgbody), 2 premium dishes (jpsqbody), 3 drinks (ylxgbody).
+  explicit categorybody(int lei2) : lei2_(lei2) {}
+  void main();
+
+ private:
+  int lei2_;
+};
+
+}  // namespace
 
 using namespace frame::Module1;
 using frame::htmlEncode;
@@ -64,4 +84,21 @@ void categorybody::main() {
   writeOrderPageEnd();
 }
 
+namespace {
+
+const frame::PageRegistration pages([](frame::Registry& registry) {
+  // One implementation, the sales category its parameter. Like the home page,
+  // each shows the dishes table and nothing else.
+  struct Category {
+    const char* id;
+    int lei2;
+  };
+  for (Category c : {Category{"mabex.kcdgbody", 1}, Category{"mabex.jpsqbody", 2}, Category{"mabex.ylxgbody", 3}}) {
+    int lei2 = c.lei2;
+    registry.add(c.id, [lei2] { return std::make_unique<categorybody>(lei2); },
+                 {frame::op("main", &categorybody::main)}, frame::Output::DatabaseOnly);
+  }
+});
+
+}  // namespace
 }  // namespace tovi::storefront

@@ -1,13 +1,29 @@
-#include "storefront/indexbody.h"
-
+// indexbody: the storefront home page.
+//
+// main() writes the page body: the order script and form, the banner, the
+// title row, the new dishes (`lei` '新品推荐', at most 4 rows of 2) with the
+// hover box, the signature dishes (`lei` '招牌老菜', at most 8 rows of 3) and
+// the order block, all inside one form so both lists order together. Pointing
+// at a dish name shows its description and picture in the hover box. The host
+// page supplies html, head, body and the classes `com1` and `c6`. Database
+// failures propagate to the host.
 #include <string>
 
+#include "frame/component.h"
 #include "frame/module1.h"
 #include "frame/text.h"
 #include "storefront/hover_box.h"
 #include "storefront/order_form.h"
 
 namespace tovi::storefront {
+namespace {
+
+class indexbody : public frame::Component {
+ public:
+  void main();
+};
+
+}  // namespace
 
 using namespace frame::Module1;
 using frame::htmlEncode;
@@ -92,4 +108,14 @@ void indexbody::main() {
   writeOrderPageEnd();
 }
 
+namespace {
+
+const frame::PageRegistration pages([](frame::Registry& registry) {
+  // The home page shows the dishes table and nothing else: the host may answer
+  // it from a rendered copy until the database changes.
+  registry.add("mabex.indexbody", [] { return std::make_unique<indexbody>(); }, {frame::op("main", &indexbody::main)},
+               frame::Output::DatabaseOnly);
+});
+
+}  // namespace
 }  // namespace tovi::storefront

@@ -13,7 +13,7 @@
 #include <regex>
 
 #include "crash/crash_site.h"
-#include "sitepages/over_http.h"
+#include "support/over_http.h"
 
 namespace tovi::crash {
 namespace {

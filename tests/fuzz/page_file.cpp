@@ -11,7 +11,7 @@
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   static const tovi::frame::Registry registry = [] {
     tovi::frame::Registry r;
-    tovi::frame::registerAllComponents(r);
+    tovi::frame::registerPages(r);
     return r;
   }();
   std::string_view text = tovi::fuzz::asText(data, size);

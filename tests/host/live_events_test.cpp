@@ -3,7 +3,7 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
-#include "sitepages/over_http.h"
+#include "support/over_http.h"
 #include "support/testing.h"
 
 // One open event stream read straight off its socket.

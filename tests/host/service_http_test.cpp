@@ -7,7 +7,7 @@
 
 #include "host/forwarded.h"
 #include "host/in_process.h"
-#include "sitepages/over_http.h"
+#include "support/over_http.h"
 
 namespace fs = std::filesystem;
 

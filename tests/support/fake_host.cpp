@@ -179,7 +179,7 @@ FakeSite::FakeSite() {
   // As `tovi init` leaves a site: its owner "admin" (right 1), whom
   // operatorOf() logs in. The back-office guards look the account up.
   db().Execute("insert into wq_admin (admin, password, flag) values ('admin', '', 1)");
-  frame::registerAllComponents(registry_);
+  frame::registerPages(registry_);
 }
 
 FakeSite::~FakeSite() {

@@ -10,5 +10,6 @@ using namespace tovi;
 using namespace tovi::testing;
 using ::testing::ElementsAre;
 using ::testing::HasSubstr;
+using ::testing::IsEmpty;
 using ::testing::Not;
 using ::testing::StartsWith;

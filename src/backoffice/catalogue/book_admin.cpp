@@ -262,4 +262,15 @@ void book_admin::detailfeedback() {
   Response().Write(out);
 }
 
+namespace {
+
+const frame::PageRegistration pages([](frame::Registry& registry) {
+  registry.add("mabex.book_admin", [] { return std::make_unique<book_admin>(); },
+               {frame::op("main", &book_admin::main), frame::op("setup", &book_admin::setup),
+                frame::op("delfeedback", &book_admin::delfeedback),
+                frame::op("detailfeedback", &book_admin::detailfeedback),
+                frame::op("listPages", &book_admin::listPages), frame::op("lleft")});
+});
+
+}  // namespace
 }  // namespace tovi::backoffice::catalogue

@@ -1,12 +1,24 @@
-#include "backoffice/catalogue/bulletin.h"
-
+// The site bulletin (bulletin.asp): one rich-text notice, the first row of table
+// `bulletin`. The page shows it in the editor form ("暂时没有消息！！" when there
+// is none) and `?action=save` (a same-site post) stores the posted `content`
+// into the first row, adding the row when the table is empty. Rows are never
+// deleted. Failures: database errors propagate to the host.
 #include <string>
 
 #include "backoffice/catalogue/editor_form.h"
 #include "data/recordset.h"
+#include "frame/component.h"
 #include "frame/module1.h"
 
 namespace tovi::backoffice::catalogue {
+namespace {
+
+class bulletin : public frame::Component {
+ public:
+  void main();
+};
+
+}  // namespace
 
 using namespace frame::Module1;
 
@@ -41,4 +53,11 @@ void bulletin::main() {
   writeFormEnd(form);
 }
 
+namespace {
+
+const frame::PageRegistration pages([](frame::Registry& registry) {
+  registry.addMain<bulletin>("mabex.bulletin");
+});
+
+}  // namespace
 }  // namespace tovi::backoffice::catalogue

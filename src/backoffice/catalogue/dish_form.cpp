@@ -1,13 +1,46 @@
-#include "backoffice/catalogue/dish_form.h"
-
+// The dish forms: the add page of a sales category (kcdgadd, jpsqadd, ylxgadd)
+// and the edit page of a category (kcdgedit, jpsqedit, ylxgedit) or of any
+// dish (cygledit: category 0, which keeps the dish's own category).
+//
+// Both pages show form1 (name, price, home-page group, picture path with the
+// upload button, the rich-text editor) and post to themselves. A save must be a
+// same-site post and carry a name and a plain-number price (12 or 8.5);
+// otherwise an alert answers and nothing is stored. Name, price and picture path
+// are stored trimmed; "xp" in `fblx` stores "新品推荐", anything else "招牌老菜".
+// The add page stamps `dates` and `lei2`; an edit changes neither.
+// An edit whose `id` is missing, not a whole number, or names no dish the page
+// may edit answers "非法访问!" and changes nothing.
 #include <string>
 
 #include "backoffice/catalogue/editor_form.h"
 #include "data/recordset.h"
+#include "frame/component.h"
 #include "frame/module1.h"
 #include "frame/text.h"
 
 namespace tovi::backoffice::catalogue {
+namespace {
+
+class DishAdd : public frame::Component {
+ public:
+  explicit DishAdd(int category) : category_(category) {}
+  void main();
+
+ private:
+  int category_;
+};
+
+class DishEdit : public frame::Component {
+ public:
+  // 1 to 3: the category's edit page; 0: the home-page dish edit page.
+  explicit DishEdit(int category) : category_(category) {}
+  void main();
+
+ private:
+  int category_;
+};
+
+}  // namespace
 
 using namespace frame::Module1;
 using frame::trim;
@@ -123,4 +156,23 @@ void DishEdit::main() {
                 trim(r("pic").text()), r("content").text(), "修改保存");
 }
 
+namespace {
+
+const frame::PageRegistration pages([](frame::Registry& registry) {
+  // One implementation, the sales category its parameter (0 for cygledit: any dish, its category kept).
+  struct Category {
+    const char* add;
+    const char* edit;
+    int lei2;
+  };
+  for (Category c : {Category{"mabex.kcdgadd", "mabex.kcdgedit", 1}, Category{"mabex.jpsqadd", "mabex.jpsqedit", 2},
+                     Category{"mabex.ylxgadd", "mabex.ylxgedit", 3}}) {
+    int lei2 = c.lei2;
+    registry.add(c.add, [lei2] { return std::make_unique<DishAdd>(lei2); }, {frame::op("main", &DishAdd::main)});
+    registry.add(c.edit, [lei2] { return std::make_unique<DishEdit>(lei2); }, {frame::op("main", &DishEdit::main)});
+  }
+  registry.add("mabex.cygledit", [] { return std::make_unique<DishEdit>(0); }, {frame::op("main", &DishEdit::main)});
+});
+
+}  // namespace
 }  // namespace tovi::backoffice::catalogue

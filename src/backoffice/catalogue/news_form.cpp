@@ -1,13 +1,30 @@
-#include "backoffice/catalogue/news_form.h"
-
+// The catering news forms: cyxwadd stores a new item (title trimmed, body as
+// posted, `dates` now); cyxwedit shows one item and saves its title and body,
+// keeping `dates`. Saves must be same-site posts. An edit whose `id` is missing,
+// not a whole number, or names no item answers "非法访问!" and changes nothing.
+// The form is the dish form's design with a title and the editor only.
 #include <string>
 
 #include "backoffice/catalogue/editor_form.h"
 #include "data/recordset.h"
+#include "frame/component.h"
 #include "frame/module1.h"
 #include "frame/text.h"
 
 namespace tovi::backoffice::catalogue {
+namespace {
+
+class NewsAdd : public frame::Component {
+ public:
+  void main();
+};
+
+class NewsEdit : public frame::Component {
+ public:
+  void main();
+};
+
+}  // namespace
 
 using namespace frame::Module1;
 using frame::trim;
@@ -71,4 +88,12 @@ void NewsEdit::main() {
                 trim(r("title").text()), r("content").text(), "修改保存");
 }
 
+namespace {
+
+const frame::PageRegistration pages([](frame::Registry& registry) {
+  registry.addMain<NewsAdd>("mabex.cyxwadd");
+  registry.addMain<NewsEdit>("mabex.cyxwedit");
+});
+
+}  // namespace
 }  // namespace tovi::backoffice::catalogue

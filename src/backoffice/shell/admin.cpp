@@ -1,8 +1,18 @@
-#include "backoffice/shell/admin.h"
-
+// mabex.admin (admin/admin.asp): the back-office home page shown in the frame
+// `right`: a welcome text on the right levels, the version and the makers.
+// Runs checkAdmin first; a visitor it refuses sees only its answer.
+#include "frame/component.h"
 #include "frame/module1.h"
 
 namespace tovi::backoffice::shell {
+namespace {
+
+class admin : public frame::Component {
+ public:
+  void main();
+};
+
+}  // namespace
 
 void admin::main() {
   using namespace frame::Module1;
@@ -68,4 +78,11 @@ void admin::main() {
 )");
 }
 
+namespace {
+
+const frame::PageRegistration pages([](frame::Registry& registry) {
+  registry.addMain<admin>("mabex.admin");
+});
+
+}  // namespace
 }  // namespace tovi::backoffice::shell

@@ -1,10 +1,38 @@
-#include "backoffice/shell/reg1.h"
-
+// mabex.reg1 (admin/reg1.asp?id=N): one member's record, read-only except a
+// new password (twice) and the approval switch sh, in a form that posts to
+// reg2.asp?id=N after the browser-side check(theform). Runs openAdminDb and
+// checkAdmin first. An id that is missing, not a whole number or matches no
+// member gets an alert and a step back; nothing else is written.
+//
+// tovi.reg2 (admin/reg2.asp?id=N), the target of that form: a same-site POST
+// with sh (1 approved, 0 not) and, when a new password is wanted, password and
+// password1. Stores sh and, when given, an argon2id hash of the password, then
+// back to reg.asp. Refused with an alert and nothing changed: a GET or a post
+// from elsewhere, a missing or non-numeric id, an unknown member, sh other
+// than 0 or 1, a password that is not 5 to 15 of A-Z a-z 0-9 _ - . (blanks
+// around it are dropped) or differs from password1.
+#include "accounts/passwords.h"
+#include "accounts/rules.h"
+#include "frame/alerts.h"
+#include "frame/http_details.h"
+#include "frame/component.h"
 #include "frame/module1.h"
+#include "frame/request_guard.h"
 #include "frame/text.h"
 
 namespace tovi::backoffice::shell {
 namespace {
+
+class reg1 : public frame::Component {
+ public:
+  void main();
+};
+
+class reg2 : public frame::Component {
+ public:
+  void main();
+};
+
 
 const char kCheckScript[] = R"(<script language='javascript'>
 function isNumberString(InString, RefString)
@@ -148,4 +176,65 @@ void reg1::main() {
   rs.Close();
 }
 
+namespace {
+
+using namespace frame::Module1;
+
+// Blanks as the form's \s matches them at the ends.
+std::string trimSpace(std::string_view s) {
+  const char* ws = " \t\r\n\f\v";
+  std::size_t b = s.find_first_not_of(ws);
+  if (b == std::string_view::npos) return "";
+  std::size_t e = s.find_last_not_of(ws);
+  return std::string(s.substr(b, e - b + 1));
+}
+
+long requestedMember() {
+  std::optional<long> id = frame::positiveId(frame::Module1::Request().QueryString("id"));
+  if (!id) frame::alertBack("参数错误：用户编号必须是整数！");
+  return *id;
+}
+
+data::Recordset& openMember(long id) {
+  data::Recordset& rs = frame::Module1::newRs();
+  rs.Open(data::Sql("select * from reg where id=?", {data::Value(id)}), *frame::Module1::conn(), data::adOpenKeyset,
+          data::adLockOptimistic);
+  if (rs.Eof()) frame::alertBack("该用户不存在或已被删除！");
+  return rs;
+}
+
+}  // namespace
+
+void reg2::main() {
+  openAdminDb();
+  checkAdmin();
+  frame::requirePostFromSite();
+  long id = requestedMember();
+  std::string sh = frame::trim(Request().Form("sh"));
+  if (sh != "0" && sh != "1") frame::alertBack("请选择审核与否！");
+  std::string password = Request().Form("password");
+  std::string password1 = Request().Form("password1");
+  bool newPassword = !password.empty() || !password1.empty();
+  if (newPassword) {
+    if (!accounts::validMemberPassword(password))
+      frame::alertBack(
+          "密码填写不正确,请重新填写！可使用的字符为（A-Z a-z 0-9 _ - .)长度不小于5个字符，不超过15个字符，注意不要使用空格。");
+    if (password != password1) frame::alertBack("两次填写的密码不一致，请重新填写！");
+  }
+  data::Recordset& rs = openMember(id);
+  rs("sh") = data::Value(sh == "1" ? 1 : 0);
+  if (newPassword) rs("password") = data::Value(accounts::hashPassword(trimSpace(password)));
+  rs.Update();
+  rs.Close();
+  frame::alertGo("保存成功！", "reg.asp");
+}
+
+namespace {
+
+const frame::PageRegistration pages([](frame::Registry& registry) {
+  registry.addMain<reg1>("mabex.reg1");
+  registry.addMain<reg2>("tovi.reg2");
+});
+
+}  // namespace
 }  // namespace tovi::backoffice::shell

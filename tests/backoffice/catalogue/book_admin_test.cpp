@@ -71,7 +71,7 @@ TEST(BookAdmin, DetailSavesReplyVisibilityAndLineBreaks) {
   expectTexts(page(site, detail(id)).body, {">谢谢\r\n欢迎\r\n再来</textarea>", R"(name="Online" value="0" checked> 隐藏)"});
 }
 
-// (Bad ids and choices, and deletes from elsewhere or with bad ticks: tests/sitepages/catalogue_http_test.cpp.)
+// (Bad ids and choices, and deletes from elsewhere or with bad ticks: catalogue_http_test.cpp.)
 TEST(BookAdmin, DeleteRemovesTheTickedMessages) {
   FakeSite site;
   long long id = addMessage(site), removed = addMessage(site, "访客", "你好", true), other = addMessage(site);

@@ -71,7 +71,7 @@ TEST(DishForm, EditChangesFieldsAndKeepsDateAndCategory) {
   }
 }
 
-// (Saves from another site or by a GET: tests/sitepages/catalogue_http_test.cpp.)
+// (Saves from another site or by a GET: catalogue_http_test.cpp.)
 TEST(DishForm, EditOfAnIdItMayNotEditChangesNothing) {
   FakeSite site;
   long long drink = addDish(site, Dish{.name = "可乐", .lei2 = 3});

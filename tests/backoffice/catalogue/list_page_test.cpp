@@ -1,5 +1,5 @@
 // The back-office list pattern: paging, the rows written, the multi-delete. (Bad ticks and deletes from
-// elsewhere: tests/sitepages/catalogue_http_test.cpp.)
+// elsewhere: catalogue_http_test.cpp.)
 #include "support/site_rows.h"
 #include "support/testing.h"
 

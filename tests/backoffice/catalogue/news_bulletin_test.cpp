@@ -31,7 +31,7 @@ TEST(News, AddThenEditKeepingTheDate) {
         << id;
 }
 
-// (A save from another site: tests/sitepages/catalogue_http_test.cpp.)
+// (A save from another site: catalogue_http_test.cpp.)
 TEST(Bulletin, PlaceholderWhileEmptyAndOneRowOverwritten) {
   FakeSite site;
   site.db().Execute("delete from bulletin");

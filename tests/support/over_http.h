@@ -1,0 +1,141 @@
+// The site's own pages over HTTP: logins, form posts, a look into the real
+// server's database, and a site with its staff logged in whose refusals are
+// checked row by row against a snapshot of everything they must not change.
+//
+//   struct Accounts : StaffedSite, ::testing::Test {};
+//   TEST_F(Accounts, ...) { expectRefused({{&clerk, "/admin/saveadmin.asp?action=add", "admin2=x", {"没有"}}}); }
+#pragma once
+
+#include <filesystem>
+
+#include "data/connection.h"
+#include "data/recordset.h"
+#include "accounts/passwords.h"
+#include "support/live_server.h"
+#include "support/site_rows.h"
+#include "support/testing.h"
+
+namespace tovi::testing {
+
+// The password `tovi init` printed for the site owner "admin".
+inline std::string initPassword(const LiveServer& server) {
+  const std::string& out = server.initOutput();
+  auto at = out.rfind("password: ");
+  return at == std::string::npos ? "" : out.substr(at + 10, out.find('\n', at) - at - 10);
+}
+
+inline HttpResponse postForm(HttpClient& http, const std::string& target, const std::string& body,
+                             const std::map<std::string, std::string>& headers) {
+  return http.post(target, body, "application/x-www-form-urlencoded", headers);
+}
+// A form post from the site's own page.
+inline HttpResponse postOwn(HttpClient& http, const std::string& target, const std::string& body) {
+  return postForm(http, target, body, {{"Origin", http.origin()}});
+}
+
+// The url-encoded body a gb2312 page posts for `fields` (UTF-8 text).
+inline std::string gbkForm(const Fields& fields) {
+  Fields gbk;
+  for (const auto& [k, v] : fields) gbk.emplace_back(k, toGbk(v));
+  return formBody(gbk);
+}
+inline Fields withField(Fields fields, const std::string& field, const std::string& value) {
+  for (auto& [k, v] : fields)
+    if (k == field) v = value;
+  return fields;
+}
+
+// Fetches a code image, as the login page does, then posts the login form.
+inline HttpResponse logIn(HttpClient& http, const std::string& name, const std::string& password) {
+  EXPECT_EQ(http.get("/GetCode.asp").status, 200);
+  return postOwn(http, "/admin/chkadmin.asp",
+                 gbkForm({{"admin", name}, {"password", password}, {"verifycode", "1234"}, {"Submit2", "提交"}}));
+}
+// Field `field` of the first row `sql` selects from the server's database
+// ("<none>" without a row), or with an empty `field` the number of rows.
+inline std::string liveValue(const LiveServer& server, const data::Sql& sql, const std::string& field = "") {
+  data::Connection conn;
+  conn.Open("Data Source=" + server.databasePath());
+  data::Recordset rs;
+  rs.Open(sql, conn, data::adOpenKeyset, data::adLockReadOnly);
+  return field.empty() ? std::to_string(rs.RecordCount()) : rs.Eof() ? "<none>" : rs(field).text();
+}
+
+// Runs one statement on the server's database file, as the operator's tools would.
+inline void liveExec(const LiveServer& server, const data::Sql& sql) {
+  data::Connection conn;
+  conn.Open("Data Source=" + server.databasePath());
+  conn.Execute(sql);
+}
+
+// A demo site with its staff logged in: the site owner "admin" (right 1),
+// "clerk" (right 2) and "cook" (right 3), and a visitor who is nobody.
+struct StaffedSite {
+  LiveServer server{{.demo = true, .args = {"--fixed-code", "1234"}}};
+  HttpClient owner = staff("admin", 1), clerk = staff("clerk", 2), cook = staff("cook", 3), visitor{server.port()};
+
+  // A client logged in as `name` (the site owner "admin" with the password init printed).
+  HttpClient staff(const std::string& name, int flag) {
+    std::string password = name == "admin" ? initPassword(server) : name + "-pass";
+    if (name != "admin")
+      liveExec(server, data::Sql("insert into wq_admin (admin, password, flag) values (?, ?, ?)",
+                                 {name, accounts::hashPassword(password), flag}));
+    HttpClient http(server.port());
+    EXPECT_THAT(logIn(http, name, password).text(), HasSubstr("index.asp"));
+    return http;
+  }
+  std::string id(const std::string& table, const std::string& key, const std::string& where) {
+    return liveValue(server, "select * from " + table + " where " + where, key);
+  }
+
+  // Everything a refused request must leave as it was: accounts, members,
+  // orders, messages, dishes, the bulletin, backups and uploaded pictures.
+  std::string snapshot() {
+    data::Connection conn;
+    conn.Open("Data Source=" + server.databasePath());
+    std::string out;
+    for (const auto& [table, fields] : std::vector<std::pair<std::string, std::vector<std::string>>>{
+             {"wq_admin", {"adminid", "admin", "flag", "password"}}, {"reg", {"id", "names", "sh", "password"}},
+             {"tdgl", {"id", "dczt"}}, {"Feedback", {"ID", "Comments", "Replay"}}, {"cygl", {"id", "jiage"}},
+             {"bulletin", {"content"}}}) {
+      data::Recordset rs;
+      rs.Open("select * from " + table, conn, data::adOpenKeyset, data::adLockReadOnly);
+      for (; !rs.Eof(); rs.MoveNext())
+        for (const std::string& f : fields) out += rs(f).text() + (f == fields.back() ? "\n" : "|");
+    }
+    for (const char* folder : {"database/backup", "uploadpic"})
+      if (std::filesystem::exists(server.root() + "/" + folder))
+        for (const auto& e : std::filesystem::directory_iterator(server.root() + "/" + folder))
+          out += e.path().filename().string() + "\n";
+    return out;
+  }
+
+  // A request that must be refused: who sends it, where from, and the texts the answer holds.
+  enum From { Site, OtherSite, OtherReferer, Nowhere };
+  struct Ask {
+    HttpClient* who;
+    std::string target, body;
+    std::vector<std::string> answer;
+    From from = Site;
+    bool get = false;
+    std::string type = "application/x-www-form-urlencoded";
+  };
+  // Sends each (after a code image, for the forms that want one) and checks that nothing changed.
+  void expectRefused(const std::vector<Ask>& asks) {
+    const std::string before = snapshot();
+    for (const Ask& a : asks) {
+      SCOPED_TRACE(a.target + " " + a.body.substr(0, 100));
+      std::map<std::string, std::string> headers;
+      if (a.from == Site) headers["Origin"] = a.who->origin();
+      if (a.from == OtherSite) headers["Origin"] = "http://evil.example";
+      if (a.from == OtherReferer) headers["Referer"] = "http://evil.example/x.html";
+      a.who->get("/GetCode.asp");
+      std::string text =
+          (a.get ? a.who->get(a.target, headers) : a.who->post(a.target, a.body, a.type, headers)).text();
+      for (const std::string& want : a.answer) EXPECT_THAT(text, HasSubstr(want));
+      EXPECT_EQ(snapshot(), before);
+    }
+  }
+};
+
+}  // namespace tovi::testing
