@@ -65,6 +65,8 @@ bool validMemberPassword(std::string_view password) {
          onlyOf(p, "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789_-.");
 }
 
+std::string storedMemberPassword(std::string_view password) { return std::string(trimSpace(password)); }
+
 bool validMemberEmail(std::string_view email) {
   constexpr std::string_view word = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789_";
   std::size_t at = email.find('@');

@@ -27,6 +27,8 @@ namespace tovi::accounts {
 // Whether `password` (blanks around it dropped) is a member password the back
 // office's member form allows: 5 to 15 of A-Z a-z 0-9 _ - .
 [[nodiscard]] bool validMemberPassword(std::string_view password);
+// A member password as it is stored: blanks around it dropped, as validMemberPassword reads it.
+[[nodiscard]] std::string storedMemberPassword(std::string_view password);
 // The member form's e-mail rule, so that the operator can save the record:
 // [A-Za-z0-9_-]+(\.\w+)*@(\w+\.)+\w{2,3}, at most 50 characters.
 [[nodiscard]] bool validMemberEmail(std::string_view email);
