@@ -18,6 +18,7 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 base=${1:-$(git merge-base HEAD main 2>/dev/null || echo HEAD~)}
 commit=$(git rev-parse --verify "$base^{commit}")
+name=$(git rev-parse --short "$commit")
 out=build-answers
 mkdir -p "$out"
 # Runs a build step, showing its output only when it fails.
@@ -29,7 +30,7 @@ else
   git worktree prune
   git worktree add -q --force --detach "$out/base" "$commit"
 fi
-echo "same_answers: building $base ($(git log -1 --format='%h %s' "$commit"))"
+echo "same_answers: building $name ($(git log -1 --format=%s "$commit"))"
 quiet cmake -S "$out/base" -B "$out/base-build" -DCMAKE_BUILD_TYPE=Release -DTOVI_TESTS=OFF
 quiet cmake --build "$out/base-build" -j2 --target tovi_exe
 echo "same_answers: building the working tree"
@@ -37,9 +38,9 @@ quiet scripts/build.sh
 
 python3 scripts/page_answers.py --tovi "$out/base-build/tovi" --site "$out/base/site" --out "$out/base.txt"
 python3 scripts/page_answers.py --tovi build/tovi --site site --out "$out/work.txt"
-if diff -u -F "^### " --label "answers of $base" --label "answers of the working tree" "$out/base.txt" "$out/work.txt"; then
-  echo "same_answers: all $(grep -c '^### ' "$out/work.txt") answers are the same as $base's"
+if diff -u -F "^### " --label "answers of $name" --label "answers of the working tree" "$out/base.txt" "$out/work.txt"; then
+  echo "same_answers: all $(grep -c '^### ' "$out/work.txt") answers are the same as $name's"
 else
-  echo "same_answers: the answers differ from $base's (above)" >&2
+  echo "same_answers: the answers differ from $name's (above)" >&2
   exit 1
 fi
