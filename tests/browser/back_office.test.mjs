@@ -7,13 +7,9 @@ import { openSite, newVisitor, dialog, clickTo, fillIn, submitLogin, logIn, orde
 const { site, browser } = await openSite();
 
 test('log in through the form, toggle the menu sections, open an entry in the right frame, log out', async () => {
-  const { page, dialogs } = await newVisitor(browser);
+  const { page } = await newVisitor(browser);
   await page.goto(site.url + 'admin/login.asp');
   assert.ok(await page.$eval('img[src="../GetCode.asp"]', (img) => img.naturalWidth) > 0, 'the code image loads');
-  await submitLogin(page, 'wrong-password');
-  assert.match((await dialog(dialogs)).message, /用户名或密码错误/);
-  await page.waitForURL(/admin\/login\.asp$/);
-  await page.waitForSelector('#admin');
   await Promise.all([page.waitForURL(/admin\/index\.asp$/), submitLogin(page, site.password)]);
 
   const menu = page.frame({ name: 'left' }), right = page.frame({ name: 'right' });
