@@ -1,5 +1,5 @@
-// Shared by the browser tests: a real `tovi serve` on a fresh copy of the web
-// root, headless Chromium driven by playwright-core, and the steps the walks share.
+// Shared by the browser tests: a real `tovi serve` on a fresh copy of the web root, headless Chromium driven by
+// playwright-core, and the steps the walks share.
 import { after } from 'node:test';
 import assert from 'node:assert/strict';
 import { once } from 'node:events';
@@ -36,13 +36,12 @@ export async function openSite({ demo = false } = {}) {
     if (proc.exitCode === null) { proc.kill('SIGTERM'); await once(proc, 'exit'); }
     rmSync(root, { recursive: true, force: true });
   });
-  const sql = (statement) => execFileSync('sqlite3', [join(root, 'database', 'tamlo.mdb'), statement],
-    { encoding: 'utf8' }).trim();
+  const sql = (statement) => execFileSync('sqlite3', [join(root, 'database/tamlo.mdb'), statement]).toString().trim();
   return { site: { url, password: initOut.match(/password: (\S+)/)[1], sql }, browser };
 }
 
-// A page in a browser context of its own (a visitor with their own cookies) and
-// the dialogs it shows, as { type, message }; `answer` decides confirms (true = OK).
+// A page in a browser context of its own (a visitor with their own cookies) and the dialogs it shows, as
+// { type, message }; `answer` decides confirms (true = OK).
 export async function newVisitor(browser, answer = () => true) {
   const page = await (await browser.newContext()).newPage(), dialogs = [];
   page.on('dialog', async (d) => {
@@ -84,18 +83,15 @@ export async function order(page, { number = '1', ...fields } = {}) {
   await fillIn(page, { yhm: '张三', telsss: '13800000000', addresss: '台江区五一路1号', ...fields }, '#orderImage');
 }
 
-// An order posted straight to the submission page from `context`, as the form would.
+// An order posted straight to the submission page from `context` (what it leaves out is stored empty).
 export const postOrder = async (context, site, yhm) => assert.equal((await context.request.post(site.url + 'dctj.asp',
-  { form: { list: 'x', list1: '12', yhm, telsss: '87001234', zffs: 'x', addresss: 'addr', qtbz: '', hours: '12',
-    minutes: '30' } })).status(), 200, 'the order was taken');
+  { form: { list1: '12', yhm, telsss: '87001234' } })).status(), 200, 'the order was taken');
 
-// Sends the login form as the site owner with `password` and the fixed code.
-export const submitLogin = (page, password) => fillIn(page, { admin: 'admin', password, verifycode: '1234' }, 'input[name=Submit2]');
-
-// Logs in to the back office as the site owner through the real form, as a new visitor.
+// Logs in to the back office as the site owner through the real form (the fixed code typed), as a new visitor.
 export async function logIn(browser, site) {
   const { page, dialogs } = await newVisitor(browser);
   await page.goto(site.url + 'admin/login.asp');
-  await Promise.all([page.waitForURL(/admin\/index\.asp/), submitLogin(page, site.password)]);
+  await Promise.all([page.waitForURL(/admin\/index\.asp/),
+    fillIn(page, { admin: 'admin', password: site.password, verifycode: '1234' }, 'input[name=Submit2]')]);
   return { page, dialogs };
 }
