@@ -12,7 +12,7 @@ const barShows = (page, text) =>
   until(async () => (await page.textContent('#member').catch(() => '')).includes(text), 'the bar showing ' + text);
 const quantityOf = (page, dish) => page.locator(`input[type=hidden][value="${dish}"] ~ input[name=number]`).first();
 
-test('the order form checks, a member signs up and orders with the form filled in, sees the order, signs out', async () => {
+test('a visitor: the order form\'s checks, sign-up, the home page, the filled-in form, the order, sign-out', async () => {
   let confirmAnswer = false;
   const { page, dialogs } = await newVisitor(browser, () => confirmAnswer), sent = posts(page);
   await page.goto(site.url + 'kcdg.asp');
@@ -39,6 +39,28 @@ test('the order form checks, a member signs up and orders with the form filled i
   for (const [name, value] of Object.entries(signup)) await page.fill(`form[name=signup] input[name=${name}]`, value);
   await clickTo(page, 'input[value=" 注 册 "]', /index\.asp/);
   assert.match(dialogs.at(-1).message, /注册成功/);
+
+  // The home page: the dish hover box opens left of the pointer and hides when it leaves.
+  const hovered = page.locator('a.c6', { hasText: '卤肉饭' }), box = page.locator('#overDiv');
+  const visibility = () => box.evaluate((b) => b.style.visibility);
+  assert.notEqual(await visibility(), 'visible');
+  await hovered.hover();
+  assert.equal(await visibility(), 'visible');
+  assert.match(await box.innerText(), /卤肉饭[\s\S]*新品 五花肉卤足三小时/);
+  assert.equal(await box.locator('img').getAttribute('src'), 'images/dishes/d05.jpg');
+  const [hoveredBox, leftBox] = [await hovered.boundingBox(), await box.boundingBox()];
+  assert.ok(leftBox.x + leftBox.width <= hoveredBox.x + hoveredBox.width / 2, 'the box stands left of the pointer');
+  await page.mouse.move(5, 5);
+  assert.equal(await visibility(), 'hidden');
+  // Today's date with the weekday named as the site names it; the banner falls back to its picture.
+  const now = new Date(), names = ['星期七', '星期一', '星期二', '星期三', '星期四', '星期五', '星期六'];
+  const line = await page.evaluate(() => Array.from(document.getElementById('dateLine').childNodes)
+    .filter((n) => n.nodeType === 3).map((n) => n.nodeValue).join(''));
+  assert.equal(line, `${now.getFullYear()}年${now.getMonth() + 1}月${now.getDate()}日  ${names[now.getDay()]}`);
+  assert.equal(await page.locator('embed').count(), 0);
+  assert.ok(await page.locator('#bannerImage').isVisible());
+
+  // On an ordering page the bar, filled by script, names the member and hides the lookup; the contact is theirs.
   await page.goto(site.url + 'kcdg.asp');
   await barShows(page, '王小明');
   const contact = () => Promise.all(['yhm', 'telsss', 'addresss'].map((f) => page.inputValue(`input[name=${f}]`)));
@@ -63,7 +85,7 @@ test('the order form checks, a member signs up and orders with the form filled i
 
   // The bar leads to the member's orders, whose hover box opens right of the pointer.
   await clickTo(page, '#member >> text=我的订单', /ckdd\.asp/);
-  const link = page.locator('a.c6').first(), box = page.locator('#overDiv');
+  const link = page.locator('a.c6').first();
   await link.hover();
   assert.match(await box.innerText(), /用户名：王小明[\s\S]*联系地址：台江区五一路8号/);
   const [linkBox, shown] = [await link.boundingBox(), await box.boundingBox()];
@@ -72,30 +94,6 @@ test('the order form checks, a member signs up and orders with the form filled i
   await until(() => page.url().endsWith('/index.asp'), 'the way back home');
   await barShows(page, '会员登录');
   assert.deepEqual(await contact(), ['', '', '']);
-});
-
-test('the home page\'s scripts: the dish hover box left of the pointer, the date line, the banner', async () => {
-  const { page } = await newVisitor(browser);
-  await page.goto(site.url + 'index.asp');
-  const link = page.locator('a.c6', { hasText: '卤肉饭' }), box = page.locator('#overDiv');
-  const visibility = () => box.evaluate((b) => b.style.visibility);
-  assert.notEqual(await visibility(), 'visible');
-  await link.hover();
-  assert.equal(await visibility(), 'visible');
-  assert.match(await box.innerText(), /卤肉饭[\s\S]*新品 五花肉卤足三小时/);
-  assert.equal(await box.locator('img').getAttribute('src'), 'images/dishes/d05.jpg');
-  const [linkBox, shown] = [await link.boundingBox(), await box.boundingBox()];
-  assert.ok(shown.x + shown.width <= linkBox.x + linkBox.width / 2, 'the box stands left of the pointer');
-  await page.mouse.move(5, 5);
-  assert.equal(await visibility(), 'hidden');
-  // Today's date with the weekday named as the site names it.
-  const now = new Date(), names = ['星期七', '星期一', '星期二', '星期三', '星期四', '星期五', '星期六'];
-  const line = await page.evaluate(() => Array.from(document.getElementById('dateLine').childNodes)
-    .filter((n) => n.nodeType === 3).map((n) => n.nodeValue).join(''));
-  assert.equal(line, `${now.getFullYear()}年${now.getMonth() + 1}月${now.getDate()}日  ${names[now.getDay()]}`);
-  // The banner falls back to its picture.
-  assert.equal(await page.locator('embed').count(), 0);
-  assert.ok(await page.locator('#bannerImage').isVisible());
 });
 
 test('the guestbook form checks a message; with the review on, a posted one waits hidden', async () => {
@@ -115,8 +113,7 @@ test('the guestbook form checks a message; with the review on, a posted one wait
 // Opens each of the space-separated `paths` after `prefix` (".asp" added where a path has none) in `page`; the
 // violations seen, as "path: text".
 async function walk(page, prefix, paths) {
-  let current = '';
-  const violations = [];
+  let current = '', violations = [];
   page.on('console', (m) => { if (/Content Security Policy/i.test(m.text())) violations.push(`${current}: ${m.text()}`); });
   // Also what the document's own event tells, frames included.
   await page.addInitScript(() => document.addEventListener('securitypolicyviolation', (e) =>
