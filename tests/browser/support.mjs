@@ -12,9 +12,8 @@ import { chromium } from 'playwright-core';
 const binary = process.env.TOVI_BINARY || join(process.cwd(), 'build/tovi');
 const sourceDir = process.env.TOVI_SOURCE_DIR || process.cwd();
 
-// `tovi serve --fixed-code 1234` (logins type that code) on a free port over a copy of site/ (`demo`: with the
-// demo menu), and headless Chromium; both end after the calling file's tests.
-// site: { url, password (the site owner's, as `tovi init` printed it), sql(statement) → its output, trimmed }.
+// `tovi serve --fixed-code 1234` (logins type it) on a free port over a copy of site/ (`demo`: with the demo menu),
+// and headless Chromium, both ended after the file's tests. site: { url, password (the site owner's), sql → output }.
 export async function openSite({ demo = false } = {}) {
   const root = mkdtempSync(join(tmpdir(), 'tovi-browser-'));
   // Not the database a local `tovi serve` may have made in the source tree.
@@ -40,8 +39,7 @@ export async function openSite({ demo = false } = {}) {
   return { site: { url, password: initOut.match(/password: (\S+)/)[1], sql }, browser };
 }
 
-// A page in a browser context of its own (a visitor with their own cookies) and the dialogs it shows, as
-// { type, message }; `answer` decides confirms (true = OK).
+// A page in a context of its own (a visitor's cookies), its dialogs as { type, message }; `answer` decides confirms.
 export async function newVisitor(browser, answer = () => true) {
   const page = await (await browser.newContext()).newPage(), dialogs = [];
   page.on('dialog', async (d) => {
@@ -76,8 +74,7 @@ export async function fillIn(page, fields, submit) {
   if (submit) await page.click(submit);
 }
 
-// Fills the storefront's order form for `number` of the first dish, as a default customer or as `fields` say,
-// and presses its order button.
+// Orders `number` of the first dish through the storefront's order form, as a default customer or as `fields` say.
 export async function order(page, { number = '1', ...fields } = {}) {
   await page.locator('input[name=number]').first().fill(number);
   await fillIn(page, { yhm: '张三', telsss: '13800000000', addresss: '台江区五一路1号', ...fields }, '#orderImage');
