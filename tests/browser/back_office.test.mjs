@@ -21,7 +21,7 @@ test('the menu\'s sections toggle, an entry opens in the right frame, logging ou
   await menu.click('text=数据库备分');
   await right.waitForSelector('text=立即备份');
   await Promise.all([page.waitForURL(/admin\/login\.asp$/), menu.click('text=退出')]);
-  assert.ok(await page.$eval('img[src="../GetCode.asp"]', (img) => img.complete && img.naturalWidth > 0), 'the code image');
+  assert.ok(await page.$eval('img[src="../GetCode.asp"]', (img) => img.complete && img.naturalWidth > 0), 'the code');
 });
 
 test('a dish with formatted text and a picture is added, shown and summed on the storefront, and deleted', async () => {

@@ -5,8 +5,8 @@ import assert from 'node:assert/strict';
 import { openSite, newVisitor, until, posts, dialog, clickTo, fillIn, logIn, order, postOrder } from './support.mjs';
 
 // The page boxes of a PDF, in points.
-const mediaBoxes = (pdf) => [...pdf.toString('latin1').matchAll(/\/MediaBox\s*\[\s*([\d.]+)\s+([\d.]+)\s+([\d.]+)\s+([\d.]+)\s*\]/g)]
-  .map((m) => [Number(m[3]) - Number(m[1]), Number(m[4]) - Number(m[2])]);
+const mediaBoxes = (pdf) => [...pdf.toString('latin1').matchAll(/\/MediaBox\s*\[([\d.\s]+)\]/g)]
+  .map((m) => m[1].trim().split(/\s+/).map(Number)).map(([x0, y0, x1, y1]) => [x1 - x0, y1 - y0]);
 const cardIn = (page, status, id) => page.locator(`section[data-status="${status}"] .card[data-id="${id}"]`).count();
 // Clicking `selector` on `page` opens the ticket of order `id` in a new window.
 async function opensTicket(page, selector, id) {
@@ -15,7 +15,7 @@ async function opensTicket(page, selector, id) {
   assert.match(ticket.url(), new RegExp(`live_ticket\\.asp\\?id=${id}&auto=1$`));
 }
 
-test('live screens show, move and print an order, or poll; the order list pages by script; delete; settings', async () => {
+test('live screens show, move, print an order or poll; the order list pages by script; delete; settings', async () => {
   const { site, browser } = await openSite({ demo: true });
   const screen = async () => {
     const operator = await logIn(browser, site);
@@ -54,6 +54,7 @@ test('live screens show, move and print an order, or poll; the order list pages 
   // The same ticket without the print dialog, printed to PDF.
   const ticket = await first.context().newPage();
   await ticket.goto(site.url + 'admin/live_ticket.asp?id=' + id);
+  assert.match(await ticket.textContent('body'), /五四路1号<b>楼<\/b>/);
   const boxes = mediaBoxes(await ticket.pdf({ preferCSSPageSize: true }));
   assert.equal(boxes.length, 1, 'one ticket, one page');
   assert.ok(Math.abs(boxes[0][0] - 80 / 25.4 * 72) < 1, `80 mm wide: ${boxes[0][0]} pt`);
@@ -92,7 +93,8 @@ test('live screens show, move and print an order, or poll; the order list pages 
   // The settings form stops numbers the database cannot take before they are sent.
   await first.goto(site.url + 'admin/order_pass.asp');
   const sent = posts(first), minutes = '限制时间必须是0或正整数！', times = '限制次数必须是0或正整数！';
-  for (const [time, count, message] of [['abc', '3', minutes], ['', '3', minutes], ['10', '-1', times], ['10', '2.5', times]]) {
+  for (const [time, count, message] of
+    [['abc', '3', minutes], ['', '3', minutes], ['10', '-1', times], ['10', '2.5', times]]) {
     const before = said.length;
     await fillIn(first, { order_time: time, order_times: count }, 'input[name=Submit]');
     assert.equal((await dialog(said, before)).message, message);

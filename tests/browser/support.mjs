@@ -17,14 +17,15 @@ const sourceDir = process.env.TOVI_SOURCE_DIR || process.cwd();
 export async function openSite({ demo = false } = {}) {
   const root = mkdtempSync(join(tmpdir(), 'tovi-browser-'));
   // Not the database a local `tovi serve` may have made in the source tree.
-  cpSync(join(sourceDir, 'site'), root, { recursive: true, filter: (src) => !src.startsWith(join(sourceDir, 'site/database/')) });
+  const data = join(sourceDir, 'site/database/');
+  cpSync(join(sourceDir, 'site'), root, { recursive: true, filter: (file) => !file.startsWith(data) });
   const initOut = execFileSync(binary, ['init', '--root', root, ...(demo ? ['--demo'] : [])], { encoding: 'utf8' });
   const proc = spawn(binary, ['serve', '--root', root, '--port', '0', '--access-log', '-', '--fixed-code', '1234']);
   let out = '';
   proc.stderr.on('data', (d) => { out += d; });
   const url = await new Promise((resolve, reject) => {
     setTimeout(() => reject(new Error('server did not start: ' + out)), 15000).unref();
-    proc.stdout.on('data', (d) => { const m = (out += d).match(/listening on (http:\/\/\S+\/)/); if (m) resolve(m[1]); });
+    proc.stdout.on('data', (d) => { const m = (out += d).match(/listening on (http:\/\/\S+\/)/); m && resolve(m[1]); });
     proc.on('exit', (code) => reject(new Error(`server exited ${code}: ${out}`)));
   });
   const browser = await chromium.launch({ executablePath: '/usr/bin/chromium',  // the tests run only where it is
@@ -56,7 +57,8 @@ export async function until(check, what) {
 }
 
 // The URLs `page` posts to from now on.
-export const posts = (page, seen = []) => (page.on('request', (r) => r.method() === 'POST' && seen.push(r.url())), seen);
+export const posts = (page, seen = []) =>
+  (page.on('request', (r) => r.method() === 'POST' && seen.push(r.url())), seen);
 
 // The first dialog after the first `from` of `seen` whose message holds `text` (waits for it).
 export async function dialog(seen, from = 0, text = '') {
@@ -70,7 +72,8 @@ export const clickTo = (page, selector, url) => Promise.all([page.waitForURL(url
 
 // Fills `fields` (a bare word names a field, anything else is a selector), then clicks `submit` when given.
 export async function fillIn(page, fields, submit) {
-  for (const [field, value] of Object.entries(fields)) await page.fill(/^\w+$/.test(field) ? `[name=${field}]` : field, value);
+  for (const [field, value] of Object.entries(fields))
+    await page.fill(/^\w+$/.test(field) ? `[name=${field}]` : field, value);
   if (submit) await page.click(submit);
 }
 
