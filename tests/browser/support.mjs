@@ -1,5 +1,5 @@
-// Shared by the browser tests: a real `tovi serve` on a fresh copy of the web
-// root, headless Chromium driven by playwright-core, and the steps the walks share.
+// Shared by the browser tests: a real `tovi serve` on a fresh copy of the web root, headless Chromium driven by
+// playwright-core, and the steps the walks share.
 import { after } from 'node:test';
 import assert from 'node:assert/strict';
 import { once } from 'node:events';
@@ -12,39 +12,35 @@ import { chromium } from 'playwright-core';
 const binary = process.env.TOVI_BINARY || join(process.cwd(), 'build/tovi');
 const sourceDir = process.env.TOVI_SOURCE_DIR || process.cwd();
 
-// `tovi serve --fixed-code 1234` (logins type that code) on a free port over a copy of site/ (`demo`: with the
-// demo menu), and headless Chromium; both end after the calling file's tests. site: { url, initOut, sql }.
+// `tovi serve --fixed-code 1234` (logins type it) on a free port over a copy of site/ (`demo`: with the demo menu),
+// and headless Chromium, both ended after the file's tests. site: { url, password (the site owner's), sql → output }.
 export async function openSite({ demo = false } = {}) {
   const root = mkdtempSync(join(tmpdir(), 'tovi-browser-'));
   // Not the database a local `tovi serve` may have made in the source tree.
-  cpSync(join(sourceDir, 'site'), root, { recursive: true, filter: (src) => !src.startsWith(join(sourceDir, 'site/database/')) });
+  const data = join(sourceDir, 'site/database/');
+  cpSync(join(sourceDir, 'site'), root, { recursive: true, filter: (file) => !file.startsWith(data) });
   const initOut = execFileSync(binary, ['init', '--root', root, ...(demo ? ['--demo'] : [])], { encoding: 'utf8' });
   const proc = spawn(binary, ['serve', '--root', root, '--port', '0', '--access-log', '-', '--fixed-code', '1234']);
   let out = '';
   proc.stderr.on('data', (d) => { out += d; });
   const url = await new Promise((resolve, reject) => {
     setTimeout(() => reject(new Error('server did not start: ' + out)), 15000).unref();
-    proc.stdout.on('data', (d) => { const m = (out += d).match(/listening on (http:\/\/\S+\/)/); if (m) resolve(m[1]); });
+    proc.stdout.on('data', (d) => { const m = (out += d).match(/listening on (http:\/\/\S+\/)/); m && resolve(m[1]); });
     proc.on('exit', (code) => reject(new Error(`server exited ${code}: ${out}`)));
   });
-  const browser = await chromium.launch({
-    executablePath: '/usr/bin/chromium',  // the browser tests run only where it is
-    args: ['--no-sandbox', '--disable-gpu', '--disable-quic', '--no-first-run',
-      '--disable-background-networking', '--disable-component-update', '--disable-sync'],
-  });
+  const browser = await chromium.launch({ executablePath: '/usr/bin/chromium',  // the tests run only where it is
+    args: ['--no-sandbox', '--disable-gpu', '--disable-quic', '--no-first-run', '--disable-background-networking',
+      '--disable-component-update', '--disable-sync'] });
   after(async () => {
     await browser.close();
     if (proc.exitCode === null) { proc.kill('SIGTERM'); await once(proc, 'exit'); }
     rmSync(root, { recursive: true, force: true });
   });
-  // One SQL statement on the site's database file; its output, trimmed.
-  const sql = (statement) => execFileSync('sqlite3', [join(root, 'database', 'tamlo.mdb'), statement],
-    { encoding: 'utf8' }).trim();
-  return { site: { url, initOut, sql }, browser };
+  const sql = (statement) => execFileSync('sqlite3', [join(root, 'database/tamlo.mdb'), statement]).toString().trim();
+  return { site: { url, password: initOut.match(/password: (\S+)/)[1], sql }, browser };
 }
 
-// A page in a browser context of its own (a visitor with their own cookies) and
-// the dialogs it shows, as { type, message }; `answer` decides confirms (true = OK).
+// A page in a context of its own (a visitor's cookies), its dialogs as { type, message }; `answer` decides confirms.
 export async function newVisitor(browser, answer = () => true) {
   const page = await (await browser.newContext()).newPage(), dialogs = [];
   page.on('dialog', async (d) => {
@@ -60,58 +56,42 @@ export async function until(check, what) {
   throw new Error('never happened: ' + what);
 }
 
-// The dialog shown after the first `n` of `seen` (waits for it).
-export const nextDialog = async (seen, n) => { await until(() => seen.length > n, 'a dialog'); return seen[n]; };
+// The URLs `page` posts to from now on.
+export const posts = (page, seen = []) =>
+  (page.on('request', (r) => r.method() === 'POST' && seen.push(r.url())), seen);
 
-// Waits for a dialog, after the first `from` of `seen`, whose message holds `text`.
-export const dialogShown = (seen, text, from = 0) =>
-  until(() => seen.slice(from).some((d) => d.message.includes(text)), 'the dialog ' + text);
+// The first dialog after the first `from` of `seen` whose message holds `text` (waits for it).
+export async function dialog(seen, from = 0, text = '') {
+  let found;
+  await until(() => (found = seen.slice(from).find((d) => d.message.includes(text))), 'the dialog ' + text);
+  return found;
+}
 
 // Clicks `selector` and waits for the page to reach `url`.
 export const clickTo = (page, selector, url) => Promise.all([page.waitForURL(url), page.click(selector)]);
 
-// Asserts the values of fields (as fillIn names them).
-export async function expectValues(page, fields) {
-  for (const [field, value] of Object.entries(fields)) assert.equal(await page.inputValue(selectorOf(field)), value, field);
-}
-
-// Fills `fields` (a bare word names a field, anything else is a selector) and
-// then clicks `submit` when given.
-const selectorOf = (field) => (/^\w+$/.test(field) ? `[name=${field}]` : field);
+// Fills `fields` (a bare word names a field, anything else is a selector), then clicks `submit` when given.
 export async function fillIn(page, fields, submit) {
-  for (const [field, value] of Object.entries(fields)) await page.fill(selectorOf(field), value);
+  for (const [field, value] of Object.entries(fields))
+    await page.fill(/^\w+$/.test(field) ? `[name=${field}]` : field, value);
   if (submit) await page.click(submit);
 }
 
-// The quantity field of a dish on a storefront page, found by its stored name.
-export const quantityOf = (page, dish) => page.locator(`input[type=hidden][value="${dish}"] ~ input[name=number]`).first();
-
-// Fills the storefront's order form and presses its order button: `dishes`
-// maps dish names to quantities, else `number` of the first dish.
-export async function order(page, { number = '1', dishes, yhm = '张三', telsss = '13800000000',
-  addresss = '台江区五一路1号', qtbz, hours, minutes } = {}) {
-  if (!dishes) await page.locator('input[name=number]').first().fill(number);
-  for (const [dish, n] of Object.entries(dishes || {})) await quantityOf(page, dish).fill(n);
-  await fillIn(page, { yhm, telsss, addresss, ...(qtbz === undefined ? {} : { qtbz }) });
-  for (const [name, value] of Object.entries({ hours, minutes })) if (value) await page.selectOption(`[name=${name}]`, value);
-  await page.click('#orderImage');
+// Orders `number` of the first dish through the storefront's order form, as a default customer or as `fields` say.
+export async function order(page, { number = '1', ...fields } = {}) {
+  await page.locator('input[name=number]').first().fill(number);
+  await fillIn(page, { yhm: '张三', telsss: '13800000000', addresss: '台江区五一路1号', ...fields }, '#orderImage');
 }
 
-// An order posted straight to the submission page from `context`, as the form would.
-export const postOrder = async (context, site, yhm, total = '12') => assert.equal((await context.request.post(
-  site.url + 'dctj.asp', { form: { list: 'x', list1: total, yhm, telsss: '87001234', zffs: 'x', addresss: 'addr',
-    qtbz: '', hours: '12', minutes: '30' } })).status(), 200, 'the order was taken');
+// An order posted straight to the submission page from `context` (what it leaves out is stored empty).
+export const postOrder = async (context, site, yhm) => assert.equal((await context.request.post(site.url + 'dctj.asp',
+  { form: { list1: '12', yhm, telsss: '87001234' } })).status(), 200, 'the order was taken');
 
-// The password `tovi init` printed for the site owner.
-export const ownerPassword = (site) => site.initOut.match(/password: (\S+)/)[1];
-
-// Sends the login form as the site owner with `password` and the fixed code.
-export const submitLogin = (page, password) => fillIn(page, { admin: 'admin', password, verifycode: '1234' }, 'input[name=Submit2]');
-
-// Logs in to the back office as the site owner through the real form, as a new visitor.
+// Logs in to the back office as the site owner through the real form (the fixed code typed), as a new visitor.
 export async function logIn(browser, site) {
   const { page, dialogs } = await newVisitor(browser);
   await page.goto(site.url + 'admin/login.asp');
-  await Promise.all([page.waitForURL(/admin\/index\.asp/), submitLogin(page, ownerPassword(site))]);
+  await Promise.all([page.waitForURL(/admin\/index\.asp/),
+    fillIn(page, { admin: 'admin', password: site.password, verifycode: '1234' }, 'input[name=Submit2]')]);
   return { page, dialogs };
 }
