@@ -16,11 +16,13 @@ TEST(Registry, EachIdOnceAndDatabaseObjectsByProgIdInAnyCase) {
   frame::Registry r;
   frame::registerPages(r);
   EXPECT_THROW(r.add("Mabex.TEST", {}, {}), std::logic_error);
-  for (const char* id : {"ADODB.Recordset", "adodb.recordset"}) EXPECT_NE(frame::createObject(id, r).recordset(), nullptr);
+  for (const char* id : {"ADODB.Recordset", "adodb.recordset"})
+    EXPECT_NE(frame::createObject(id, r).recordset(), nullptr);
   EXPECT_NE(frame::createObject("ADODB.Connection", r).connection(), nullptr);
   EXPECT_THROW(frame::createObject("ADODB.Connection", r).recordset(), std::logic_error);
   EXPECT_EQ(frame::createObject("mabex.TEST", r).type().id, "mabex.test");
-  for (const char* id : {"Scripting.FileSystemObject", ""}) EXPECT_THROW(frame::createObject(id, r), std::invalid_argument);
+  for (const char* id : {"Scripting.FileSystemObject", ""})
+    EXPECT_THROW(frame::createObject(id, r), std::invalid_argument);
 }
 
 // Each page file under site/ names its components; each of those ids is

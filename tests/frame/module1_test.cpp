@@ -51,7 +51,8 @@ TEST(Guards, AdmitOrStopByTheSessionKeysAndTheAccountNow) {
     FakeRequest req;
     if (!c.admin.isEmpty()) req.session["ADMIN"] = c.admin;
     if (!c.flag.isEmpty()) req.session["flag"] = c.flag;
-    site.db().Execute(c.held.isEmpty() ? data::Sql("delete from wq_admin") : data::Sql("update wq_admin set flag=?", {c.held}));
+    site.db().Execute(c.held.isEmpty() ? data::Sql("delete from wq_admin")
+                                       : data::Sql("update wq_admin set flag=?", {c.held}));
     for (auto [guard, preamble, expected] : {std::tuple{&checkAdmin, kGuardPreamble, answer.at(c.answers[0]).first},
                                              {&checkTopAdmin, kTopLink, answer.at(c.answers[1]).second}}) {
       auto page = site.runBody([guard] { openAdminDb(); guard(); Response().Write("PAGE"); }, req, "admin");
