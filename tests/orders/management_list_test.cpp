@@ -1,5 +1,7 @@
-// The order list ddgl.asp: paging, the filters, the checks on their values, and
-// the text operations of the component.
+// The order list ddgl.asp: the filters, the checks on their values, and the
+// text operations of the component. (Twenty a page, the filter and the order
+// kept from page to page: the browser's orders walk; the page number asked
+// for and which selector entries link: the frame's paging tables.)
 #include "orders/ddgl.h"
 
 #include <sstream>
@@ -23,30 +25,6 @@ Fields range(const std::string& from, const std::string& to, Fields more = {}) {
 }
 
 }  // namespace
-
-// (The page number's correction and which selector entries link: the frame's
-// paging tables; following the links: the browser's orders walk.)
-TEST(OrderList, TwentyAPageInsideTheFilter) {
-  FakeSite site;
-  std::vector<long long> ids;
-  for (int i = 0; i < 41; ++i)
-    ids.push_back(addOrder(site, Order{.yhm = i < 3 ? "李四" : "张三",
-                                       .fromdate = data::DateTime{2010, 5, 17, 8, 0, 0}.addSeconds(60L * i)}));
-  struct Case { Fields query; std::size_t rows, first; int page, pages, count = 41; };
-  for (const Case& c : {Case{{}, 20, 0, 1, 3}, Case{{{"CurrentPage", "3"}}, 1, 40, 3, 3},
-                        Case{{{"CurrentPage", "9"}}, 1, 40, 3, 3},
-                        Case{{{"lb", "1"}, {"find", "张"}, {"ob", "desc "}, {"CurrentPage", "2"}}, 18, 20, 2, 2, 38}}) {
-    SCOPED_TRACE(c.query.empty() ? "" : c.query.back().second);
-    std::string body = list(site, c.query).body;
-    std::vector<long long> shown = listedIds(body);
-    ASSERT_EQ(shown.size(), c.rows);
-    EXPECT_EQ(shown.front(), ids[c.first]);
-    const std::string n = std::to_string(c.page);
-    expectTexts(body, {"<option value='" + n + "' selected>" + n + "</option>",
-                       "</select>页/共" + std::to_string(c.pages) + "页共" + std::to_string(c.count) +
-                           "条记录</font><p></form>"});
-  }
-}
 
 // What each filter selects and shows back, and the values it refuses: an
 // alert, or no order at all for text that would change the SQL.

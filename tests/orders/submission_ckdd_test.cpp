@@ -21,7 +21,7 @@ TEST(OrderHistory, ListsTheOrdersOfExactlyOneNameWithTheirTimesTotalAndStatus) {
   addOrder(site, Order{.yhm = "李四"});
   addOrder(site, Order{.yhm = ""});
   addOrder(site, Order{.dcqk = "⊕豆浆 3元 X 1份=3元 \n\n"});
-  for (int s : {2, 3, 4, 0, 5, -1}) addOrder(site, Order{.yhm = "状态", .dczt = s});
+  for (int s : {0, 5, -1}) addOrder(site, Order{.yhm = "状态", .dczt = s});
   std::string body = history(site, "张三").body;
   EXPECT_EQ(occurrences(body, kCell), 2);
   // Line feeds stay line feeds.
@@ -30,12 +30,9 @@ TEST(OrderHistory, ListsTheOrdersOfExactlyOneNameWithTheirTimesTotalAndStatus) {
                      "drc('<br>电话号码：0591-12345678','用户名：张三','联系地址：鼓楼区五四路1号'); return true;"},
               {"李四"});
   EXPECT_LT(body.find("36</a>元"), body.find("⊕豆浆"));  // natural order
-  // Each row ends in its status cell; codes without a label show an empty one.
-  body = history(site, "状态").body;
-  std::vector<std::string> labels;
-  const std::regex status(kCell + "([^<]*)</td></tr>");
-  for (std::sregex_iterator it(body.begin(), body.end(), status), end; it != end; ++it) labels.push_back((*it)[1]);
-  EXPECT_EQ(labels, (std::vector<std::string>{"处理当中", "派送当中", "已结帐", "", "", ""}));
+  // Each row ends in its status cell; codes without a label show an empty one. (The labels of the
+  // other codes: the browser's order walks, where the customer watches the history.)
+  EXPECT_EQ(occurrences(history(site, "状态").body, kCell + "</td></tr>"), 3);
   // Names are looked up exactly, even empty or quoted.
   EXPECT_EQ(occurrences(history(site, "").body, kCell), 1);
   for (const char* names : {"张", "' or '1'='1"}) {
