@@ -1,8 +1,8 @@
-// The shared procedures: the guards, the page's end, the database open and the
-// per-thread page context.
+// The shared procedures: the guards, the database open and the per-thread page context.
 #include "frame/module1.h"
 
 #include <filesystem>
+#include <map>
 #include <thread>
 
 #include "support/fake_host.h"
@@ -16,51 +16,34 @@ const std::string kGuardPreamble =
     "<!--1、数据库字段说明：   admin表示登陆后台时使用的用户名   flag表示登陆后台时使用的权限名2 ?有关页面说明:"
     "   login.asp 代表后台登陆页面  -->"
     "<link href='../css/style.css' rel='stylesheet' type='text/css'>     <!--引用inc目录下的style.css文件 -->";
-const std::string kNotLoggedIn =
-    "<script LANGUAGE='javascript'>alert('网络超时或者您还没有登录请登录');window.location.href='login.asp';</script>";
-const std::string kNoRight =
-    "<br><br><br><br><br><br><br><br><br><br><div align=center><font size=90 color=red><b>您无此管理权限！</b>"
-    "</font></div>";
-const std::string kTopLink = "<link href='../css/style.css' rel='stylesheet' type='text/css'>";
-const std::string kTopNotLoggedIn =
-    "<script LANGUAGE='javascript'>alert('网络超时或者您还没有登录请登录!!');window.location.href='login.asp';</script>";
-const std::string kTopNoRight =
-    "<script LANGUAGE='javascript'>alert('您没有管理权限!!');window.location.href='admin.asp';</script>";
+const std::string kTopLink = "<link href='../css/style.css' rel='stylesheet' type='text/css'>",
+                  kLogIn = "网络超时或者您还没有登录请登录";
 
-// A back-office page that passes its guard writes "PAGE" and then reads the
-// database: a guard that stops it ends it there (Response.End), keeping what it wrote.
-std::function<void()> guardedPage(void (*guard)()) {
-  return [guard] {
-    openAdminDb();
-    guard();
-    Response().Write("PAGE");
-    newRs().Open("select * from set_tamloall", *conn(), 1, 1);
-  };
+std::string script(const std::string& alert, const std::string& page) {
+  return "<script LANGUAGE='javascript'>alert('" + alert + "');window.location.href='" + page + ".asp';</script>";
 }
 
 }  // namespace
 
 // Both guards for each session and account: checkAdmin admits rights 1 and
 // 2, checkTopAdmin only 1; the account as it is now counts, never above what
-// the login granted.
+// the login granted. A guard that stops the page ends it, keeping what it wrote.
 TEST(Guards, AdmitOrStopByTheSessionKeysAndTheAccountNow) {
   const data::Value none;
-  const struct {
-    const char* name;
-    data::Value admin, flag;  // the session's keys as the login left them; empty: never set
-    std::string checkAdmin, checkTopAdmin;  // the page after the preamble, the page after the link
-    data::Value held = 1;                   // the account's right in wq_admin now; empty: the account is gone
-  } cases[] = {
-      {"no session", none, none, kNotLoggedIn, kTopNotLoggedIn}, {"no name", none, 1, kNotLoggedIn, kTopNotLoggedIn},
-      {"empty name, as logout leaves it", "", 1, kNotLoggedIn, kTopNotLoggedIn},
-      {"owner", "admin", 1, "PAGE", "PAGE"}, {"owner as text", "admin", "1", "PAGE", "PAGE"},
-      {"administrator", "admin", 2, "PAGE", kTopNoRight}, {"right 3", "admin", 3, kNoRight, kTopNoRight},
-      {"right 0", "admin", 0, kNoRight, kTopNoRight}, {"right empty", "admin", "", kNoRight, kTopNoRight},
-      {"right missing", "admin", none, kNoRight, kTopNoRight}, {"right a word", "admin", "abc", kNoRight, kTopNoRight},
-      {"demoted since login", "admin", 1, "PAGE", kTopNoRight, 2},
-      {"promoted since login", "admin", 2, "PAGE", kTopNoRight, 1},
-      {"right removed since login", "admin", 1, kNoRight, kTopNoRight, 3},
-      {"deleted since login", "admin", 1, kNotLoggedIn, kTopNotLoggedIn, none},
+  // The answers of checkAdmin and checkTopAdmin after their preamble: P the page, L log in, R no right.
+  const std::map<char, std::pair<std::string, std::string>> answer = {
+      {'P', {"PAGE", "PAGE"}}, {'L', {script(kLogIn, "login"), script(kLogIn + "!!", "login")}},
+      {'R', {"<br><br><br><br><br><br><br><br><br><br><div align=center><font size=90 color=red><b>您无此管理权限！</b>"
+             "</font></div>", script("您没有管理权限!!", "admin")}}};
+  // Per case the session's keys as the login left them (none: never set), the answers of checkAdmin and
+  // checkTopAdmin, and the account's right in wq_admin now (none: the account is gone).
+  const struct { const char* name; data::Value admin, flag; const char* answers; data::Value held = 1; } cases[] = {
+      {"no session", none, none, "LL"}, {"no name", none, 1, "LL"}, {"empty name, as logout leaves it", "", 1, "LL"},
+      {"owner", "admin", 1, "PP"}, {"owner as text", "admin", "1", "PP"}, {"administrator", "admin", 2, "PR"},
+      {"right 3", "admin", 3, "RR"}, {"right 0", "admin", 0, "RR"}, {"right empty", "admin", "", "RR"},
+      {"right missing", "admin", none, "RR"}, {"right a word", "admin", "abc", "RR"},
+      {"demoted since login", "admin", 1, "PR", 2}, {"promoted since login", "admin", 2, "PR", 1},
+      {"right removed since login", "admin", 1, "RR", 3}, {"deleted since login", "admin", 1, "LL", none},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
@@ -68,54 +51,37 @@ TEST(Guards, AdmitOrStopByTheSessionKeysAndTheAccountNow) {
     FakeRequest req;
     if (!c.admin.isEmpty()) req.session["ADMIN"] = c.admin;
     if (!c.flag.isEmpty()) req.session["flag"] = c.flag;
-    site.db().Execute(c.held.isEmpty() ? data::Sql("delete from wq_admin") : data::Sql("update wq_admin set flag=?", {c.held}));
-    auto admin = site.runBody(guardedPage(&checkAdmin), req, "admin");
-    EXPECT_EQ(admin.body, kGuardPreamble + c.checkAdmin);
-    EXPECT_EQ(admin.ended, c.checkAdmin != "PAGE");
-    auto top = site.runBody(guardedPage(&checkTopAdmin), req, "admin");
-    EXPECT_EQ(top.body, kTopLink + c.checkTopAdmin);
-    EXPECT_EQ(top.ended, c.checkTopAdmin != "PAGE");
+    site.db().Execute(c.held.isEmpty() ? data::Sql("delete from wq_admin")
+                                       : data::Sql("update wq_admin set flag=?", {c.held}));
+    for (auto [guard, preamble, expected] : {std::tuple{&checkAdmin, kGuardPreamble, answer.at(c.answers[0]).first},
+                                             {&checkTopAdmin, kTopLink, answer.at(c.answers[1]).second}}) {
+      auto page = site.runBody([guard] { openAdminDb(); guard(); Response().Write("PAGE"); }, req, "admin");
+      EXPECT_EQ(page.body, preamble + expected);
+      EXPECT_EQ(page.ended, expected != "PAGE");
+    }
   }
 }
 
-TEST(OpenDb, EachFolderReachesTheOneDatabaseAndAMissingOneFailsThePage) {
+// Each folder's open reaches the one database; the host objects exist only
+// while a page runs, on its own thread, and its end keeps the connection.
+TEST(PageContext, OneDatabaseAndHostObjectsOnlyWhileAPageRunsOnItsThread) {
   FakeSite site;
   FakeRequest req;
-  auto read = [&] {
-    auto& r = newRs();
-    r.Open("select * from set_tamloall", *conn(), 1, 1);
-    Response().Write(r("order_times").text());
-  };
-  EXPECT_EQ(site.runBody([&] { openAdminDb(); read(); }, req, "admin").body, "3");
-  EXPECT_EQ(site.runBody([&] { openFrontDb(); read(); }, req, "").body, "3");
-  EXPECT_EQ(conn()->path(), site.databasePath());
-  // From the root, ../database leaves the web root: refused, not opened elsewhere.
-  EXPECT_THROW(site.runBody([] { openAdminDb(); }, req, ""), std::invalid_argument);
-  std::filesystem::remove(site.databasePath());
-  EXPECT_THROW(site.runBody([] { openFrontDb(); }, req, ""), data::Error);
-}
-
-TEST(PageContext, OnlyWhileAPageRunsOnItsOwnThread) {
-  FakeSite site;
   frame::pageContext() = {};
   for (auto call : {+[] { Response(); }, +[] { Request(); }, +[] { Session(); }, +[] { Server(); }, +[] { Now(); },
                     +[] { openFrontDb(); }, +[] { checkAdmin(); }})
     EXPECT_THROW(call(), frame::NoPageContext);
-  // A component rendered without its start fails at its first host call.
-  const frame::ComponentType* t = site.registry().find("mabex.test");
-  auto c = t->create();
-  EXPECT_THROW(t->find("main")->run(*c), frame::NoPageContext);
-
-  FakeRequest req;
+  for (auto [open, folder] : {std::pair{&openAdminDb, "admin"}, {&openFrontDb, ""}}) {
+    site.runBody(open, req, folder);
+    EXPECT_EQ(frame::pageContext().response, nullptr);
+    ASSERT_TRUE(conn() && conn()->isOpen());
+    EXPECT_EQ(conn()->path(), site.databasePath());
+  }
   bool ran = false;
-  site.runBody([&] {
-    openFrontDb();
-    std::thread([&] { EXPECT_THROW(Response(), frame::NoPageContext); ran = true; }).join();  // not the page's
-  }, req);
+  site.runBody([&] { std::thread([&] { EXPECT_THROW(Response(), frame::NoPageContext); ran = true; }).join(); }, req);
   EXPECT_TRUE(ran);
-  // The page's end clears the host objects but keeps the connection.
-  EXPECT_EQ(frame::pageContext().response, nullptr);
-  EXPECT_EQ(frame::pageContext().session, nullptr);
-  ASSERT_NE(conn(), nullptr);
-  EXPECT_TRUE(conn()->isOpen());
+  // From the root, ../database leaves the web root: refused, not opened elsewhere.
+  EXPECT_THROW(site.runBody(&openAdminDb, req, ""), std::invalid_argument);
+  std::filesystem::remove(site.databasePath());
+  EXPECT_THROW(site.runBody(&openFrontDb, req, ""), data::Error);
 }

@@ -15,12 +15,13 @@ const std::string kCell = "<td align=center bgcolor=#FFFFFF class='STYLE2 STYLE3
 
 }  // namespace
 
-TEST(OrderHistory, ListsTheOrdersOfOneNameWithTheirTimesTotalAndStatus) {
+TEST(OrderHistory, ListsTheOrdersOfExactlyOneNameWithTheirTimesTotalAndStatus) {
   FakeSite site;
   addOrder(site, Order{.dczj = "36"});
   addOrder(site, Order{.yhm = "李四"});
+  addOrder(site, Order{.yhm = ""});
   addOrder(site, Order{.dcqk = "⊕豆浆 3元 X 1份=3元 \n\n"});
-  for (int s : {2, 3, 4, 0, 5, -1}) addOrder(site, Order{.yhm = "状态", .dczt = s});
+  for (int s : {0, 5, -1}) addOrder(site, Order{.yhm = "状态", .dczt = s});
   std::string body = history(site, "张三").body;
   EXPECT_EQ(occurrences(body, kCell), 2);
   // Line feeds stay line feeds.
@@ -29,39 +30,27 @@ TEST(OrderHistory, ListsTheOrdersOfOneNameWithTheirTimesTotalAndStatus) {
                      "drc('<br>电话号码：0591-12345678','用户名：张三','联系地址：鼓楼区五四路1号'); return true;"},
               {"李四"});
   EXPECT_LT(body.find("36</a>元"), body.find("⊕豆浆"));  // natural order
-  // Each row ends in its status cell; codes without a label show an empty one.
-  body = history(site, "状态").body;
-  std::vector<std::string> labels;
-  const std::regex status(kCell + "([^<]*)</td></tr>");
-  for (std::sregex_iterator it(body.begin(), body.end(), status), end; it != end; ++it) labels.push_back((*it)[1]);
-  EXPECT_EQ(labels, (std::vector<std::string>{"处理当中", "派送当中", "已结帐", "", "", ""}));
-}
-
-TEST(OrderHistory, NamesAreLookedUpExactlyEvenEmptyOrQuoted) {
-  FakeSite site;
-  addOrder(site, Order{});
-  for (const char* names : {"李四", "", "张", "' or '1'='1", "张三' --"}) {
-    SCOPED_TRACE(names);
+  // Each row ends in its status cell; codes without a label show an empty one. (The labels of the
+  // other codes: the browser's order walks, where the customer watches the history.)
+  EXPECT_EQ(occurrences(history(site, "状态").body, kCell + "</td></tr>"), 3);
+  // Names are looked up exactly, even empty or quoted.
+  EXPECT_EQ(occurrences(history(site, "").body, kCell), 1);
+  for (const char* names : {"张", "' or '1'='1"}) {
     PageResult page = history(site, names);
-    EXPECT_TRUE(page.ended);
-    EXPECT_TRUE(page.body.ends_with("<div align=center class=STYLE2>您还没订过餐！！</div>"));
-    EXPECT_THAT(page.body, Not(HasSubstr("<table width=619")));
+    EXPECT_TRUE(page.ended && page.body.ends_with("<div align=center class=STYLE2>您还没订过餐！！</div>")) << names;
+    EXPECT_EQ(occurrences(page.body, kCell), 0) << names;
   }
-  addOrder(site, Order{.yhm = ""});
-  addOrder(site, Order{.yhm = "O'Brien"});
-  PageResult page = history(site, "");
-  EXPECT_FALSE(page.ended);
-  EXPECT_THAT(page.body, HasSubstr("<table width=619"));
-  EXPECT_THAT(history(site, "O'Brien").body, HasSubstr("用户名：O\\x26#39;Brien"));
 }
 
 TEST(OrderHistory, WhatCustomersTypedIsShownAsText) {
   FakeSite site;
   addOrder(site, Order{.yhm = "<b>x</b>", .telsss = "1');alert(1);//", .addresss = "<img src=x onerror=alert(2)>",
                        .dcqk = "</a><script>alert(3)</script>", .dczj = "<i>9</i>"});
+  addOrder(site, Order{.yhm = "O'Brien"});
   // In the hover call: entities for the box's markup, then escaped for the script and the attribute.
   expectTexts(history(site, "<b>x</b>").body,
               {"&lt;/a&gt;&lt;script&gt;alert(3)&lt;/script&gt;</a>", "'用户名：\\x26lt;b\\x26gt;x\\x26lt;/b\\x26gt;'",
                "电话号码：1\\x26#39;);alert(1);//'"},
               {"<b>x</b>", "1');alert(1)", "<img src=x", "<script>alert(3)", "<i>9</i>"});
+  EXPECT_THAT(history(site, "O'Brien").body, HasSubstr("用户名：O\\x26#39;Brien"));
 }

@@ -1,6 +1,7 @@
 // The visitor's guestbook, news and bulletin through the real server: posting and its refusals,
-// the list's order and pages, escaping, and that a change in the database shows on the very next
-// request (the review switch: the browser's visitor walk).
+// the list's order and pages, and that a change in the database shows on the very next request.
+// (The review switch, a reply saved in the back office and markup shown as text: the browser's
+// visitor walk; line breaks and escaping of stored texts: the GuestbookText table.)
 #include <regex>
 
 #include "support/over_http.h"
@@ -41,26 +42,26 @@ const char kShown[] = "已经显示";
 struct Visitor : StaffedSite, ::testing::Test {};
 }  // namespace
 
-TEST_F(Visitor, GuestbookStoresAsTypedAndShowsEscapedWithTheReply) {
+// A post is stored as typed and shown escaped; the operator's reply shows at
+// the next request. Bad posts store nothing, and only stored ones count
+// towards the limit of three an address.
+TEST_F(Visitor, GuestbookStoresPostsAsTypedRefusesBadOnesAndLimitsEachAddress) {
   Fields fields = {{"UserName", "<b>名字</b>"}, {"UserMail", ""}, {"qq", ""}, {"Title", "<i>标题</i>"},
-                   {"Comments", "<script>alert(1)</script>\r\n二\n三"}, {"verifycode", "1234"}};
+                   {"Comments", "<script>alert(1)</script>\r\n二"}, {"verifycode", "1234"}};
   ASSERT_THAT(post(visitor, fields).text(), HasSubstr(kShown));
-  std::pair<const char*, const char*> stored[] = {{"UserName", "<b>名字</b>"}, {"Title", "<i>标题</i>"},
-                                                  {"Comments", "<script>alert(1)</script><BR>二<BR>三"},
-                                                  {"top", "0"}, {"del", "False"}};
-  for (auto [field, value] : stored) EXPECT_EQ(feedback(server, field), value) << field;
+  for (auto [field, value] : {std::pair{"UserName", "<b>名字</b>"}, {"Title", "<i>标题</i>"},
+                              {"Comments", "<script>alert(1)</script><BR>二"}, {"top", "0"}, {"del", "False"}})
+    EXPECT_EQ(feedback(server, field), value) << field;
   EXPECT_EQ(feedback(server, "PostDate"), feedback(server, "Dates"));
   // The operator's reply, straight into the file: shown on the next request, not from the copy before.
   ASSERT_THAT(visitor.get("/guestbook.asp").text(), Not(HasSubstr("再来")));
   liveExec(server, data::Sql("update Feedback set Replay=?, ReplayDate=?",
-                             {"谢谢<img src=x onerror=alert(2)><BR>再来", data::DateTime{2025, 2, 3, 9, 30, 0}}));
+                             {"谢谢<img src=x><BR>再来", data::DateTime{2025, 2, 3, 9, 30, 0}}));
   expectTexts(visitor.get("/guestbook.asp").text(),
-              {"&lt;b&gt;名字&lt;/b&gt;", "&lt;i&gt;标题&lt;/i&gt;", "&lt;script&gt;alert(1)&lt;/script&gt;<br>二<br>三",
-               "谢谢&lt;img src=x onerror=alert(2)&gt;<br>再来", "2025-2-3 9:30:00"},
+              {"&lt;b&gt;名字&lt;/b&gt;", "&lt;i&gt;标题&lt;/i&gt;", "&lt;script&gt;alert(1)&lt;/script&gt;<br>二",
+               "谢谢&lt;img src=x&gt;<br>再来", "2025-2-3 9:30:00"},
               {"<i>", "<b>名字", "<script>alert", "<img src=x"});
-}
 
-TEST_F(Visitor, GuestbookRefusesBadPostsStoringNothingAndCountsOnlyStoredOnesTowardsItsLimit) {
   const std::string target = "/guestbook.asp?action=post";
   std::vector<Ask> asks = {{&visitor, target, gbkForm(message()), {"操作被拒绝"}, OtherSite},
                            {&visitor, target, "", {"操作被拒绝"}, Site, true}};
@@ -72,33 +73,32 @@ TEST_F(Visitor, GuestbookRefusesBadPostsStoringNothingAndCountsOnlyStoredOnesTow
            {"Comments", " \r\n ", "请填写留言内容"}, {"Comments", std::string(2001, 'a'), "留言内容不能超过2000个字符"}})
     asks.push_back({&visitor, target, gbkForm(withField(message(), field, value)), {alert}});
   expectRefused(asks);
-  // Every field at its limit, three times from one address; the fourth waits.
+  // Every field at its limit, twice more from the address; the fourth waits.
   Fields full = {{"UserName", std::string(20, 'a')}, {"UserMail", "a@b.cn"}, {"qq", "123456789012"},
                  {"Title", std::string(50, 'b')}, {"verifycode", "1234"},
                  {"Comments", std::string(1999, 'c') + "\r\n"}};
-  for (int i = 0; i < 3; ++i) EXPECT_THAT(post(visitor, full).text(), HasSubstr(kShown)) << i;
+  for (int i = 0; i < 2; ++i) EXPECT_THAT(post(visitor, full).text(), HasSubstr(kShown)) << i;
   EXPECT_THAT(post(visitor, message()).text(), HasSubstr("太频繁"));
   EXPECT_EQ(liveValue(server, "select * from Feedback"), "3");
 }
 
+// (A page number past the last or no number: the WantedPage table.)
 TEST_F(Visitor, GuestbookShowsPinnedFirstThenNewestTenAPage) {
   for (int i = 1; i <= 25; ++i)
     addMessage(server, (i < 10 ? "T0" : "T") + std::to_string(i), i, i <= 2);  // T01, T02 pinned
   addMessage(server, "T90", 90, 0, 0);        // hidden
   addMessage(server, "T91", 91, 0, 1, true);  // deleted
   using V = std::vector<std::string>;
-  V first = {"T02", "T01", "T25", "T24", "T23", "T22", "T21", "T20", "T19", "T18"};
-  V second = {"T17", "T16", "T15", "T14", "T13", "T12", "T11", "T10", "T09", "T08"};
-  V last = {"T07", "T06", "T05", "T04", "T03"};
-  std::pair<const char*, V> pages[] = {{"", first},       {"?page=2", second}, {"?page=3", last},
-                                       {"?page=9", last},  // past the last: the last
-                                       {"?page=x", first}, {"?page=-1", first}};
-  for (const auto& [query, expected] : pages)
-    EXPECT_EQ(titles(visitor.get(std::string("/guestbook.asp") + query).text()), expected) << query;
-  EXPECT_THAT(visitor.get("/guestbook.asp?page=2").text(), HasSubstr("共25条留言"));
+  EXPECT_EQ(titles(visitor.get("/guestbook.asp").text()),
+            (V{"T02", "T01", "T25", "T24", "T23", "T22", "T21", "T20", "T19", "T18"}));
+  const std::string second = visitor.get("/guestbook.asp?page=2").text();
+  EXPECT_EQ(titles(second), (V{"T17", "T16", "T15", "T14", "T13", "T12", "T11", "T10", "T09", "T08"}));
+  EXPECT_THAT(second, HasSubstr("共25条留言"));
+  EXPECT_EQ(titles(visitor.get("/guestbook.asp?page=3").text()), (V{"T07", "T06", "T05", "T04", "T03"}));
 }
 
-TEST_F(Visitor, NewsListsNewestFirstTwentyAPageAndItems) {
+// (Which ids read as ids: the PositiveId table.)
+TEST_F(Visitor, NewsAndBulletinShowWhatTheOperatorStoredAtTheNextRequest) {
   EXPECT_THAT(visitor.get("/news.asp").text(), HasSubstr("暂时没有新闻"));
   for (int i = 1; i <= 21; ++i)
     liveExec(server, data::Sql("insert into cyxw (title, content, dates) values (?, ?, ?)",
@@ -108,23 +108,16 @@ TEST_F(Visitor, NewsListsNewestFirstTwentyAPageAndItems) {
   EXPECT_THAT(first, HasSubstr("<a href='newsitem.asp?id=21'>新闻21&lt;s&gt;</a>"));
   EXPECT_LT(first.find("id=21'"), first.find("id=20'"));
   expectTexts(visitor.get("/news.asp?page=2").text(), {"id=1'"}, {"id=2'"});
-
   // The operator's markup as stored.
   expectTexts(visitor.get("/newsitem.asp?id=7").text(), {"新闻7&lt;s&gt;", "<p class=rich>正文7</p>"});
-  for (const char* bad : {"", "?id=abc", "?id=0", "?id=99", "?id=7%20or%201=1", "?id=99999999999"}) {
+  for (const char* bad : {"", "?id=abc", "?id=99"}) {
     HttpResponse r = visitor.get(std::string("/newsitem.asp") + bad);
     EXPECT_EQ(r.status, 404) << bad;
     EXPECT_THAT(r.text(), HasSubstr("没有找到这条新闻")) << bad;
   }
-}
-
-TEST_F(Visitor, BulletinOnTheHomePageAndItsOwnPage) {
-  std::tuple<const char*, bool, const char*> cases[] = {
-      {"", false, "暂时没有公告"},
-      {"<b>本周八折</b>", true, "<b>本周八折</b>"},     // the operator's markup as stored
-      {"暂时没有消息！！", false, "暂时没有公告"},  // the back office's placeholder, saved unchanged
-  };
-  for (const auto& [content, onHome, own] : cases) {
+  // The bulletin: the operator's markup as stored; the back office's placeholder, saved unchanged, shows none.
+  for (auto [content, onHome, own] : {std::tuple{"", false, "暂时没有公告"}, {"<b>本周八折</b>", true, "<b>本周八折</b>"},
+                                      {"暂时没有消息！！", false, "暂时没有公告"}}) {
     liveExec(server, data::Sql("update bulletin set content=?", {content}));
     const std::string box = "class='box bulletin'><h2>网站公告</h2><div class=body>" + std::string(own);
     EXPECT_EQ(visitor.get("/index.asp").text().find(box) != std::string::npos, onHome) << content;
