@@ -111,7 +111,7 @@ TEST(Throttle, LocksAnAddressOrANameForAWhileAndStaysBounded) {
 namespace {
 // A login post as the login form sends it, from `address` at `second` past ten, with the code the session holds.
 FakeRequest login(const std::string& name, const std::string& password, const std::string& code = "4711",
-                       const std::string& sessionCode = "4711", int second = 0, const char* address = "127.0.0.1") {
+                  const std::string& sessionCode = "4711", int second = 0, const char* address = "127.0.0.1") {
   FakeRequest req;
   req.sameSitePost().form = {{"admin", name}, {"password", password}, {"verifycode", code}, {"Submit2", "提交"}};
   if (!sessionCode.empty()) req.session["GetCode"] = data::Value(sessionCode);
