@@ -6,9 +6,9 @@
 
 namespace {
 long long addMessage(FakeSite& site, const std::string& name, const std::string& comments = "你好", bool del = false,
-                     data::DateTime posted = {2024, 2, 1, 12, 0, 0}) {
-  return insertRow(site, "Feedback", {{"UserName", name}, {"Comments", comments}, {"PostDate", posted},
-                                      {"Dates", posted}, {"Replay", ""}, {"top", 0}, {"Online", 1}, {"del", del}}, "ID");
+                     data::DateTime at = {2024, 2, 1, 12, 0, 0}) {
+  return insertRow(site, "Feedback", {{"UserName", name}, {"Comments", comments}, {"PostDate", at}, {"Dates", at},
+                                      {"Replay", ""}, {"top", 0}, {"Online", 1}, {"del", del}}, "ID");
 }
 PageResult page(FakeSite& site, Fields query, Fields form = {}) {
   return runAs(site, "mabex.book_admin", std::move(query), std::move(form));
@@ -63,7 +63,8 @@ TEST(BookAdmin, ListDetailAndReplyPinHideAndKeepLineBreaks) {
 
 TEST(BookAdmin, DeleteRemovesTheTickedMessagesAndPagesHoldTen) {
   FakeSite site;
-  const long long id = addMessage(site, "访客"), removed = addMessage(site, "访客", "你好", true), other = addMessage(site, "访客");
+  const long long id = addMessage(site, "访客"), removed = addMessage(site, "访客", "你好", true),
+                  other = addMessage(site, "访客");
   EXPECT_THAT(page(site, {}, {{"action", "删除"}, {"id", std::to_string(id)}, {"id", std::to_string(removed)}}).body,
               HasSubstr("留言删除成功，请单击“确定”返回！"));
   EXPECT_EQ(valuesOf(site, "select * from Feedback", "ID"), std::vector<std::string>{std::to_string(other)});

@@ -22,7 +22,8 @@ TEST(ListPage, PagingClampsTheWantedPageAndLinksTheOthers) {
     std::string body = runAs(site, "mabex.kcdg", {{"page", c.page}}).body;
     EXPECT_EQ(occurrences(body, R"(name="selectdel")"), c.boxes);
     // The newest first.
-    expectTexts(body, {">菜" + std::to_string(c.rows - (c.shown - 1) * 20) + "</a>", "共有" + std::to_string(c.rows) + "条新闻",
+    expectTexts(body, {">菜" + std::to_string(c.rows - (c.shown - 1) * 20) + "</a>",
+                       "共有" + std::to_string(c.rows) + "条新闻",
                        "页次：</font><font class='contents'>" + std::to_string(c.shown) +
                            "</font><font class='contents'>/" + std::to_string(c.pages) + "页</font>"});
     auto link = [](int n, const char* label) {
