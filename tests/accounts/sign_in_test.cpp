@@ -121,8 +121,7 @@ FakeRequest login(const std::string& name, const std::string& password, const st
 }
 }  // namespace
 
-// (The right password, the name trimmed, an old digest replaced: back_office_http_test.cpp.)
-TEST(LoginCheck, RefusalsLeaveTheKeysUnsetAndUseTheCodeUpAndRepeatedOnesLockTheAddress) {
+TEST(LoginCheck, RefusalsSpendTheCodeRepeatedOnesLockTheAddressALoginSetsTheKeys) {
   FakeSite site;  // its owner "admin" has no password
   addAccount(site, "boss", 1, hashPassword("right-pass"));
   FakeRequest get = login("boss", "right-pass"), foreign = login("boss", "right-pass");
@@ -156,6 +155,19 @@ TEST(LoginCheck, RefusalsLeaveTheKeysUnsetAndUseTheCodeUpAndRepeatedOnesLockTheA
     FakeRequest right = login("boss", "right-pass", "4711", "4711", second, address);
     EXPECT_THAT(site.run("tovi.chkadmin", right, "admin").body, HasSubstr(answer)) << address << " at " << second;
   }
+  // A login keeps the name as stored and the right in the session, under a new session id; an MD5 digest of an
+  // older site becomes an argon2 hash then, not at a failed attempt.
+  addAccount(site, "veteran", 2, md5Hex("old-secret"));
+  std::vector<std::string> stored;
+  for (auto [password, keys] : {std::pair{"nope", ""}, {"old-secret", "veteran2"}, {"old-secret", "veteran2"}}) {
+    FakeRequest req = login(" veteran ", password, "4711", "4711", 0, "10.2.0.1");
+    EXPECT_EQ(site.run("tovi.chkadmin", req, "admin").sessionRenewed, *keys != '\0');
+    EXPECT_EQ(req.session["admin"].text() + req.session["flag"].text(), keys);
+    stored.push_back(valuesOf(site, "select * from wq_admin where admin='veteran'", "password").at(0));
+  }
+  EXPECT_EQ(stored[0], md5Hex("old-secret"));
+  EXPECT_THAT(stored[1], StartsWith("$argon2id$"));
+  EXPECT_EQ(stored[2], stored[1]);
 }
 
 TEST(CodeImage, PngOfANewCodeKeptInTheSession) {

@@ -1,5 +1,5 @@
-// The back-office login, the logout and the passwd command through the real server. (The refusals of the login
-// check: tests/accounts. An account changed while logged in: tests/frame's guard table and accounts_http_test.cpp.)
+// The passwd command, and two owners demoting each other at once, through the real server. (The login check:
+// tests/accounts; the logout: frame_pages_test.cpp; the session id a login renews: tests/host.)
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -9,53 +9,15 @@
 
 namespace {
 const char kIn[] = "top.location.href='index.asp'";
-const char kNotLoggedIn[] = "网络超时或者您还没有登录请登录";
 
 long long addLive(const LiveServer& server, const std::string& name, int flag, const std::string& stored) {
   liveExec(server, data::Sql("insert into wq_admin (admin, password, flag) values (?, ?, ?)", {name, stored, flag}));
   return std::stoll(liveValue(server, data::Sql("select * from wq_admin where admin=?", {name}), "adminid"));
 }
-struct BackOffice : StaffedSite, ::testing::Test {
-  HttpClient& http = visitor;
-};
 }  // namespace
 
-TEST_F(BackOffice, PrintedPasswordLogsInWithANewSessionIdThatLogoutEmptiesAndOldDigestsAreReplaced) {
-  std::string password = initPassword(server);  // the staffed site's owner logged in with it
-  EXPECT_THAT(logIn(http, "admin", password + "x").text(), HasSubstr("用户名或密码错误"));
-  // The name is trimmed; the code the last check used up is gone, and the fixed code stands in.
-  auto before = http.cookies();
-  EXPECT_THAT(
-      postOwn(http, "/admin/chkadmin.asp", "admin=+admin+&verifycode=1234&password=" + urlEncode(password)).text(),
-      HasSubstr(kIn));
-  EXPECT_NE(http.cookies(), before);
-  EXPECT_THAT(http.get("/admin/admin.asp").text(), HasSubstr("岚禾统一后台"));
-  EXPECT_THAT(http.get("/admin/menu.asp").text(), HasSubstr("用户名：<font color=red>admin</font>"));
-  HttpClient stale(server.port());  // the session id from before the login opens nothing
-  stale.cookies() = before;
-  EXPECT_THAT(stale.get("/admin/admin.asp").text(), HasSubstr(kNotLoggedIn));
-  // Logout empties the keys without ending the session: the guards refuse the same session again.
-  const auto session = http.cookies();
-  HttpResponse out = http.get("/admin/logout.asp");
-  EXPECT_EQ(out.status, 302);
-  EXPECT_THAT(out.headers["Location"], HasSubstr("Index.asp"));
-  EXPECT_EQ(http.cookies(), session);
-  EXPECT_THAT(http.get("/admin/admin.asp").text(), HasSubstr(kNotLoggedIn));
-  EXPECT_EQ(http.get("/admin/index.asp").status, 302);
-
-  // An MD5 digest of an older site: replaced by an argon2 hash at the first login, not at a failed one.
-  auto stored = [&] { return liveValue(server, "select * from wq_admin where admin='veteran'", "password"); };
-  addLive(server, "veteran", 2, accounts::md5Hex("old-secret"));
-  EXPECT_THAT(logIn(stale, "veteran", "nope").text(), HasSubstr("用户名或密码错误"));
-  EXPECT_EQ(stored(), accounts::md5Hex("old-secret"));
-  EXPECT_THAT(logIn(stale, "veteran", "old-secret").text(), HasSubstr(kIn));
-  const std::string hash = stored();
-  EXPECT_THAT(hash, StartsWith("$argon2id$"));
-  EXPECT_THAT(logIn(http, "veteran", "old-secret").text(), HasSubstr(kIn));
-  EXPECT_EQ(stored(), hash);
-}
-
-TEST_F(BackOffice, PasswdCommandSetsAPasswordFromStandardInput) {
+TEST(PasswdCommand, SetsAPasswordFromStandardInput) {
+  LiveServer server({.args = {"--fixed-code", "1234"}});
   auto passwd = [&](const std::string& name, const char* password) {
     std::string cmd = std::string(TOVI_BINARY) + " passwd --root '" + server.root() + "' " + name + " >/dev/null 2>&1";
     FILE* p = popen(cmd.c_str(), "w");
@@ -66,6 +28,7 @@ TEST_F(BackOffice, PasswdCommandSetsAPasswordFromStandardInput) {
   EXPECT_NE(passwd("admin", "short\n"), 0);
   EXPECT_NE(passwd("nobody", "brand-new-pw\n"), 0);
   ASSERT_EQ(passwd("admin", "brand-new-pw\n"), 0);
+  HttpClient http(server.port());
   EXPECT_THAT(logIn(http, "admin", "brand-new-pw").text(), HasSubstr(kIn));
 }
 

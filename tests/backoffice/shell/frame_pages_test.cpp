@@ -1,6 +1,5 @@
-// The guard in front of every back-office page (the order pages' too), and the back-office menu.
-// (The guards' rules themselves: tests/frame's guard table. The login form, the check and the logout:
-// back_office_http_test.cpp and the browser's login walk.)
+// The guard in front of every back-office page (the order pages' too), stored text shown escaped, the menu and the
+// logout. (The guards' rules themselves: tests/frame's guard table; the login check: tests/accounts.)
 #include <filesystem>
 #include <regex>
 
@@ -85,4 +84,12 @@ TEST(MenuPage, IdentityFollowsTheRightNameEscaped) {
                  "manageadmin.asp target=right>"},
                 {"<script>x"});
   }
+}
+
+TEST(Logout, EmptiesTheKeysKeepingTheSession) {
+  FakeSite site;
+  FakeRequest req = operatorOf(1);
+  PageResult out = site.run("mabex.logout", req, "admin");
+  EXPECT_EQ(out.redirect + "|" + req.session["admin"].text() + req.session["flag"].text(), "./Index.asp|");
+  EXPECT_FALSE(out.abandoned);
 }
