@@ -1,26 +1,18 @@
 // The picture upload, and the catalogue's changes refused from elsewhere or with bad ids or ticks, over HTTP.
 // (What the forms store and show: the other tests here. The picture handed to the opener's form and shown on the
 // storefront: the browser's catalogue walk.)
-#include <gd.h>
-
 #include <algorithm>
-#include <fstream>
 #include <regex>
 
+#include "accounts/code_image.h"
 #include "backoffice/catalogue/picture_upload.h"
 #include "support/over_http.h"
 
 namespace {
-// A small picture as GD writes it: png, gif or jpg.
+// Pictures of the three kinds: the site's own, and a code image for a PNG.
 std::string picture(const std::string& type) {
-  gdImagePtr im = gdImageCreateTrueColor(8, 6);
-  int size = 0;
-  void* data = type == "png" ? gdImagePngPtr(im, &size) : type == "gif" ? gdImageGifPtr(im, &size)
-                                                                        : gdImageJpegPtr(im, &size, 80);
-  std::string bytes(static_cast<const char*>(data), static_cast<std::size_t>(size));
-  gdFree(data);
-  gdImageDestroy(im);
-  return bytes;
+  if (type == "png") return accounts::drawCodeImage("1234");
+  return readFile(std::string(TOVI_SOURCE_DIR "/site/images/") + (type == "gif" ? "bullet.gif" : "banner.jpg"));
 }
 const std::string kBoundary = "----toviTestBoundary7MA4YWxk";
 std::string multipart(const std::string& fileName, const std::string& bytes) {
@@ -48,8 +40,7 @@ TEST_F(Catalogue, OnePictureIsStoredAsSentUnderANameOfTheServersAndAllElseRefuse
   ASSERT_TRUE(std::regex_search(answer, m, std::regex("var path = '(uploadpic/[0-9a-f]{32}\\.png)';")));
   ASSERT_EQ(std::count_if(std::filesystem::directory_iterator(server.root() + "/uploadpic"), {},
                           [](const auto& e) { return e.path().filename() != ".keep"; }), 1);
-  std::ifstream in(std::filesystem::path(server.root()) / m[1].str(), std::ios::binary);
-  EXPECT_EQ(std::string(std::istreambuf_iterator<char>(in), {}), png);
+  EXPECT_EQ(readFile(server.root() + "/" + m[1].str()), png);
   EXPECT_THAT(owner.get(target).text(), HasSubstr(R"(enctype="multipart/form-data")"));
   EXPECT_THAT(visitor.get(target).text(), Not(HasSubstr("<form")));
   // 2 MB and a bit: under the host's limit.
