@@ -1,4 +1,5 @@
-// The back-office login, its guards, rights and the passwd command through the real server.
+// The passwd command, and two owners demoting each other at once, through the real server. (The login check:
+// tests/accounts; the logout: frame_pages_test.cpp; the session id a login renews: tests/host.)
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -8,62 +9,15 @@
 
 namespace {
 const char kIn[] = "top.location.href='index.asp'";
-const char kNotLoggedIn[] = "网络超时或者您还没有登录请登录";
-const char kNoRight[] = "alert('您没有管理权限!!');window.location.href='admin.asp';";
 
 long long addLive(const LiveServer& server, const std::string& name, int flag, const std::string& stored) {
   liveExec(server, data::Sql("insert into wq_admin (admin, password, flag) values (?, ?, ?)", {name, stored, flag}));
   return std::stoll(liveValue(server, data::Sql("select * from wq_admin where admin=?", {name}), "adminid"));
 }
-std::string stored(const LiveServer& server, const std::string& name) {
-  return liveValue(server, data::Sql("select * from wq_admin where admin=?", {name}), "password");
-}
-struct BackOffice : StaffedSite, ::testing::Test {
-  HttpClient& http = visitor;
-};
 }  // namespace
 
-TEST_F(BackOffice, PrintedPasswordLogsInWithANewSessionIdThatLogoutEmpties) {
-  std::string password = initPassword(server);  // the staffed site's owner logged in with it
-  HttpResponse wrongPw = logIn(http, "admin", password + "x");
-  EXPECT_THAT(wrongPw.text(), HasSubstr("用户名或密码错误"));
-  EXPECT_EQ(logIn(http, "nobody", password).text(), wrongPw.text());  // no hint which one was wrong
-  EXPECT_THAT(http.get("/admin/admin.asp").text(), HasSubstr(kNotLoggedIn));
-  // The name is trimmed; the code the last check used up is gone, and the fixed code stands in.
-  auto before = http.cookies();
-  EXPECT_THAT(
-      postOwn(http, "/admin/chkadmin.asp", "admin=+admin+&verifycode=1234&password=" + urlEncode(password)).text(),
-      HasSubstr(kIn));
-  EXPECT_NE(http.cookies(), before);
-  EXPECT_THAT(http.get("/admin/admin.asp").text(), HasSubstr("岚禾统一后台"));
-  EXPECT_THAT(http.get("/admin/menu.asp").text(), HasSubstr("用户名：<font color=red>admin</font>"));
-  HttpClient stale(server.port());  // the session id from before the login opens nothing
-  stale.cookies() = before;
-  EXPECT_THAT(stale.get("/admin/admin.asp").text(), HasSubstr(kNotLoggedIn));
-  // Logout empties the keys without ending the session: the guards refuse the same session again.
-  const auto session = http.cookies();
-  HttpResponse out = http.get("/admin/logout.asp");
-  EXPECT_EQ(out.status, 302);
-  EXPECT_THAT(out.headers["Location"], HasSubstr("Index.asp"));
-  EXPECT_EQ(http.cookies(), session);
-  EXPECT_THAT(http.get("/admin/admin.asp").text(), HasSubstr(kNotLoggedIn));
-  EXPECT_THAT(http.get("/admin/manageadmin.asp").text(), HasSubstr("网络超时或者您还没有登录请登录!!"));
-  EXPECT_EQ(http.get("/admin/index.asp").status, 302);
-}
-
-TEST_F(BackOffice, LegacyDigestIsReplacedAtTheFirstLoginOnly) {
-  addLive(server, "veteran", 2, accounts::md5Hex("old-secret"));
-  HttpClient again(server.port());
-  EXPECT_THAT(logIn(http, "veteran", "nope").text(), HasSubstr("用户名或密码错误"));
-  EXPECT_EQ(stored(server, "veteran"), accounts::md5Hex("old-secret"));
-  EXPECT_THAT(logIn(http, "veteran", "old-secret").text(), HasSubstr(kIn));
-  std::string hash = stored(server, "veteran");
-  EXPECT_THAT(hash, StartsWith("$argon2id$"));
-  EXPECT_THAT(logIn(again, "veteran", "old-secret").text(), HasSubstr(kIn));
-  EXPECT_EQ(stored(server, "veteran"), hash);
-}
-
-TEST_F(BackOffice, PasswdCommandSetsAPasswordFromStandardInput) {
+TEST(PasswdCommand, SetsAPasswordFromStandardInput) {
+  LiveServer server({.args = {"--fixed-code", "1234"}});
   auto passwd = [&](const std::string& name, const char* password) {
     std::string cmd = std::string(TOVI_BINARY) + " passwd --root '" + server.root() + "' " + name + " >/dev/null 2>&1";
     FILE* p = popen(cmd.c_str(), "w");
@@ -74,17 +28,8 @@ TEST_F(BackOffice, PasswdCommandSetsAPasswordFromStandardInput) {
   EXPECT_NE(passwd("admin", "short\n"), 0);
   EXPECT_NE(passwd("nobody", "brand-new-pw\n"), 0);
   ASSERT_EQ(passwd("admin", "brand-new-pw\n"), 0);
+  HttpClient http(server.port());
   EXPECT_THAT(logIn(http, "admin", "brand-new-pw").text(), HasSubstr(kIn));
-}
-
-TEST_F(BackOffice, AChangedAccountCountsAtItsNextRequest) {
-  ASSERT_THAT(owner.get("/admin/manageadmin.asp").text(), HasSubstr("后台用户管理"));
-  liveExec(server, "update wq_admin set flag=2 where admin='admin'");
-  liveExec(server, "delete from wq_admin where admin='clerk'");
-  EXPECT_THAT(owner.get("/admin/manageadmin.asp").text(), HasSubstr(kNoRight));
-  EXPECT_THAT(owner.get("/admin/admin.asp").text(), HasSubstr("岚禾统一后台"));
-  EXPECT_THAT(clerk.get("/admin/admin.asp").text(),
-              HasSubstr("alert('网络超时或者您还没有登录请登录');window.location.href='login.asp';"));
 }
 
 TEST(BackOfficeRace, TwoOwnersDemotingEachOtherAtOnceLeaveOne) {
@@ -101,21 +46,17 @@ TEST(BackOfficeRace, TwoOwnersDemotingEachOtherAtOnceLeaveOne) {
     for (int i = 0; i < 2; ++i) ASSERT_THAT(logIn(owners[i], names[i], "owner-pass").text(), HasSubstr(kIn));
     // Each demotes the other: both posts wait on their connections for their last byte, then arrive together.
     int sockets[2];
-    std::string last[2];
     for (int i = 0; i < 2; ++i) {
-      std::string body = formBody({{"admin", names[1 - i]}, {"password", ""}, {"flag", "2"}}), cookies;
-      for (const auto& [k, v] : owners[i].cookies()) cookies += (cookies.empty() ? "" : "; ") + k + "=" + v;
+      std::string body = formBody({{"admin", names[1 - i]}, {"password", ""}, {"flag", "2"}});
       std::string request = "POST /admin/saveadmin.asp?action=edit&id=" + std::to_string(ids[1 - i]) +
-                            " HTTP/1.1\r\nHost: 127.0.0.1:" + std::to_string(server.port()) + "\r\nOrigin: " +
-                            owners[i].origin() + "\r\nCookie: " + cookies +
+                            " HTTP/1.1\r\nHost: " + owners[i].origin().substr(7) + "\r\nOrigin: " + owners[i].origin() +
+                            "\r\nCookie: TOVISESSION=" + owners[i].cookies()["TOVISESSION"] +
                             "\r\nContent-Type: application/x-www-form-urlencoded\r\nContent-Length: " +
                             std::to_string(body.size()) + "\r\nConnection: close\r\n\r\n" + body;
-      last[i] = request.substr(request.size() - 1);
-      sockets[i] = connectLoopback(server.port());
-      ASSERT_GE(sockets[i], 0);
+      ASSERT_GE(sockets[i] = connectLoopback(server.port()), 0);
       ASSERT_EQ(send(sockets[i], request.data(), request.size() - 1, 0), static_cast<ssize_t>(request.size() - 1));
     }
-    for (int i = 0; i < 2; ++i) ASSERT_EQ(send(sockets[i], last[i].data(), 1, 0), 1);
+    for (int s : sockets) ASSERT_EQ(send(s, "2", 1, 0), 1);  // the last byte of both: flag=2
     for (int s : sockets) {
       char buf[4096];
       while (recv(s, buf, sizeof buf, 0) > 0) {

@@ -1,74 +1,61 @@
-// The back-office pages that back up, compact and restore the database.
+// The back-office pages that back up, compact and restore the database. (Right 1 only: frame_pages_test.cpp.
+// Backup and restore under arriving orders, and a killed restore: the crash suite.)
+#include "backoffice/shell/maintenance.h"
+
+#include <filesystem>
 #include <fstream>
 
 #include "data/maintenance.h"
-#include "support/over_http.h"
-#include "backoffice/shell/maintenance.h"
+#include "support/site_rows.h"
+#include "support/testing.h"
 
 using namespace tovi::backoffice::shell;
-namespace fs = std::filesystem;
 
-// (Backup and restore under arriving orders, and a junk file refused: tests/host/service_http_test.cpp.)
-TEST(Maintenance, BackupNamesAndListing) {
+TEST(Maintenance, BackupNamesListingAndSizes) {
   EXPECT_EQ(backupName(2024, 3, 9, 7, 5, 1), "tamlo-20240309-070501.mdb");
   FakeSite site;
   const std::string folder = site.root() + "/database/backup";
-  fs::create_directories(folder + "/tamlo-dir.mdb");
+  std::filesystem::create_directories(folder + "/tamlo-dir.mdb");
   for (const char* n : {"tamlo-20240101-000000.mdb", "tamlo-20240309-101500.mdb", "other.mdb", "tamlo-x.txt"})
     std::ofstream(folder + "/" + n) << "x";
   EXPECT_THAT(listBackups(folder), ElementsAre("tamlo-20240309-101500.mdb", "tamlo-20240101-000000.mdb"));
-  EXPECT_TRUE(listBackups(site.root() + "/nowhere").empty());
-  EXPECT_EQ(sizeText(812), "812 字节");
-  EXPECT_EQ(sizeText(36045), "35.2 KB");
+  EXPECT_THAT(listBackups(site.root() + "/nowhere"), IsEmpty());
+  for (auto [bytes, text] : {std::pair{812ull, "812 字节"}, {1023ull, "1023 字节"}, {1024ull, "1.0 KB"},
+                             {36045ull, "35.2 KB"}, {4299161ull, "4.1 MB"}})
+    EXPECT_EQ(sizeText(bytes), text);
 }
 
 // On a fixed clock, for the names.
-TEST(MaintenancePages, BackupThenRestoreThroughThePages) {
+TEST(MaintenancePages, ShowTheFileBackUpCompactAndRestoreOnlyAListedBackup) {
   FakeSite site;
-  const std::string folder = site.root() + "/database/backup";
   addMember(site, Member{.names = "kept"});
-  auto post = [&](const std::string& page, Fields form, data::DateTime now) {
+  auto page = [&](int n, Fields form = {}, data::DateTime now = {2024, 3, 9, 10, 15, 0}, const char* origin = "") {
     FakeRequest req = operatorOf(1);
-    req.sameSitePost();
-    req.form = std::move(form);
+    req.http = true;
+    if (!form.empty()) req.sameSitePost().form = std::move(form);
+    if (*origin) req.headers["Origin"] = origin;
     req.now = now;
-    return site.run("tovi.database_menager" + page, req, "admin").body;
+    return site.run("tovi.database_menager" + std::to_string(n), req, "admin").body;
   };
-  EXPECT_THAT(post("2", {}, {2024, 3, 9, 10, 15, 0}), HasSubstr("备份完成：database/backup/tamlo-20240309-101500.mdb"));
+  for (int n : {1, 2, 3, 4}) expectTexts(page(n), {"database/tamlo.mdb", "文件大小："});
+  EXPECT_THAT(page(1), HasSubstr("不需要改用隐秘的文件名"));
+  EXPECT_THAT(page(4), HasSubstr("还没有备份文件"));
+  EXPECT_THAT(page(2, {{"Submit", "1"}}, {2024, 3, 9, 10, 15, 0}, "http://evil.example"), HasSubstr("操作被拒绝"));
+  EXPECT_THAT(page(2, {{"Submit", "1"}}), HasSubstr("备份完成：database/backup/tamlo-20240309-101500.mdb"));
   // A second backup in the same second gets its own name.
-  EXPECT_THAT(post("2", {}, {2024, 3, 9, 10, 15, 0}), HasSubstr("tamlo-20240309-101500-2.mdb"));
+  EXPECT_THAT(page(2, {{"Submit", "1"}}), HasSubstr("tamlo-20240309-101500-2.mdb"));
   addMember(site, Member{.names = "lost"});
-  FakeRequest list = operatorOf(1);
-  list.http = true;
-  EXPECT_THAT(site.run("tovi.database_menager4", list, "admin").body,
-              HasSubstr("<input type='radio' name='backup' value='tamlo-20240309-101500.mdb'>"));
-  EXPECT_THAT(post("4", {{"backup", "tamlo-20240309-101500.mdb"}}, {2024, 3, 9, 11, 0, 0}),
-              HasSubstr("已恢复备份 tamlo-20240309-101500.mdb；恢复前的数据库已备份为 tamlo-20240309-110000.mdb。"));
-  EXPECT_EQ(rowCount(site, "reg"), 1);
-  // The safety copy is there: a backup never overwrites a file.
-  EXPECT_THROW(data::backup(site.databasePath(), folder + "/tamlo-20240309-110000.mdb"), data::Error);
-}
-
-struct MaintenanceOverHttp : StaffedSite, ::testing::Test {};
-
-TEST_F(MaintenanceOverHttp, PagesShowTheDatabaseAndCompactKeepsIt) {
-  for (const char* page : {"1", "2", "3", "4"})
-    expectTexts(owner.get(std::string("/admin/database_menager") + page + ".asp").text(),
-                {"database/tamlo.mdb", "文件大小："});
-  EXPECT_THAT(owner.get("/admin/database_menager1.asp").text(), HasSubstr("不需要改用隐秘的文件名"));
-  const std::string dishes = liveValue(server, "select * from cygl");
-  EXPECT_THAT(postOwn(owner, "/admin/database_menager3.asp", "Submit=1").text(), HasSubstr("压缩完成："));
-  EXPECT_EQ(liveValue(server, "select * from cygl"), dishes);
-}
-
-TEST_F(MaintenanceOverHttp, RightOneOnlySameSitePostsOnlyAndRestoresOnlyFromTheBackupFolder) {
-  fs::create_directories(server.root() + "/database/backup");
-  std::vector<Ask> asks = {{&owner, "/admin/database_menager2.asp", "Submit=1", {"操作被拒绝"}, OtherSite}};
-  for (const char* page : {"1", "2", "3", "4"})
-    asks.push_back(
-        {&clerk, std::string("/admin/database_menager") + page + ".asp", "Submit=1", {"alert('您没有管理权限!!')"}});
+  EXPECT_THAT(page(3, {{"Submit", "1"}}), HasSubstr("压缩完成："));
+  EXPECT_EQ(rowCount(site, "reg"), 2);
+  EXPECT_THAT(page(4), HasSubstr("<input type='radio' name='backup' value='tamlo-20240309-101500.mdb'>"));
   for (const char* name : {"", "../tamlo.mdb", "../../etc/passwd", "tamlo-20990101-000000.mdb", "/tmp/x.mdb"})
-    asks.push_back(
-        {&owner, "/admin/database_menager4.asp", "backup=" + urlEncode(name) + "&Submit=1", {"history.go(-1)"}});
-  expectRefused(asks);
+    EXPECT_THAT(page(4, {{"backup", name}, {"Submit", "1"}}), HasSubstr("history.go(-1)")) << name;
+  EXPECT_EQ(rowCount(site, "reg"), 2);
+  EXPECT_THAT(page(4, {{"backup", "tamlo-20240309-101500.mdb"}}, {2024, 3, 9, 11, 0, 0}),
+              HasSubstr("已恢复备份 tamlo-20240309-101500.mdb；恢复前的数据库已备份为 tamlo-20240309-110000.mdb。"));
+  EXPECT_EQ(valuesOf(site, "select * from reg", "names"), std::vector<std::string>{"kept"});
+  const std::string folder = site.root() + "/database/backup";
+  EXPECT_THAT(listBackups(folder),
+              ElementsAre("tamlo-20240309-110000.mdb", "tamlo-20240309-101500.mdb", "tamlo-20240309-101500-2.mdb"));
+  EXPECT_THROW(data::backup(site.databasePath(), folder + "/tamlo-20240309-110000.mdb"), data::Error);  // never over
 }
