@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "data/change_stamp.h"
 #include "data/maintenance.h"
 #include "data/schema.h"
 #include "frame/text.h"
@@ -17,6 +18,7 @@
 #include "sitepages/site_init.h"
 #include "frame/component.h"
 #include "host/server.h"
+#include "orders/live_feed.h"
 
 namespace {
 
@@ -277,8 +279,11 @@ int serve(Args& args) {
     else throw std::invalid_argument("serve: unknown option " + a);
   }
   o.root = site.root;
-  o.dataDir = site.data;
-  o.uploadDir = site.uploads;
+  if (!site.data.empty()) o.mounts.emplace_back("database", site.data);
+  if (!site.uploads.empty()) o.mounts.emplace_back("uploadpic", site.uploads);
+  o.hiddenFolders = {"database"};  // the database file and its backups
+  o.changeStamp = [database = site.database()] { return tovi::data::changeStamp(database); };
+  o.streams.push_back(tovi::orders::liveEvents(site.database(), o.changeStamp));
   // A missing web root is reported by the server, before anything is created in it.
   if (std::filesystem::is_directory(site.root)) prepareDatabase(site);
   tovi::frame::Registry registry;
