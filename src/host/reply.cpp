@@ -8,8 +8,9 @@ Reply noticeReply(int status, std::string_view title, std::string_view text) {
   Reply r;
   r.status = status;
   r.headers.emplace_back("Content-Type", "text/html; charset=gb2312");
-  r.body = toGbk(std::string(R"(<html><head><meta http-equiv='Content-Type' content='text/html; charset=gb2312'><title>)") +
-                 std::string(title) + "</title></head><body><p>" + std::string(text) + "</p></body></html>");
+  r.body = toGbk(
+      std::string(R"(<html><head><meta http-equiv='Content-Type' content='text/html; charset=gb2312'><title>)") +
+      std::string(title) + "</title></head><body><p>" + std::string(text) + "</p></body></html>");
   return r;
 }
 
