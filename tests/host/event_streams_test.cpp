@@ -63,23 +63,20 @@ struct Stream {
   std::string raw;
 };
 
+// who.asp?who=NAME logs NAME in; without a name it logs out.
+static void who() {
+  using namespace frame::Module1;
+  std::string name = Request()("who");
+  name.empty() ? Session().Abandon() : Session().Set("who", name);
+}
+
 class EventStreams : public ::testing::Test {
  protected:
   EventStreams() {
     host::ServeOptions o;
     o.streams.push_back({"/Probe/Events", "probe feed", probe});
     o.eventHeartbeat = std::chrono::milliseconds(300);
-    // who.asp?who=NAME logs NAME in; without a name it logs out.
-    server = std::make_unique<InProcessServer>(std::vector<ProbePage>{{"who.asp",
-                                                                       [] {
-                                                                         std::string who =
-                                                                             frame::Module1::Request()("who");
-                                                                         if (who.empty())
-                                                                           frame::Module1::Session().Abandon();
-                                                                         else
-                                                                           frame::Module1::Session().Set("who", who);
-                                                                       }}},
-                                               Fields{}, o);
+    server = std::make_unique<InProcessServer>(std::vector<ProbePage>{{"who.asp", who}}, Fields{}, o);
   }
   std::string as(const std::string& who) {  // the session cookie of `who`, logged in
     HttpClient http(server->port());
