@@ -40,7 +40,8 @@ struct ServeOptions {
   std::vector<std::string> hiddenFolders;
   // The database's change stamp (data/change_stamp.h); pages that promise
   // Output::DatabaseOnly are answered from a rendered copy while it holds.
-  // Empty: every page runs each time.
+  // Called from every thread, I/O threads too: cheap, never waiting for a
+  // lock. Empty: every page runs each time.
   std::function<std::uint64_t()> changeStamp;
   // The event streams served (frame/event_stream.h), and the time between
   // the comment lines that keep a quiet one open.
