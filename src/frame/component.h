@@ -62,7 +62,7 @@ inline Operation op(std::string name) { return {std::move(name), nullptr}; }
 // What a component's output depends on. DatabaseOnly promises that, for one
 // page file, the bytes it writes are a function of the site database's
 // contents alone: no request value, cookie, session, clock or random value
-// changes them. The host may then answer from a rendered copy (exchange.cpp).
+// changes them. The host may then answer from a rendered copy (host/rendered_pages.h).
 enum class Output { PerRequest, DatabaseOnly };
 
 struct ComponentType {

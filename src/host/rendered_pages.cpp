@@ -5,6 +5,24 @@
 
 namespace tovi::host {
 
+RenderedPages::RenderedPages(std::function<std::uint64_t()> stamp) : stamp_(std::move(stamp)) {}
+
+std::optional<std::uint64_t> RenderedPages::stamp() const {
+  if (!stamp_) return std::nullopt;
+  try {
+    return stamp_();
+  } catch (const std::exception&) {
+    return std::nullopt;
+  }
+}
+
+std::shared_ptr<const RenderedPages::Copy> RenderedPages::current(const std::string& path, const PageFile* page) const {
+  std::shared_ptr<const Copy> copy = find(path, page);
+  if (!copy) return nullptr;
+  std::optional<std::uint64_t> now = stamp();
+  return now && *now == copy->stamp ? copy : nullptr;
+}
+
 std::shared_ptr<const RenderedPages::Copy> RenderedPages::find(const std::string& path, const PageFile* page) const {
   std::shared_lock lock(mutex_);
   for (const Entry& e : entries_)

@@ -14,8 +14,8 @@
 #include <restinio/all.hpp>
 
 #include "frame/text.h"
-#include "host/exchange.h"
-#include "host/live_orders.h"
+#include "host/dispatch.h"
+#include "host/event_streams.h"
 #include "host/static_files.h"
 #include "host/worker_pool.h"
 
@@ -121,8 +121,8 @@ int run(const ServeOptions& options, HostState& state) {
     inFlight.fetch_sub(1);
   });
 
-  // The live screens' event streams: held open by the I/O thread, fed by a thread of their own.
-  LiveOrders live(state);
+  // The event streams: held open by the I/O thread, fed by a thread of their own.
+  EventStreams streams(state, options.streams, options.eventHeartbeat);
 
   restinio::server_settings_t<Traits> settings;
   unsigned short boundPort = 0;
@@ -135,10 +135,10 @@ int run(const ServeOptions& options, HostState& state) {
       .acceptor_post_bind_hook(
           [&boundPort](restinio::asio_ns::ip::tcp::acceptor& a) { boundPort = a.local_endpoint().port(); })
       .request_handler([&](restinio::request_handle_t req) {
-        if (live.take(req)) return restinio::request_accepted();
+        if (streams.take(req)) return restinio::request_accepted();
         Clock::time_point arrived = timed ? Clock::now() : Clock::time_point{};
         // A static file already in memory, or a page answered from its
-        // rendered copy (exchange.h), is answered here: no page runs and no
+        // rendered copy (dispatch.h), is answered here: no page runs and no
         // file is read on this thread.
         Resolved target;
         if (std::optional<Reply> quick = quickAnswer(state, *req, target)) {
@@ -169,7 +169,7 @@ int run(const ServeOptions& options, HostState& state) {
   // the last one lets those writes go out before the loop stops.
   int graceTicks = 5;
   std::function<void()> checkDrained = [&] {
-    if ((inFlight.load() <= 0 && live.ended() && --graceTicks <= 0) || Clock::now() > drainDeadline) {
+    if ((inFlight.load() <= 0 && streams.ended() && --graceTicks <= 0) || Clock::now() > drainDeadline) {
       io->stop();
       return;
     }
@@ -179,7 +179,7 @@ int run(const ServeOptions& options, HostState& state) {
   auto beginStop = [&] {
     if (stopping.exchange(true)) return;
     drainDeadline = Clock::now() + std::chrono::seconds(30);
-    live.stop();
+    streams.stop();
     server.close_async([] {}, [](std::exception_ptr) {});
     checkDrained();
   };
@@ -230,11 +230,5 @@ std::uint64_t receiveLimit(const ServeOptions& options) {
   // 413 page; a far larger one is cut off rather than held in memory.
   return std::max<std::uint64_t>(std::uint64_t{options.maxBodyBytes} * 4, std::uint64_t{options.maxBodyBytes} + 65536);
 }
-
-std::string databaseFolder(const ServeOptions& options) {
-  return options.dataDir.empty() ? options.root + "/database" : options.dataDir;
-}
-
-std::string databasePath(const ServeOptions& options) { return databaseFolder(options) + "/tamlo.mdb"; }
 
 }  // namespace tovi::host

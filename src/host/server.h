@@ -1,12 +1,17 @@
-// The web server that hosts the site's pages.
+// The web server that hosts the site's pages and its event streams.
 //
 //   host::ServeOptions options;
 //   options.root = "site";
 //   options.port = 8080;
+//   options.hiddenFolders = {"database"};
+//   options.changeStamp = [db] { return data::changeStamp(db); };
+//   options.streams.push_back(orders::liveEvents(db, options.changeStamp));
 //   frame::Registry registry;
 //   frame::registerPages(registry);
 //   return host::serve(options, registry);     // until SIGTERM or SIGINT
 //
+// The host knows HTTP, not the site: where the database is, which folders
+// hold what and which streams exist come from the caller (main).
 // RESTinio's I/O threads only move bytes; every page runs on a worker pool, one
 // request at a time per worker, start to end on that worker's thread.
 #pragma once
@@ -17,19 +22,31 @@
 #include <functional>
 #include <map>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "frame/component.h"
+#include "frame/event_stream.h"
 
 namespace tovi::host {
 
 struct ServeOptions {
   std::string root = "site";       // the web root
-  // Where database/ (the database file and its backups) and uploadpic/ (the
-  // uploaded pictures) are kept; "" for those folders of the web root. A site
-  // installed from the package keeps its root read-only and both in /var/lib/tovi.
-  std::string dataDir;
-  std::string uploadDir;
+  // Top folders of the web root kept elsewhere: name -> directory (web_root.h).
+  // A site installed from the package keeps its root read-only and its
+  // database and uploaded pictures in /var/lib/tovi.
+  std::vector<std::pair<std::string, std::string>> mounts;
+  // Top folders no URL reaches (the pages still map paths into them).
+  std::vector<std::string> hiddenFolders;
+  // The database's change stamp (data/change_stamp.h); pages that promise
+  // Output::DatabaseOnly are answered from a rendered copy while it holds.
+  // Called from every thread, I/O threads too: cheap, never waiting for a
+  // lock. Empty: every page runs each time.
+  std::function<std::uint64_t()> changeStamp;
+  // The event streams served (frame/event_stream.h), and the time between
+  // the comment lines that keep a quiet one open.
+  std::vector<frame::EventStream> streams;
+  std::chrono::milliseconds eventHeartbeat{15000};
   std::string address = "127.0.0.1";
   unsigned short port = 8080;      // 0: any free port (printed at start)
   unsigned threads = 0;            // page workers; 0: chosen for the machine
@@ -63,10 +80,5 @@ int serve(const ServeOptions& options, const frame::Registry& registry);
 // The largest body the server receives at all: up to maxBodyBytes a page
 // runs, up to this it answers 413, beyond it the connection is closed.
 [[nodiscard]] std::uint64_t receiveLimit(const ServeOptions& options);
-
-// The folder of the database file: dataDir, or <root>/database.
-[[nodiscard]] std::string databaseFolder(const ServeOptions& options);
-// The database file: <databaseFolder>/tamlo.mdb.
-[[nodiscard]] std::string databasePath(const ServeOptions& options);
 
 }  // namespace tovi::host

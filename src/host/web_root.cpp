@@ -88,8 +88,15 @@ std::string absoluteDir(const std::string& dir) {
 
 }  // namespace
 
-WebRoot::WebRoot(std::string root, Mounts mounts) : root_(absoluteDir(root)) {
+WebRoot::WebRoot(std::string root, Mounts mounts, std::vector<std::string> hidden)
+    : root_(absoluteDir(root)), hidden_(std::move(hidden)) {
   for (auto& [name, dir] : mounts) mounts_.emplace_back(frame::asciiLower(name), absoluteDir(dir));
+}
+
+bool WebRoot::hidden(std::string_view topName) const {
+  for (const std::string& h : hidden_)
+    if (frame::iequals(h, topName)) return true;
+  return false;
 }
 
 const std::string* WebRoot::mountOf(std::string_view name) const {
@@ -112,7 +119,7 @@ Resolved WebRoot::resolve(std::string_view urlPath) const {
     if (name.find('\\') != std::string_view::npos || name.find('\0') != std::string_view::npos) return out;
     names.push_back(name);
   }
-  if (!names.empty() && frame::iequals(names.front(), "database")) return out;
+  if (!names.empty() && hidden(names.front())) return out;
 
   // A mounted top folder is looked up in its own directory.
   std::string base = root_, prefix;
@@ -138,8 +145,8 @@ Resolved WebRoot::resolve(std::string_view urlPath) const {
     }
   }
   std::string rel = path.size() > base.size() ? path.substr(base.size() + 1) : "";
-  // The first name matched on disk may differ in case from "database".
-  if (first == 0 && frame::iequals(std::string_view(rel).substr(0, rel.find('/')), "database")) return out;
+  // The first name matched on disk may differ in case from a hidden one.
+  if (first == 0 && hidden(std::string_view(rel).substr(0, rel.find('/')))) return out;
   auto join = [&prefix](std::string_view tail) {
     if (prefix.empty()) return std::string(tail);
     return tail.empty() ? prefix : prefix + "/" + std::string(tail);

@@ -8,14 +8,17 @@
 // A top folder may live elsewhere on disk (a mount): an installed site keeps
 // its web root read-only and its database and uploaded pictures in a data
 // folder, while URLs and the pages' MapPath still name them as database/ and
-// uploadpic/ under the root.
+// uploadpic/ under the root. Top folders may be hidden: the pages' MapPath
+// reaches them, URLs never do.
 //
-//   WebRoot root("/usr/share/tovi/site", {{"database", "/var/lib/tovi"}, {"uploadpic", "/var/lib/tovi/uploadpic"}});
+//   WebRoot root("/usr/share/tovi/site", {{"database", "/var/lib/tovi"}, {"uploadpic", "/var/lib/tovi/uploadpic"}},
+//                {"database"});
 //
 // Refused (Kind::None, answered 404): anything that is not there; paths with
 // ".", ".." or empty names after percent-decoding, back-slashes, NUL bytes,
-// names starting with '.', the database folder and database files anywhere,
-// and script sources other than .asp pages (which are run, never sent).
+// names starting with '.', the hidden top folders, database files anywhere,
+// script sources other than .asp pages (which are run, never sent), and in
+// uploadpic/ anything but pictures.
 #pragma once
 
 #include <chrono>
@@ -40,7 +43,8 @@ class WebRoot {
  public:
   // `mounts`: top folder name (any case matches) -> the directory that holds it.
   using Mounts = std::vector<std::pair<std::string, std::string>>;
-  explicit WebRoot(std::string root, Mounts mounts = {});
+  // `hidden`: names of top folders (any case matches) that no URL reaches.
+  explicit WebRoot(std::string root, Mounts mounts = {}, std::vector<std::string> hidden = {});
   const std::string& path() const { return root_; }
 
   // `urlPath` is the raw, still percent-encoded path of the request target.
@@ -62,9 +66,11 @@ class WebRoot {
  private:
   // The directory of the mounted top folder `name`, or null.
   const std::string* mountOf(std::string_view name) const;
+  bool hidden(std::string_view topName) const;
 
   std::string root_;
   Mounts mounts_;  // names lower-case, directories absolute
+  std::vector<std::string> hidden_;
   struct Remembered {
     Resolved resolved;
     std::chrono::steady_clock::time_point at;

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "accounts/operators.h"
+#include "data/change_stamp.h"
 #include "data/maintenance.h"
 #include "data/schema.h"
 #include "frame/component.h"
@@ -18,6 +19,7 @@
 #include "frame/text.h"
 #include "host/server.h"
 #include "main/site_setup.h"
+#include "orders/live_feed.h"
 
 namespace {
 
@@ -278,8 +280,11 @@ int serve(Args& args) {
     else throw std::invalid_argument("serve: unknown option " + a);
   }
   o.root = site.root;
-  o.dataDir = site.data;
-  o.uploadDir = site.uploads;
+  if (!site.data.empty()) o.mounts.emplace_back(tovi::frame::kDatabaseFolder, site.data);
+  if (!site.uploads.empty()) o.mounts.emplace_back("uploadpic", site.uploads);
+  o.hiddenFolders = {tovi::frame::kDatabaseFolder};  // the database file and its backups
+  o.changeStamp = [database = site.database()] { return tovi::data::changeStamp(database); };
+  o.streams.push_back(tovi::orders::liveEvents(site.database(), o.changeStamp));
   // A missing web root is reported by the server, before anything is created in it.
   if (std::filesystem::is_directory(site.root)) prepareDatabase(site);
   tovi::frame::Registry registry;

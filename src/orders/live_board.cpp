@@ -1,6 +1,5 @@
 #include "orders/live_board.h"
 
-#include <cstdio>
 
 #include "data/recordset.h"
 #include "frame/text.h"
@@ -104,33 +103,9 @@ BoardOrder orderById(data::Connection& conn, std::int64_t id) {
   return found.empty() ? BoardOrder{} : found.front();
 }
 
-std::string jsonString(std::string_view utf8) {
-  std::string out = "\"";
-  std::size_t pos = 0;
-  char buf[16];
-  while (pos < utf8.size()) {
-    char32_t c = frame::nextChar(utf8, pos);
-    if (c == '"' || c == '\\') {
-      out += '\\';
-      out += static_cast<char>(c);
-    } else if (c >= 0x20 && c < 0x7f && c != '<' && c != '>' && c != '&') {
-      out += static_cast<char>(c);
-    } else if (c < 0x10000) {
-      std::snprintf(buf, sizeof buf, "\\u%04x", static_cast<unsigned>(c));
-      out += buf;
-    } else {
-      char32_t v = c - 0x10000;
-      std::snprintf(buf, sizeof buf, "\\u%04x\\u%04x", static_cast<unsigned>(0xd800 + (v >> 10)),
-                    static_cast<unsigned>(0xdc00 + (v & 0x3ff)));
-      out += buf;
-    }
-  }
-  return out + "\"";
-}
-
 std::string orderJson(const BoardOrder& o) {
   std::string j = "{\"id\":" + std::to_string(o.id) + ",\"status\":" + std::to_string(o.status);
-  auto field = [&j](const char* name, const std::string& v) { j += std::string(",\"") + name + "\":" + jsonString(v); };
+  auto field = [&j](const char* name, const std::string& v) { j += std::string(",\"") + name + "\":" + frame::jsonString(v); };
   field("time", o.time);
   field("name", o.name);
   field("phone", o.phone);
@@ -145,9 +120,9 @@ std::string orderJson(const BoardOrder& o) {
     j += first ? "[" : ",[";
     first = false;
     if (l.parsed)
-      j += jsonString(l.name) + "," + jsonString(l.price) + "," + jsonString(l.quantity) + "," + jsonString(l.amount);
+      j += frame::jsonString(l.name) + "," + frame::jsonString(l.price) + "," + frame::jsonString(l.quantity) + "," + frame::jsonString(l.amount);
     else
-      j += jsonString(l.raw);
+      j += frame::jsonString(l.raw);
     j += "]";
   }
   return j + "]}";

@@ -51,7 +51,5 @@ struct Board {
 [[nodiscard]] std::string orderJson(const BoardOrder& o);
 // {"last":N,"olderOpen":N,"orders":[...]}
 [[nodiscard]] std::string boardJson(const Board& b);
-// A JSON string literal of UTF-8 text, quotes included; non-ASCII as \u escapes.
-[[nodiscard]] std::string jsonString(std::string_view utf8);
 
 }  // namespace tovi::orders

@@ -17,11 +17,13 @@
 #include <string_view>
 #include <vector>
 
+#include "data/change_stamp.h"
 #include "data/schema.h"
 #include "frame/component.h"
 #include "frame/http_details.h"
 #include "frame/module1.h"
-#include "host/exchange.h"
+#include "host/dispatch.h"
+#include "host/host_state.h"
 #include "host/server.h"
 
 namespace tovi::fuzz {
@@ -197,6 +199,8 @@ class Site {
     registry_.add("fuzz.forbidden", [] { return std::make_unique<Forbidden>(); },
                   {frame::op("main", &Forbidden::main)});
     options_.root = root;
+    options_.hiddenFolders = {"database"};
+    options_.changeStamp = [db = root + "/database/tamlo.mdb"] { return data::changeStamp(db); };
     options_.accessLog = "-";
     options_.errorLog = "-";
     options_.maxBodyBytes = 1 << 16;

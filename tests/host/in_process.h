@@ -7,6 +7,7 @@
 #include <fstream>
 #include <future>
 
+#include "data/change_stamp.h"
 #include "data/schema.h"
 #include "frame/component.h"
 #include "host/server.h"
@@ -60,6 +61,8 @@ class InProcessServer {
     }
     options_ = options;
     options_.root = root_;
+    options_.hiddenFolders = {"database"};
+    options_.changeStamp = [db = root_ + "/database/tamlo.mdb"] { return data::changeStamp(db); };
     options_.port = 0;
     options_.accessLog = "-";
     options_.errorLog = root_ + ".errors";

@@ -1,0 +1,74 @@
+#include "host/response_values.h"
+
+#include <ctime>
+
+#include "host/gbk.h"
+#include "host/request_values.h"
+#include "host/static_files.h"
+
+namespace tovi::host {
+namespace {
+
+std::string cookieDate(const data::DateTime& when) {
+  std::tm tm{};
+  tm.tm_year = when.year - 1900;
+  tm.tm_mon = when.month - 1;
+  tm.tm_mday = when.day;
+  tm.tm_hour = when.hour;
+  tm.tm_min = when.minute;
+  tm.tm_sec = when.second;
+  tm.tm_isdst = -1;
+  return httpDate(std::mktime(&tm));
+}
+
+std::string cookiePart(std::string_view utf8) { return percentEncode(toGbk(utf8)); }
+
+}  // namespace
+
+std::string setCookieLine(std::string_view name, const frame::ResponseCookie& c) {
+  std::string line = cookiePart(name) + "=";
+  if (c.keys.empty()) {
+    line += cookiePart(c.value);
+  } else {
+    bool first = true;
+    for (const auto& [k, v] : c.keys) {
+      if (!first) line += '&';
+      line += cookiePart(k) + "=" + cookiePart(v);
+      first = false;
+    }
+  }
+  if (c.expires) line += "; expires=" + cookieDate(*c.expires);
+  line += "; path=" + (c.path.empty() ? std::string("/") : c.path);
+  return line;
+}
+
+std::string sessionCookieLine(std::string_view id, bool secure) {
+  std::string line = std::string(kSessionCookie) + "=" + std::string(id) + "; Path=/; HttpOnly; SameSite=Lax";
+  if (secure) line += "; Secure";
+  return line;
+}
+
+std::string endedSessionCookieLine() {
+  return std::string(kSessionCookie) + "=; Path=/; Max-Age=0; HttpOnly; SameSite=Lax";
+}
+
+std::string locationUrl(std::string_view url) {
+  auto plain = [](unsigned char c) { return c > 0x20 && c < 0x80; };
+  bool asIs = true;
+  for (unsigned char c : url) asIs = asIs && plain(c);
+  if (asIs) return std::string(url);
+  static const char kHex[] = "0123456789ABCDEF";
+  std::string out;
+  for (unsigned char c : isAscii(url) ? std::string(url) : toGbk(url)) {
+    if (plain(c)) {
+      out += static_cast<char>(c);
+    } else {
+      out += '%';
+      out += kHex[c >> 4];
+      out += kHex[c & 15];
+    }
+  }
+  return out;
+}
+
+}  // namespace tovi::host

@@ -1,0 +1,149 @@
+// The host's event streams over loopback, with a probe source the test
+// drives: framing, catch-up, events, heartbeats, refusals, admissions that
+// lapse, the clean stop. The kitchen's feed: tests/orders/live_feed_test.cpp.
+#include "host/event_streams.h"
+
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <mutex>
+#include <set>
+
+#include "frame/module1.h"
+#include "host/in_process.h"
+
+using Verdict = frame::Admission::Verdict;
+
+// Admits a session whose "who" is set and not banned; a stream resumes with
+// one event naming where.
+struct ProbeSource final : frame::EventSource {
+  frame::Admission admit(const frame::StreamVisitor& visitor) override {
+    std::lock_guard lock(mutex);
+    std::string who = visitor.session("who").text();
+    if (who.empty()) return {Verdict::NotLoggedIn, "", "who are you"};
+    return banned.count(who) ? frame::Admission{Verdict::Forbidden, "", "not you"}
+                             : frame::Admission{Verdict::Admitted, who, ""};
+  }
+  frame::Update poll() override {
+    std::lock_guard lock(mutex);
+    if (failing) throw std::runtime_error("the probe is down");
+    return {std::exchange(changed, false), std::exchange(queued, {})};
+  }
+  std::vector<frame::Event> since(std::int64_t id) override {
+    return {{"missed", id + 1, "after " + std::to_string(id)}};
+  }
+  std::mutex mutex;
+  std::vector<frame::Event> queued;
+  std::set<std::string> banned;
+  bool changed = false, failing = false;
+};
+
+// One stream as sent, read off its socket (each event arrives in one chunk).
+struct Stream {
+  Stream(unsigned short port, const std::string& cookie, const std::string& query = "", const std::string& header = "")
+      : fd(connectLoopback(port)) {
+    std::string req =
+        "GET /probe/events" + query + " HTTP/1.1\r\nHost: 127.0.0.1\r\nCookie: " + cookie + "\r\n" + header + "\r\n";
+    EXPECT_EQ(send(fd, req.data(), req.size(), MSG_NOSIGNAL), static_cast<ssize_t>(req.size()));
+  }
+  ~Stream() { close(fd); }
+  // Reads until `text` arrived, or with "" until the stream ended (its last
+  // chunk, or the connection closed); false after 30 s (heartbeats go on).
+  bool waitFor(const std::string& text) {
+    char buf[4096];
+    auto giveUp = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+    for (ssize_t n; text.empty() ? !raw.ends_with("\r\n0\r\n\r\n") : raw.find(text) == std::string::npos;)
+      if ((n = recv(fd, buf, sizeof buf, 0)) > 0 && std::chrono::steady_clock::now() < giveUp)
+        raw.append(buf, static_cast<std::size_t>(n));
+      else
+        return n == 0 && text.empty();
+    return true;
+  }
+  int fd;
+  std::string raw;
+};
+
+// who.asp?who=NAME logs NAME in; without a name it logs out.
+static void who() {
+  using namespace frame::Module1;
+  std::string name = Request()("who");
+  name.empty() ? Session().Abandon() : Session().Set("who", name);
+}
+
+class EventStreams : public ::testing::Test {
+ protected:
+  EventStreams() {
+    host::ServeOptions o;
+    o.streams.push_back({"/Probe/Events", "probe feed", probe});
+    o.eventHeartbeat = std::chrono::milliseconds(300);
+    server = std::make_unique<InProcessServer>(std::vector<ProbePage>{{"who.asp", who}}, Fields{}, o);
+  }
+  std::string as(const std::string& who) {  // the session cookie of `who`, logged in
+    HttpClient http(server->port());
+    http.get("/who.asp?who=" + who);
+    return "TOVISESSION=" + http.cookies()["TOVISESSION"];
+  }
+  void change(const std::function<void(ProbeSource&)>& what) {
+    std::lock_guard lock(probe->mutex);
+    what(*probe);
+  }
+  std::shared_ptr<ProbeSource> probe = std::make_shared<ProbeSource>();
+  std::unique_ptr<InProcessServer> server;
+};
+
+TEST_F(EventStreams, CatchUpThenEventsAndHeartbeatsUntilTheCleanStop) {
+  Stream s(server->port(), as("ann"), "?after=2", "Last-Event-ID: 4\r\n");
+  ASSERT_TRUE(s.waitFor("\r\nretry: 2000\n\nevent: missed\nid: 5\ndata: after 4\n\n\r\n"));
+  EXPECT_THAT(s.raw, StartsWith("HTTP/1.1 200 "));
+  expectTexts(s.raw, {"Content-Type: text/event-stream; charset=utf-8\r\n", "Cache-Control: no-store\r\n",
+                      "X-Accel-Buffering: no\r\n", "Transfer-Encoding: chunked\r\n"});
+  change([](ProbeSource& p) { p.queued = {{"order", 7, "one\ntwo"}, {"status", 0, "{}"}}; });
+  EXPECT_TRUE(s.waitFor("\r\nevent: order\nid: 7\ndata: one\ndata: two\n\nevent: status\ndata: {}\n\n\r\n"));
+  EXPECT_TRUE(s.waitFor("\r\n: keep-alive\n\n\r\n"));
+  EXPECT_EQ(server->stop(), 0);
+  EXPECT_TRUE(s.waitFor(""));
+}
+
+TEST_F(EventStreams, RefusedWithTheSourcesReasonOrWhileItFails) {
+  change([](ProbeSource& p) { p.banned = {"bob"}; });
+  const std::tuple<std::string, std::string, std::string, bool> cases[] = {
+      {"", "401 Unauthorized", "who are you", false},
+      {"TOVISESSION=" + std::string(64, 'a'), "401 Unauthorized", "who are you", false},
+      {as("bob"), "403 Forbidden", "not you", false},
+      {as("ann"), "503 Service Unavailable", "the probe feed is not available", true}};
+  for (const auto& [cookie, status, reason, failing] : cases) {
+    change([&](ProbeSource& p) { p.failing = failing; });
+    Stream s(server->port(), cookie);
+    ASSERT_TRUE(s.waitFor("\r\n\r\n" + reason + "\n")) << cookie;
+    EXPECT_THAT(s.raw, StartsWith("HTTP/1.1 " + status + "\r\n")) << cookie;
+    EXPECT_THAT(s.raw, Not(HasSubstr("event-stream")));
+  }
+}
+
+// A change that bans the holder ends its stream; a logout ends it at the next heartbeat.
+TEST_F(EventStreams, AStreamEndsOnceItsAdmissionLapses) {
+  std::string cara = as("cara");
+  Stream ann(server->port(), as("ann")), cs(server->port(), cara);
+  ASSERT_TRUE(ann.waitFor("retry: 2000\n\n") && cs.waitFor("retry: 2000\n\n"));
+  change([](ProbeSource& p) {
+    p.banned = {"ann"};
+    p.changed = true;
+  });
+  EXPECT_TRUE(ann.waitFor(""));
+  HttpClient logout(server->port());
+  logout.cookies()["TOVISESSION"] = cara.substr(cara.find('=') + 1);
+  logout.get("/who.asp");
+  EXPECT_TRUE(cs.waitFor(""));
+}
+
+// Last-Event-ID first, then ?after=; a whole number above 0 or nothing.
+TEST(EventStreamText, WhereAStreamResumes) {
+  const std::tuple<const char*, const char*, std::int64_t> cases[] = {
+      {"7", "", 7},           {"", "after=5", 5},
+      {"7", "after=5", 7},    {"x", "after=5", 5},
+      {" 8 ", "", 8},         {"-3", "", 0},
+      {"0", "after=0", 0},    {"", "after=1&after=2", 0},
+      {"", "a=1&AFTER=9", 9}, {"1234567890123456789", "", 0}};
+  for (const auto& [lastEventId, query, after] : cases)
+    EXPECT_EQ(host::resumeAfter(lastEventId, query), after) << lastEventId << " | " << query;
+}

@@ -1,0 +1,83 @@
+// The kitchen's live feed on a real database file: the events of new orders
+// and status moves, what a reconnecting screen missed, who is admitted. (The
+// streams' HTTP side: tests/host/event_streams_test.cpp; the feed served by
+// `tovi serve` to live screens: tests/browser/orders.test.mjs.)
+#include "orders/live_feed.h"
+
+#include "data/change_stamp.h"
+#include "support/site_rows.h"
+#include "support/testing.h"
+
+using Verdict = frame::Admission::Verdict;
+
+class LiveFeed : public ::testing::Test {
+ protected:
+  // Each event as "name id" or, without an id, "name data".
+  static std::vector<std::string> shown(const std::vector<frame::Event>& events) {
+    std::vector<std::string> out;
+    for (const frame::Event& e : events) out.push_back(e.name + " " + (e.id ? std::to_string(e.id) : e.data));
+    return out;
+  }
+  static std::vector<std::string> orders(const std::vector<long long>& ids) {
+    std::vector<std::string> out;
+    for (long long id : ids) out.push_back("order " + std::to_string(id));
+    return out;
+  }
+  FakeSite site;
+  orders::LiveFeed feed{site.databasePath(), [path = site.databasePath()] { return data::changeStamp(path); }};
+};
+
+TEST_F(LiveFeed, NewOrdersAndStatusMovesBecomeEvents) {
+  EXPECT_TRUE(feed.poll().events.empty());  // the first look only reads the board
+  const long long id =
+      addOrder(site, {.yhm = "王小明", .addresss = "五四路<b>", .dcqk = "⊕宫保鸡丁 12元 X 2份=24元 \n\n"});
+  std::vector<frame::Event> events = feed.poll().events;
+  ASSERT_EQ(shown(events), orders({id}));
+  // Pure ASCII JSON: names and markup travel as \u escapes.
+  const std::string n = std::to_string(id);
+  EXPECT_THAT(events[0].data, StartsWith("{\"id\":" + n + ",\"status\":1,"));
+  expectTexts(events[0].data,
+              {"\"name\":\"\\u738b\\u5c0f\\u660e\"", "\"address\":\"\\u4e94\\u56db\\u8def\\u003cb\\u003e\"",
+               "\"lines\":[[\"\\u5bab\\u4fdd\\u9e21\\u4e01\",\"12\",\"2\",\"24\"]]}"});
+  site.db().Execute("update tdgl set dczt=3 where id=" + n);
+  EXPECT_THAT(shown(feed.poll().events), ElementsAre("status {\"id\":" + n + ",\"status\":3}"));
+  site.db().Execute("delete from tdgl where id=" + n);
+  EXPECT_THAT(shown(feed.poll().events), ElementsAre("status {\"id\":" + n + ",\"status\":0}"));
+}
+
+// Once each: what polls handed out after the screen's last id, never what a
+// later poll will hand out.
+TEST_F(LiveFeed, AReconnectingScreenGetsWhatItMissedOnce) {
+  (void)feed.poll();
+  const long long a = addOrder(site, {}), b = addOrder(site, {}), c = addOrder(site, {});
+  ASSERT_EQ(shown(feed.poll().events), orders({a, b, c}));
+  const long long later = addOrder(site, {});
+  for (const auto& [after, missed] :
+       std::vector<std::pair<long long, std::vector<long long>>>{{a, {b, c}}, {b, {c}}, {c, {}}, {later, {}}, {0, {}}})
+    EXPECT_EQ(shown(feed.since(after)), orders(missed)) << after;
+  EXPECT_EQ(shown(feed.poll().events), orders({later}));
+}
+
+// Right 1 or 2, as the login granted it (session flag) and as wq_admin holds it now.
+TEST_F(LiveFeed, AdmitsTheBackOfficeAsItsAccountsStandNow) {
+  for (const auto& [name, flag] : {std::pair{"clerk", 2}, {"cook", 3}})
+    insertRow(site, "wq_admin", {{"admin", name}, {"password", ""}, {"flag", flag}}, "adminid");
+  struct Visitor final : frame::StreamVisitor {
+    Visitor(data::Value admin, data::Value flag) : admin(admin), flag(flag) {}
+    data::Value session(std::string_view key) const override { return key == "admin" ? admin : flag; }
+    data::Value admin, flag;
+  };
+  (void)feed.poll();
+  const std::tuple<data::Value, data::Value, Verdict> cases[] = {
+      {{}, {}, Verdict::NotLoggedIn},  {"", 1, Verdict::NotLoggedIn},    {"admin", 1, Verdict::Admitted},
+      {"clerk", 2, Verdict::Admitted}, {"clerk", 1, Verdict::Admitted},  {"admin", 2, Verdict::Admitted},
+      {"cook", 2, Verdict::Forbidden}, {"admin", 3, Verdict::Forbidden}, {"ghost", 1, Verdict::Forbidden}};
+  for (const auto& [admin, flag, verdict] : cases) {
+    frame::Admission a = feed.admit(Visitor(admin, flag));
+    EXPECT_EQ(a.verdict, verdict) << admin.text() << " " << flag.text();
+    EXPECT_EQ(a.holder, verdict == Verdict::Admitted ? admin.text() : "");
+  }
+  site.db().Execute("update wq_admin set flag=3 where admin='clerk'");
+  EXPECT_TRUE(feed.poll().changed);
+  EXPECT_EQ(feed.admit(Visitor("clerk", 2)).verdict, Verdict::Forbidden);
+}
