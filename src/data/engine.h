@@ -11,7 +11,7 @@
 // and on disk before the call returns.
 // Threads: an Engine belongs to the thread that opened it; openEngine keeps a
 // small per-thread pool keyed by file path. Writers of one file in this
-// process share one commit: see sqlite_engine.cpp.
+// process share one commit: see write_queue.h.
 // Errors: data::Error with the engine's message.
 #pragma once
 
