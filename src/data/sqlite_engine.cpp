@@ -5,9 +5,24 @@
 #include "data/connection.h"
 
 namespace tovi::data::internal {
+namespace {
+
+std::optional<Row> readRow(Statements& db, const std::string& table, std::int64_t rowid) {
+  sqlite3_stmt* s = db.prepared(rowText(table));
+  Use use(s);
+  db.bindInt(s, 1, rowid);
+  if (!db.step(s)) return std::nullopt;
+  Row r;
+  int cols = sqlite3_column_count(s);
+  r.reserve(static_cast<std::size_t>(cols));
+  for (int c = 0; c < cols; ++c) r.push_back(Statements::read(s, c));
+  return r;
+}
+
+}  // namespace
 
 SqliteEngine::SqliteEngine(const std::string& path, FileId id)
-    : path_(path), id_(id), db_(path), queue_(WriteQueue::of(id)) {}
+    : path_(path), id_(id), db_(path), queue_(WriteQueue::of(id, path)) {}
 
 int SqliteEngine::execute(const jet::Statement& st, std::span<const Value> params) {
   sqlite3_stmt* s = db_.prepared(st.text);
@@ -18,7 +33,7 @@ int SqliteEngine::execute(const jet::Statement& st, std::span<const Value> param
     }
     return 0;
   }
-  return static_cast<int>(queue_->run(db_, [&](Statements& w) -> std::int64_t {
+  return static_cast<int>(queue_->run([&](Statements& w) -> std::int64_t {
     sqlite3_stmt* ws = w.prepared(st.text);
     Use use(ws);
     w.bindAll(ws, params, 0);
@@ -92,18 +107,13 @@ std::int64_t SqliteEngine::count(const jet::Statement& st, std::span<const Value
 }
 
 std::optional<Row> SqliteEngine::row(const std::string& table, std::int64_t rowid) {
-  sqlite3_stmt* s = db_.prepared(rowText(table));
-  Use use(s);
-  db_.bindInt(s, 1, rowid);
-  if (!db_.step(s)) return std::nullopt;
-  Row r;
-  int cols = sqlite3_column_count(s);
-  for (int c = 0; c < cols; ++c) r.push_back(Statements::read(s, c));
-  return r;
+  return readRow(db_, table, rowid);
 }
 
-std::int64_t SqliteEngine::insert(const std::string& table, const std::vector<std::string>& columns,
-                                  const std::vector<Value>& values) {
+// The row as stored is read back in the write's own transaction, on the
+// writer's connection, whose cache holds the pages just written.
+Row SqliteEngine::insert(const std::string& table, const std::vector<std::string>& columns,
+                         const std::vector<Value>& values) {
   std::string text = "insert into " + table;
   if (columns.empty()) {
     text += " default values";
@@ -115,30 +125,42 @@ std::int64_t SqliteEngine::insert(const std::string& table, const std::vector<st
     }
     text += " (" + names + ") values (" + marks + ")";
   }
-  return queue_->run(db_, [&](Statements& w) -> std::int64_t {
-    sqlite3_stmt* s = w.prepared(text);
-    Use use(s);
-    w.bindAll(s, values, 0);
-    w.step(s);
-    return sqlite3_last_insert_rowid(w.db());
+  Row stored;
+  queue_->run([&](Statements& w) -> std::int64_t {
+    {
+      sqlite3_stmt* s = w.prepared(text);
+      Use use(s);
+      w.bindAll(s, values, 0);
+      w.step(s);
+    }
+    auto r = readRow(w, table, sqlite3_last_insert_rowid(w.db()));
+    if (!r) throw Error("the written row cannot be read back");
+    stored = std::move(*r);
+    return 0;
   });
+  return stored;
 }
 
-bool SqliteEngine::update(const std::string& table, std::int64_t rowid, const std::vector<std::string>& columns,
-                          const std::vector<Value>& values) {
-  if (columns.empty()) return true;
+std::optional<Row> SqliteEngine::update(const std::string& table, std::int64_t rowid,
+                                        const std::vector<std::string>& columns, const std::vector<Value>& values) {
+  if (columns.empty()) return row(table, rowid);
   std::string sets;
   for (const auto& c : columns) sets += (sets.empty() ? "" : ", ") + jet::quoteName(c) + "=?";
   std::string text = "update " + table + " set " + sets + " where rowid=?";
   std::vector<Value> all(values);
   all.emplace_back(static_cast<long long>(rowid));
-  return queue_->run(db_, [&](Statements& w) -> std::int64_t {
-    sqlite3_stmt* s = w.prepared(text);
-    Use use(s);
-    w.bindAll(s, all, 0);
-    w.step(s);
-    return sqlite3_changes(w.db());
-  }) > 0;
+  std::optional<Row> stored;
+  queue_->run([&](Statements& w) -> std::int64_t {
+    {
+      sqlite3_stmt* s = w.prepared(text);
+      Use use(s);
+      w.bindAll(s, all, 0);
+      w.step(s);
+    }
+    if (sqlite3_changes(w.db()) > 0) stored = readRow(w, table, rowid);
+    return 0;
+  });
+  return stored;
 }
 
 }  // namespace tovi::data::internal

@@ -31,7 +31,7 @@ class SqliteEngine final : public Engine {
   const std::string& path() const { return path_; }
   FileId id() const { return id_; }
   // See changeStamp (change_stamp.h).
-  std::uint64_t changeStamp() { return queue_->observe(path_); }
+  std::uint64_t changeStamp() { return queue_->observe(); }
 
   int execute(const jet::Statement& st, std::span<const Value> params) override;
   std::size_t fetch(const jet::Statement& st, std::span<const Value> params, std::int64_t offset, std::int64_t limit,
@@ -39,10 +39,10 @@ class SqliteEngine final : public Engine {
   std::vector<Column> describe(const jet::Statement& st) override;
   std::int64_t count(const jet::Statement& st, std::span<const Value> params) override;
   std::optional<Row> row(const std::string& table, std::int64_t rowid) override;
-  std::int64_t insert(const std::string& table, const std::vector<std::string>& columns,
-                      const std::vector<Value>& values) override;
-  bool update(const std::string& table, std::int64_t rowid, const std::vector<std::string>& columns,
-              const std::vector<Value>& values) override;
+  Row insert(const std::string& table, const std::vector<std::string>& columns,
+             const std::vector<Value>& values) override;
+  std::optional<Row> update(const std::string& table, std::int64_t rowid, const std::vector<std::string>& columns,
+                            const std::vector<Value>& values) override;
 
  private:
   std::string path_;

@@ -4,14 +4,23 @@
 
 #include "data/connection.h"
 
-namespace tovi::data::internal {
+namespace tovi::data {
+namespace {
+
+thread_local std::function<void()> writeWaitNotice;
+
+}  // namespace
+
+void setWriteWaitNotice(std::function<void()> notice) { writeWaitNotice = std::move(notice); }
+
+namespace internal {
 
 std::uint64_t WriteQueue::freshGeneration() {
   static std::atomic<std::uint64_t> next{1};
   return next.fetch_add(1, std::memory_order_relaxed);
 }
 
-std::shared_ptr<WriteQueue> WriteQueue::of(FileId id) {
+std::shared_ptr<WriteQueue> WriteQueue::of(FileId id, const std::string& path) {
   static std::mutex mutex;
   static std::map<FileId, std::weak_ptr<WriteQueue>> queues;
   std::lock_guard lock(mutex);
@@ -19,7 +28,7 @@ std::shared_ptr<WriteQueue> WriteQueue::of(FileId id) {
   auto& slot = queues[id];
   auto q = slot.lock();
   if (!q) {
-    q = std::make_shared<WriteQueue>();
+    q = std::make_shared<WriteQueue>(path);
     slot = q;
   }
   return q;
@@ -32,9 +41,9 @@ WriteQueue::~WriteQueue() {
 
 void WriteQueue::bump() { generation_.store(freshGeneration(), std::memory_order_release); }
 
-std::uint64_t WriteQueue::observe(const std::string& path) {
+std::uint64_t WriteQueue::observe() {
   std::lock_guard lock(observeMutex_);
-  if (!observer_) openObserver(path);
+  if (!observer_) openObserver();
   std::int64_t v = 0;
   int rc = sqlite3_step(version_);
   if (rc == SQLITE_ROW) v = sqlite3_column_int64(version_, 0);
@@ -47,9 +56,9 @@ std::uint64_t WriteQueue::observe(const std::string& path) {
   return generation();
 }
 
-void WriteQueue::openObserver(const std::string& path) {
+void WriteQueue::openObserver() {
   sqlite3* db = nullptr;
-  int rc = sqlite3_open_v2(path.c_str(), &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX, nullptr);
+  int rc = sqlite3_open_v2(path_.c_str(), &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX, nullptr);
   if (rc == SQLITE_OK) {
     // No busy wait: a file locked at that moment is an error the caller
     // treats as "changed" (the stamp is read on the server's I/O thread).
@@ -61,47 +70,75 @@ void WriteQueue::openObserver(const std::string& path) {
     sqlite3_finalize(version_);
     version_ = nullptr;
     sqlite3_close_v2(db);
-    throw Error("cannot open database " + path + ": " + msg);
+    throw Error("cannot open database " + path_ + ": " + msg);
   }
   observer_ = db;
 }
 
-std::int64_t WriteQueue::run(Statements& self, Work work) {
-  Job job;
-  job.work = std::move(work);
+// Each waiting writer is woken alone, and without the queue's lock: when its
+// commit is done, or when the commit before hands it the lead because its
+// write is the first still queued.
+std::int64_t WriteQueue::run(Work work) {
+  if (writeWaitNotice) writeWaitNotice();
+  auto job = std::make_shared<Job>();
+  job->work = std::move(work);
   std::unique_lock lock(mutex_);
-  pending_.push_back(&job);
-  while (!job.done) {
-    if (leading_) {
-      changed_.wait(lock);
-      continue;
-    }
+  pending_.push_back(job);
+  if (leading_) {
+    lock.unlock();
+    job->state.wait(Job::kQueued, std::memory_order_acquire);
+    if (job->state.load(std::memory_order_acquire) == Job::kLead) lock.lock();
+  } else {
     leading_ = true;
-    std::vector<Job*> batch;
+  }
+  if (lock) {
+    std::vector<std::shared_ptr<Job>> batch;
     batch.swap(pending_);
     lock.unlock();
-    commitBatch(self, batch);
+    commitBatch(batch);
     // Before any writer of the batch returns: a stamp taken after that differs.
     bump();
+    std::shared_ptr<Job> next;
     lock.lock();
-    for (auto* j : batch) j->done = true;
-    leading_ = false;
-    changed_.notify_all();
+    if (pending_.empty()) leading_ = false;
+    else next = pending_.front();
+    lock.unlock();
+    for (auto& j : batch) {
+      j->state.store(Job::kDone, std::memory_order_release);
+      if (j != job) j->state.notify_one();
+    }
+    if (next) {
+      next->state.store(Job::kLead, std::memory_order_release);
+      next->state.notify_one();
+    }
+    checkpointIfDue();
   }
-  if (job.error) std::rethrow_exception(job.error);
-  return job.result;
+  if (job->error) std::rethrow_exception(job->error);
+  return job->result;
 }
 
-void WriteQueue::commitBatch(Statements& db, const std::vector<Job*>& batch) noexcept {
+void WriteQueue::commitBatch(const std::vector<std::shared_ptr<Job>>& batch) noexcept {
   try {
-    db.run("begin immediate");
+    if (!writer_) {
+      writer_ = std::make_unique<Statements>(path_);
+      // In place of the connection's own checkpoints, which would hold up the writers of its commit.
+      sqlite3_wal_hook(
+          writer_->db(),
+          [](void* queue, sqlite3*, const char*, int frames) {
+            static_cast<WriteQueue*>(queue)->logFrames_.store(frames, std::memory_order_relaxed);
+            return SQLITE_OK;
+          },
+          this);
+    }
+    writer_->run("begin immediate");
   } catch (...) {
-    for (auto* j : batch) j->error = std::current_exception();
+    for (auto& j : batch) j->error = std::current_exception();
     return;
   }
+  Statements& db = *writer_;
   bool single = batch.size() == 1;
   bool anyDone = false;
-  for (auto* j : batch) {
+  for (auto& j : batch) {
     try {
       if (!single) db.run("savepoint w");
       j->result = j->work(db);
@@ -122,10 +159,23 @@ void WriteQueue::commitBatch(Statements& db, const std::vector<Job*>& batch) noe
     db.run(anyDone ? "commit" : "rollback");
   } catch (...) {
     auto failure = std::current_exception();
-    for (auto* j : batch)
+    for (auto& j : batch)
       if (!j->error) j->error = failure;
     sqlite3_exec(db.db(), "rollback", nullptr, nullptr, nullptr);
   }
 }
 
-}  // namespace tovi::data::internal
+void WriteQueue::checkpointIfDue() noexcept {
+  if (logFrames_.load(std::memory_order_relaxed) < kCheckpointFrames) return;
+  std::unique_lock lock(checkpointMutex_, std::try_to_lock);
+  if (!lock) return;
+  try {
+    if (!checkpointer_) checkpointer_ = std::make_unique<Statements>(path_);
+    // Passive: copies what no reader still needs, never waits for a lock; a failure leaves the log for the next try.
+    sqlite3_wal_checkpoint_v2(checkpointer_->db(), nullptr, SQLITE_CHECKPOINT_PASSIVE, nullptr, nullptr);
+  } catch (...) {
+  }
+}
+
+}  // namespace internal
+}  // namespace tovi::data

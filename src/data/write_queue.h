@@ -1,24 +1,30 @@
 // Group commit: every write of this process to one database file goes
 // through that file's WriteQueue (internal to the data layer).
 //
-//   std::shared_ptr<WriteQueue> queue = WriteQueue::of(fileId);
-//   std::int64_t key = queue->run(myStatements, [&](Statements& w) {
+//   std::shared_ptr<WriteQueue> queue = WriteQueue::of(fileId, path);
+//   std::int64_t key = queue->run([&](Statements& w) {
 //     ... insert on w ...;
 //     return sqlite3_last_insert_rowid(w.db());
 //   });                                   // committed and on disk here
 //
 // The first writer to find no commit in progress leads: it takes every write
-// queued so far, runs them in one transaction on its own connection (each in
-// its own savepoint, so one failing write fails alone) and commits once; the
-// others wait until the commit that holds their write is done. One fsync then
-// serves as many writes as arrived during the previous one, and writers of
-// this process never wait on each other's locks.
+// queued so far, runs them in one transaction (each in its own savepoint, so
+// one failing write fails alone) and commits once; the others wait until the
+// commit that holds their write is done. One fsync then serves as many writes
+// as arrived during the previous one, and writers of this process never wait
+// on each other's locks. The leader writes on the queue's own connection,
+// which only writers use one at a time: the pages a write touches stay in its
+// cache from one commit to the next (a connection that sees another's commit
+// reads its pages again). Once the log holds kCheckpointFrames pages, the
+// leader copies it into the file (a checkpoint, on a connection of its own)
+// after its writers are released, while the next commit goes on.
 //
 // The queue also keeps the file's generation, the number behind changeStamp
 // (change_stamp.h): moved on by every commit of the queue before its writers
 // return, and by any commit to the file that its observer sees.
 // Threads: any; a queue is shared by every thread of the process that opens the file.
-// Errors: a write's own exception reaches its own caller; a failed commit reaches every write of its batch.
+// Errors: a write's own exception reaches its own caller; a failed commit (or
+// a writer connection that cannot be opened) reaches every write of its batch.
 #pragma once
 
 #include <sqlite3.h>
@@ -49,21 +55,24 @@ struct FileId {
 
 class WriteQueue {
  public:
-  // One write; runs on the leader's connection inside the batch's transaction.
+  // One write; runs on the writer connection inside the batch's transaction.
   // Returns what the caller of run() gets.
   using Work = std::function<std::int64_t(Statements&)>;
 
-  // The queue of the file `id`, shared while anyone holds it.
-  static std::shared_ptr<WriteQueue> of(FileId id);
+  // The queue of the file `id` (at `path`), shared while anyone holds it.
+  static std::shared_ptr<WriteQueue> of(FileId id, const std::string& path);
 
-  WriteQueue() = default;
+  explicit WriteQueue(std::string path) : path_(std::move(path)) {}
   WriteQueue(const WriteQueue&) = delete;
   WriteQueue& operator=(const WriteQueue&) = delete;
   ~WriteQueue();
 
-  // Runs `work` in the next commit, led by this thread on `self` when no
-  // commit is in progress. Returns work's result once the commit is on disk.
-  std::int64_t run(Statements& self, Work work);
+  // Runs `work` in the next commit, led by this thread when no commit is in
+  // progress. Returns work's result once the commit is on disk.
+  std::int64_t run(Work work);
+
+  // Log pages after which a commit's leader checkpoints (SQLite's own default).
+  static constexpr int kCheckpointFrames = 1000;
 
   // The file's present generation.
   std::uint64_t generation() const { return generation_.load(std::memory_order_acquire); }
@@ -73,31 +82,40 @@ class WriteQueue {
   // any connection of this process or another program, and one commit moves
   // the generation once, whichever thread looks first. Throws data::Error
   // when the file is locked at that moment (the observer never waits).
-  std::uint64_t observe(const std::string& path);
+  std::uint64_t observe();
 
  private:
+  // A write on its way; shared by its writer and the leader that commits it,
+  // which may still be waking it when the writer has seen it done and left.
   struct Job {
+    enum State { kQueued, kDone, kLead };  // kLead: the commit before hands it the lead
     Work work;
     std::int64_t result = 0;
     std::exception_ptr error;
-    bool done = false;
+    std::atomic<int> state{kQueued};
   };
 
   // Generations are drawn from one counter, so no value is ever handed out twice in this process.
   static std::uint64_t freshGeneration();
   void bump();
-  void openObserver(const std::string& path);
+  void openObserver();
   // Runs one batch of writes in one transaction; every job gets its result or its error.
-  static void commitBatch(Statements& db, const std::vector<Job*>& batch) noexcept;
+  void commitBatch(const std::vector<std::shared_ptr<Job>>& batch) noexcept;
+  // A passive checkpoint when the log has grown long and nobody else is making one.
+  void checkpointIfDue() noexcept;
 
+  const std::string path_;
+  std::unique_ptr<Statements> writer_;  // opened by the first leader; used by the leader only
+  std::atomic<int> logFrames_{0};       // in the log after the writer's last commit
+  std::mutex checkpointMutex_;
+  std::unique_ptr<Statements> checkpointer_;
   std::atomic<std::uint64_t> generation_{freshGeneration()};
   std::mutex observeMutex_;
   sqlite3* observer_ = nullptr;
   sqlite3_stmt* version_ = nullptr;
   std::optional<std::int64_t> seen_;
   std::mutex mutex_;
-  std::condition_variable changed_;
-  std::vector<Job*> pending_;
+  std::vector<std::shared_ptr<Job>> pending_;
   bool leading_ = false;
 };
 

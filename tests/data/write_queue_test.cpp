@@ -1,14 +1,17 @@
-// The group commit: eight writers at once, each on its own connection: every
-// row lands, each writer is told its own row's key, a colliding key fails only its row.
+// The group commit: writers of many threads at once, and the notice of a
+// write's wait for the disk.
 #include <algorithm>
 #include <thread>
 
+#include "data/engine.h"
 #include "data/temp_db.h"
 
 using namespace data;
 
 class WriteQueue : public TempDb {};
 
+// Eight writers, each on its own connection: every row lands, each writer is
+// told its own row's key, a colliding key fails only its row.
 TEST_F(WriteQueue, ConcurrentWritersAllLandAndFailAlone) {
   constexpr int kThreads = 8, kEach = 40;
   const long long taken = addOrder("taken", {2024, 1, 1, 0, 0, 0});
@@ -40,4 +43,21 @@ TEST_F(WriteQueue, ConcurrentWritersAllLandAndFailAlone) {
   }
   std::sort(written.begin(), written.end());
   EXPECT_EQ(written, raw("select id || ' ' || yhm as r from tdgl where yhm <> 'taken' order by r"));
+}
+
+// A write, and only a write, tells its own thread that it is about to wait for the disk.
+TEST_F(WriteQueue, EachWriteNoticesItsWaitOnItsOwnThread) {
+  int notices = 0;
+  setWriteWaitNotice([&] { ++notices; });
+  addOrder("a", {2024, 1, 1, 0, 0, 0});
+  conn_.Execute("update tdgl set dczt=2");
+  EXPECT_EQ(column("select * from tdgl", "dczt"), Strings{"2"});
+  std::thread([&] {
+    Connection c;
+    c.Open(connectionText());
+    c.Execute("delete from cygl");
+  }).join();
+  setWriteWaitNotice({});
+  conn_.Execute("delete from tdgl");
+  EXPECT_EQ(notices, 2);
 }
