@@ -55,6 +55,17 @@ class WorkerPool {
   }
   void wakeOne() { ready_.notify_one(); }
 
+  // Called by a worker about to wait on something other than the CPU (its
+  // write reaching the disk): when jobs are queued and every awake worker is
+  // busy, another is woken to take them meanwhile, so that writes arriving
+  // together wait for one commit instead of one each.
+  void lend() {
+    std::lock_guard lock(mutex_);
+    if (queue_.empty() || tickets_ > 0 || busy_ < awake_ || awake_ >= size_) return;
+    ++tickets_;
+    ready_.notify_one();
+  }
+
   // Lets the workers finish the queue, then joins them.
   void stop() {
     {
