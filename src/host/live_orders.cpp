@@ -114,6 +114,8 @@ class LiveOrders::Feed {
     if (!out.empty()) broadcast(bytes(std::move(out)));
   }
 
+  void forget() { known_ = false; }
+
   // Answers a new stream: refused, or opened with the orders it missed.
   void open(Pending& p) {
     restinio::request_t& req = *p.req;
@@ -278,7 +280,9 @@ void LiveOrders::run() {
     };
     try {
       feed.dropBroken();
-      feed.look();
+      // With no screen open or opening, no one needs the new orders: the board is read afresh for the next screen.
+      if (open_.load() == 0 && arrived.empty()) feed.forget();
+      else feed.look();
       if (Clock::now() >= nextBeat) {
         feed.heartbeat();
         nextBeat = Clock::now() + kHeartbeat;
