@@ -1,6 +1,5 @@
-// The deep-paging planner's rules: the key statements it builds, which plans
-// let a list be read backwards, where a deep window lies read from the end.
-// (Its windows against the plain statements on a real file: order_list_test.)
+// The deep-paging planner's rules: the key statements it builds, and which plans let
+// a list be read backwards. (Its windows against plain SQLite on a real file: order_list_test.)
 #include "data/list_planner.h"
 
 #include "support/testing.h"
@@ -31,14 +30,4 @@ TEST(ListPlanner, OnlyOneSortlessWalkOfAnIndexIsAWalk) {
   EXPECT_TRUE(sameSingleWalk(walk, walk));
   EXPECT_FALSE(sameSingleWalk(walk, {"SCAN tdgl USING INDEX tdgl_dczt"}));
   EXPECT_FALSE(sameSingleWalk(sorted, sorted));
-}
-
-// Windows of 20 over 2,000 rows.
-TEST(ListPlanner, DeepWindowsReadFromTheEnd) {
-  const std::pair<std::int64_t, std::pair<std::int64_t, std::int64_t>> cases[] = {
-      {1500, {480, 20}}, {1980, {0, 20}}, {1990, {0, 10}}, {1999, {0, 1}}};
-  for (auto [offset, reach] : cases) {
-    const Reach r = fromTheEnd(offset, 20, 2000);
-    EXPECT_EQ(std::pair(r.from, r.rows), reach) << offset;
-  }
 }
