@@ -98,20 +98,22 @@ std::int64_t WriteQueue::run(Work work) {
     commitBatch(batch);
     // Before any writer of the batch returns: a stamp taken after that differs.
     bump();
+    for (auto& j : batch) {
+      j->state.store(Job::kDone, std::memory_order_release);
+      if (j != job) j->state.notify_one();
+    }
+    // Passive: copies what no reader still needs and never waits; what is left waits for the next time.
+    if (writer_ && logFrames_ >= kCheckpointFrames)
+      sqlite3_wal_checkpoint_v2(writer_->db(), nullptr, SQLITE_CHECKPOINT_PASSIVE, nullptr, nullptr);
     std::shared_ptr<Job> next;
     lock.lock();
     if (pending_.empty()) leading_ = false;
     else next = pending_.front();
     lock.unlock();
-    for (auto& j : batch) {
-      j->state.store(Job::kDone, std::memory_order_release);
-      if (j != job) j->state.notify_one();
-    }
     if (next) {
       next->state.store(Job::kLead, std::memory_order_release);
       next->state.notify_one();
     }
-    checkpointIfDue();
   }
   if (job->error) std::rethrow_exception(job->error);
   return job->result;
@@ -125,7 +127,7 @@ void WriteQueue::commitBatch(const std::vector<std::shared_ptr<Job>>& batch) noe
       sqlite3_wal_hook(
           writer_->db(),
           [](void* queue, sqlite3*, const char*, int frames) {
-            static_cast<WriteQueue*>(queue)->logFrames_.store(frames, std::memory_order_relaxed);
+            static_cast<WriteQueue*>(queue)->logFrames_ = frames;
             return SQLITE_OK;
           },
           this);
@@ -162,18 +164,6 @@ void WriteQueue::commitBatch(const std::vector<std::shared_ptr<Job>>& batch) noe
     for (auto& j : batch)
       if (!j->error) j->error = failure;
     sqlite3_exec(db.db(), "rollback", nullptr, nullptr, nullptr);
-  }
-}
-
-void WriteQueue::checkpointIfDue() noexcept {
-  if (logFrames_.load(std::memory_order_relaxed) < kCheckpointFrames) return;
-  std::unique_lock lock(checkpointMutex_, std::try_to_lock);
-  if (!lock) return;
-  try {
-    if (!checkpointer_) checkpointer_ = std::make_unique<Statements>(path_);
-    // Passive: copies what no reader still needs, never waits for a lock; a failure leaves the log for the next try.
-    sqlite3_wal_checkpoint_v2(checkpointer_->db(), nullptr, SQLITE_CHECKPOINT_PASSIVE, nullptr, nullptr);
-  } catch (...) {
   }
 }
 

@@ -16,8 +16,8 @@
 // which only writers use one at a time: the pages a write touches stay in its
 // cache from one commit to the next (a connection that sees another's commit
 // reads its pages again). Once the log holds kCheckpointFrames pages, the
-// leader copies it into the file (a checkpoint, on a connection of its own)
-// after its writers are released, while the next commit goes on.
+// leader copies it into the file (a checkpoint) after its writers are
+// released and before the next commit, which can then start the log afresh.
 //
 // The queue also keeps the file's generation, the number behind changeStamp
 // (change_stamp.h): moved on by every commit of the queue before its writers
@@ -101,14 +101,10 @@ class WriteQueue {
   void openObserver();
   // Runs one batch of writes in one transaction; every job gets its result or its error.
   void commitBatch(const std::vector<std::shared_ptr<Job>>& batch) noexcept;
-  // A passive checkpoint when the log has grown long and nobody else is making one.
-  void checkpointIfDue() noexcept;
 
   const std::string path_;
   std::unique_ptr<Statements> writer_;  // opened by the first leader; used by the leader only
-  std::atomic<int> logFrames_{0};       // in the log after the writer's last commit
-  std::mutex checkpointMutex_;
-  std::unique_ptr<Statements> checkpointer_;
+  int logFrames_ = 0;                   // in the log after the writer's last commit
   std::atomic<std::uint64_t> generation_{freshGeneration()};
   std::mutex observeMutex_;
   sqlite3* observer_ = nullptr;
