@@ -81,8 +81,8 @@ std::shared_ptr<Engine> openEngine(const std::string& path);
 
 // Waiting for the disk: every write waits until its commit is on disk. A
 // pool of threads that runs pages can put another of its threads to work
-// meanwhile: `notice` runs on this thread just before each such wait. Set
-// per thread; an empty function sets none.
-void setWriteWaitNotice(std::function<void()> notice);
+// meanwhile: `notice` runs on this thread with true just before each such
+// wait and with false when it is over. Set per thread; an empty function sets none.
+void setWriteWaitNotice(std::function<void(bool waiting)> notice);
 
 }  // namespace tovi::data

@@ -7,11 +7,24 @@
 namespace tovi::data {
 namespace {
 
-thread_local std::function<void()> writeWaitNotice;
+thread_local std::function<void(bool)> writeWaitNotice;
+
+// Tells this thread's notice of a write's wait for the disk, from start to end however it ends.
+class Waiting {
+ public:
+  Waiting() {
+    if (writeWaitNotice) writeWaitNotice(true);
+  }
+  ~Waiting() {
+    if (writeWaitNotice) writeWaitNotice(false);
+  }
+  Waiting(const Waiting&) = delete;
+  Waiting& operator=(const Waiting&) = delete;
+};
 
 }  // namespace
 
-void setWriteWaitNotice(std::function<void()> notice) { writeWaitNotice = std::move(notice); }
+void setWriteWaitNotice(std::function<void(bool)> notice) { writeWaitNotice = std::move(notice); }
 
 namespace internal {
 
@@ -79,15 +92,14 @@ void WriteQueue::openObserver() {
 // commit is done, or when the commit before hands it the lead because its
 // write is the first still queued.
 std::int64_t WriteQueue::run(Work work) {
-  if (writeWaitNotice) writeWaitNotice();
+  Waiting waiting;
   auto job = std::make_shared<Job>();
   job->work = std::move(work);
   std::unique_lock lock(mutex_);
   pending_.push_back(job);
   if (leading_) {
     lock.unlock();
-    job->state.wait(Job::kQueued, std::memory_order_acquire);
-    if (job->state.load(std::memory_order_acquire) == Job::kLead) lock.lock();
+    if (job->await() == Job::kLead) lock.lock();
   } else {
     leading_ = true;
   }
@@ -98,10 +110,8 @@ std::int64_t WriteQueue::run(Work work) {
     commitBatch(batch);
     // Before any writer of the batch returns: a stamp taken after that differs.
     bump();
-    for (auto& j : batch) {
-      j->state.store(Job::kDone, std::memory_order_release);
-      if (j != job) j->state.notify_one();
-    }
+    for (auto& j : batch)
+      if (j != job) j->set(Job::kDone);
     // Passive: copies what no reader still needs and never waits; what is left waits for the next time.
     if (writer_ && logFrames_ >= kCheckpointFrames)
       sqlite3_wal_checkpoint_v2(writer_->db(), nullptr, SQLITE_CHECKPOINT_PASSIVE, nullptr, nullptr);
@@ -110,10 +120,7 @@ std::int64_t WriteQueue::run(Work work) {
     if (pending_.empty()) leading_ = false;
     else next = pending_.front();
     lock.unlock();
-    if (next) {
-      next->state.store(Job::kLead, std::memory_order_release);
-      next->state.notify_one();
-    }
+    if (next) next->set(Job::kLead);
   }
   if (job->error) std::rethrow_exception(job->error);
   return job->result;

@@ -87,12 +87,29 @@ class WriteQueue {
  private:
   // A write on its way; shared by its writer and the leader that commits it,
   // which may still be waking it when the writer has seen it done and left.
+  // (A mutex and condition of its own rather than an atomic wait, which in
+  // libstdc++ spins on sched_yield before it sleeps: CPU the other writers need.)
   struct Job {
     enum State { kQueued, kDone, kLead };  // kLead: the commit before hands it the lead
     Work work;
     std::int64_t result = 0;
     std::exception_ptr error;
-    std::atomic<int> state{kQueued};
+    std::mutex mutex;
+    std::condition_variable woken;
+    State state = kQueued;
+
+    void set(State s) {
+      {
+        std::lock_guard lock(mutex);
+        state = s;
+      }
+      woken.notify_one();
+    }
+    State await() {
+      std::unique_lock lock(mutex);
+      woken.wait(lock, [this] { return state != kQueued; });
+      return state;
+    }
   };
 
   // Generations are drawn from one counter, so no value is ever handed out twice in this process.

@@ -45,10 +45,10 @@ TEST_F(WriteQueue, ConcurrentWritersAllLandAndFailAlone) {
   EXPECT_EQ(written, raw("select id || ' ' || yhm as r from tdgl where yhm <> 'taken' order by r"));
 }
 
-// A write, and only a write, tells its own thread that it is about to wait for the disk.
+// A write, and only a write, tells its own thread when it starts and ends its wait for the disk.
 TEST_F(WriteQueue, EachWriteNoticesItsWaitOnItsOwnThread) {
-  int notices = 0;
-  setWriteWaitNotice([&] { ++notices; });
+  std::string notices;
+  setWriteWaitNotice([&](bool waiting) { notices += waiting ? '(' : ')'; });
   addOrder("a", {2024, 1, 1, 0, 0, 0});
   conn_.Execute("update tdgl set dczt=2");
   EXPECT_EQ(column("select * from tdgl", "dczt"), Strings{"2"});
@@ -59,5 +59,5 @@ TEST_F(WriteQueue, EachWriteNoticesItsWaitOnItsOwnThread) {
   }).join();
   setWriteWaitNotice({});
   conn_.Execute("delete from tdgl");
-  EXPECT_EQ(notices, 2);
+  EXPECT_EQ(notices, "()()");
 }
