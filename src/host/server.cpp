@@ -118,8 +118,8 @@ int run(const ServeOptions& options, HostState& state) {
   // one wake-up of the loop when several arrive while it waits), so the
   // header is built on the worker and the I/O thread only writes.
   WorkerPool<Job> pool(workerCount(options), [&](Job& job) {
-    thread_local const bool lends = (data::setWriteWaitNotice([&pool] { pool.lend(); }), true);
-    (void)lends;
+    thread_local const bool told = (data::setWriteWaitNotice([&pool](bool waits) { pool.waiting(waits); }), true);
+    (void)told;
     Reply r = handle(state, *job.req, std::move(job.target));
     respond(job.req, r, job.arrived);
     job.req.reset();
