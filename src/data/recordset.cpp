@@ -132,7 +132,8 @@ class Recordset::Impl {
       values.push_back(*edits[i]);
     }
     std::optional<Row> fresh;
-    if (adding) fresh = engine->insert(st->table, names, values);
+    if (adding)
+      fresh = engine->insert(st->table, names, values);
     else if (!(fresh = engine->update(st->table, current()[0].toInteger(), names, values)))
       throw Error("the row to be updated no longer exists");
     if (adding || added) {

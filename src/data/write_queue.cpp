@@ -117,8 +117,10 @@ std::int64_t WriteQueue::run(Work work) {
       sqlite3_wal_checkpoint_v2(writer_->db(), nullptr, SQLITE_CHECKPOINT_PASSIVE, nullptr, nullptr);
     std::shared_ptr<Job> next;
     lock.lock();
-    if (pending_.empty()) leading_ = false;
-    else next = pending_.front();
+    if (pending_.empty())
+      leading_ = false;
+    else
+      next = pending_.front();
     lock.unlock();
     if (next) next->set(Job::kLead);
   }

@@ -137,7 +137,7 @@ class WorkerPool {
   std::condition_variable ready_, watcherWake_;
   std::deque<std::pair<Job, Clock::time_point>> queue_;
   std::atomic<std::size_t> queued_{0};  // queue_.size(), read by waiting() without the lock
-  std::atomic<long> blocked_{0};         // workers waiting for the disk (see waiting())
+  std::atomic<long> blocked_{0};        // workers waiting for the disk (see waiting())
   unsigned awake_ = size_;  // workers not waiting for a job
   unsigned tickets_ = 0;    // wake-ups sent and not yet taken
   unsigned busy_ = 0;
