@@ -1,6 +1,5 @@
-// When a tally may count or place a list, and the trigrams and day counts the
-// helper tables answer from. (Their answers against the plain statements on a
-// real file: order_list_test.)
+// When a tally may count or place a list, and the trigrams a name search reads.
+// (Their answers against plain SQLite on a real file: order_list_test.)
 #include "data/helper_tables.h"
 
 #include "support/testing.h"
@@ -32,13 +31,3 @@ TEST(HelperTables, TrigramsOfAPatternsRunsBetweenWildcards) {
   for (const auto& [pattern, grams] : cases) EXPECT_EQ(patternGrams(pattern), grams) << pattern;
 }
 
-// Days newest first with 5, 3 and 4 rows.
-TEST(HelperTables, ARowIsPlacedInTheDayThatHoldsIt) {
-  const std::vector<std::pair<std::string, std::int64_t>> days{{"2024-01-03", 5}, {"2024-01-02", 3}, {"2024-01-01", 4}};
-  const std::pair<std::int64_t, std::pair<std::size_t, std::int64_t>> cases[] = {
-      {4, {0, 0}}, {5, {1, 5}}, {11, {2, 8}}, {12, {3, 12}}};
-  for (auto [offset, place] : cases) {
-    const DayPlace p = placeInDays(days, offset);
-    EXPECT_EQ(std::tuple(p.at, p.before, p.total), std::tuple(place.first, place.second, 12)) << offset;
-  }
-}
