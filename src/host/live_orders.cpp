@@ -281,8 +281,10 @@ void LiveOrders::run() {
     try {
       feed.dropBroken();
       // With no screen open or opening, no one needs the new orders: the board is read afresh for the next screen.
-      if (open_.load() == 0 && arrived.empty()) feed.forget();
-      else feed.look();
+      if (open_.load() == 0 && arrived.empty())
+        feed.forget();
+      else
+        feed.look();
       if (Clock::now() >= nextBeat) {
         feed.heartbeat();
         nextBeat = Clock::now() + kHeartbeat;

@@ -7,9 +7,10 @@
 //   pool.stop();                       // runs what is queued, then joins
 //
 // Waking a thread costs more than a fast page, so a push wakes a worker only
-// when none is awake; the awake one takes the queue in turn. A watcher brings
-// in more workers when a job has waited longer than kHelpAfter (the awake
-// workers are held up by slow pages), so a slow page never stalls the rest.
+// when none is awake but those waiting for the disk (see waiting()); an awake
+// one takes the queue in turn. A watcher brings in more workers when a job has
+// waited longer than kHelpAfter (the awake workers are held up by slow
+// pages), so a slow page never stalls the rest.
 #pragma once
 
 #include <atomic>
