@@ -7,13 +7,17 @@
 #      every request) and the news list over 1,000 items, requests per second
 #      and median latency;
 #   3. orders accepted per second by dctj.asp with the filters off, from 8
-#      concurrent clients, then the count check that every accepted order is on disk.
+#      concurrent clients, then the count check that every accepted order is on disk;
+#      beside it plain SQLite's commits per second (one thread, WAL, synchronous=FULL,
+#      one small row per transaction) in the site's database folder, and their ratio.
 # Usage: bench/storefront_bench.sh [BUILD_DIR or path/to/tovi] [seconds per run]
 # Needs wrk, nginx and sqlite3 (scripts/setup.sh --bench --test).
 set -euo pipefail
 here=$(cd "$(dirname "$0")/.." && pwd)
 tovi=${1:-$here/build/tovi}
 [ -d "$tovi" ] && tovi="$tovi/tovi"
+commits_bin=$(dirname "$tovi")/sqlite_commits
+[ -x "$commits_bin" ] || { echo "missing $commits_bin (build the sqlite_commits target)"; exit 2; }
 seconds=${2:-10}
 work=$(mktemp -d /tmp/tovi-bench-store.XXXXXX)
 pids=()
@@ -140,5 +144,10 @@ other=$(awk '/^accepted/ {print $4}' "$work/wrk_orders.txt")
 # Stop the server first: whatever it acknowledged must be on disk, not in memory.
 kill "${pids[0]}"; wait "${pids[0]}" 2>/dev/null || true
 stored=$(( $(sqlite3 "$work/root/database/tamlo.mdb" 'select count(*) from tdgl') - before ))
-echo "orders accepted by dctj.asp (8 clients, filters off): $(awk -v a="$accepted" -v s="$seconds" 'BEGIN {printf "%.0f", a / s}') orders/s (target >= 1000)"
+# The yardstick, on the same disk right after: plain SQLite's durable commits from one thread.
+plain=$("$commits_bin" "$work/root/database" "$seconds" | awk '{print $1}')
+orders=$(awk -v a="$accepted" -v s="$seconds" 'BEGIN {printf "%.0f", a / s}')
+echo "orders accepted by dctj.asp (8 clients, filters off): $orders orders/s (target >= 1000)"
+echo "plain SQLite, 1 thread, WAL, synchronous=FULL:        $plain commits/s (same folder)"
+echo "ratio orders/plain commits:                            $(awk -v a="$orders" -v b="$plain" 'BEGIN {printf "%.2f", a / b}') (target >= 1)"
 echo "accepted $accepted, other answers $other, rows stored $stored: $([ "$stored" -ge "$accepted" ] && echo 'no accepted order missing' || echo 'ACCEPTED ORDERS MISSING')"

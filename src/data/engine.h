@@ -11,11 +11,12 @@
 // and on disk before the call returns.
 // Threads: an Engine belongs to the thread that opened it; openEngine keeps a
 // small per-thread pool keyed by file path. Writers of one file in this
-// process share one commit: see sqlite_engine.cpp.
+// process share one commit: see write_queue.h.
 // Errors: data::Error with the engine's message.
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <span>
@@ -64,16 +65,24 @@ class Engine {
   virtual std::int64_t count(const jet::Statement& st, std::span<const Value> params) = 0;
   // One row of a table by row id, laid out as `fetch` of "select * from table"; empty when gone.
   virtual std::optional<Row> row(const std::string& table, std::int64_t rowid) = 0;
-  // Adds a row; returns its row id (the table's key when it has one).
-  virtual std::int64_t insert(const std::string& table, const std::vector<std::string>& columns,
-                              const std::vector<Value>& values) = 0;
-  // Writes the given columns of one row; returns whether the row still existed.
-  virtual bool update(const std::string& table, std::int64_t rowid, const std::vector<std::string>& columns,
-                      const std::vector<Value>& values) = 0;
+  // Adds a row; returns it as stored, laid out as `row` gives it (element 0
+  // its row id: the table's key when it has one).
+  virtual Row insert(const std::string& table, const std::vector<std::string>& columns,
+                     const std::vector<Value>& values) = 0;
+  // Writes the given columns of one row; returns it as stored, or nothing
+  // when the row no longer existed.
+  virtual std::optional<Row> update(const std::string& table, std::int64_t rowid,
+                                    const std::vector<std::string>& columns, const std::vector<Value>& values) = 0;
 };
 
 // The engine for the database file at `path` (it must exist), from this
 // thread's pool. Throws data::Error when the file is missing or unusable.
 std::shared_ptr<Engine> openEngine(const std::string& path);
+
+// Waiting for the disk: every write waits until its commit is on disk. A
+// pool of threads that runs pages can put another of its threads to work
+// meanwhile: `notice` runs on this thread with true just before each such
+// wait and with false when it is over. Set per thread; an empty function sets none.
+void setWriteWaitNotice(std::function<void(bool waiting)> notice);
 
 }  // namespace tovi::data

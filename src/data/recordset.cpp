@@ -131,15 +131,11 @@ class Recordset::Impl {
       names.push_back(columns[i].name);
       values.push_back(*edits[i]);
     }
-    std::int64_t rowid = 0;
-    if (adding) {
-      rowid = engine->insert(st->table, names, values);
-    } else {
-      rowid = current()[0].toInteger();
-      if (!engine->update(st->table, rowid, names, values)) throw Error("the row to be updated no longer exists");
-    }
-    auto fresh = engine->row(st->table, rowid);
-    if (!fresh) throw Error("the written row cannot be read back");
+    std::optional<Row> fresh;
+    if (adding)
+      fresh = engine->insert(st->table, names, values);
+    else if (!(fresh = engine->update(st->table, current()[0].toInteger(), names, values)))
+      throw Error("the row to be updated no longer exists");
     if (adding || added) {
       added = std::move(fresh);
       total.reset();

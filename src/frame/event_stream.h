@@ -72,6 +72,9 @@ class EventSource {
   // The events after id `lastId` that polls have already handed out, in order;
   // never one that a later poll will hand out, so none arrives twice.
   [[nodiscard]] virtual std::vector<Event> since(std::int64_t lastId) = 0;
+  // No stream of this source is open or opening: nothing is polled until one
+  // asks, so the source may forget what it knows; its next poll then only looks.
+  virtual void rest() {}
 };
 
 // A stream as main registers it with the host.

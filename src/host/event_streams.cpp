@@ -1,5 +1,6 @@
 #include "host/event_streams.h"
 
+#include <algorithm>
 #include <list>
 #include <memory>
 
@@ -75,12 +76,25 @@ std::string eventText(const frame::Event& event) {
 class EventStreams::Feed {
  public:
   Feed(HostState& state, const std::vector<frame::EventStream>& sources, std::atomic<std::size_t>& open)
-      : state_(state), sources_(sources), open_(open), failing_(sources.size(), false) {}
+      : state_(state),
+        sources_(sources),
+        open_(open),
+        failing_(sources.size(), false),
+        resting_(sources.size(), false) {}
 
   // Polls every source: its events go to its streams, after the admissions
   // are asked again when it says something changed.
-  void poll() {
+  void poll(const std::deque<Pending>& arrived) {
     for (std::size_t i = 0; i < sources_.size(); ++i) {
+      // A source nobody follows is not polled (its first poll after a rest only looks).
+      auto follows = [i](const auto& x) { return x.source == i; };
+      if (std::none_of(streams_.begin(), streams_.end(), follows) &&
+          std::none_of(arrived.begin(), arrived.end(), follows)) {
+        if (!resting_[i]) sources_[i].source->rest();
+        resting_[i] = true;
+        continue;
+      }
+      resting_[i] = false;
       try {
         frame::Update update = sources_[i].source->poll();
         failing_[i] = false;
@@ -199,6 +213,7 @@ class EventStreams::Feed {
   const std::vector<frame::EventStream>& sources_;
   std::atomic<std::size_t>& open_;
   std::vector<bool> failing_;  // by source: its last poll failed
+  std::vector<bool> resting_;  // by source: told to rest, not polled since
   Clock::time_point quietUntil_{};
   std::list<Stream> streams_;
 };
@@ -256,7 +271,7 @@ void EventStreams::run() {
       return;
     }
     feed.dropBroken();
-    feed.poll();
+    feed.poll(arrived);
     if (Clock::now() >= nextBeat) {
       feed.heartbeat();
       nextBeat = Clock::now() + heartbeat_;

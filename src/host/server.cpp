@@ -13,6 +13,7 @@
 
 #include <restinio/all.hpp>
 
+#include "data/engine.h"
 #include "frame/text.h"
 #include "host/dispatch.h"
 #include "host/event_streams.h"
@@ -35,8 +36,10 @@ struct Job {
 unsigned workerCount(const ServeOptions& o) {
   if (o.threads) return o.threads;
   unsigned cores = std::max(1u, std::thread::hardware_concurrency());
-  // Pages wait on the database file now and then: a few more workers than cores.
-  return std::max(4u, cores * 2);
+  // Pages wait on the disk (a commit) now and then, and orders that reach the
+  // write queue together share one commit: more workers than cores, which
+  // cost nothing while they wait (the pool wakes one only for such a wait).
+  return std::max(8u, cores * 2);
 }
 
 std::string accessLine(const HostState& state, const restinio::request_t& req, const Reply& r, std::size_t bytes,
@@ -115,6 +118,8 @@ int run(const ServeOptions& options, HostState& state) {
   // one wake-up of the loop when several arrive while it waits), so the
   // header is built on the worker and the I/O thread only writes.
   WorkerPool<Job> pool(workerCount(options), [&](Job& job) {
+    thread_local const bool told = (data::setWriteWaitNotice([&pool](bool waits) { pool.waiting(waits); }), true);
+    (void)told;
     Reply r = handle(state, *job.req, std::move(job.target));
     respond(job.req, r, job.arrived);
     job.req.reset();

@@ -7,11 +7,13 @@
 //   pool.stop();                       // runs what is queued, then joins
 //
 // Waking a thread costs more than a fast page, so a push wakes a worker only
-// when none is awake; the awake one takes the queue in turn. A watcher brings
-// in more workers when a job has waited longer than kHelpAfter (the awake
-// workers are held up by slow pages), so a slow page never stalls the rest.
+// when none is awake but those waiting for the disk (see waiting()); an awake
+// one takes the queue in turn. A watcher brings in more workers when a job has
+// waited longer than kHelpAfter (the awake workers are held up by slow
+// pages), so a slow page never stalls the rest.
 #pragma once
 
+#include <atomic>
 #include <chrono>
 #include <condition_variable>
 #include <deque>
@@ -48,12 +50,26 @@ class WorkerPool {
   [[nodiscard]] bool pushDeferred(Job job) {
     std::lock_guard lock(mutex_);
     queue_.emplace_back(std::move(job), Clock::now());
-    // A worker already awake, or one already called, takes this job in turn.
-    bool wake = awake_ + tickets_ == 0;
-    if (wake) ++tickets_;
-    return wake;
+    queued_.store(queue_.size());
+    return callOne();
   }
   void wakeOne() { ready_.notify_one(); }
+
+  // Called by a worker with true when it is about to wait on something other
+  // than the CPU (its write reaching the disk), and with false when that wait
+  // is over. While every awake worker waits so, a queued job gets a worker of
+  // its own: the next requests run while a commit is on its way, and orders
+  // arriving together share the next commit instead of taking one each.
+  void waiting(bool waits) {
+    if (!waits) {
+      blocked_.fetch_sub(1);
+      return;
+    }
+    blocked_.fetch_add(1);
+    if (queued_.load() == 0) return;  // the common case, without the lock (a push then sees blocked_)
+    std::lock_guard lock(mutex_);
+    if (callOne()) ready_.notify_one();
+  }
 
   // Lets the workers finish the queue, then joins them.
   void stop() {
@@ -85,12 +101,22 @@ class WorkerPool {
       }
       Job job = std::move(queue_.front().first);
       queue_.pop_front();
+      queued_.store(queue_.size());
       ++busy_;
       lock.unlock();
       work_(job);
       lock.lock();
       --busy_;
     }
+  }
+
+  // Whether a worker is called for the queue: when no awake worker, other
+  // than those waiting for the disk, takes it in turn, nor one already called.
+  bool callOne() {
+    const long available = static_cast<long>(awake_) - blocked_.load() + tickets_;
+    if (queue_.empty() || available > 0 || awake_ + tickets_ >= size_) return false;
+    ++tickets_;
+    return true;
   }
 
   // Looks at the queue every kHelpAfter; the pushes never wake it (that would
@@ -111,6 +137,8 @@ class WorkerPool {
   std::mutex mutex_;
   std::condition_variable ready_, watcherWake_;
   std::deque<std::pair<Job, Clock::time_point>> queue_;
+  std::atomic<std::size_t> queued_{0};  // queue_.size(), read by waiting() without the lock
+  std::atomic<long> blocked_{0};        // workers waiting for the disk (see waiting())
   unsigned awake_ = size_;  // workers not waiting for a job
   unsigned tickets_ = 0;    // wake-ups sent and not yet taken
   unsigned busy_ = 0;

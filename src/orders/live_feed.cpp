@@ -87,6 +87,11 @@ frame::Update LiveFeed::poll() {
   return update;
 }
 
+void LiveFeed::rest() {
+  known_ = false;
+  tracked_.clear();
+}
+
 std::vector<frame::Event> LiveFeed::since(std::int64_t lastId) {
   std::vector<frame::Event> out;
   if (lastId <= 0 || lastId >= lastSent_) return out;

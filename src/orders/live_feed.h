@@ -39,6 +39,8 @@ class LiveFeed final : public frame::EventSource {
   frame::Admission admit(const frame::StreamVisitor& visitor) override;
   frame::Update poll() override;
   std::vector<frame::Event> since(std::int64_t lastId) override;
+  // With no screen open the board is not followed: it is read afresh for the next one.
+  void rest() override;
 
  private:
   std::string database_;

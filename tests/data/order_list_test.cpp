@@ -84,17 +84,16 @@ class OrderList : public TempDb {
 };
 
 TEST_F(OrderList, NameFilterFindsWhatAPlainScanFinds) {
-  const char* names[] = {"客户12",  "客户120", "KeHu",     "kehu",  "KEHU大",  "É-kehu",    "é-kehu",  "100%好",
-                         "a_b_c",   "a%b%c",   "50%_off",  "张三",  "张",      "",          "ab",      "abcabcabc",
-                         "O'Brien", "12345",   "很长的名字很长的名字很长的名字很长的名字客户12"};
+  // Case alike only in ASCII, wildcards in names, names too short for a trigram (patternGrams: helper_tables_test).
+  const char* names[] = {"客户12", "客户120", "KeHu", "kehu", "KEHU大", "É-kehu", "é-kehu", "100%好",
+                         "a_b_c",  "a%b%c",   "张三", "张",   "",       "ab",     "O'Brien"};
   int i = 0;
   for (const char* name : names)
     for (int k = 0; k < 4; ++k, ++i)  // statuses 1 to 5, times with ties
       raw("insert into tdgl (yhm, fromdate, dczt) values (cast(? as text), ?, ?)",
           {name, "2024-01-0" + std::to_string(1 + i % 3) + " 10:00:0" + std::to_string(i % 2), 1 + i % 5});
   raw("insert into tdgl (yhm, fromdate, dczt) values (null, '2024-01-01 10:00:00', 1)");
-  const char* finds[] = {"客户12", "kehu", "KEHU", "É-k", "é-KE", "0%好", "a_b", "_b_", "%", "_", "张三", "ab",
-                         "abc",    "bca",  "12345", "2345", "'Br", "名字很长的名字客户12", "户12x"};
+  const char* finds[] = {"客户12", "kehu", "KEHU", "É-k", "é-KE", "0%好", "a_b", "_b_", "%", "_", "ab", "'Br", "户12x"};
   for (std::string ob : {" order by fromdate desc", " order by fromdate asc", " order by fromdate "})
     for (std::string find : finds) {
       expectSameAsPlain(Sql("select * from tdgl where dczt in (1,2,3,4) and yhm like ?" + ob, {"%" + find + "%"}), {1, 2});

@@ -1,10 +1,8 @@
 // The store through its public face, on real temporary database files, with
 // the statement texts the pages send.
-#include <algorithm>
 #include <fstream>
 #include <functional>
 #include <map>
-#include <thread>
 
 #include "data/temp_db.h"
 
@@ -206,9 +204,9 @@ TEST_F(StoreTest, PagingBoundaries) {
   }
 }
 
-// A new row as the order submission writes it: each value stored as its
-// column holds it, empty (assigned "") and null (never assigned) apart, what
-// a column cannot hold refused at the assignment and never stored.
+// A new row as the order submission writes it: each value read back as its
+// column stores it (engine_test), empty (assigned "") and null (never
+// assigned) apart, what a column cannot hold refused at the assignment.
 TEST_F(StoreTest, AddNewThenUpdateStoresValuesAsTheirColumnsHoldThem) {
   Recordset rs;
   rs.Open("select * from tdgl", conn_, adOpenKeyset, adLockOptimistic);
@@ -218,45 +216,29 @@ TEST_F(StoreTest, AddNewThenUpdateStoresValuesAsTheirColumnsHoldThem) {
   EXPECT_FALSE(rs.Eof());
   const DateTime eve{2024, 12, 31, 23, 59, 59};
   const std::tuple<const char*, Value, Value> order[] = {  // assigned, then read back
-      {"yhm", "李四", "李四"}, {"addresss", "东区1号", "东区1号"}, {"minutes", "00", "00"}, {"qtbz", "", ""},
-      {"dcqk", "炒饭 x 2 = 17\n可乐 x 1 = 3", "炒饭 x 2 = 17\n可乐 x 1 = 3"}, {"fromdate", eve, eve},
-      {"dczt", " 12 ", 12}, {"years", 2024.0, 2024}, {"dczj", 12.5, "12.5"}, {"hours", 7, "7"}};
+      {"yhm", "李四", "李四"}, {"minutes", "00", "00"}, {"qtbz", "", ""}, {"dcqk", "炒饭\n可乐", "炒饭\n可乐"},
+      {"fromdate", eve, eve}, {"dczt", " 12 ", 12}, {"dczj", 12.5, "12.5"}};
   for (const auto& [field, in, out] : order) rs(field) = in;
+  EXPECT_THROW(rs("dczt") = "abc", Error);
   EXPECT_EQ(rs("YHM").text(), "李四");  // assigned, not yet written
   rs.Update();
   const long long id = rs("id").value().toInteger();
-  EXPECT_GT(id, 0);
   EXPECT_EQ(std::pair(rs("ID").value(), rs.RecordCount()), std::pair(Value(id), 1L));
   rs.MoveNext();
   EXPECT_TRUE(rs.Eof());
 
   const std::string row = "select * from tdgl where id=" + std::to_string(id);
   rs.Open(row, conn_, adOpenKeyset, adLockOptimistic);
-  for (const auto& [field, in, out] : order) {
-    EXPECT_EQ(rs(field).value(), out) << field;
-    EXPECT_EQ(rs(field).value().kind(), out.kind()) << field;
-  }
+  for (const auto& [field, in, out] : order)
+    EXPECT_EQ(std::pair(rs(field).value(), rs(field).value().kind()), std::pair(out, out.kind())) << field;
   EXPECT_TRUE(rs("telsss").isNull() && rs("telsss").text().empty());
-  EXPECT_EQ(column("select * from tdgl where qtbz=''", "id"), Strings{std::to_string(id)});
-  EXPECT_EQ(column("select * from tdgl where telsss is null", "id"), Strings{std::to_string(id)});
-  const std::pair<const char*, Value> bad[] = {
-      {"dczt", Value("abc")}, {"dczt", Value("")},         {"dczt", Value("1; drop")},      {"dczt", Value(DateTime{})},
-      {"fromdate", Value("soon")}, {"fromdate", Value(5)}, {"fromdate", Value("2024-2-30")}};
-  for (const auto& [field, v] : bad) EXPECT_THROW(rs(field) = v, Error) << field << " " << v.text();
+  EXPECT_EQ(column("select * from tdgl where qtbz='' and telsss is null", "id"), Strings{std::to_string(id)});
   rs("fromdate") = "2024-3-9 10:00";
   rs("dczj") = Value::null();
   rs.Update();
   rs.Open(row, conn_, adOpenKeyset, adLockReadOnly);  // what was not assigned stays
   EXPECT_EQ(std::tuple(rs("dczt").value(), rs("fromdate").text(), rs("dczj").isNull(), rs("yhm").text()),
             std::tuple(Value(12), "2024-3-9 10:00:00", true, "李四"));
-
-  Recordset fb;
-  fb.Open("select * from Feedback", conn_, adOpenKeyset, adLockOptimistic);
-  fb.AddNew();
-  fb("del") = "True";
-  EXPECT_THROW(fb("del") = "maybe", Error);
-  fb.Update();
-  EXPECT_EQ(fb("del").value(), Value(true));
 }
 
 TEST_F(StoreTest, WritesNeedAWritableRecordSetAndAWrittenRow) {
@@ -281,39 +263,4 @@ TEST_F(StoreTest, WritesNeedAWritableRecordSetAndAWrittenRow) {
   rs("dczt") = 3;
   rs.Close();
   EXPECT_EQ(column("select * from tdgl order by fromdate", "dczt"), (Strings{"2", "1"}));
-}
-
-// Eight writers at once, each on its own connection: every row lands, each
-// writer is told its own row's key, and a colliding key fails only its row.
-TEST_F(StoreTest, ConcurrentWritersAllLandAndFailAlone) {
-  constexpr int kThreads = 8, kEach = 40;
-  const long long taken = addOrder("taken", {2024, 1, 1, 0, 0, 0});
-  std::vector<Strings> told(kThreads);  // "<key> <name>" of each row written, or "refused"
-  std::vector<std::thread> threads;
-  for (int t = 0; t < kThreads; ++t)
-    threads.emplace_back([&, t] {
-      Connection c;
-      c.Open(connectionText());
-      for (int i = 0; i < kEach; ++i) {
-        Recordset rs;
-        rs.Open("select * from tdgl", c, adOpenKeyset, adLockOptimistic);
-        rs.AddNew();
-        rs("yhm") = "t" + std::to_string(t);
-        if (i % 5 == 4) rs("id") = taken;
-        try {
-          rs.Update();
-          told[t].push_back(rs("id").text() + " t" + std::to_string(t));
-        } catch (const Error&) {
-          told[t].push_back("refused");
-        }
-      }
-    });
-  for (auto& th : threads) th.join();
-  Strings written;
-  for (const Strings& rows : told) {
-    EXPECT_EQ(std::count(rows.begin(), rows.end(), "refused"), kEach / 5);
-    std::copy_if(rows.begin(), rows.end(), std::back_inserter(written), [](const auto& r) { return r != "refused"; });
-  }
-  std::sort(written.begin(), written.end());
-  EXPECT_EQ(written, raw("select id || ' ' || yhm as r from tdgl where yhm <> 'taken' order by r"));
 }

@@ -56,6 +56,11 @@ TEST_F(LiveFeed, AReconnectingScreenGetsWhatItMissedOnce) {
        std::vector<std::pair<long long, std::vector<long long>>>{{a, {b, c}}, {b, {c}}, {c, {}}, {later, {}}, {0, {}}})
     EXPECT_EQ(shown(feed.since(after)), orders(missed)) << after;
   EXPECT_EQ(shown(feed.poll().events), orders({later}));
+  // Resting while no screen is open: the next poll only looks; what was missed comes by since().
+  feed.rest();
+  const long long resting = addOrder(site, {});
+  EXPECT_TRUE(feed.poll().events.empty());
+  EXPECT_EQ(shown(feed.since(later)), orders({resting}));
 }
 
 // Right 1 or 2, as the login granted it (session flag) and as wq_admin holds it now.
