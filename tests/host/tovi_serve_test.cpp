@@ -221,5 +221,5 @@ TEST(ToviServeStart, PlainHttpAndAFixedCode) {
   HttpResponse r = HttpClient(server.port()).get("/test.asp");
   EXPECT_EQ(r.body, "1233");
   EXPECT_EQ(r.headers.count("Strict-Transport-Security"), 0u);
-  EXPECT_THAT(server.errorLog(), HasSubstr("fixed"));
+  EXPECT_THAT(server.output(), HasSubstr("fixed"));
 }
