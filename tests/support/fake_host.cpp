@@ -1,6 +1,5 @@
 #include "support/fake_host.h"
 
-#include <algorithm>
 #include <filesystem>
 #include <sstream>
 #include <stdexcept>
@@ -8,6 +7,8 @@
 #include "data/schema.h"
 #include "frame/module1.h"
 #include "frame/text.h"
+#include "host/request_values.h"
+#include "host/web_root.h"
 
 namespace fs = std::filesystem;
 using tovi::data::Value;
@@ -20,18 +21,6 @@ bool ILess::operator()(const std::string& a, const std::string& b) const {
 }
 
 namespace {
-
-// Every value of `name`, joined with ", " as the pages' collections join them.
-std::string joined(const std::vector<std::pair<std::string, std::string>>& items, std::string_view name) {
-  std::string out;
-  bool found = false;
-  for (const auto& [k, v] : items) {
-    if (!iequals(k, name)) continue;
-    out += (found ? ", " : "") + v;
-    found = true;
-  }
-  return out;
-}
 
 template <class Map>
 std::string valueIn(const Map& map, std::string_view key) {
@@ -58,15 +47,7 @@ class Host final : public frame::Context,
   frame::HttpDetails* http() override { return req_.http ? this : nullptr; }
 
   frame::ObjectRef CreateObject(std::string_view progid) override { return frame::createObject(progid, registry_); }
-  std::string MapPath(std::string_view path) override {
-    fs::path root(root_);
-    // A path from '/' starts at the root, as in the real host.
-    fs::path base = path.starts_with("/") ? root : folder_.empty() ? root : root / folder_;
-    fs::path p = (base / std::string(path.starts_with("/") ? path.substr(1) : path)).lexically_normal();
-    auto rel = p.lexically_relative(root);
-    if (rel.empty() || *rel.begin() == "..") throw std::invalid_argument("MapPath: outside the web root");
-    return p.string();
-  }
+  std::string MapPath(std::string_view path) override { return host::WebRoot(root_).mapPath(folder_, path); }
   std::string HTMLEncode(std::string_view text) override { return frame::htmlEncode(text); }
 
   Value Get(std::string_view key) override {
@@ -122,13 +103,13 @@ class Host final : public frame::Context,
    public:
     explicit Request(FakeRequest& req) : req_(req) {}
     std::string Item(std::string_view name) override {
+      bool found = false;
       for (const auto* items : {&req_.query, &req_.form})
-        for (const auto& [k, v] : *items)
-          if (iequals(k, name)) return joined(*items, name);
+        if (std::string value = host::joined(*items, name, &found); found) return value;
       return Cookies(name);
     }
-    std::string QueryString(std::string_view name) override { return joined(req_.query, name); }
-    std::string Form(std::string_view name) override { return joined(req_.form, name); }
+    std::string QueryString(std::string_view name) override { return host::joined(req_.query, name); }
+    std::string Form(std::string_view name) override { return host::joined(req_.form, name); }
     // Sub-key `key` of a cookie "k1=v1&k2=v2".
     std::string Cookies(std::string_view name, std::string_view key) override {
       std::istringstream whole(Cookies(name));

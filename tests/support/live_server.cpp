@@ -259,16 +259,6 @@ std::string readFile(const std::string& path) {
   return std::string(std::istreambuf_iterator<char>(in), {});
 }
 
-int shell(const std::string& command, std::string* out) {
-  FILE* p = popen((command + " 2>&1").c_str(), "r");
-  if (!p) throw std::runtime_error("popen failed");
-  std::string text;
-  char buf[4096];
-  for (std::size_t n; (n = fread(buf, 1, sizeof buf, p)) > 0;) text.append(buf, n);
-  if (out) *out = text;
-  return pclose(p);
-}
-
 std::vector<std::string> sqliteColumn(const std::string& file, const std::string& sql) {
   sqlite3* db = nullptr;
   std::vector<std::string> out;

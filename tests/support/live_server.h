@@ -127,9 +127,6 @@ std::string formBody(const std::vector<std::pair<std::string, std::string>>& fie
 
 // A file's bytes ("" when it cannot be read).
 std::string readFile(const std::string& path);
-// Runs a shell command line to its end; its exit status as pclose() gives it,
-// and what it printed (both streams) in `*out`.
-int shell(const std::string& command, std::string* out = nullptr);
 // The first column of every row the statements `sql` give, straight through
 // SQLite on `file` ("" for NULL); throws on any error.
 std::vector<std::string> sqliteColumn(const std::string& file, const std::string& sql);
