@@ -155,21 +155,14 @@ class Site {
   // The probe where pages run, a page answered from its rendered copy, and
   // what must never be sent or run (a page in uploadpic/ would show the secret).
   const std::string secret{kSecret};
-  testing::ProbeRoot site_{
-      {{"probe.asp", probe},
-       {"Admin/Probe.asp", probe},
-       {"sub/index.asp", probe},
-       {"plain.asp", [] { frame::Module1::Response().Write("plain"); }, "", "", frame::Output::DatabaseOnly},
-       {"uploadpic/evil.asp", [] { frame::Module1::Response().Write(kSecret); }}},
-      {{"Style.css", "body{}"},
-       {"uploadpic/a.gif", "GIF89a"},
-       {"uploadpic/evil.html", secret},
-       {"database/notes.txt", secret},
-       {".env", secret},
-       {"old.mdb", secret},
-       {"global.asa", secret},
-       {"../outside.txt", secret}},
-      options()};
+  testing::ProbeRoot site_{{{"probe.asp", probe}, {"Admin/Probe.asp", probe}, {"sub/index.asp", probe},
+                            {"plain.asp", [] { frame::Module1::Response().Write("plain"); }, "", "",
+                             frame::Output::DatabaseOnly},
+                            {"uploadpic/evil.asp", [] { frame::Module1::Response().Write(kSecret); }}},
+                           {{"Style.css", "body{}"}, {"uploadpic/a.gif", "GIF89a"}, {"uploadpic/evil.html", secret},
+                            {"database/notes.txt", secret}, {".env", secret}, {"old.mdb", secret},
+                            {"global.asa", secret}, {"../outside.txt", secret}},
+                           options()};
   std::optional<host::HostState> state_;
   std::shared_ptr<restinio::impl::connection_base_t> connection_ = std::make_shared<NoConnection>();
   http_parser_settings settings_ = restinio::impl::create_parser_settings<restinio::default_http_methods_t>();

@@ -1,10 +1,11 @@
 // The server as a service sees it through the real `tovi serve`: forwarded
 // headers believed only from a trusted proxy, the data and upload folders kept
 // apart from the web root, and the backup and restore commands.
+#include "host/forwarded.h"
+
 #include <filesystem>
 #include <fstream>
 
-#include "host/forwarded.h"
 #include "support/over_http.h"
 
 namespace fs = std::filesystem;
@@ -32,10 +33,10 @@ TEST(Forwarded, TheClientIsTheLastAddressNoTrustedProxyAdded) {
 // client only behind a trusted proxy.
 TEST(ForwardedOverHttp, BelievedOnlyFromATrustedPeer) {
   for (const bool trusted : {false, true}) {
-    LiveServer server(
-        {.args = trusted ? std::vector<std::string>{"--trusted-proxy", "127.0.0.1"} : std::vector<std::string>{}});
-    HttpResponse code = HttpClient(server.port())
-                            .get("/GetCode.asp", {{"X-Forwarded-For", "203.0.113.9"}, {"X-Forwarded-Proto", "https"}});
+    LiveServer server({.args = trusted ? std::vector<std::string>{"--trusted-proxy", "127.0.0.1"}
+                                       : std::vector<std::string>{}});
+    HttpResponse code = HttpClient(server.port()).get(
+        "/GetCode.asp", {{"X-Forwarded-For", "203.0.113.9"}, {"X-Forwarded-Proto", "https"}});
     ASSERT_EQ(code.setCookies.size(), 1u);
     EXPECT_EQ(code.setCookies[0].find("; Secure") != std::string::npos, trusted);
     server.stop();
@@ -77,16 +78,10 @@ TEST(CommandLine, BackupAndRestoreBesideTheRunningServer) {
     return status;
   };
   auto order = [&](const std::string& remark) {
-    HttpResponse r = HttpClient(server.port())
-                         .post("/dctj.asp", gbkForm({{"list", "宫保鸡丁 12元 X 1份=12元"},
-                                                     {"list1", "12"},
-                                                     {"yhm", "张三"},
-                                                     {"telsss", "87001234"},
-                                                     {"zffs", "餐到付费"},
-                                                     {"addresss", "鼓楼区"},
-                                                     {"qtbz", remark},
-                                                     {"hours", "12"},
-                                                     {"minutes", "30"}}));
+    HttpResponse r = HttpClient(server.port()).post(
+        "/dctj.asp", gbkForm({{"list", "宫保鸡丁 12元 X 1份=12元"}, {"list1", "12"}, {"yhm", "张三"},
+                              {"telsss", "87001234"}, {"zffs", "餐到付费"}, {"addresss", "鼓楼区"}, {"qtbz", remark},
+                              {"hours", "12"}, {"minutes", "30"}}));
     EXPECT_THAT(r.text(), HasSubstr("订餐成功")) << remark;
   };
   // The order remarks stored in a file, after its integrity check says ok.

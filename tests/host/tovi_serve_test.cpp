@@ -85,9 +85,8 @@ TEST_F(ToviServe, HeadAndNotModifiedSendNoBody) {
     for (const auto& [first, firstStatus] : firsts)
       for (int round = 0; round < 2; ++round) {
         SCOPED_TRACE(first);
-        std::string got = exchangeRaw(server_->port(), first +
-                                                           "Host: 127.0.0.1\r\n\r\nGET /test.asp HTTP/1.1\r\n"
-                                                           "Host: 127.0.0.1\r\nConnection: close\r\n\r\n");
+        std::string got = exchangeRaw(server_->port(), first + "Host: 127.0.0.1\r\n\r\nGET /test.asp HTTP/1.1\r\n"
+                                                               "Host: 127.0.0.1\r\nConnection: close\r\n\r\n");
         std::size_t end = got.find("\r\n\r\n"), at = got.find("Content-Length: ");
         ASSERT_NE(end, std::string::npos);
         EXPECT_THAT(got, StartsWith("HTTP/1.1 " + std::to_string(firstStatus)));
@@ -103,7 +102,7 @@ TEST_F(ToviServe, HeadAndNotModifiedSendNoBody) {
   HttpResponse large = ask(http, "GET", "/large.js");
   EXPECT_EQ(large.body, largeFile());
   EXPECT_THAT(large.headers["Content-Type"], StartsWith("application/javascript"));
-  struct stat st {};
+  struct stat st{};
   ASSERT_EQ(stat((server_->root() + "/large.js").c_str(), &st), 0);
   EXPECT_EQ(large.headers["Last-Modified"], imfDate(st.st_mtime));
 }
@@ -156,11 +155,9 @@ TEST_F(ToviServe, WhatIsServedAndWhatIsNever) {
     std::ofstream(uploads + "/" + name) << gif;
   HttpClient http(server_->port());
 
-  for (const auto& [target, same] : std::map<std::string, std::string>{{"/TEST.ASP", "/test.asp"},
-                                                                       {"/Test.Asp?x=1", "/test.asp"},
-                                                                       {"/CSS/Style.CSS", "/css/style.css"},
-                                                                       {"//css//style.css", "/css/style.css"},
-                                                                       {"/", "/index.asp"}}) {
+  for (const auto& [target, same] : std::map<std::string, std::string>{
+           {"/TEST.ASP", "/test.asp"}, {"/Test.Asp?x=1", "/test.asp"}, {"/CSS/Style.CSS", "/css/style.css"},
+           {"//css//style.css", "/css/style.css"}, {"/", "/index.asp"}}) {
     HttpResponse r = ask(http, "GET", target), expected = ask(http, "GET", same);
     EXPECT_EQ(std::tie(r.status, r.body), std::tie(expected.status, expected.body)) << target;
     EXPECT_EQ(r.status, 200) << target;
@@ -171,41 +168,15 @@ TEST_F(ToviServe, WhatIsServedAndWhatIsNever) {
     EXPECT_EQ(std::tie(r.status, r.body), std::forward_as_tuple(200, gif)) << target;
     EXPECT_THAT(r.headers["Content-Type"], StartsWith("image/")) << target;
   }
-  for (const char* target : {"/DATABASE/TAMLO.MDB",
-                             "/%64atabase/tamlo.mdb",
-                             "/Database/tamlo.mdb-wal",
-                             "/database/",
-                             "/database",
-                             "/../tovi-outside.txt",
-                             "/%2E%2E%2ftovi-outside.txt",
-                             "/admin/%2E%2E/%2e%2e/tovi-outside.txt",
-                             "/admin/..%2f..%2ftovi-outside.txt",
-                             "/..%5ctovi-outside.txt",
-                             "/admin%5c..%5c..%5ctovi-outside.txt",
-                             "/admin/../images/dot.gif",
-                             "/./test.asp",
-                             "/test.asp%00.txt",
-                             "/test.asp.",
-                             "/test.asp::$DATA",
-                             "/%2eenv",
-                             "/old.mdb",
-                             "/.git/config",
-                             "/%2egit/config",
-                             "/css/",
-                             "/nothere.asp",
-                             "/UPLOADPIC/BAD.ASP",
-                             "/UploadPic/Sub/bad.asp",
-                             "/uploadpic/",
-                             "/uploadpic/index.asp",
-                             "/uploadpic/bad.html",
-                             "/uploadpic/bad.htm",
-                             "/UploadPic/bad.svg",
-                             "/uploadpic/bad.js",
-                             "/uploadpic/bad.txt",
-                             "/uploadpic/sub/BAD.HTML",
-                             "/uploadpic/bad.jpg.html",
-                             "/%75ploadpic/bad.asp",
-                             "/images/../uploadpic/bad.asp"}) {
+  for (const char* target : {
+           "/DATABASE/TAMLO.MDB", "/%64atabase/tamlo.mdb", "/Database/tamlo.mdb-wal", "/database/", "/database",
+           "/../tovi-outside.txt", "/%2E%2E%2ftovi-outside.txt", "/admin/%2E%2E/%2e%2e/tovi-outside.txt",
+           "/admin/..%2f..%2ftovi-outside.txt", "/..%5ctovi-outside.txt", "/admin%5c..%5c..%5ctovi-outside.txt",
+           "/admin/../images/dot.gif", "/./test.asp", "/test.asp%00.txt", "/test.asp.", "/test.asp::$DATA", "/%2eenv",
+           "/old.mdb", "/.git/config", "/%2egit/config", "/css/", "/nothere.asp", "/UPLOADPIC/BAD.ASP",
+           "/UploadPic/Sub/bad.asp", "/uploadpic/", "/uploadpic/index.asp", "/uploadpic/bad.html", "/uploadpic/bad.htm",
+           "/UploadPic/bad.svg", "/uploadpic/bad.js", "/uploadpic/bad.txt", "/uploadpic/sub/BAD.HTML",
+           "/uploadpic/bad.jpg.html", "/%75ploadpic/bad.asp", "/images/../uploadpic/bad.asp"}) {
     HttpResponse r = ask(http, "GET", target);
     EXPECT_EQ(r.status, 404) << target;
     for (const std::string& leak : {secret, std::string("1233"), std::string("CreateObject")})

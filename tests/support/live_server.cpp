@@ -159,8 +159,8 @@ HttpResponse HttpClient::post(const std::string& target, const std::string& body
 
 HttpResponse HttpClient::request(const std::string& method, const std::string& target, const std::string& body,
                                  const std::map<std::string, std::string>& headers) {
-  std::string req =
-      method + " " + target + " HTTP/1.1\r\nHost: 127.0.0.1:" + std::to_string(port_) + "\r\nConnection: close\r\n";
+  std::string req = method + " " + target + " HTTP/1.1\r\nHost: 127.0.0.1:" + std::to_string(port_) +
+                    "\r\nConnection: close\r\n";
   bool hasCookieHeader = false;
   for (const auto& [k, v] : headers) {
     req += k + ": " + v + "\r\n";
@@ -188,18 +188,15 @@ HttpResponse HttpClient::request(const std::string& method, const std::string& t
     const std::size_t eq = pair.find('=');
     if (eq == std::string::npos) continue;
     const std::string cname = pair.substr(0, eq), cvalue = pair.substr(eq + 1);
-    if (cvalue.empty() || asciiLower(value).find("max-age=0") != std::string::npos)
-      cookies_.erase(cname);
-    else
-      cookies_[cname] = cvalue;
+    if (cvalue.empty() || asciiLower(value).find("max-age=0") != std::string::npos) cookies_.erase(cname);
+    else cookies_[cname] = cvalue;
   }
   // Whole: every chunk to the last, as many bytes as announced, or (neither) up to a clean close.
   bool whole = !broken;
   const std::string rest = raw.substr(headEnd + 4), code = raw.substr(9, 3);
   if (method == "HEAD" || code == "304") {
     r.body = rest;
-  } else if (auto te = r.headers.find("Transfer-Encoding");
-             te != r.headers.end() && asciiLower(te->second) == "chunked") {
+  } else if (auto te = r.headers.find("Transfer-Encoding"); te != r.headers.end() && te->second == "chunked") {
     whole = false;
     for (std::size_t pos = 0, eol; !whole && (eol = rest.find("\r\n", pos)) != std::string::npos;) {
       const std::size_t size = std::stoul(rest.substr(pos, eol - pos), nullptr, 16);

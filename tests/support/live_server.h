@@ -30,8 +30,8 @@ class Process {
   Process(const Process&) = delete;
   Process& operator=(const Process&) = delete;
 
-  bool kill9();  // SIGKILL, then waits; true when it was still running
-  int stop();    // SIGTERM, then waits; the exit status
+  bool kill9();   // SIGKILL, then waits; true when it was still running
+  int stop();     // SIGTERM, then waits; the exit status
   // The exit status (128 + signal when killed).
   int wait() {
     reap(0);
@@ -51,10 +51,10 @@ class Process {
 class LiveServer {
  public:
   struct Options {
-    bool demo = false;              // `tovi init --demo` first
-    bool init = true;               // `tovi init` first (else serve makes the database)
-    bool serve = true;              // serve at once (else at start())
-    std::vector<std::string> args;  // more `tovi serve` arguments
+    bool demo = false;               // `tovi init --demo` first
+    bool init = true;                // `tovi init` first (else serve makes the database)
+    bool serve = true;               // serve at once (else at start())
+    std::vector<std::string> args;   // more `tovi serve` arguments
   };
   explicit LiveServer(Options options);
   // Kills the server and removes the temporary root.
@@ -82,8 +82,8 @@ class LiveServer {
 };
 
 struct HttpResponse {
-  int status = 0;                                     // 0: no whole answer came (cut off, reset, timed out)
-  bool sent = true;                                   // false: no connection could be made
+  int status = 0;     // 0: no whole answer came (cut off, reset, timed out)
+  bool sent = true;   // false: no connection could be made
   std::map<std::string, std::string, ILess> headers;  // last value of each
   std::vector<std::string> setCookies;                // every Set-Cookie line
   std::string body;                                   // bytes as sent (GBK for pages)
