@@ -91,18 +91,14 @@ struct StaffedSite {
   // Everything a refused request must leave as it was: accounts, members,
   // orders, messages, dishes, the bulletin, backups and uploaded pictures.
   std::string snapshot() {
-    data::Connection conn;
-    conn.Open("Data Source=" + server.databasePath());
     std::string out;
-    for (const auto& [table, fields] : std::vector<std::pair<std::string, std::vector<std::string>>>{
-             {"wq_admin", {"adminid", "admin", "flag", "password"}}, {"reg", {"id", "names", "sh", "password"}},
-             {"tdgl", {"id", "dczt"}}, {"Feedback", {"ID", "Comments", "Replay"}}, {"cygl", {"id", "jiage"}},
-             {"bulletin", {"content"}}}) {
-      data::Recordset rs;
-      rs.Open("select * from " + table, conn, data::adOpenKeyset, data::adLockReadOnly);
-      for (; !rs.Eof(); rs.MoveNext())
-        for (const std::string& f : fields) out += rs(f).text() + (f == fields.back() ? "\n" : "|");
-    }
+    for (const std::string& row : sqliteColumn(
+             server.databasePath(),
+             "select printf('%s|%s|%s|%s', adminid, admin, flag, password) from wq_admin; "
+             "select printf('%s|%s|%s|%s', id, names, sh, password) from reg; "
+             "select printf('%s|%s', id, dczt) from tdgl; select printf('%s|%s|%s', ID, Comments, Replay) from Feedback; "
+             "select printf('%s|%s', id, jiage) from cygl; select content from bulletin"))
+      out += row + "\n";
     for (const char* folder : {"database/backup", "uploadpic"})
       if (std::filesystem::exists(server.root() + "/" + folder))
         for (const auto& e : std::filesystem::directory_iterator(server.root() + "/" + folder))
