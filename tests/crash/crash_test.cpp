@@ -172,13 +172,6 @@ TEST(Crash, EveryAcceptedOrderOutlivesAKilledServer) {
   EXPECT_GT(check.counts[Attempt::Accepted], 100);
 }
 
-// The password `tovi init` (or the server that added the owner) printed, "" when none.
-std::string printedPassword(const std::string& output) {
-  static const std::regex password(R"(password: (\S+))");
-  std::smatch m;
-  return std::regex_search(output, m, password) ? m[1].str() : "";
-}
-
 TEST(Crash, KilledInitLeavesNoHalfDatabase) {
   std::mt19937 random = seeded("killed init");
   LiveServer site({.init = false, .serve = false, .args = kServe});
@@ -241,7 +234,7 @@ TEST(Crash, KilledInitLeavesNoHalfDatabase) {
 TEST(Crash, KilledRestoreKeepsTheOldDatabaseOrTheRestoredOne) {
   std::mt19937 random = seeded("killed restore");
   LiveServer site({.serve = false, .args = kServe});
-  const std::string password = initPassword(site), backups = site.root() + "/database/backup/";
+  const std::string password = printedPassword(site.initOutput()), backups = site.root() + "/database/backup/";
   ASSERT_FALSE(password.empty());
   filtersOff(site);
   // Enough orders that a restore takes a while to copy.

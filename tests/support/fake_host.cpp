@@ -133,8 +133,11 @@ class Host final : public frame::Context,
   frame::ApplicationObject application_;
 };
 
-// Starts `component` on `host`, runs `body` and ends it, as the real host does.
-void drive(frame::Component& component, Host& host, const std::function<void()>& body) {
+// Starts `component` on a host over `request`, runs `body` and ends it, as the real host does.
+PageResult drive(frame::Component& component, FakeRequest& request, const frame::Registry& registry,
+                 const std::string& root, const std::string& folder, const std::function<void()>& body) {
+  PageResult out;
+  Host host(request, out, registry, root, folder);
   component.onstartpage(host);
   try {
     body();
@@ -144,6 +147,7 @@ void drive(frame::Component& component, Host& host, const std::function<void()>&
     throw;
   }
   component.onendpage();
+  return out;
 }
 
 class BodyComponent final : public frame::Component {};
@@ -179,11 +183,8 @@ data::Connection& FakeSite::db() {
 }
 
 PageResult FakeSite::runBody(const std::function<void()>& body, FakeRequest& request, const std::string& folder) {
-  PageResult out;
-  Host host(request, out, registry_, root_, folder);
   BodyComponent component;
-  drive(component, host, body);
-  return out;
+  return drive(component, request, registry_, root_, folder, body);
 }
 
 PageResult FakeSite::run(const std::string& id, FakeRequest& request, const std::string& folder,
@@ -193,11 +194,8 @@ PageResult FakeSite::run(const std::string& id, FakeRequest& request, const std:
   const std::string opName = operation.empty() ? type->operations.at(2).name : operation;
   const frame::Operation* op = type->find(opName);
   if (!op || !op->run) throw std::invalid_argument("no callable operation " + opName + " on " + id);
-  PageResult out;
-  Host host(request, out, registry_, root_, folder);
   std::unique_ptr<frame::Component> component = type->create();
-  drive(*component, host, [&] { op->run(*component); });
-  return out;
+  return drive(*component, request, registry_, root_, folder, [&] { op->run(*component); });
 }
 
 }  // namespace tovi::testing

@@ -17,11 +17,10 @@
 
 namespace tovi::testing {
 
-// The password `tovi init` printed for the site owner "admin".
-inline std::string initPassword(const LiveServer& server) {
-  const std::string& out = server.initOutput();
-  auto at = out.rfind("password: ");
-  return at == std::string::npos ? "" : out.substr(at + 10, out.find('\n', at) - at - 10);
+// The site owner's password as `tovi init` (or serve, adding the owner) printed it in `output`; "" when none.
+inline std::string printedPassword(const std::string& output) {
+  auto at = output.rfind("password: ");
+  return at == std::string::npos ? "" : output.substr(at + 10, output.find('\n', at) - at - 10);
 }
 
 inline HttpResponse postForm(HttpClient& http, const std::string& target, const std::string& body,
@@ -76,7 +75,7 @@ struct StaffedSite {
 
   // A client logged in as `name` (the site owner "admin" with the password init printed).
   HttpClient staff(const std::string& name, int flag) {
-    std::string password = name == "admin" ? initPassword(server) : name + "-pass";
+    std::string password = name == "admin" ? printedPassword(server.initOutput()) : name + "-pass";
     if (name != "admin")
       liveExec(server, data::Sql("insert into wq_admin (admin, password, flag) values (?, ?, ?)",
                                  {name, accounts::hashPassword(password), flag}));
