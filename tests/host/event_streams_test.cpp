@@ -9,7 +9,10 @@
 #include <set>
 
 #include "frame/module1.h"
-#include "host/in_process.h"
+#include "support/live_server.h"
+#include "support/probe_root.h"
+#include "support/site_rows.h"
+#include "support/testing.h"
 
 using Verdict = frame::Admission::Verdict;
 

@@ -1,10 +1,12 @@
 // A temporary web root for the host's tests and the fuzz harnesses: a fresh
 // database, the test's files, and page files whose one component runs a
-// function of the test's (what it reads of the request, what it writes).
-// Header only and without GoogleTest: the fuzz harnesses build it with clang.
+// function of the test's (what it reads of the request, what it writes); and
+// the host's serve() run over one inside the test program, for requests over
+// loopback exactly as from a browser. Header only and without GoogleTest: the
+// fuzz harnesses build it with clang.
 //
 //   ProbeRoot site({{"echo.asp", [] { Response().Write(Request()("a")); }}}, {{"Style.css", "body{}"}});
-//   host::serve(site.options, site.registry);
+//   InProcessServer server({{"echo.asp", [] { Response().Write(Request()("a")); }}});
 #pragma once
 
 #include <unistd.h>
@@ -12,6 +14,7 @@
 #include <filesystem>
 #include <fstream>
 #include <functional>
+#include <future>
 #include <sstream>
 #include <stdexcept>
 #include <string>
@@ -23,6 +26,8 @@
 #include "host/server.h"
 
 namespace tovi::testing {
+
+using Fields = std::vector<std::pair<std::string, std::string>>;  // names and texts, in order
 
 // A page of the root whose one component ("probe.N", N its place among the pages) runs `body`.
 struct ProbePage {
@@ -43,8 +48,7 @@ class ProbeRoot {
   // `files`: more files, relative path -> bytes (a path may lead out of the
   // root into the temporary folder around it). `options`: `base` serving this
   // root with database/ hidden, no access log and the errors to errorLog().
-  ProbeRoot(const std::vector<ProbePage>& pages, const std::vector<std::pair<std::string, std::string>>& files,
-            host::ServeOptions base = {})
+  ProbeRoot(const std::vector<ProbePage>& pages, const Fields& files, host::ServeOptions base = {})
       : options(std::move(base)) {
     char tmpl[] = "/tmp/tovi-probe-XXXXXX";
     if (!mkdtemp(tmpl)) throw std::runtime_error("mkdtemp failed");
@@ -94,6 +98,37 @@ class ProbeRoot {
     std::ofstream(root + "/" + path, std::ios::binary) << bytes;
   }
   std::string dir_;
+};
+
+class InProcessServer {
+ public:
+  InProcessServer(const std::vector<ProbePage>& pages, const Fields& files = {}, host::ServeOptions options = {})
+      : site_(pages, files, std::move(options)) {
+    std::promise<unsigned short> listening;
+    std::promise<std::function<void()>> started;
+    site_.options.port = 0;
+    site_.options.onListening = [&](unsigned short port) { listening.set_value(port); };
+    site_.options.onStarted = [&](std::function<void()> stop) { started.set_value(std::move(stop)); };
+    done_ = std::async(std::launch::async, [this] { return host::serve(site_.options, site_.registry); });
+    port_ = listening.get_future().get();
+    stop_ = started.get_future().get();
+  }
+  ~InProcessServer() { stop(); }
+  // Stops as SIGTERM does; returns serve()'s result.
+  int stop() {
+    if (!done_.valid()) return -1;
+    stop_();
+    return done_.get();
+  }
+  unsigned short port() const { return port_; }
+  const std::string& root() const { return site_.root; }
+  std::string errorLog() const { return site_.errorLog(); }
+
+ private:
+  ProbeRoot site_;
+  unsigned short port_ = 0;
+  std::function<void()> stop_;
+  std::future<int> done_;
 };
 
 }  // namespace tovi::testing
