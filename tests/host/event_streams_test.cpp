@@ -6,11 +6,13 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
-#include <mutex>
 #include <set>
 
 #include "frame/module1.h"
-#include "host/in_process.h"
+#include "support/live_server.h"
+#include "support/probe_root.h"
+#include "support/site_rows.h"
+#include "support/testing.h"
 
 using Verdict = frame::Admission::Verdict;
 
@@ -19,10 +21,10 @@ using Verdict = frame::Admission::Verdict;
 struct ProbeSource final : frame::EventSource {
   frame::Admission admit(const frame::StreamVisitor& visitor) override {
     std::lock_guard lock(mutex);
-    std::string who = visitor.session("who").text();
-    if (who.empty()) return {Verdict::NotLoggedIn, "", "who are you"};
-    return banned.count(who) ? frame::Admission{Verdict::Forbidden, "", "not you"}
-                             : frame::Admission{Verdict::Admitted, who, ""};
+    const std::string who = visitor.session("who").text();
+    return who.empty()          ? frame::Admission{Verdict::NotLoggedIn, "", "who are you"}
+           : banned.count(who) ? frame::Admission{Verdict::Forbidden, "", "not you"}
+                               : frame::Admission{Verdict::Admitted, who, ""};
   }
   frame::Update poll() override {
     std::lock_guard lock(mutex);

@@ -5,11 +5,12 @@
 #include <fstream>
 #include <thread>
 
-#include "data/connection.h"
 #include "data/recordset.h"
 #include "frame/http_details.h"
 #include "frame/module1.h"
-#include "host/in_process.h"
+#include "support/live_server.h"
+#include "support/probe_root.h"
+#include "support/testing.h"
 #include "host/rendered_pages.h"
 
 using frame::Module1::Request;
@@ -51,10 +52,8 @@ class RenderedPages : public ::testing::Test {
           {std::string(name) + ".asp", [e = extra] { listDishes(); e(); }, "", "", frame::Output::DatabaseOnly});
     server_ = std::make_unique<InProcessServer>(pages);
   }
-  void addDish(const std::string& name) {  // on a connection of this test's own
-    data::Connection conn;
-    conn.Open("Data Source=" + server_->root() + "/database/tamlo.mdb");
-    conn.Execute(data::Sql("insert into cygl (name, lei2) values (?, 1)", {data::Value(name)}));
+  void addDish(const std::string& name) {  // as another program would
+    sqliteColumn(server_->root() + "/database/tamlo.mdb", "insert into cygl (name, lei2) values ('" + name + "', 1)");
   }
   // How many times the probes ran while `request` was sent `times` times.
   int runsFor(int times, const std::function<void()>& request) {

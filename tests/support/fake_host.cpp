@@ -1,6 +1,5 @@
 #include "support/fake_host.h"
 
-#include <algorithm>
 #include <filesystem>
 #include <sstream>
 #include <stdexcept>
@@ -8,6 +7,8 @@
 #include "data/schema.h"
 #include "frame/module1.h"
 #include "frame/text.h"
+#include "host/request_values.h"
+#include "host/web_root.h"
 
 namespace fs = std::filesystem;
 using tovi::data::Value;
@@ -20,18 +21,6 @@ bool ILess::operator()(const std::string& a, const std::string& b) const {
 }
 
 namespace {
-
-// Every value of `name`, joined with ", " as the pages' collections join them.
-std::string joined(const std::vector<std::pair<std::string, std::string>>& items, std::string_view name) {
-  std::string out;
-  bool found = false;
-  for (const auto& [k, v] : items) {
-    if (!iequals(k, name)) continue;
-    out += (found ? ", " : "") + v;
-    found = true;
-  }
-  return out;
-}
 
 template <class Map>
 std::string valueIn(const Map& map, std::string_view key) {
@@ -58,15 +47,7 @@ class Host final : public frame::Context,
   frame::HttpDetails* http() override { return req_.http ? this : nullptr; }
 
   frame::ObjectRef CreateObject(std::string_view progid) override { return frame::createObject(progid, registry_); }
-  std::string MapPath(std::string_view path) override {
-    fs::path root(root_);
-    // A path from '/' starts at the root, as in the real host.
-    fs::path base = path.starts_with("/") ? root : folder_.empty() ? root : root / folder_;
-    fs::path p = (base / std::string(path.starts_with("/") ? path.substr(1) : path)).lexically_normal();
-    auto rel = p.lexically_relative(root);
-    if (rel.empty() || *rel.begin() == "..") throw std::invalid_argument("MapPath: outside the web root");
-    return p.string();
-  }
+  std::string MapPath(std::string_view path) override { return host::WebRoot(root_).mapPath(folder_, path); }
   std::string HTMLEncode(std::string_view text) override { return frame::htmlEncode(text); }
 
   Value Get(std::string_view key) override {
@@ -122,13 +103,13 @@ class Host final : public frame::Context,
    public:
     explicit Request(FakeRequest& req) : req_(req) {}
     std::string Item(std::string_view name) override {
+      bool found = false;
       for (const auto* items : {&req_.query, &req_.form})
-        for (const auto& [k, v] : *items)
-          if (iequals(k, name)) return joined(*items, name);
+        if (std::string value = host::joined(*items, name, &found); found) return value;
       return Cookies(name);
     }
-    std::string QueryString(std::string_view name) override { return joined(req_.query, name); }
-    std::string Form(std::string_view name) override { return joined(req_.form, name); }
+    std::string QueryString(std::string_view name) override { return host::joined(req_.query, name); }
+    std::string Form(std::string_view name) override { return host::joined(req_.form, name); }
     // Sub-key `key` of a cookie "k1=v1&k2=v2".
     std::string Cookies(std::string_view name, std::string_view key) override {
       std::istringstream whole(Cookies(name));
@@ -152,8 +133,11 @@ class Host final : public frame::Context,
   frame::ApplicationObject application_;
 };
 
-// Starts `component` on `host`, runs `body` and ends it, as the real host does.
-void drive(frame::Component& component, Host& host, const std::function<void()>& body) {
+// Starts `component` on a host over `request`, runs `body` and ends it, as the real host does.
+PageResult drive(frame::Component& component, FakeRequest& request, const frame::Registry& registry,
+                 const std::string& root, const std::string& folder, const std::function<void()>& body) {
+  PageResult out;
+  Host host(request, out, registry, root, folder);
   component.onstartpage(host);
   try {
     body();
@@ -163,6 +147,7 @@ void drive(frame::Component& component, Host& host, const std::function<void()>&
     throw;
   }
   component.onendpage();
+  return out;
 }
 
 class BodyComponent final : public frame::Component {};
@@ -198,11 +183,8 @@ data::Connection& FakeSite::db() {
 }
 
 PageResult FakeSite::runBody(const std::function<void()>& body, FakeRequest& request, const std::string& folder) {
-  PageResult out;
-  Host host(request, out, registry_, root_, folder);
   BodyComponent component;
-  drive(component, host, body);
-  return out;
+  return drive(component, request, registry_, root_, folder, body);
 }
 
 PageResult FakeSite::run(const std::string& id, FakeRequest& request, const std::string& folder,
@@ -212,11 +194,8 @@ PageResult FakeSite::run(const std::string& id, FakeRequest& request, const std:
   const std::string opName = operation.empty() ? type->operations.at(2).name : operation;
   const frame::Operation* op = type->find(opName);
   if (!op || !op->run) throw std::invalid_argument("no callable operation " + opName + " on " + id);
-  PageResult out;
-  Host host(request, out, registry_, root_, folder);
   std::unique_ptr<frame::Component> component = type->create();
-  drive(*component, host, [&] { op->run(*component); });
-  return out;
+  return drive(*component, request, registry_, root_, folder, [&] { op->run(*component); });
 }
 
 }  // namespace tovi::testing

@@ -86,8 +86,6 @@ class FakeSite {
   // Runs `body` as the render operation of a page in `folder` (shared procedures).
   PageResult runBody(const std::function<void()>& body, FakeRequest& request, const std::string& folder = "");
 
-  const tovi::frame::Registry& registry() const { return registry_; }
-
  private:
   std::string root_;
   tovi::frame::Registry registry_;

@@ -1,9 +1,11 @@
 #include "support/live_server.h"
 
+#include <fcntl.h>
 #include <iconv.h>
 #include <netinet/in.h>
 #include <signal.h>
 #include <spawn.h>
+#include <sqlite3.h>
 #include <sys/socket.h>
 #include <sys/time.h>
 #include <sys/wait.h>
@@ -40,70 +42,105 @@ std::string convert(const std::string& text, const char* to, const char* from) {
   return out;
 }
 
+// Sends `bytes` on the connected socket `fd` and reads until the server
+// closes it; `*broken` when it ended in a reset or a timeout.
+std::string exchange(int fd, const std::string& bytes, bool* broken = nullptr) {
+  for (std::size_t sent = 0; sent < bytes.size();) {
+    ssize_t n = send(fd, bytes.data() + sent, bytes.size() - sent, MSG_NOSIGNAL);
+    if (n <= 0) break;  // the server may answer (413) before reading everything
+    sent += static_cast<std::size_t>(n);
+  }
+  std::string got;
+  char buf[16384];
+  ssize_t n;
+  while ((n = recv(fd, buf, sizeof buf, 0)) > 0) got.append(buf, static_cast<std::size_t>(n));
+  close(fd);
+  if (broken) *broken = n < 0;
+  return got;
+}
+
 }  // namespace
 
-LiveServer::LiveServer(Options options) {
+Process::Process(const std::vector<std::string>& args, std::string log) : log_(std::move(log)) {
+  std::vector<char*> argv = {const_cast<char*>(TOVI_BINARY)};
+  for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
+  argv.push_back(nullptr);
+  posix_spawn_file_actions_t io;
+  posix_spawn_file_actions_init(&io);
+  posix_spawn_file_actions_addopen(&io, 1, log_.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+  posix_spawn_file_actions_adddup2(&io, 1, 2);
+  const int failed = posix_spawn(&pid_, argv[0], &io, nullptr, argv.data(), environ);
+  posix_spawn_file_actions_destroy(&io);
+  if (failed) throw std::runtime_error("posix_spawn failed");
+}
+
+bool Process::reap(int flags) {
+  int status = 0;
+  if (pid_ >= 0 && waitpid(pid_, &status, flags) == pid_) {
+    pid_ = -1;
+    status_ = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+  }
+  return pid_ < 0;
+}
+
+bool Process::kill9() {
+  if (exited()) return false;
+  kill(pid_, SIGKILL);
+  wait();
+  return true;
+}
+
+int Process::stop() {
+  if (!exited()) kill(pid_, SIGTERM);
+  return wait();
+}
+
+std::string Process::output() const { return readFile(log_); }
+
+LiveServer::LiveServer(Options options) : options_(std::move(options)) {
   char tmpl[] = "/tmp/tovi-live-XXXXXX";
   if (!mkdtemp(tmpl)) throw std::runtime_error("mkdtemp failed");
   root_ = tmpl;
   // The web root without a database of its own: `tovi init` makes a fresh one.
   fs::copy(fs::path(TOVI_SOURCE_DIR) / "site", root_, fs::copy_options::recursive);
   fs::remove_all(root_ + "/database");
-  // Our own binary and paths, and the tests' arguments: none holds a quote.
-  auto quoted = [](const std::string& arg) { return " '" + arg + "'"; };
-  const std::string tovi = quoted(TOVI_BINARY), root = quoted(root_);
-  if (shell(tovi + " init --root" + root + (options.demo ? " --demo" : ""), &initOutput_) != 0)
-    throw std::runtime_error("tovi init failed: " + initOutput_);
+  if (options_.init) {
+    std::vector<std::string> args = {"init", "--root", root_};
+    if (options_.demo) args.push_back("--demo");
+    Process init(args, root_ + ".init");
+    if (init.wait() != 0) throw std::runtime_error("tovi init failed: " + init.output());
+    initOutput_ = init.output();
+  }
+  if (options_.serve) start();
+}
 
-  std::string serve = "exec" + tovi + " serve --root" + root + " --port 0";
-  for (const std::string& a : options.args) serve += quoted(a);
-  serve += " >" + quoted(root_ + ".out") + " 2>" + quoted(root_ + ".err");
-  const char* argv[] = {"/bin/sh", "-c", serve.c_str(), nullptr};
-  pid_t pid = -1;
-  if (posix_spawn(&pid, argv[0], nullptr, nullptr, const_cast<char**>(argv), environ) != 0)
-    throw std::runtime_error("posix_spawn failed");
-  pid_ = pid;
+LiveServer::~LiveServer() {
+  process_.reset();
+  std::error_code ec;
+  fs::remove_all(root_, ec);
+  for (const char* log : {".init", ".log"}) fs::remove(root_ + log, ec);
+}
+
+void LiveServer::start() {
+  std::vector<std::string> args = {"serve", "--root", root_, "--port", "0"};
+  args.insert(args.end(), options_.args.begin(), options_.args.end());
+  process_.reset();
+  process_ = std::make_unique<Process>(args, root_ + ".log");
   static const std::regex listening(R"(listening on http://[^:]+:(\d+)/)");
   for (auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);;) {
     std::smatch m;
-    std::string out = output();
+    const std::string out = output();
     if (std::regex_search(out, m, listening)) {
       port_ = static_cast<unsigned short>(std::stoi(m[1]));
       return;
     }
-    int status = 0;
-    if (waitpid(pid_, &status, WNOHANG) == pid_) {
-      pid_ = -1;
-      throw std::runtime_error("tovi serve exited before listening: " + out + errorLog());
-    }
-    if (std::chrono::steady_clock::now() > deadline) {
-      stop();
-      throw std::runtime_error("tovi serve did not start listening: " + out + errorLog());
-    }
-    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    if (process_->exited()) throw std::runtime_error("tovi serve exited before listening: " + out);
+    if (std::chrono::steady_clock::now() > deadline) throw std::runtime_error("tovi serve did not listen: " + out);
+    std::this_thread::sleep_for(std::chrono::milliseconds(5));
   }
 }
 
-LiveServer::~LiveServer() {
-  stop();
-  std::error_code ec;
-  fs::remove_all(root_, ec);
-  fs::remove(root_ + ".err", ec);
-  fs::remove(root_ + ".out", ec);
-}
-
-std::string LiveServer::output() const { return readFile(root_ + ".out"); }
-std::string LiveServer::errorLog() const { return readFile(root_ + ".err"); }
-
-int LiveServer::stop() {
-  if (pid_ < 0) return -1;
-  kill(pid_, SIGTERM);
-  int status = 0;
-  waitpid(pid_, &status, 0);
-  pid_ = -1;
-  if (WIFEXITED(status)) return WEXITSTATUS(status);
-  return 128 + (WIFSIGNALED(status) ? WTERMSIG(status) : 0);
-}
+std::string LiveServer::output() const { return process_ ? process_->output() : ""; }
 
 std::string HttpResponse::text() const { return convert(body, "UTF-8", "GBK"); }
 
@@ -133,13 +170,13 @@ HttpResponse HttpClient::request(const std::string& method, const std::string& t
   for (const auto& [k, v] : cookies_) jar += (jar.empty() ? "" : "; ") + k + "=" + v;
   if (!jar.empty() && !hasCookieHeader) req += "Cookie: " + jar + "\r\n";
   if (!body.empty() || method == "POST") req += "Content-Length: " + std::to_string(body.size()) + "\r\n";
-  const std::string raw = exchangeRaw(port_, req + "\r\n" + body);
-
   HttpResponse r;
-  std::size_t headEnd = raw.find("\r\n\r\n");
-  if (headEnd == std::string::npos || raw.size() < 12)
-    throw std::runtime_error("no HTTP answer: " + raw.substr(0, 200));
-  r.status = std::stoi(raw.substr(9, 3));
+  const int fd = connectLoopback(port_);
+  if (!(r.sent = fd >= 0)) return r;
+  bool broken = false;
+  const std::string raw = exchange(fd, req + "\r\n" + body, &broken);
+  const std::size_t headEnd = raw.find("\r\n\r\n");
+  if (headEnd == std::string::npos || !raw.starts_with("HTTP/1.1 ")) return r;
   static const std::regex field(R"(\r\n([^:\r\n]+): *([^\r\n]*))");
   const std::string head = raw.substr(0, headEnd);
   for (std::sregex_iterator it(head.begin(), head.end(), field), end; it != end; ++it) {
@@ -154,20 +191,26 @@ HttpResponse HttpClient::request(const std::string& method, const std::string& t
     if (cvalue.empty() || asciiLower(value).find("max-age=0") != std::string::npos) cookies_.erase(cname);
     else cookies_[cname] = cvalue;
   }
-  const std::string rest = raw.substr(headEnd + 4);
-  auto te = r.headers.find("Transfer-Encoding");
-  if (te != r.headers.end() && asciiLower(te->second).find("chunked") != std::string::npos) {
-    for (std::size_t pos = 0, eol; (eol = rest.find("\r\n", pos)) != std::string::npos;) {
+  // Whole: every chunk to the last, as many bytes as announced, or (neither) up to a clean close.
+  bool whole = !broken;
+  const std::string rest = raw.substr(headEnd + 4), code = raw.substr(9, 3);
+  if (method == "HEAD" || code == "304") {
+    r.body = rest;
+  } else if (auto te = r.headers.find("Transfer-Encoding"); te != r.headers.end() && te->second == "chunked") {
+    whole = false;
+    for (std::size_t pos = 0, eol; !whole && (eol = rest.find("\r\n", pos)) != std::string::npos;) {
       const std::size_t size = std::stoul(rest.substr(pos, eol - pos), nullptr, 16);
-      if (size == 0) break;
+      whole = size == 0;
       r.body += rest.substr(eol + 2, size);
       pos = eol + 4 + size;
     }
   } else if (auto cl = r.headers.find("Content-Length"); cl != r.headers.end()) {
     r.body = rest.substr(0, std::stoul(cl->second));
+    whole = r.body.size() == std::stoul(cl->second);
   } else {
     r.body = rest;
   }
+  r.status = whole ? std::stoi(code) : 0;
   return r;
 }
 
@@ -186,18 +229,9 @@ int connectLoopback(unsigned short port) {
 }
 
 std::string exchangeRaw(unsigned short port, const std::string& bytes) {
-  int fd = connectLoopback(port);
+  const int fd = connectLoopback(port);
   if (fd < 0) throw std::runtime_error("connect failed");
-  for (std::size_t sent = 0; sent < bytes.size();) {
-    ssize_t n = send(fd, bytes.data() + sent, bytes.size() - sent, MSG_NOSIGNAL);
-    if (n <= 0) break;  // the server may answer (413) before reading everything
-    sent += static_cast<std::size_t>(n);
-  }
-  std::string got;
-  char buf[16384];
-  for (ssize_t n; (n = recv(fd, buf, sizeof buf, 0)) > 0;) got.append(buf, static_cast<std::size_t>(n));
-  close(fd);
-  return got;
+  return exchange(fd, bytes);
 }
 
 std::string toGbk(const std::string& utf8) { return convert(utf8, "GBK", "UTF-8"); }
@@ -225,14 +259,24 @@ std::string readFile(const std::string& path) {
   return std::string(std::istreambuf_iterator<char>(in), {});
 }
 
-int shell(const std::string& command, std::string* out) {
-  FILE* p = popen((command + " 2>&1").c_str(), "r");
-  if (!p) throw std::runtime_error("popen failed");
-  std::string text;
-  char buf[4096];
-  for (std::size_t n; (n = fread(buf, 1, sizeof buf, p)) > 0;) text.append(buf, n);
-  if (out) *out = text;
-  return pclose(p);
+std::vector<std::string> sqliteColumn(const std::string& file, const std::string& sql) {
+  sqlite3* db = nullptr;
+  std::vector<std::string> out;
+  char* error = nullptr;
+  int rc = sqlite3_open_v2(file.c_str(), &db, SQLITE_OPEN_READWRITE, nullptr);
+  if (rc == SQLITE_OK) {
+    sqlite3_busy_timeout(db, 10000);
+    auto row = [](void* rows, int, char** values, char**) {
+      static_cast<std::vector<std::string>*>(rows)->emplace_back(values[0] ? values[0] : "");
+      return 0;
+    };
+    rc = sqlite3_exec(db, sql.c_str(), row, &out, &error);
+  }
+  const std::string why = error ? error : db ? sqlite3_errmsg(db) : sqlite3_errstr(rc);
+  sqlite3_free(error);
+  sqlite3_close_v2(db);
+  if (rc != SQLITE_OK) throw std::runtime_error(file + ": " + why + " in: " + sql);
+  return out;
 }
 
 }  // namespace tovi::testing

@@ -1,14 +1,20 @@
-// The real server for HTTP tests: `tovi serve` on a free loopback port over a
-// temporary copy of site/, and a small HTTP client that keeps cookies.
+// The real server for HTTP and crash tests: `tovi serve` on a free loopback
+// port over a temporary copy of site/, a small HTTP client that keeps cookies,
+// and a look into SQLite files as another program would take it.
 //
 //   LiveServer server({.demo = false, .args = {"--fixed-code", "1234"}});
 //   HttpClient http(server.port());
 //   HttpResponse r = http.get("/test.asp");
 //   EXPECT_EQ(r.body, "1233");
 //   r = http.post("/dctj.asp", formBody({{"yhm", toGbk("张三")}}));   // bytes as a browser sends them
+//   server.kill9();  server.start();                                 // the root outlives the process
 #pragma once
 
+#include <sys/types.h>
+#include <sys/wait.h>
+
 #include <map>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -16,37 +22,68 @@
 
 namespace tovi::testing {
 
+// A `tovi` command in the background, both output streams into the file `log`.
+class Process {
+ public:
+  Process(const std::vector<std::string>& args, std::string log);
+  ~Process() { kill9(); }
+  Process(const Process&) = delete;
+  Process& operator=(const Process&) = delete;
+
+  bool kill9();   // SIGKILL, then waits; true when it was still running
+  int stop();     // SIGTERM, then waits; the exit status
+  // The exit status (128 + signal when killed).
+  int wait() {
+    reap(0);
+    return status_;
+  }
+  bool exited() { return reap(WNOHANG); }  // without waiting
+  std::string output() const;
+
+ private:
+  bool reap(int waitFlags);
+
+  pid_t pid_ = -1;
+  int status_ = -1;
+  std::string log_;
+};
+
 class LiveServer {
  public:
   struct Options {
     bool demo = false;               // `tovi init --demo` first
+    bool init = true;                // `tovi init` first (else serve makes the database)
+    bool serve = true;               // serve at once (else at start())
     std::vector<std::string> args;   // more `tovi serve` arguments
   };
   explicit LiveServer(Options options);
-  // Stops the server (SIGTERM, waits) and removes the temporary root.
+  // Kills the server and removes the temporary root.
   ~LiveServer();
   LiveServer(const LiveServer&) = delete;
   LiveServer& operator=(const LiveServer&) = delete;
 
+  // Serves the root (again); returns once listening, throws when the server
+  // exits first or does not listen within 30 s.
+  void start();
+  int stop() { return process_ ? process_->stop() : -1; }
+  bool kill9() { return process_ && process_->kill9(); }
   unsigned short port() const { return port_; }
   const std::string& root() const { return root_; }
   std::string databasePath() const { return root_ + "/database/tamlo.mdb"; }
   const std::string& initOutput() const { return initOutput_; }
-  // What the server wrote so far to standard output (its access log) and to
-  // standard error (its error log).
+  // What the last server printed so far: both streams (access and error log).
   std::string output() const;
-  std::string errorLog() const;
-  // Sends SIGTERM and waits; returns the exit status.
-  int stop();
 
  private:
+  Options options_;
   std::string root_, initOutput_;
   unsigned short port_ = 0;
-  int pid_ = -1;
+  std::unique_ptr<Process> process_;
 };
 
 struct HttpResponse {
-  int status = 0;
+  int status = 0;     // 0: no whole answer came (cut off, reset, timed out)
+  bool sent = true;   // false: no connection could be made
   std::map<std::string, std::string, ILess> headers;  // last value of each
   std::vector<std::string> setCookies;                // every Set-Cookie line
   std::string body;                                   // bytes as sent (GBK for pages)
@@ -90,8 +127,8 @@ std::string formBody(const std::vector<std::pair<std::string, std::string>>& fie
 
 // A file's bytes ("" when it cannot be read).
 std::string readFile(const std::string& path);
-// Runs a shell command line to its end; its exit status as pclose() gives it,
-// and what it printed (both streams) in `*out`.
-int shell(const std::string& command, std::string* out = nullptr);
+// The first column of every row the statements `sql` give, straight through
+// SQLite on `file` ("" for NULL); throws on any error.
+std::vector<std::string> sqliteColumn(const std::string& file, const std::string& sql);
 
 }  // namespace tovi::testing

@@ -17,11 +17,10 @@
 
 namespace tovi::testing {
 
-// The password `tovi init` printed for the site owner "admin".
-inline std::string initPassword(const LiveServer& server) {
-  const std::string& out = server.initOutput();
-  auto at = out.rfind("password: ");
-  return at == std::string::npos ? "" : out.substr(at + 10, out.find('\n', at) - at - 10);
+// The site owner's password as `tovi init` (or serve, adding the owner) printed it in `output`; "" when none.
+inline std::string printedPassword(const std::string& output) {
+  auto at = output.rfind("password: ");
+  return at == std::string::npos ? "" : output.substr(at + 10, output.find('\n', at) - at - 10);
 }
 
 inline HttpResponse postForm(HttpClient& http, const std::string& target, const std::string& body,
@@ -76,7 +75,7 @@ struct StaffedSite {
 
   // A client logged in as `name` (the site owner "admin" with the password init printed).
   HttpClient staff(const std::string& name, int flag) {
-    std::string password = name == "admin" ? initPassword(server) : name + "-pass";
+    std::string password = name == "admin" ? printedPassword(server.initOutput()) : name + "-pass";
     if (name != "admin")
       liveExec(server, data::Sql("insert into wq_admin (admin, password, flag) values (?, ?, ?)",
                                  {name, accounts::hashPassword(password), flag}));
@@ -91,18 +90,14 @@ struct StaffedSite {
   // Everything a refused request must leave as it was: accounts, members,
   // orders, messages, dishes, the bulletin, backups and uploaded pictures.
   std::string snapshot() {
-    data::Connection conn;
-    conn.Open("Data Source=" + server.databasePath());
     std::string out;
-    for (const auto& [table, fields] : std::vector<std::pair<std::string, std::vector<std::string>>>{
-             {"wq_admin", {"adminid", "admin", "flag", "password"}}, {"reg", {"id", "names", "sh", "password"}},
-             {"tdgl", {"id", "dczt"}}, {"Feedback", {"ID", "Comments", "Replay"}}, {"cygl", {"id", "jiage"}},
-             {"bulletin", {"content"}}}) {
-      data::Recordset rs;
-      rs.Open("select * from " + table, conn, data::adOpenKeyset, data::adLockReadOnly);
-      for (; !rs.Eof(); rs.MoveNext())
-        for (const std::string& f : fields) out += rs(f).text() + (f == fields.back() ? "\n" : "|");
-    }
+    for (const std::string& row : sqliteColumn(
+             server.databasePath(),
+             "select printf('%s|%s|%s|%s', adminid, admin, flag, password) from wq_admin; "
+             "select printf('%s|%s|%s|%s', id, names, sh, password) from reg; "
+             "select printf('%s|%s', id, dczt) from tdgl; select printf('%s|%s|%s', ID, Comments, Replay) from Feedback; "
+             "select printf('%s|%s', id, jiage) from cygl; select content from bulletin"))
+      out += row + "\n";
     for (const char* folder : {"database/backup", "uploadpic"})
       if (std::filesystem::exists(server.root() + "/" + folder))
         for (const auto& e : std::filesystem::directory_iterator(server.root() + "/" + folder))

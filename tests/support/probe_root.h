@@ -1,0 +1,134 @@
+// A temporary web root for the host's tests and the fuzz harnesses: a fresh
+// database, the test's files, and page files whose one component runs a
+// function of the test's (what it reads of the request, what it writes); and
+// the host's serve() run over one inside the test program, for requests over
+// loopback exactly as from a browser. Header only and without GoogleTest: the
+// fuzz harnesses build it with clang.
+//
+//   ProbeRoot site({{"echo.asp", [] { Response().Write(Request()("a")); }}}, {{"Style.css", "body{}"}});
+//   InProcessServer server({{"echo.asp", [] { Response().Write(Request()("a")); }}});
+#pragma once
+
+#include <unistd.h>
+
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <future>
+#include <sstream>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include "data/change_stamp.h"
+#include "data/schema.h"
+#include "frame/component.h"
+#include "host/server.h"
+
+namespace tovi::testing {
+
+using Fields = std::vector<std::pair<std::string, std::string>>;  // names and texts, in order
+
+// A page of the root whose one component ("probe.N", N its place among the pages) runs `body`.
+struct ProbePage {
+  std::string path;  // relative to the root, as on disk
+  std::function<void()> body;
+  std::string before = "", after = "";  // literal text around the component
+  frame::Output output = frame::Output::PerRequest;
+};
+
+// A page file that hosts component `id`, with literal text around it.
+inline std::string hostPage(const std::string& id, const std::string& before = "", const std::string& after = "") {
+  return "<%@ Language=VBScript %>\n" + before + "<%\nDim obj\nSet obj = Server.CreateObject(\"" + id +
+         "\")\nobj.main\nSet obj = Nothing\n%>" + after;
+}
+
+class ProbeRoot {
+ public:
+  // `files`: more files, relative path -> bytes (a path may lead out of the
+  // root into the temporary folder around it). `options`: `base` serving this
+  // root with database/ hidden, no access log and the errors to errorLog().
+  ProbeRoot(const std::vector<ProbePage>& pages, const Fields& files, host::ServeOptions base = {})
+      : options(std::move(base)) {
+    char tmpl[] = "/tmp/tovi-probe-XXXXXX";
+    if (!mkdtemp(tmpl)) throw std::runtime_error("mkdtemp failed");
+    dir_ = tmpl;
+    root = dir_ + "/site";
+    std::filesystem::create_directories(root + "/database");
+    data::ensureDatabase(root + "/database/tamlo.mdb");
+    for (const auto& [path, text] : files) write(path, text);
+    for (std::size_t i = 0; i < pages.size(); ++i) {
+      const std::string id = "probe." + std::to_string(i);
+      write(pages[i].path, hostPage(id, pages[i].before, pages[i].after));
+      registry.add(
+          id, [body = pages[i].body] { return std::make_unique<Probe>(body); }, {frame::op("main", &Probe::main)},
+          pages[i].output);
+    }
+    options.root = root;
+    options.hiddenFolders = {"database"};
+    options.changeStamp = [db = root + "/database/tamlo.mdb"] { return data::changeStamp(db); };
+    options.accessLog = "-";
+    options.errorLog = dir_ + "/errors.log";
+  }
+  ~ProbeRoot() {
+    std::error_code ec;
+    std::filesystem::remove_all(dir_, ec);
+  }
+  ProbeRoot(const ProbeRoot&) = delete;
+  ProbeRoot& operator=(const ProbeRoot&) = delete;
+
+  std::string errorLog() const {
+    std::ostringstream text;
+    text << std::ifstream(dir_ + "/errors.log").rdbuf();
+    return text.str();
+  }
+
+  std::string root;
+  frame::Registry registry;
+  host::ServeOptions options;
+
+ private:
+  struct Probe : frame::Component {
+    explicit Probe(std::function<void()> body) : body(std::move(body)) {}
+    void main() { body(); }
+    std::function<void()> body;
+  };
+  void write(const std::string& path, const std::string& bytes) {
+    std::filesystem::create_directories(std::filesystem::path(root + "/" + path).parent_path());
+    std::ofstream(root + "/" + path, std::ios::binary) << bytes;
+  }
+  std::string dir_;
+};
+
+class InProcessServer {
+ public:
+  InProcessServer(const std::vector<ProbePage>& pages, const Fields& files = {}, host::ServeOptions options = {})
+      : site_(pages, files, std::move(options)) {
+    std::promise<unsigned short> listening;
+    std::promise<std::function<void()>> started;
+    site_.options.port = 0;
+    site_.options.onListening = [&](unsigned short port) { listening.set_value(port); };
+    site_.options.onStarted = [&](std::function<void()> stop) { started.set_value(std::move(stop)); };
+    done_ = std::async(std::launch::async, [this] { return host::serve(site_.options, site_.registry); });
+    port_ = listening.get_future().get();
+    stop_ = started.get_future().get();
+  }
+  ~InProcessServer() { stop(); }
+  // Stops as SIGTERM does; returns serve()'s result.
+  int stop() {
+    if (!done_.valid()) return -1;
+    stop_();
+    return done_.get();
+  }
+  unsigned short port() const { return port_; }
+  const std::string& root() const { return site_.root; }
+  std::string errorLog() const { return site_.errorLog(); }
+
+ private:
+  ProbeRoot site_;
+  unsigned short port_ = 0;
+  std::function<void()> stop_;
+  std::future<int> done_;
+};
+
+}  // namespace tovi::testing
