@@ -106,6 +106,11 @@ TEST_F(OrderList, EveryPageIsThePlainStatementsAndFollowsEveryWriterOfTheFile) {
     EXPECT_EQ(scalar("select sum(n) from tdgl_tally"), scalar("select count(*) from tdgl where dczt is not null"));
   };
   check("as stored", true);
+  auto update = [&](const char* change) {  // on a connection of its own
+    Connection c;
+    c.Open(connectionText());
+    c.Execute(std::string("update tdgl set ") + change);
+  };
   // Each writer's change seen by the next read, with no other change of the file;
   // the stamp moved by the write, and only by it (not by the reads).
   const std::pair<const char*, std::function<void()>> writers[] = {
@@ -117,14 +122,7 @@ TEST_F(OrderList, EveryPageIsThePlainStatementsAndFollowsEveryWriterOfTheFile) {
                                 "('y', '2024-01-03 00:00:00')\"").c_str()), 0);
        }},
       {"this connection", [&] { conn_.Execute("delete from tdgl where id % 17 = 0"); }},
-      {"another thread's connection",
-       [&] {
-         std::thread([&] {
-           Connection c;
-           c.Open(connectionText());
-           c.Execute("update tdgl set dczt=4 where id % 19 = 0");
-         }).join();
-       }},
+      {"another thread's connection", [&] { std::thread(update, "dczt=4 where id % 19 = 0").join(); }},
       {"a record set's new row, the oldest of all",
        [&] { add("tdgl", {{"yhm", "最早"}, {"fromdate", DateTime{2023, 1, 1, 0, 0, 0}}, {"dczt", 4}}); }},
       {"SQLite without the data layer: a time that is no date text",

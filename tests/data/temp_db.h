@@ -37,10 +37,9 @@ class TempDb : public ::testing::Test {
   // Runs `sql` (one statement or several) on the file straight through SQLite,
   // as another program would: column `col` of every row it gives, its
   // parameters bound as numbers when they are numeric, else as stored texts.
-  Strings raw(const std::string& sql, const std::vector<data::Value>& params = {}, int col = 0,
-              const std::string& path = "") {
+  Strings raw(const std::string& sql, const std::vector<data::Value>& params = {}, int col = 0) {
     sqlite3* db = nullptr;
-    EXPECT_EQ(sqlite3_open((path.empty() ? path_ : path).c_str(), &db), SQLITE_OK);
+    EXPECT_EQ(sqlite3_open(path_.c_str(), &db), SQLITE_OK);
     sqlite3_busy_timeout(db, 5000);
     Strings out;
     for (const char* next = sql.c_str(); *next;) {
