@@ -53,6 +53,4 @@ TEST(JetSqlTest, KnowsThePartsOfASelectOverOneTablesRows) {
     EXPECT_EQ(s->kind, jet::Statement::Kind::Select) << other;
     EXPECT_EQ(s->table, "") << other;
   }
-  EXPECT_EQ(jet::quoteName("view"), "\"view\"");
-  EXPECT_EQ(jet::quoteName("a\"b"), "\"a\"\"b\"");
 }

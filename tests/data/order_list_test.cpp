@@ -84,8 +84,8 @@ TEST_F(OrderList, EveryPageIsThePlainStatementsAndFollowsEveryWriterOfTheFile) {
           {name, "2024-01-0" + std::to_string(1 + i % 3) + " 10:00:0" + std::to_string(i % 2), 1 + i % 5});
   raw("insert into tdgl (yhm, fromdate, dczt) values (null, '2024-01-01 10:00:00', 1)");
   for (const std::string ob : {" order by fromdate desc", " order by fromdate asc", " order by fromdate "})
-    for (const std::string find : {"客户12", "kehu", "KEHU", "É-k", "é-KE", "0%好", "a_b", "_b_", "%", "_", "ab", "户12x"}) {
-      expectSameAsPlain(Sql("select * from tdgl where dczt in (1,2,3,4) and yhm like ?" + ob, {"%" + find + "%"}), {1, 2});
+    for (const std::string find : {"客户12", "kehu", "KEHU", "É-k", "é-KE", "0%好", "a_b", "_b_", "%", "_", "户12x"}) {
+      expectSameAsPlain(Sql("select * from tdgl where dczt in (1,2,3,4) and yhm like ?" + ob, {"%" + find}), {1, 2});
       expectSameAsPlain(Sql("select * from tdgl where dczt=? and yhm like ?" + ob, {2, "%" + find + "%"}), {1});
       expectSameAsPlain(Sql("select * from tdgl where yhm like ?" + ob, {find + "%"}), {1});
     }
@@ -105,7 +105,7 @@ TEST_F(OrderList, EveryPageIsThePlainStatementsAndFollowsEveryWriterOfTheFile) {
     EXPECT_EQ(scalar("select sum(n) from tdgl_tally"), scalar("select count(*) from tdgl where dczt is not null"));
   };
   check(all, true);
-  // Lists the engine knows when a writer comes: no more than it keeps what it learnt of.
+  // Lists whose counts and windows the engine still holds when a writer comes (it holds a few).
   const std::vector<Sql> known = {all[0], all[4], all[13]};
   auto update = [&](const char* change) {  // on a connection of its own
     Connection c;
@@ -163,7 +163,8 @@ TEST_F(OrderList, AnOlderFileIsReadAsItIsAndGainsThePresentLayoutAtAStartOrARest
     for (const auto& trigger : triggersOf(name)) older += "drop trigger " + trigger + ";";
   }
   // Two tables, the search's index, three triggers each.
-  const std::string helpers = "select count(*) from sqlite_schema where name glob 'tdgl_tally*' or name glob 'tdgl_yhm_*'";
+  const std::string helpers = "select count(*) from sqlite_schema where name glob 'tdgl_tally*' or name glob "
+                              "'tdgl_yhm_*'";
   const Sql byName("select * from tdgl where dczt in (1,2,3,4) and yhm like ? order by fromdate desc", {"%客户12%"});
   raw(older);
   EXPECT_TRUE(sorts(lists()[0]));
@@ -173,8 +174,8 @@ TEST_F(OrderList, AnOlderFileIsReadAsItIsAndGainsThePresentLayoutAtAStartOrARest
   EXPECT_FALSE(ensureDatabase(path_));
   expectWalked("older file started");
   // The time index's present columns; nothing reset, no settings row doubled, no key used again.
-  EXPECT_EQ(raw("select (" + helpers + ") || ' ' || (select group_concat(name) from pragma_index_info('tdgl_fromdate')) "
-                "|| ' ' || count(*) || ' ' || count(taker) || ' ' || (select view from view2) || ' ' || (select "
+  EXPECT_EQ(raw("select (" + helpers + ") || ' ' || (select group_concat(name) from pragma_index_info('tdgl_fromdate'))"
+                " || ' ' || count(*) || ' ' || count(taker) || ' ' || (select view from view2) || ' ' || (select "
                 "count(*) from cyxw) || ' ' || (select group_concat(order_time) from set_tamloall) from tdgl"),
             Strings{"9 fromdate,dczt,yhm 298 0 1 0 5"});
   EXPECT_EQ(addOrder("next", {2024, 1, 1, 0, 0, 0}), 301);

@@ -53,8 +53,8 @@ TEST_F(StoreTest, HostileValuesStayValuesAndRefusedStatementsChangeNothing) {
   Recordset rs;
   expectRefused({[&] { conn_.Execute("drop table tdgl"); }, [&] { conn_.Execute("delete from nosuchtable"); },
                  [&] { conn_.Execute("delete from tdgl where x=1"); }, [&] { conn_.Execute("delete from tdgl where"); },
-                 [&] { conn_.Execute(Sql("delete from tdgl where yhm=?", {1, 2})); }, [&] { open(rs, "delete from tdgl"); },
-                 [&] { open(rs, Sql("select * from tdgl where id=?", {})); }});
+                 [&] { conn_.Execute(Sql("delete from tdgl where yhm=?", {1, 2})); },
+                 [&] { open(rs, "delete from tdgl"); }, [&] { open(rs, Sql("select * from tdgl where id=?", {})); }});
   EXPECT_EQ(conn_.Execute(Sql("delete from tdgl where id=? or yhm=?", {"1 or 1=1", "x' or '1'='1' --"})), 0);
   EXPECT_EQ(column("select * from tdgl order by id", "yhm"), hostile);
 }

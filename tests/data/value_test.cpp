@@ -29,7 +29,8 @@ TEST(DateTimeTest, TextFormsAndArithmetic) {
   for (auto [from, seconds, to] : {std::tuple{eve, 1, DateTime{2025, 1, 1, 0, 0, 0}},
                                    {DateTime{2024, 3, 1, 0, 0, 0}, -86400, DateTime{2024, 2, 29, 0, 0, 0}},
                                    {DateTime{2023, 3, 1, 0, 0, 0}, -86400, DateTime{2023, 2, 28, 0, 0, 0}}})
-    EXPECT_EQ(std::pair(from.addSeconds(seconds), to.serialSeconds() - from.serialSeconds()), std::pair(to, std::int64_t{seconds}));
+    EXPECT_EQ(std::pair(from.addSeconds(seconds), to.serialSeconds() - from.serialSeconds()),
+              std::pair(to, std::int64_t{seconds}));
   for (DateTime d : {DateTime{1, 1, 1, 0, 0, 0}, DateTime{1899, 12, 30, 0, 0, 0}, DateTime{2000, 2, 29, 12, 0, 1},
                      DateTime{9999, 12, 31, 23, 59, 59}})
     EXPECT_EQ(DateTime::fromSerialSeconds(d.serialSeconds()), d) << d.iso();
@@ -46,12 +47,13 @@ TEST(ValueTest, TextBlanksAndEquality) {
       {0, "0", false},       {-3L, "-3", false},        {8.5, "8.5", false},      {12.0, "12", false},
       {0.1 + 0.2, "0.30000000000000004", false},        {true, "True", false},    {false, "False", false},
       {DateTime{2024, 3, 9, 10, 0, 0}, "2024-3-9 10:00:00", false},               {"招牌老菜", "招牌老菜", false}};
-  for (const auto& [v, text, blank] : cases) EXPECT_EQ(std::pair(v.text(), v.blank()), std::pair(std::string(text), blank));
+  for (const auto& [v, text, blank] : cases)
+    EXPECT_EQ(std::pair(v.text(), v.blank()), std::pair(std::string(text), blank)) << text;
   EXPECT_TRUE(Value().isEmpty() && !Value().isNull() && Value::null().isNull());
   for (auto [a, b, equal] : {std::tuple{Value(""), Value::null(), false}, {Value(), Value::null(), false},
-                             {Value(), Value(), true}, {Value::null(), Value::null(), true}, {Value(12), Value(12.0), true},
-                             {Value("a"), Value(std::string("a")), true}, {Value("12"), Value(12), false},
-                             {Value(1), Value(true), false}})
+                             {Value(), Value(), true}, {Value::null(), Value::null(), true},
+                             {Value(12), Value(12.0), true}, {Value("a"), Value(std::string("a")), true},
+                             {Value("12"), Value(12), false}, {Value(1), Value(true), false}})
     EXPECT_EQ(a == b, equal) << a.text() << " and " << b.text();
 }
 
@@ -78,8 +80,9 @@ TEST(ValueTest, NumbersLogicalsAndDates) {
                          {"99999999999999999999", -1}, {"3", 3}, {"", -1}})
     EXPECT_EQ(Value(text).toInt32(-1), n) << text;
 
-  for (const Value& yes : {Value(true), Value(1), Value("True"), Value("-1")}) EXPECT_TRUE(yes.toBool()) << yes.text();
-  for (const Value& no : {Value("false"), Value("0"), Value("yes please"), Value()}) EXPECT_FALSE(no.toBool()) << no.text();
+  for (auto [v, yes] : {std::pair{Value(true), true}, {1, true}, {"True", true}, {"-1", true}, {"false", false},
+                        {"0", false}, {"yes please", false}, {Value(), false}})
+    EXPECT_EQ(v.toBool(), yes) << v.text();
   EXPECT_EQ(Value("2024-3-9 10:00:00").toDate(), (DateTime{2024, 3, 9, 10, 0, 0}));
   EXPECT_EQ(Value(DateTime{2024, 3, 9, 0, 0, 0}).toDate(), (DateTime{2024, 3, 9, 0, 0, 0}));
   EXPECT_FALSE(Value("2024-2-30").toDate().has_value() || Value(5).toDate().has_value());
