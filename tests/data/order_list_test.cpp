@@ -70,7 +70,6 @@ class OrderList : public TempDb {
   void expectWalked(const char* when) {
     for (const Sql& sql : lists()) EXPECT_FALSE(sorts(sql)) << when << ": " << sql.text;
   }
-  long scalar(const std::string& sql) { return std::stol(raw(sql).at(0)); }
 };
 
 TEST_F(OrderList, EveryPageIsThePlainStatementsAndFollowsEveryWriterOfTheFile) {
@@ -102,7 +101,7 @@ TEST_F(OrderList, EveryPageIsThePlainStatementsAndFollowsEveryWriterOfTheFile) {
                          Sql("select * from tdgl where dczt is null or dczt=5 order by fromdate desc")});
   auto check = [&](const std::vector<Sql>& lists, bool cold) {  // deep pages placed through the tally
     for (const Sql& sql : lists) expectSameAsPlain(sql, {1, 51, 52, 60, 75, 99, 100}, cold);
-    EXPECT_EQ(scalar("select sum(n) from tdgl_tally"), scalar("select count(*) from tdgl where dczt is not null"));
+    EXPECT_EQ(raw("select sum(n) from tdgl_tally"), raw("select count(*) from tdgl where dczt is not null"));
   };
   check(all, true);
   // Lists whose counts and windows the engine still holds when a writer comes (it holds a few).
@@ -188,6 +187,6 @@ TEST_F(OrderList, AnOlderFileIsReadAsItIsAndGainsThePresentLayoutAtAStartOrARest
 
   restore(dir_ + "/older.mdb", path_);
   expectWalked("older copy restored");
-  EXPECT_EQ(scalar(helpers), 9);
+  EXPECT_EQ(raw("select (" + helpers + ") || ' ' || sum(n) from tdgl_tally"), Strings{"9 298"});
   expectSameAsPlain(byName, {1});
 }
