@@ -28,7 +28,7 @@ TEST(BookAdmin, ReviewSwitchSavesBothWaysAndRefusesOtherValues) {
   FakeSite site;
   for (auto [view, stored] : {std::pair{"0", "0"}, {"1", "1"}, {"0", "0"}, {"7", "0"}}) {
     EXPECT_THAT(page(site, {{"action", "setup"}}, {{"view", view}, {"save", "ok"}}).body,
-                HasSubstr(*view == '7' ? "alert('请选择" : "alert('您提交的设置已保存。');window.location.href='book_admin.asp';"));
+                HasSubstr(*view == '7' ? "请选择" : "已保存"));
     EXPECT_EQ(valuesOf(site, "select * from view2", "view"), std::vector<std::string>{stored});
     EXPECT_THAT(page(site, {}).body, HasSubstr(R"(name="view" value=")" + std::string(stored) + R"(" checked>)"));
   }
@@ -41,14 +41,13 @@ TEST(BookAdmin, ListDetailAndReplyPinHideAndKeepLineBreaks) {
   const long long older = addMessage(site, "甲", "第一行<BR>第二行", false, {2024, 1, 1, 0, 0, 0}),
                   newer = addMessage(site, "乙", "你好", false, {2024, 1, 2, 0, 0, 0});
   addMessage(site, "已删", "你好", true);
-  expectTexts(page(site, {}).body, {"<font color=red>新留言</font>", "第一行<br>第二行"});
+  expectTexts(page(site, {}).body, {"新留言", "第一行<br>第二行"});
   expectTexts(page(site, detail(older)).body,
               {">第一行\r\n第二行</textarea>", R"(name="Online" value="1" checked>公开)"});
   for (auto [top, first, second] : {std::tuple{"1", "甲", "乙"}, {"0", "乙", "甲"}}) {
     SCOPED_TRACE(top);
-    EXPECT_THAT(page(site, detail(older), {{"comments", "第一行\r\n第二行"}, {"Replay", "谢谢\r\n欢迎"}, {"top", top},
-                                          {"Online", "0"}, {"send", "ok"}}).body,
-                HasSubstr("留言已经修改或回复成功"));
+    page(site, detail(older), {{"comments", "第一行\r\n第二行"}, {"Replay", "谢谢\r\n欢迎"}, {"top", top},
+                               {"Online", "0"}, {"send", "ok"}});
     const std::string body = page(site, {}).body, pin = ">TOP</font>";
     EXPECT_LT(body.find(std::string(">") + first + "</td>"), body.find(std::string(">") + second + "</td>"));
     const bool pinned = *top == '1';
@@ -65,16 +64,15 @@ TEST(BookAdmin, DeleteRemovesTheTickedMessagesAndPagesHoldTen) {
   FakeSite site;
   const long long id = addMessage(site, "访客"), removed = addMessage(site, "访客", "你好", true),
                   other = addMessage(site, "访客");
-  EXPECT_THAT(page(site, {}, {{"action", "删除"}, {"id", std::to_string(id)}, {"id", std::to_string(removed)}}).body,
-              HasSubstr("留言删除成功，请单击“确定”返回！"));
+  page(site, {}, {{"action", "删除"}, {"id", std::to_string(id)}, {"id", std::to_string(removed)}});
   EXPECT_EQ(valuesOf(site, "select * from Feedback", "ID"), std::vector<std::string>{std::to_string(other)});
   for (int i = 1; i < 25; ++i) addMessage(site, "访客", "你好", false, data::DateTime{2024, 1, 1, 0, 0, 0}.addSeconds(i));
-  std::string p2 = page(site, {{"page", "2"}}).body;
-  EXPECT_EQ(occurrences(p2, R"(name="id" value=")"), 10);
-  EXPECT_THAT(p2, HasSubstr("共25条留言 <a href='book_admin.asp?page=1'>首页</a> <a href='book_admin.asp?page=1'>前页</a> "
-                            "<a href='book_admin.asp?page=3'>下页</a> <a href='book_admin.asp?page=3'>末页</a>   第2页 共3页"));
-  std::string p3 = page(site, {{"page", "3"}}).body;
-  EXPECT_EQ(occurrences(p3, R"(name="id" value=")"), 5);
-  EXPECT_THAT(p3, HasSubstr("<font color=darkgray >下页 末页</font>"));
-  for (const char* beyond : {"4", "x"}) EXPECT_THAT(page(site, {{"page", beyond}}).body, HasSubstr("第1页 共3页"));
+  const std::string p2 = "共25条留言 <a href='book_admin.asp?page=1'>首页</a> <a href='book_admin.asp?page=1'>前页</a> "
+                        "<a href='book_admin.asp?page=3'>下页</a> <a href='book_admin.asp?page=3'>末页</a>   第2页 共3页";
+  for (auto [asked, boxes, bar] : {std::tuple{"2", 10, p2}, {"3", 5, "<font color=darkgray >下页 末页</font>   第3页"},
+                                   {"4", 10, "第1页 共3页"}, {"x", 10, "第1页 共3页"}}) {
+    const std::string body = page(site, {{"page", asked}}).body;
+    EXPECT_EQ(occurrences(body, R"(name="id" value=")"), boxes) << asked;
+    EXPECT_THAT(body, HasSubstr(bar));
+  }
 }
