@@ -69,7 +69,7 @@ TEST(BookAdmin, DeleteRemovesTheTickedMessagesAndPagesHoldTen) {
   for (int i = 1; i < 25; ++i) addMessage(site, "访客", "你好", false, data::DateTime{2024, 1, 1, 0, 0, 0}.addSeconds(i));
   const std::string p2 = "共25条留言 <a href='book_admin.asp?page=1'>首页</a> <a href='book_admin.asp?page=1'>前页</a> "
                         "<a href='book_admin.asp?page=3'>下页</a> <a href='book_admin.asp?page=3'>末页</a>   第2页 共3页";
-  for (auto [asked, boxes, bar] : {std::tuple{"2", 10, p2}, {"3", 5, "<font color=darkgray >下页 末页</font>   第3页"},
+  for (auto [asked, boxes, bar] : {std::tuple{"2", 10, p2}, {"3", 5, "<font color=darkgray >下页 末页</font>  第3页"},
                                    {"4", 10, "第1页 共3页"}, {"x", 10, "第1页 共3页"}}) {
     const std::string body = page(site, {{"page", asked}}).body;
     EXPECT_EQ(occurrences(body, R"(name="id" value=")"), boxes) << asked;
