@@ -1,7 +1,6 @@
 // The picture upload, and the catalogue's changes refused from elsewhere or with bad ids or ticks, over HTTP.
 // (What the forms store and show: the other tests here. The picture handed to the opener's form and shown on the
 // storefront: the browser's catalogue walk.)
-#include <algorithm>
 #include <regex>
 
 #include "accounts/code_image.h"
@@ -32,17 +31,11 @@ TEST(PictureUpload, TheTypeComesFromBytesThatDecode) {
 TEST_F(Catalogue, OnePictureIsStoredAsSentUnderANameOfTheServersAndAllElseRefused) {
   const std::string target = "/Up_Bookpic.asp?formname=form1&editname=addname&uppath=pic&filelx=jpg",
                     type = "multipart/form-data; boundary=" + kBoundary, png = picture("png");
-  auto send = [&](const std::string& name, const std::string& bytes) {
-    return owner.post(target, multipart(name, bytes), type, {{"Origin", owner.origin()}}).text();
-  };
+  // The type comes from the content, the name from the server.
+  const std::string answer = owner.post(target, multipart("我的菜.jpg", png), type, {{"Origin", owner.origin()}}).text();
   std::smatch m;
-  const std::string answer = send("我的菜.jpg", png);  // the type comes from the content
   ASSERT_TRUE(std::regex_search(answer, m, std::regex("var path = '(uploadpic/[0-9a-f]{32}\\.png)';")));
-  ASSERT_EQ(std::count_if(std::filesystem::directory_iterator(server.root() + "/uploadpic"), {},
-                          [](const auto& e) { return e.path().filename() != ".keep"; }), 1);
   EXPECT_EQ(readFile(server.root() + "/" + m[1].str()), png);
-  EXPECT_THAT(owner.get(target).text(), HasSubstr(R"(enctype="multipart/form-data")"));
-  EXPECT_THAT(visitor.get(target).text(), Not(HasSubstr("<form")));
   // 2 MB and a bit: under the host's limit.
   const std::string big = png + std::string(backoffice::catalogue::kMaxPictureBytes, '\0');
   std::vector<Ask> asks = {
