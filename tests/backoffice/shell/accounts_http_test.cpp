@@ -20,41 +20,11 @@ struct Accounts : StaffedSite, ::testing::Test {
            (is(liveValue(server, row, "password"), password) ? password : "?");
   }
   std::string member(const std::string& field) { return liveValue(server, "select * from reg where id=" + m, field); }
-  HttpResponse save(HttpClient& who, const std::string& query, const Fields& form) {
-    return postOwn(who, "/admin/saveadmin.asp?" + query, gbkForm(form));
-  }
 };
 }  // namespace
 
-TEST_F(Accounts, OwnPasswordEditAddAndDeleteStoreWhatWasAskedAndAnArgonHash) {
-  postOwn(clerk, "/admin/renpassword.asp?action=save",
-          "oldpassword=clerk-pass&newpassword=next-pass&newpassword2=next-pass");
-  const std::string edit = "action=edit&id=" + clerkId;
-  save(owner, edit, {{"admin", " cashier "}, {"password", ""}, {"flag", "1"}});
-  EXPECT_EQ(account(clerkId, "next-pass"), "cashier|1|next-pass");  // an empty password keeps the one before
-  save(owner, edit, {{"admin", "cashier"}, {"password", "new-pass1"}});  // no flag: unchanged
-  EXPECT_EQ(account(clerkId, "new-pass1"), "cashier|1|new-pass1");
-  // A same-site Referer without Origin is enough.
-  postForm(owner, "/admin/saveadmin.asp?action=add", "admin2=newbie&password2=fresh-pass&flag2=2",
-           {{"Referer", owner.origin() + "/admin/manageadmin.asp"}});
-  const std::string newbie = id("wq_admin", "adminid", "admin='newbie'");
-  EXPECT_EQ(account(newbie, "fresh-pass"), "newbie|2|fresh-pass");
-  // A delete asks first, and deletes on the post only.
-  const std::string del = "/admin/saveadmin.asp?id=" + newbie + "&action=del";
-  expectTexts(owner.get(del).text(), {"<b>newbie</b>", "action='saveadmin.asp?id=" + newbie + "&action=del'"});
-  EXPECT_EQ(account(newbie, "fresh-pass"), "newbie|2|fresh-pass");
-  postOwn(owner, del, "");
-  EXPECT_EQ(account(newbie, ""), "<none>|<none>|?");
-
-  // Editing one's own account updates the session (cashier is a second owner now): the new name
-  // still opens the back office, and the lowered right holds even when the account is raised again.
-  save(owner, "action=edit&id=" + ownerId, {{"admin", "chief"}, {"flag", "2"}});
-  EXPECT_THAT(owner.get("/admin/admin.asp").text(), HasSubstr("岚禾统一后台"));
-  liveExec(server, "update wq_admin set flag=1 where admin='chief'");
-  EXPECT_THAT(owner.get("/admin/manageadmin.asp").text(), HasSubstr("您没有管理权限!!"));
-}
-
-TEST_F(Accounts, MemberSaveStoresApprovalAndAGivenPasswordAndDeleteAsksFirst) {
+TEST_F(Accounts, SavesStoreWhatWasAskedAsAnArgonHashAndDeletesAskFirst) {
+  // A member's approval and, when given, a new password; a delete asks first, and deletes on the post only.
   postOwn(clerk, "/admin/reg2.asp?id=" + m, "sh=1&password=&password1=");
   EXPECT_EQ(member("sh") + "|" + member("password"), "1|");
   postOwn(clerk, "/admin/reg2.asp?id=" + m, "sh=0&password=+new.pass_1+&password1=+new.pass_1+");
@@ -63,6 +33,30 @@ TEST_F(Accounts, MemberSaveStoresApprovalAndAGivenPasswordAndDeleteAsksFirst) {
   EXPECT_EQ(member("names"), "lisi");
   postOwn(clerk, "/admin/reg3.asp?id=" + m, "");
   EXPECT_EQ(member("names"), "<none>");
+  const std::string s = "/admin/saveadmin.asp?", edit = s + "action=edit&id=" + clerkId;
+  postOwn(clerk, "/admin/renpassword.asp?action=save",
+          "oldpassword=clerk-pass&newpassword=next-pass&newpassword2=next-pass");
+  postOwn(owner, edit, "admin=+cashier+&password=&flag=1");
+  EXPECT_EQ(account(clerkId, "next-pass"), "cashier|1|next-pass");  // an empty password keeps the one before
+  postOwn(owner, edit, "admin=cashier&password=new-pass1");          // no flag: unchanged
+  EXPECT_EQ(account(clerkId, "new-pass1"), "cashier|1|new-pass1");
+  // A same-site Referer without Origin is enough.
+  postForm(owner, s + "action=add", "admin2=newbie&password2=fresh-pass&flag2=2",
+           {{"Referer", owner.origin() + "/admin/manageadmin.asp"}});
+  const std::string newbie = id("wq_admin", "adminid", "admin='newbie'");
+  EXPECT_EQ(account(newbie, "fresh-pass"), "newbie|2|fresh-pass");
+  // So does an account's.
+  const std::string del = s + "id=" + newbie + "&action=del";
+  expectTexts(owner.get(del).text(), {"<b>newbie</b>", "action='saveadmin.asp?id=" + newbie + "&action=del'"});
+  EXPECT_EQ(account(newbie, "fresh-pass"), "newbie|2|fresh-pass");
+  postOwn(owner, del, "");
+  EXPECT_EQ(account(newbie, ""), "<none>|<none>|?");
+  // Editing one's own account updates the session (cashier is a second owner now): the new name
+  // still opens the back office, and the lowered right holds even when the account is raised again.
+  postOwn(owner, s + "action=edit&id=" + ownerId, "admin=chief&flag=2");
+  EXPECT_THAT(owner.get("/admin/admin.asp").text(), HasSubstr("岚禾统一后台"));
+  liveExec(server, "update wq_admin set flag=1 where admin='chief'");
+  EXPECT_THAT(owner.get("/admin/manageadmin.asp").text(), HasSubstr("您没有管理权限!!"));
 }
 
 // (Every malformed id: tests/frame's positiveId table.)
