@@ -1,5 +1,5 @@
-// The dish add and edit forms and the checks they share with the other catalogue pages. (Saves from another site
-// or by a GET: catalogue_http_test.cpp; stored text shown escaped: frame_pages_test.cpp.)
+// The editor forms: the dishes', the news' and the bulletin's, with the checks they share with the lists. (Saves from
+// another site or by a GET: catalogue_http_test.cpp; stored text shown escaped: frame_pages_test.cpp.)
 #include "backoffice/catalogue/editor_form.h"
 #include "support/site_rows.h"
 #include "support/testing.h"
@@ -73,4 +73,31 @@ TEST(DishForm, TheEditFormShowsItsCategorysDishTrimmedAndCallsAnyOtherIdIllegal)
   }
   EXPECT_THAT(runAs(site, "mabex.ylxgedit", {{"id", drink}}).body, HasSubstr(R"(value="可乐")"));
   EXPECT_EQ(storedDish(site, std::stoll(drink))->name, "可乐");
+}
+
+TEST(NewsForm, AddStampsTheDateAnEditKeepsIt) {
+  FakeSite site;
+  auto stored = [&](long long id) {
+    auto field = [&](const char* name) { return fieldOf(site, "cyxw", "id", id, name).text(); };
+    return field("title") + "|" + field("content") + "|" + field("dates");
+  };
+  runAs(site, "mabex.cyxwadd", {{"form1up", "yes"}}, {{"newsname", "  春节营业 "}, {"Content", "<p>照常<b>营业</b></p>"}});
+  EXPECT_EQ(stored(1), "春节营业|<p>照常<b>营业</b></p>|2024-3-9 10:00:00");
+  const long long old = insertRow(site, "cyxw", {{"title", "旧"}, {"dates", data::DateTime{2020, 5, 6}}});
+  runAs(site, "mabex.cyxwedit", {{"action", "save"}, {"id", std::to_string(old)}},
+        {{"newsname", " 改 "}, {"Content", "新"}});
+  EXPECT_EQ(stored(old), "改|新|2020-5-6 0:00:00");
+  EXPECT_THAT(runAs(site, "mabex.cyxwedit", {{"action", "save"}, {"id", "7"}}, {{"newsname", "t"}}).body,
+              HasSubstr("非法访问!"));
+}
+
+// The placeholder while there is no notice or an empty one; saves fill the one row.
+TEST(BulletinForm, PlaceholderWhileEmptyAndOneRowOverwritten) {
+  FakeSite site;
+  site.db().Execute("delete from bulletin");
+  for (const char* content : {"", "<p>本周八折</p>"}) {
+    EXPECT_THAT(runAs(site, "mabex.bulletin", {}).body, HasSubstr(">暂时没有消息！！</textarea>"));
+    runAs(site, "mabex.bulletin", {{"action", "save"}}, {{"Content", content}});
+  }
+  EXPECT_EQ(valuesOf(site, "select * from bulletin", "content"), std::vector<std::string>{"<p>本周八折</p>"});
 }
