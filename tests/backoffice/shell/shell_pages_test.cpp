@@ -15,6 +15,8 @@
 
 using namespace tovi::backoffice::shell;
 
+// Every page file of the back office, the order pages' too, but the login's, the logout's, the menu's and the
+// frameset's (which wants only a login and sends a visitor to it: the browser's logout walk).
 TEST(BackOfficeGuards, VisitorsAndMissingRightsSeeAndChangeNothing) {
   FakeSite site;
   addDish(site, Dish{.name = "秘密菜"});
