@@ -1,6 +1,5 @@
-// The catalogue's pages on the fake host: the editor forms (dishes, news, the bulletin) and the checks they share
-// with the lists, the lists, the guestbook's administration. (Refusals and the picture upload over HTTP:
-// back_office_http_test.cpp; stored text shown escaped: shell/shell_pages_test.cpp.)
+// The catalogue's pages on the fake host: the editor forms and the checks they share, the lists, the guestbook's
+// administration. (Refusals: back_office_http_test.cpp; stored text shown escaped: shell_pages_test.cpp.)
 #include "backoffice/catalogue/book_admin.h"
 #include "backoffice/catalogue/editor_form.h"
 #include "support/site_rows.h"
@@ -9,11 +8,10 @@
 using namespace tovi::backoffice::catalogue;
 
 namespace {
-PageResult save(FakeSite& site, const std::string& page, Fields query, const std::string& name,
-                const std::string& price, const std::string& fblx = "xp") {
-  return runAs(site, "mabex." + page, std::move(query),
-               {{"newsname", name}, {"jiage", price}, {"addname", " uploadpic/a.png "}, {"Content", "<p><b>好</b></p>"},
-                {"fblx", fblx}});
+PageResult save(FakeSite& site, std::string page, Fields query, std::string name, std::string price,
+                std::string fblx = "xp") {
+  return runAs(site, "mabex." + page, std::move(query), {{"newsname", name}, {"jiage", price},
+               {"addname", " uploadpic/a.png "}, {"Content", "<p><b>好</b></p>"}, {"fblx", fblx}});
 }
 // Name, price, group, category, picture, content and date of the stored dish.
 std::string dishRow(FakeSite& site, long long id) {
@@ -40,10 +38,8 @@ TEST(EditorForm, PricesArePlainNumbersAndTickedIdsWholeNumbers) {
     EXPECT_EQ(isPlainPrice(price), plain) << price;
   for (auto [list, ids] : {std::pair{"", "{}"}, {"  ", "{}"}, {"7", "{ 7 }"}, {"7, 9 ,11", "{ 7, 9, 11 }"},
                            {"7) or (1=1", "-"}, {"7, x", "-"}, {"7,,9", "-"}, {"7,", "-"}, {"7.5", "-"}, {"0x1", "-"},
-                           {"99999999999", "-"}}) {
-    auto parsed = parseIdList(list);
-    EXPECT_EQ(parsed ? ::testing::PrintToString(*parsed) : "-", ids) << list;
-  }
+                           {"99999999999", "-"}})
+    EXPECT_EQ(parseIdList(list) ? ::testing::PrintToString(*parseIdList(list)) : "-", ids) << list;
 }
 
 TEST(DishForm, AddStoresTrimmedFieldsWithItsPagesCategoryEditKeepsDateAndCategory) {
@@ -83,7 +79,6 @@ TEST(DishForm, TheEditFormShowsItsCategorysDishTrimmedAndCallsAnyOtherIdIllegal)
                       .ended = true});
     EXPECT_THAT(save(site, "kcdgedit", {{"action", "save"}, {"id", bad}}, "改掉", "1").body, HasSubstr("非法访问!"));
   }
-  EXPECT_THAT(runAs(site, "mabex.ylxgedit", {{"id", drink}}).body, HasSubstr(R"(value="可乐")"));
   EXPECT_EQ(storedDish(site, std::stoll(drink))->name, "可乐");
 }
 
@@ -118,8 +113,7 @@ TEST(ListPage, PagingClampsTheWantedPageAndLinksTheOthers) {
   FakeSite site;
   addDishes(site, 3, 2);  // another category's only
   expectPage(site, {.name = "empty", .page = "kcdg", .has = {"您还没有添加新闻！"}, .hasNot = {"selectdel", "页次"}});
-  // Rows, the page asked for, the page shown of how many, and its tick boxes; page 3 of 40 rows would start at the
-  // end: the first is shown.
+  // Rows, the page asked for, the page shown of how many, its tick boxes. Page 3 of 40 would start at the end: page 1.
   for (auto [rows, asked, shown, pages, boxes] :
        {std::tuple{20, "", 1, 1, 20}, {21, "2", 2, 2, 1}, {41, "2", 2, 3, 20}, {41, "9", 3, 3, 1}, {40, "3", 1, 2, 20},
         {41, "-5", 1, 3, 20}, {41, "2.5", 1, 3, 20}, {41, "99999999999", 1, 3, 20}}) {
@@ -137,8 +131,7 @@ TEST(ListPage, PagingClampsTheWantedPageAndLinksTheOthers) {
   }
 }
 
-// Each list its own rows: a category's with its add link, the home page's every category without one and its
-// cells as stored, the news with trimmed titles and their dates. A delete takes only the ticked rows of its list.
+// Each list its own rows (the home page's every category's, as stored, and no add link); a delete its own rows only.
 TEST(ListPage, EachListShowsAndDeletesItsOwnRows) {
   FakeSite site;
   const long long fast = addDish(site, Dish{.name = "  快餐A ", .lei2 = 1, .pic = " p.jpg "}),
@@ -182,8 +175,7 @@ TEST(BookAdmin, ReviewSwitchSavesBothWaysAndRefusesOtherValues) {
   }
 }
 
-// Newest first; a pinned message first, marked and without a tick box; unpinned, back in date order. The reply,
-// the visibility and the corrected text are saved with their line breaks; deleted messages never show.
+// Newest first, a pinned one before all without a tick box; texts saved with their line breaks; deleted ones hidden.
 TEST(BookAdmin, ListDetailAndReplyPinHideAndKeepLineBreaks) {
   FakeSite site;
   const long long older = addMessage(site, "甲", "第一行<BR>第二行", false, {2024, 1, 1, 0, 0, 0}),

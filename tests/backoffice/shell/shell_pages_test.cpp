@@ -1,7 +1,5 @@
-// The shell's pages on the fake host: the guard in front of every back-office page, stored text shown escaped,
-// the menu and the logout, the accounts list, the member pages, the database's maintenance. (The guards' and the
-// rules' own tables: tests/frame, tests/accounts; the account and member saves over HTTP: back_office_http_test.cpp;
-// backup and restore under arriving orders, and a killed restore: the crash suite.)
+// The shell's pages on the fake host: every page's guard, stored text shown escaped, the menu, the logout, the
+// accounts and members, the maintenance pages. (Saves: back_office_http_test.cpp; restores under load: tests/crash.)
 #include "backoffice/shell/maintenance.h"
 
 #include <filesystem>
@@ -15,8 +13,7 @@
 
 using namespace tovi::backoffice::shell;
 
-// Every page file of the back office, the order pages' too, but the login's, the logout's, the menu's and the
-// frameset's (which wants only a login and sends a visitor to it: the browser's logout walk).
+// Every back-office page file, the orders' too, but the login, logout, menu and frameset (the browser's logout walk).
 TEST(BackOfficeGuards, VisitorsAndMissingRightsSeeAndChangeNothing) {
   FakeSite site;
   addDish(site, Dish{.name = "秘密菜"});
@@ -104,17 +101,9 @@ TEST(AccountsPage, OwnersFirstWithTheirRightsTrimmed) {
     EXPECT_EQ(occurrences(body, text), n) << text;
 }
 
-TEST(MembersPage, TwentyAPageTheWantedOneClamped) {
+TEST(MemberPages, RowsTwentyAPageAndRecordShowApprovalAndRefuseBadIds) {
   FakeSite site;
   expectPage(site, {.name = "no member", .page = "reg", .has = {"暂无用户！！"}, .hasNot = {"<table"}, .ended = true});
-  for (int i = 1; i <= 41; ++i) addMember(site, Member{.names = "m" + std::to_string(i)});
-  const std::string body = runAs(site, "mabex.reg", {{"CurrentPage", "99"}}).body;  // the last page
-  EXPECT_EQ(occurrences(body, "<a href='reg1.asp?id="), 1);
-  expectTexts(body, {"&nbsp;m41</td>", "</select>页/共3页共41条记录", "<option selected>3</option>"});
-}
-
-TEST(MemberPages, RowsAndRecordShowApprovalAndRefuseBadIds) {
-  FakeSite site;
   const long long approved = addMember(site, Member{.names = "王", .sh = 1, .sex = 1}),
                   waiting = addMember(site, Member{.names = "李", .sh = 0, .sex = 2}),
                   unset = addMember(site, Member{.sh = data::Value::null()});
@@ -132,6 +121,10 @@ TEST(MemberPages, RowsAndRecordShowApprovalAndRefuseBadIds) {
   for (auto [id, message] : {std::pair{std::string("1.5"), "参数错误"}, {std::to_string(unset + 100), "该用户不存在"}})
     expectPage(site, {.name = "id " + id, .page = "reg1", .query = {{"id", id}}, .has = {message},
                       .hasNot = {"<form"}, .ended = true});
+  for (int i = 4; i <= 41; ++i) addMember(site, Member{.names = "m" + std::to_string(i)});
+  const std::string last = runAs(site, "mabex.reg", {{"CurrentPage", "99"}}).body;
+  EXPECT_EQ(occurrences(last, "<a href='reg1.asp?id="), 1);
+  expectTexts(last, {"&nbsp;m41</td>", "</select>页/共3页共41条记录", "<option selected>3</option>"});
 }
 
 TEST(Maintenance, SizesInBytesKilobytesOrMegabytes) {
