@@ -113,7 +113,7 @@ TEST(ListPage, PagingClampsTheWantedPageAndLinksTheOthers) {
   FakeSite site;
   addDishes(site, 3, 2);  // another category's only
   expectPage(site, {.name = "empty", .page = "kcdg", .has = {"您还没有添加新闻！"}, .hasNot = {"selectdel", "页次"}});
-  // Rows, the page asked for, the page shown of how many, its tick boxes. Page 3 of 40 would start at the end: page 1.
+  // Rows, the page asked for, the page shown (newest first) of how many, its tick boxes. Page 3 of 40: page 1.
   for (auto [rows, asked, shown, pages, boxes] :
        {std::tuple{20, "", 1, 1, 20}, {21, "2", 2, 2, 1}, {41, "2", 2, 3, 20}, {41, "9", 3, 3, 1}, {40, "3", 1, 2, 20},
         {41, "-5", 1, 3, 20}, {41, "2.5", 1, 3, 20}, {41, "99999999999", 1, 3, 20}}) {
@@ -122,7 +122,6 @@ TEST(ListPage, PagingClampsTheWantedPageAndLinksTheOthers) {
     addDishes(site, rows);
     std::string body = runAs(site, "mabex.kcdg", {{"page", asked}}).body;
     EXPECT_EQ(occurrences(body, R"(name="selectdel")"), boxes);
-    // The newest first.
     expectTexts(body, {">菜" + std::to_string(rows - (shown - 1) * 20) + "</a>", "共有" + std::to_string(rows) + "条新闻",
                        ">" + std::to_string(shown) + "</font><font class='contents'>/" + std::to_string(pages) + "页"});
     auto link = [](int n, const char* label) { return "?page=" + std::to_string(n) + " class='contents'>" + label; };
@@ -148,11 +147,9 @@ TEST(ListPage, EachListShowsAndDeletesItsOwnRows) {
         {"cygl", Texts{link("cygl", f, "  快餐A "), "饮料B"}, "add.asp"},
         {"cyxw", Texts{link("cyxw", news, "开业酬宾"), ">2024-3-1 9:05:00</td>"}, "快餐"}})
     expectPage(site, {.name = page, .page = page, .has = has, .hasNot = {hasNot}});
-  auto tick = [&](const char* page, const std::string& ids) {
-    return runAs(site, page, {{"action", "del"}}, {{"selectdel", ids}}).redirect;
-  };
-  EXPECT_EQ(tick("mabex.kcdg", ""), "kcdg.asp") << "nothing ticked: back to the list";
-  EXPECT_EQ(tick("mabex.kcdg", f + ", " + d), "kcdg.asp");
+  auto tick = [&](const char* p, std::string ids) { return runAs(site, p, {{"action", "del"}}, {{"selectdel", ids}}); };
+  EXPECT_EQ(tick("mabex.kcdg", "").redirect, "kcdg.asp") << "nothing ticked: back to the list";
+  EXPECT_EQ(tick("mabex.kcdg", f + ", " + d).redirect, "kcdg.asp");
   EXPECT_EQ(valuesOf(site, "select * from cygl order by id", "name"), (std::vector<std::string>{"饮料B", "快餐C"}));
   tick("mabex.cygl", d);  // the home-page list deletes whatever the category
   EXPECT_FALSE(storedDish(site, drink));
@@ -182,14 +179,12 @@ TEST(BookAdmin, ListDetailAndReplyPinHideAndKeepLineBreaks) {
                   newer = addMessage(site, "乙", "你好", false, {2024, 1, 2, 0, 0, 0});
   addMessage(site, "已删", "你好", true);
   expectTexts(guestbook(site, {}).body, {"新留言", "第一行<br>第二行"});
-  expectTexts(guestbook(site, detail(older)).body,
-              {">第一行\r\n第二行</textarea>", R"(name="Online" value="1" checked>公开)"});
+  expectTexts(guestbook(site, detail(older)).body, {">第一行\r\n第二行</textarea>", R"(name="Online" value="1" checked>公开)"});
   for (auto [top, first, second] : {std::tuple{"1", "甲", "乙"}, {"0", "乙", "甲"}}) {
-    SCOPED_TRACE(top);
     guestbook(site, detail(older), {{"comments", "第一行\r\n第二行"}, {"Replay", "谢谢\r\n欢迎"}, {"top", top},
                                {"Online", "0"}, {"send", "ok"}});
     const std::string body = guestbook(site, {}).body, pin = ">TOP</font>";
-    EXPECT_LT(body.find(std::string(">") + first + "</td>"), body.find(std::string(">") + second + "</td>"));
+    EXPECT_LT(body.find(std::string(">") + first + "</td>"), body.find(std::string(">") + second + "</td>")) << top;
     const bool pinned = *top == '1';
     expectTexts(body, {tickBox(newer), pinned ? pin : tickBox(older), ">已回复</td>"},
                 {"已删", pinned ? tickBox(older) : pin});
@@ -202,10 +197,9 @@ TEST(BookAdmin, ListDetailAndReplyPinHideAndKeepLineBreaks) {
 
 TEST(BookAdmin, DeleteRemovesTheTickedMessagesAndPagesHoldTen) {
   FakeSite site;
-  const long long id = addMessage(site, "访客"), removed = addMessage(site, "访客", "你好", true),
-                  other = addMessage(site, "访客");
-  guestbook(site, {}, {{"action", "删除"}, {"id", std::to_string(id)}, {"id", std::to_string(removed)}});
-  EXPECT_EQ(valuesOf(site, "select * from Feedback", "ID"), std::vector<std::string>{std::to_string(other)});
+  const long long a = addMessage(site, "访客"), gone = addMessage(site, "访客", "你好", true), b = addMessage(site, "访客");
+  guestbook(site, {}, {{"action", "删除"}, {"id", std::to_string(a)}, {"id", std::to_string(gone)}});
+  EXPECT_EQ(valuesOf(site, "select * from Feedback", "ID"), std::vector<std::string>{std::to_string(b)});
   for (int i = 1; i < 25; ++i) addMessage(site, "访客", "你好", false, data::DateTime{2024, 1, 1, 0, 0, 0}.addSeconds(i));
   const std::string p2 = "共25条留言 <a href='book_admin.asp?page=1'>首页</a> <a href='book_admin.asp?page=1'>前页</a> "
                         "<a href='book_admin.asp?page=3'>下页</a> <a href='book_admin.asp?page=3'>末页</a>   第2页 共3页";

@@ -31,8 +31,7 @@ TEST(BackOfficeGuards, VisitorsAndMissingRightsSeeAndChangeNothing) {
     std::smatch id;
     if (!std::regex_search(text, id, component) || std::regex_match(name, open)) continue;
     ++pages;
-    // Right 3 opens none, right 2 neither the accounts nor the database's.
-    const bool top = std::regex_match(name, owners);
+    const bool top = std::regex_match(name, owners);  // right 2 opens neither the accounts nor the database's
     const std::string noRight = top ? "您没有管理权限!!" : "您无此管理权限！";
     for (auto [flag, answer] : {std::pair{data::Value(), std::string("还没有登录请登录")}, {data::Value(3), noRight},
                                 {data::Value(top ? 2 : 3), noRight}}) {
@@ -56,13 +55,12 @@ TEST(BackOfficeGuards, VisitorsAndMissingRightsSeeAndChangeNothing) {
 TEST(BackOfficePages, ShowStoredTextEscaped) {
   FakeSite site;
   const std::string x = "<x'\"y>";
-  auto id = [](long long n) { return Fields{{"id", std::to_string(n)}}; };
+  auto id = [](long long n, Fields more = {}) { more.emplace_back("id", std::to_string(n)); return more; };
   const Fields dish = id(addDish(site, Dish{.name = x, .jiage = x, .lei = x, .content = x, .pic = x})),
                news = id(insertRow(site, "cyxw", {{"title", x}, {"content", x}, {"dates", data::DateTime{}}})),
-               member = id(addMember(site, Member{.names = x, .address = x}));
-  Fields message = id(insertRow(site, "Feedback", {{"UserName", x}, {"UserMail", x}, {"qq", x}, {"Comments", x},
-                                                   {"Replay", x}, {"del", false}}, "ID"));
-  message.emplace_back("action", "replay");
+               member = id(addMember(site, Member{.names = x, .address = x})),
+               message = id(insertRow(site, "Feedback", {{"UserName", x}, {"UserMail", x}, {"qq", x}, {"Comments", x},
+                                                         {"Replay", x}, {"del", false}}, "ID"), {{"action", "replay"}});
   addAccount(site, x, 2);
   site.db().Execute({"update bulletin set content=?", {x}});
   for (auto [page, query] : {std::pair{"kcdg", Fields{}}, {"cygl", {}}, {"kcdgedit", dish}, {"cyxw", {}},
