@@ -139,11 +139,11 @@ TEST_F(BackOffice, BadOrForeignRequestsChangeNothing) {
     asks.push_back({o, s + "action=add", "admin2=sneaky&password2=sneaky-pass&flag2=1", {no}, from});
   // Pictures that are none, too big (2 MB and a bit: under the host's limit), with a path, missing, from elsewhere.
   const std::string png = picture("png"), big = png + std::string(backoffice::catalogue::kMaxPictureBytes, '\0');
-  for (auto [who, name, bytes, answer, from] :
+  for (auto [who, name, bytes, says, from] :
        {std::tuple{o, "menu.png", std::string("<% Response.Write 1 %> text"), "只能上传", Site},
         {o, "big.png", big, "不能超过 2 MB", Site}, {o, "../../admin/x.png", png, "不能包含路径", Site},
         {o, "", "", "请选择", Site}, {o, "a.png", png, no.c_str(), OtherSite}, {&visitor, "a.png", png, "还没有登录", Site}})
-    asks.push_back({who, kUpload, multipart(name, bytes), {answer}, from, false, kMultipart});
+    asks.push_back({who, kUpload, multipart(name, bytes), {says}, from, false, kMultipart});
   expectRefused(asks);
 }
 
