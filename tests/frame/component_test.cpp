@@ -10,8 +10,7 @@
 #include "support/live_server.h"
 #include "support/testing.h"
 
-// (Ids and operations in any letter case, unknown ones and operations taking
-// arguments: the page-file parser's tables in tests/host.)
+// (Ids and operations in any letter case, unknown ones, operations taking arguments: tests/host's page-file tables.)
 TEST(Registry, EachIdOnceAndDatabaseObjectsByProgIdInAnyCase) {
   frame::Registry r;
   frame::registerPages(r);

@@ -19,9 +19,7 @@ TEST(PageLinks, LinkOnlyToOtherPages) {
   for (auto [page, pages, links] : {std::tuple{1L, 3L, "[第一页] [上一页] " + on}, {2, 3, back + on},
                                     {3, 3, back + "[下一页] [最后一页] "}, {1, 1, "[第一页] [上一页] [下一页] [最后一页] "}})
     EXPECT_EQ(pageSelectorLinks(page, pages), links) << page << " of " << pages;
-  auto to = [](const char* label, int p) {
-    return "<a href='news.asp?page=" + std::to_string(p) + "'>" + label + "</a> ";
-  };
+  auto to = [](const char* s, int p) { return "<a href='news.asp?page=" + std::to_string(p) + "'>" + s + "</a> "; };
   for (auto [page, pages, links] :
        {std::tuple{1L, 1L, std::string()},
         {1, 2, "<div class=pages>共21条新闻 <span>首页 前页</span> " + to("下页", 2) + to("末页", 2) + "第1页/共2页</div>\n"},

@@ -5,8 +5,7 @@
 
 using namespace frame;
 
-// Nothing leaves the element, the attribute or the script literal; JSON is ASCII bytes only, so that it
-// passes every charset edge.
+// Nothing leaves the element, the attribute or the script literal; JSON is ASCII only, for every charset edge.
 TEST(Escaping, HtmlJavaScriptAndJson) {
   for (auto [in, out] : {std::pair<std::string, std::string>{"", ""}, {"plain 文字", "plain 文字"},
                          {"<b>&\"'", "&lt;b&gt;&amp;&quot;&#39;"}, {"&amp;", "&amp;amp;"},
@@ -39,13 +38,11 @@ TEST(Trim, AndReplaceAll) {
     EXPECT_EQ(replaceAll(in, from, to), out) << in;
 }
 
-// An invalid byte reads as one replacement character, never past the end; a surrogate is no character.
-// (Widths of single-byte and Chinese characters: the order list's Strlength table in tests/orders.)
+// An invalid byte is one replacement character, never read past the end; a surrogate none. (Widths: tests/orders.)
 TEST(Characters, InvalidBytesAreOneReplacementEach) {
   for (auto [text, from, to] : {std::tuple{std::string("a\xC3"), 1u, 2u}, {std::string("\xC0\xAF"), 0u, 1u}}) {
     std::size_t pos = from;
-    EXPECT_EQ(nextChar(text, pos), U'\uFFFD') << from;
-    EXPECT_EQ(pos, to);
+    EXPECT_EQ(nextChar(text, pos) == U'\uFFFD' ? pos : 99u, to) << from;
   }
   EXPECT_EQ(charCount("中\xED\xA0\x80"), 4u);
   EXPECT_EQ(gbWidth(char32_t{0}), 2);
