@@ -85,7 +85,7 @@ TEST_F(ToviServe, HeadAndNotModifiedSendNoBody) {
     for (const auto& [first, firstStatus] : firsts)
       for (int round = 0; round < 2; ++round) {
         SCOPED_TRACE(first);
-        std::string got = exchangeRaw(server_->port(), first + "Host: 127.0.0.1\r\n\r\nGET /test.asp HTTP/1.1\r\n"
+        std::string got = exchange(connectLoopback(server_->port()), first + "Host: 127.0.0.1\r\n\r\nGET /test.asp HTTP/1.1\r\n"
                                                                "Host: 127.0.0.1\r\nConnection: close\r\n\r\n");
         std::size_t end = got.find("\r\n\r\n"), at = got.find("Content-Length: ");
         ASSERT_NE(end, std::string::npos);

@@ -27,19 +27,14 @@ struct ILess {
 };
 
 struct FakeRequest {
-  std::vector<std::pair<std::string, std::string>> query;  // in order; repeated names allowed
-  std::vector<std::pair<std::string, std::string>> form;
-  std::map<std::string, std::string, ILess> cookies;        // name -> whole value ("k1=v1&k2=v2")
-  std::map<std::string, tovi::data::Value, ILess> session;  // kept across runs when reused
-  std::optional<tovi::data::DateTime> now;                  // the clock; real local time when empty
-
+  std::vector<std::pair<std::string, std::string>> query, form;  // in order; repeated names allowed
+  std::map<std::string, std::string, ILess> cookies;              // name -> whole value ("k1=v1&k2=v2")
+  std::map<std::string, tovi::data::Value, ILess> session;        // kept across runs when reused
+  std::optional<tovi::data::DateTime> now;                        // the clock; real local time when empty
   // HTTP details for the site's own pages; without `http` the page sees none.
   bool http = false;
-  std::string method = "GET";
+  std::string method = "GET", clientAddress = "127.0.0.1";
   std::map<std::string, std::string, ILess> headers;  // e.g. Host, Origin, Referer
-  std::string clientAddress = "127.0.0.1";
-  std::vector<tovi::frame::UploadedFile> files;
-  std::map<std::string, std::string> options;          // server start options ("fixed-code")
   // A same-site post, as the site's own forms send it.
   FakeRequest& sameSitePost() {
     http = true;
@@ -51,14 +46,14 @@ struct FakeRequest {
 };
 
 struct PageResult {
-  std::string body;                 // what the page wrote (empty after a redirect)
-  bool ended = false;               // Response.End or Redirect stopped the page
-  std::string redirect;             // target of Response.Redirect
+  std::string body;      // what the page wrote (empty after a redirect)
+  bool ended = false;    // Response.End or Redirect stopped the page
+  std::string redirect;  // target of Response.Redirect
   std::map<std::string, tovi::frame::ResponseCookie> cookies;
-  bool abandoned = false;           // Session.Abandon was called
+  bool abandoned = false;  // Session.Abandon was called
   // Through the HTTP details:
   int status = 200;
-  std::string binaryType, binary;   // sendBinary
+  std::string binaryType, binary;  // sendBinary
   std::map<std::string, std::string> headers;
   bool sessionRenewed = false;
 };
@@ -75,7 +70,7 @@ class FakeSite {
   const std::string& root() const { return root_; }
   std::string databasePath() const { return root_ + "/database/tamlo.mdb"; }
   // A connection of the test's own on the site database.
-  tovi::data::Connection& db();
+  tovi::data::Connection& db() { return *db_; }
 
   // Runs component `id`'s operation `operation` as the page `folder`/x.asp
   // ("" for the storefront root, "admin" for the back office). The request's
@@ -87,9 +82,11 @@ class FakeSite {
   PageResult runBody(const std::function<void()>& body, FakeRequest& request, const std::string& folder = "");
 
  private:
+  PageResult drive(tovi::frame::Component& component, FakeRequest& request, const std::string& folder,
+                   const std::function<void()>& body);
   std::string root_;
   tovi::frame::Registry registry_;
-  std::unique_ptr<tovi::data::Connection> db_;
+  std::unique_ptr<tovi::data::Connection> db_ = std::make_unique<tovi::data::Connection>();
 };
 
 }  // namespace tovi::testing

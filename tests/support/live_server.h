@@ -18,6 +18,7 @@
 #include <string>
 #include <vector>
 
+#include "host/request_values.h"
 #include "support/fake_host.h"
 
 namespace tovi::testing {
@@ -114,14 +115,15 @@ class HttpClient {
 // A socket connected to 127.0.0.1:port, with a 30 s receive timeout; -1
 // when the connection is refused.
 int connectLoopback(unsigned short port);
-// Sends `bytes` exactly as given on a new connection and returns everything
-// the server sends back until it closes (for pipelining and framing tests).
-std::string exchangeRaw(unsigned short port, const std::string& bytes);
+// Sends `bytes` exactly as given on the socket `fd` and returns everything the
+// server sends back until it closes (for pipelining and framing tests), then
+// closes `fd`; `*broken` when it ended in a reset or a timeout.
+std::string exchange(int fd, const std::string& bytes, bool* broken = nullptr);
 
 // UTF-8 -> GBK bytes (tests build what a browser sends).
 std::string toGbk(const std::string& utf8);
 // Percent-encodes bytes for a query string or a url-encoded form.
-std::string urlEncode(const std::string& bytes);
+inline std::string urlEncode(const std::string& bytes) { return host::percentEncode(bytes); }
 // "a=1&b=2" from name/value pairs, each percent-encoded as given (encode to GBK first).
 std::string formBody(const std::vector<std::pair<std::string, std::string>>& fields);
 
