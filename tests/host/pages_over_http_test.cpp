@@ -66,7 +66,7 @@ TEST_F(PagesOverHttp, Answers) {
     ::testing::Matcher<std::string> text;
     std::map<std::string, std::string> headers = {};
   };
-  const std::string root = server_->root();
+  const std::string root = server_->root;
   const Case cases[] = {
       {"each source in GBK; repeated names join, in any case", "POST",
        "/echo.asp?a=" + urlEncode(toGbk("张三")) + "&A=" + urlEncode(toGbk("李四")),

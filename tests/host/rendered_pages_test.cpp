@@ -53,7 +53,7 @@ class RenderedPages : public ::testing::Test {
     server_ = std::make_unique<InProcessServer>(pages);
   }
   void addDish(const std::string& name) {  // as another program would
-    sqliteColumn(server_->root() + "/database/tamlo.mdb", "insert into cygl (name, lei2) values ('" + name + "', 1)");
+    sqliteColumn(server_->root + "/database/tamlo.mdb", "insert into cygl (name, lei2) values ('" + name + "', 1)");
   }
   // How many times the probes ran while `request` was sent `times` times.
   int runsFor(int times, const std::function<void()>& request) {
@@ -107,9 +107,9 @@ TEST_F(RenderedPages, AnEditedOrDeletedPageFileIsSeen) {
   ASSERT_EQ(client.get("/menu.asp").body, "<p>dishes:</p>");
   ASSERT_EQ(client.get("/plain.asp").body, "dishes:");
   ASSERT_EQ(client.get("/cookie.asp").status, 200);
-  std::ofstream(server_->root() + "/menu.asp", std::ios::binary) << hostPage("probe.0", "<div>", "</div>");
-  std::ofstream(server_->root() + "/plain.asp", std::ios::binary) << "<% bad %>";
-  std::filesystem::remove(server_->root() + "/cookie.asp");
+  std::ofstream(server_->root + "/menu.asp", std::ios::binary) << hostPage("probe.0", "<div>", "</div>");
+  std::ofstream(server_->root + "/plain.asp", std::ios::binary) << "<% bad %>";
+  std::filesystem::remove(server_->root + "/cookie.asp");
   std::this_thread::sleep_for(std::chrono::milliseconds(1100));
   EXPECT_EQ(client.get("/menu.asp").body, "<div>dishes:</div>");
   EXPECT_EQ(runsFor(1, [&] { EXPECT_EQ(client.get("/menu.asp").body, "<div>dishes:</div>"); }), 0);

@@ -100,32 +100,26 @@ class ProbeRoot {
   std::string dir_;
 };
 
-class InProcessServer {
+// The root served by host::serve() inside the test program, on a free loopback port.
+class InProcessServer : public ProbeRoot {
  public:
-  InProcessServer(const std::vector<ProbePage>& pages, const Fields& files = {}, host::ServeOptions options = {})
-      : site_(pages, files, std::move(options)) {
+  InProcessServer(const std::vector<ProbePage>& pages, const Fields& files = {}, host::ServeOptions base = {})
+      : ProbeRoot(pages, files, std::move(base)) {
     std::promise<unsigned short> listening;
     std::promise<std::function<void()>> started;
-    site_.options.port = 0;
-    site_.options.onListening = [&](unsigned short port) { listening.set_value(port); };
-    site_.options.onStarted = [&](std::function<void()> stop) { started.set_value(std::move(stop)); };
-    done_ = std::async(std::launch::async, [this] { return host::serve(site_.options, site_.registry); });
+    options.port = 0;
+    options.onListening = [&](unsigned short port) { listening.set_value(port); };
+    options.onStarted = [&](std::function<void()> stop) { started.set_value(std::move(stop)); };
+    done_ = std::async(std::launch::async, [this] { return host::serve(options, registry); });
     port_ = listening.get_future().get();
     stop_ = started.get_future().get();
   }
   ~InProcessServer() { stop(); }
   // Stops as SIGTERM does; returns serve()'s result.
-  int stop() {
-    if (!done_.valid()) return -1;
-    stop_();
-    return done_.get();
-  }
+  int stop() { return done_.valid() ? (stop_(), done_.get()) : -1; }
   unsigned short port() const { return port_; }
-  const std::string& root() const { return site_.root; }
-  std::string errorLog() const { return site_.errorLog(); }
 
  private:
-  ProbeRoot site_;
   unsigned short port_ = 0;
   std::function<void()> stop_;
   std::future<int> done_;
