@@ -6,7 +6,6 @@
 #include "support/testing.h"
 
 using namespace data;
-using T = ColumnType;
 
 TEST(ColumnTypes, ValuesAsTheirColumnsStoreThem) {
   const DateTime at{2024, 3, 9, 10, 0, 0};

@@ -6,7 +6,6 @@
 
 #include <filesystem>
 #include <string>
-#include <utility>
 #include <vector>
 
 #include "data/connection.h"
@@ -38,10 +37,9 @@ class TempDb : public ::testing::Test {
   // Runs `sql` (one statement or several) on the file straight through SQLite,
   // as another program would: column `col` of every row it gives, its
   // parameters bound as numbers when they are numeric, else as stored texts.
-  Strings raw(const std::string& sql, const std::vector<data::Value>& params = {}, int col = 0,
-              const std::string& path = "") {
+  Strings raw(const std::string& sql, const std::vector<data::Value>& params = {}, int col = 0) {
     sqlite3* db = nullptr;
-    EXPECT_EQ(sqlite3_open((path.empty() ? path_ : path).c_str(), &db), SQLITE_OK);
+    EXPECT_EQ(sqlite3_open(path_.c_str(), &db), SQLITE_OK);
     sqlite3_busy_timeout(db, 5000);
     Strings out;
     for (const char* next = sql.c_str(); *next;) {
@@ -50,8 +48,9 @@ class TempDb : public ::testing::Test {
       if (!s) break;
       for (int i = 0; i < static_cast<int>(params.size()); ++i) {
         const data::Value& v = params[static_cast<std::size_t>(i)];
+        const std::string text = v.kind() == data::Value::Kind::Date ? v.toDate()->iso() : v.text();
         if (v.isNumeric()) sqlite3_bind_int64(s, i + 1, v.toInteger());
-        else sqlite3_bind_text(s, i + 1, (v.kind() == data::Value::Kind::Date ? v.toDate()->iso() : v.text()).c_str(), -1, SQLITE_TRANSIENT);
+        else sqlite3_bind_text(s, i + 1, text.c_str(), -1, SQLITE_TRANSIENT);
       }
       int rc = SQLITE_ROW;
       while ((rc = sqlite3_step(s)) == SQLITE_ROW) {
@@ -67,26 +66,10 @@ class TempDb : public ::testing::Test {
   long long add(const std::string& table, const Row& fields, const char* key = "id") {
     return insertRow(conn_, table, fields, key);
   }
-  long long addOrder(const std::string& yhm, data::DateTime at, int dczt = 1) {
-    return add("tdgl", {{"yhm", yhm}, {"fromdate", at}, {"dczt", dczt}});
+  long long addOrder(const std::string& yhm, data::DateTime at) {
+    return add("tdgl", {{"yhm", yhm}, {"fromdate", at}, {"dczt", 1}});
   }
   Strings column(const data::Sql& sql, const std::string& field) { return valuesOf(conn_, sql, field); }
-  // One page of 20 as the order list reads it: the count, then the page's values of `field`.
-  Strings page(const data::Sql& sql, long n, long& count, const std::string& field = "id") {
-    data::Recordset rs;
-    rs.PageSize(20);
-    rs.Open(sql, conn_, data::adOpenKeyset, data::adLockOptimistic);
-    count = rs.RecordCount();
-    Strings out;
-    if (!rs.Eof()) rs.AbsolutePage(n);
-    for (int i = 0; i < 20 && !rs.Eof(); ++i, rs.MoveNext()) out.push_back(rs(field).text());
-    return out;
-  }
-  // Rows `from` to `from + 20` of `all` (fewer at its end): one page as a walk from the start finds it.
-  static Strings slice(const Strings& all, std::size_t from) {
-    from = std::min(from, all.size());
-    return Strings(all.begin() + static_cast<long>(from), all.begin() + static_cast<long>(std::min(all.size(), from + 20)));
-  }
 
   std::string dir_, path_;
   data::Connection conn_;

@@ -65,7 +65,7 @@ class RenderedPages : public ::testing::Test {
 };
 
 // A repeated page is answered without running it until the database changes
-// (whoever writes it moves its change stamp: tests/data/change_stamp_test.cpp).
+// (whoever writes it moves its change stamp: tests/data/order_list_test.cpp (its writers loop)).
 TEST_F(RenderedPages, KeptUntilTheDatabaseChanges) {
   HttpClient client(server_->port());
   HttpResponse first, again, head;
