@@ -158,14 +158,14 @@ PageResult FakeSite::drive(frame::Component& component, FakeRequest& request, co
   PageResult out;
   Host host(request, out, registry_, root_, folder);
   component.onstartpage(host);
+  struct End {
+    frame::Component& component;
+    ~End() { component.onendpage(); }
+  } end{component};
   try {
     body();
   } catch (const frame::PageEnd&) {
-  } catch (...) {
-    component.onendpage();
-    throw;
   }
-  component.onendpage();
   return out;
 }
 
@@ -177,8 +177,7 @@ PageResult FakeSite::runBody(const std::function<void()>& body, FakeRequest& req
 PageResult FakeSite::run(const std::string& id, FakeRequest& request, const std::string& folder,
                          const std::string& operation) {
   const frame::ComponentType* type = registry_.find(id);
-  if (!type) throw std::invalid_argument("no component " + id);
-  const frame::Operation* op = type->find(operation.empty() ? type->operations.at(2).name : operation);
+  const frame::Operation* op = type ? type->find(operation.empty() ? type->operations.at(2).name : operation) : nullptr;
   if (!op || !op->run) throw std::invalid_argument("no callable operation " + operation + " on " + id);
   std::unique_ptr<frame::Component> component = type->create();
   return drive(*component, request, folder, [&] { op->run(*component); });

@@ -26,8 +26,10 @@ struct ILess {
   bool operator()(const std::string& a, const std::string& b) const;
 };
 
+using Fields = std::vector<std::pair<std::string, std::string>>;  // names and texts, in order
+
 struct FakeRequest {
-  std::vector<std::pair<std::string, std::string>> query, form;  // in order; repeated names allowed
+  Fields query, form;                                       // repeated names allowed
   std::map<std::string, std::string, ILess> cookies;              // name -> whole value ("k1=v1&k2=v2")
   std::map<std::string, tovi::data::Value, ILess> session;        // kept across runs when reused
   std::optional<tovi::data::DateTime> now;                        // the clock; real local time when empty
@@ -37,20 +39,15 @@ struct FakeRequest {
   std::map<std::string, std::string, ILess> headers;  // e.g. Host, Origin, Referer
   // A same-site post, as the site's own forms send it.
   FakeRequest& sameSitePost() {
-    http = true;
-    method = "POST";
-    headers["Host"] = "127.0.0.1:8080";
-    headers["Origin"] = "http://127.0.0.1:8080";
+    http = true, method = "POST", headers = {{"Host", "127.0.0.1:8080"}, {"Origin", "http://127.0.0.1:8080"}};
     return *this;
   }
 };
 
 struct PageResult {
-  std::string body;      // what the page wrote (empty after a redirect)
-  bool ended = false;    // Response.End or Redirect stopped the page
-  std::string redirect;  // target of Response.Redirect
+  std::string body, redirect;  // what the page wrote (empty after a redirect); Response.Redirect's target
+  bool ended = false, abandoned = false;  // Response.End or Redirect stopped the page; Session.Abandon was called
   std::map<std::string, tovi::frame::ResponseCookie> cookies;
-  bool abandoned = false;  // Session.Abandon was called
   // Through the HTTP details:
   int status = 200;
   std::string binaryType, binary;  // sendBinary
@@ -64,8 +61,6 @@ class FakeSite {
   // holding one account: the site owner "admin" (right 1, no password).
   FakeSite();
   ~FakeSite();
-  FakeSite(const FakeSite&) = delete;
-  FakeSite& operator=(const FakeSite&) = delete;
 
   const std::string& root() const { return root_; }
   std::string databasePath() const { return root_ + "/database/tamlo.mdb"; }

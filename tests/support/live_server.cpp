@@ -12,7 +12,6 @@
 #include <unistd.h>
 
 #include <chrono>
-#include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <regex>
@@ -179,8 +178,8 @@ HttpResponse HttpClient::request(const std::string& method, const std::string& t
     r.setCookies.push_back(value);
     std::smatch m;
     if (!std::regex_search(value, m, pair)) continue;
+    cookies_[m[1]] = m[2];
     if (m[2].length() == 0 || asciiLower(value).find("max-age=0") != std::string::npos) cookies_.erase(m[1]);
-    else cookies_[m[1]] = m[2];
   }
   // Whole: as many bytes as announced, or (none announced) up to a clean close.
   const std::string code = raw.substr(9, 3);
@@ -196,10 +195,7 @@ int connectLoopback(unsigned short port) {
   if (fd < 0) throw std::runtime_error("socket failed");
   timeval tv{30, 0};
   setsockopt(fd, SOL_SOCKET, SO_RCVTIMEO, &tv, sizeof tv);
-  sockaddr_in addr{};
-  addr.sin_family = AF_INET;
-  addr.sin_port = htons(port);
-  addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  sockaddr_in addr{.sin_family = AF_INET, .sin_port = htons(port), .sin_addr = {htonl(INADDR_LOOPBACK)}, .sin_zero = {}};
   if (connect(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) == 0) return fd;
   close(fd);
   return -1;

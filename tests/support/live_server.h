@@ -2,12 +2,9 @@
 // port over a temporary copy of site/, a small HTTP client that keeps cookies,
 // and a look into SQLite files as another program would take it.
 //
-//   LiveServer server({.demo = false, .args = {"--fixed-code", "1234"}});
-//   HttpClient http(server.port());
-//   HttpResponse r = http.get("/test.asp");
-//   EXPECT_EQ(r.body, "1233");
-//   r = http.post("/dctj.asp", formBody({{"yhm", toGbk("张三")}}));   // bytes as a browser sends them
-//   server.kill9();  server.start();                                 // the root outlives the process
+//   LiveServer server({.args = {"--fixed-code", "1234"}});
+//   HttpResponse r = HttpClient(server.port()).post("/dctj.asp", formBody({{"yhm", toGbk("张三")}}));
+//   server.kill9();  server.start();  // the root outlives the process
 #pragma once
 
 #include <sys/types.h>
@@ -31,13 +28,10 @@ class Process {
   Process(const Process&) = delete;
   Process& operator=(const Process&) = delete;
 
-  bool kill9();   // SIGKILL, then waits; true when it was still running
-  int stop();     // SIGTERM, then waits; the exit status
+  bool kill9();  // SIGKILL, then waits; true when it was still running
+  int stop();    // SIGTERM, then waits; the exit status
   // The exit status (128 + signal when killed).
-  int wait() {
-    reap(0);
-    return status_;
-  }
+  int wait() { return reap(0), status_; }
   bool exited() { return reap(WNOHANG); }  // without waiting
   std::string output() const;
 
@@ -83,13 +77,12 @@ class LiveServer {
 };
 
 struct HttpResponse {
-  int status = 0;     // 0: no whole answer came (cut off, reset, timed out)
-  bool sent = true;   // false: no connection could be made
+  int status = 0;    // 0: no whole answer came (cut off, reset, timed out)
+  bool sent = true;  // false: no connection could be made
   std::map<std::string, std::string, ILess> headers;  // last value of each
   std::vector<std::string> setCookies;                // every Set-Cookie line
   std::string body;                                   // bytes as sent (GBK for pages)
-  // The body decoded from GBK to UTF-8.
-  std::string text() const;
+  std::string text() const;                           // the body decoded from GBK to UTF-8
 };
 
 class HttpClient {

@@ -1,9 +1,7 @@
 // A temporary web root for the host's tests and the fuzz harnesses: a fresh
 // database, the test's files, and page files whose one component runs a
-// function of the test's (what it reads of the request, what it writes); and
-// the host's serve() run over one inside the test program, for requests over
-// loopback exactly as from a browser. Header only and without GoogleTest: the
-// fuzz harnesses build it with clang.
+// function of the test's; and the host's serve() run over one inside the test
+// program. Header only and without GoogleTest: the fuzz harnesses build it.
 //
 //   ProbeRoot site({{"echo.asp", [] { Response().Write(Request()("a")); }}}, {{"Style.css", "body{}"}});
 //   InProcessServer server({{"echo.asp", [] { Response().Write(Request()("a")); }}});
@@ -15,7 +13,6 @@
 #include <fstream>
 #include <functional>
 #include <future>
-#include <sstream>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -75,12 +72,10 @@ class ProbeRoot {
     std::filesystem::remove_all(dir_, ec);
   }
   ProbeRoot(const ProbeRoot&) = delete;
-  ProbeRoot& operator=(const ProbeRoot&) = delete;
 
   std::string errorLog() const {
-    std::ostringstream text;
-    text << std::ifstream(dir_ + "/errors.log").rdbuf();
-    return text.str();
+    std::ifstream log(dir_ + "/errors.log");
+    return {std::istreambuf_iterator<char>(log), {}};
   }
 
   std::string root;

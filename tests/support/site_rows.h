@@ -20,8 +20,6 @@
 
 namespace tovi::testing {
 
-using Fields = std::vector<std::pair<std::string, std::string>>;
-
 inline int occurrences(const std::string& text, const std::string& needle) {
   int n = 0;
   for (std::size_t p = text.find(needle); p != std::string::npos; p = text.find(needle, p + needle.size())) ++n;
@@ -43,21 +41,6 @@ inline long long insertRow(FakeSite& site, const std::string& table, const Row& 
   return insertRow(site.db(), table, fields, key);
 }
 
-inline long rowCount(FakeSite& site, const std::string& table) {
-  data::Recordset rs;
-  rs.Open("select * from " + table, site.db(), data::adOpenKeyset, data::adLockReadOnly);
-  return rs.RecordCount();
-}
-
-// A field of row `id` (key column `key`), "" when the row is missing.
-inline data::Value fieldOf(FakeSite& site, const std::string& table, const std::string& key, long long id,
-                           const std::string& field) {
-  data::Recordset rs;
-  rs.Open(data::Sql("select * from " + table + " where " + key + "=?", {data::Value(id)}), site.db(),
-          data::adOpenKeyset, data::adLockReadOnly);
-  return rs.Eof() ? data::Value("") : data::Value(rs(field).value());
-}
-
 // Every value of `field` in the rows `sql` selects, walking with MoveNext.
 inline std::vector<std::string> valuesOf(data::Connection& db, const data::Sql& sql, const std::string& field) {
   data::Recordset rs;
@@ -69,12 +52,22 @@ inline std::vector<std::string> valuesOf(data::Connection& db, const data::Sql& 
 inline std::vector<std::string> valuesOf(FakeSite& site, const data::Sql& sql, const std::string& field) {
   return valuesOf(site.db(), sql, field);
 }
+inline long rowCount(FakeSite& site, const std::string& table) {
+  return std::stol(valuesOf(site, "select count(*) as n from " + table, "n").at(0));
+}
+// A field of row `id` (key column `key`), "" when the row is missing.
+inline data::Value fieldOf(FakeSite& site, const std::string& table, const std::string& key, long long id,
+                           const std::string& field) {
+  data::Recordset rs;
+  rs.Open(data::Sql("select * from " + table + " where " + key + "=?", {id}), site.db(), data::adOpenKeyset,
+          data::adLockReadOnly);
+  return rs.Eof() ? data::Value("") : data::Value(rs(field).value());
+}
 
 // A logged-in operator of right `flag`, on a fixed clock.
 inline FakeRequest operatorOf(data::Value flag = 1, const std::string& name = "admin") {
   FakeRequest req;
-  req.session["admin"] = data::Value(name);
-  req.session["flag"] = flag;
+  req.session = {{"admin", data::Value(name)}, {"flag", flag}};
   req.now = data::DateTime{2024, 3, 9, 10, 0, 0};
   return req;
 }

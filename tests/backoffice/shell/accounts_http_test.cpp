@@ -41,8 +41,9 @@ TEST_F(Accounts, OwnPasswordEditAddAndDeleteStoreWhatWasAskedAndAnArgonHash) {
   EXPECT_TRUE(passwordIs(account(clerkId, "password"), "new-pass1"));
 
   // A same-site Referer without Origin is enough.
-  EXPECT_THAT(postForm(owner, "/admin/saveadmin.asp?action=add", "admin2=newbie&password2=fresh-pass&flag2=2",
-                       {{"Referer", owner.origin() + "/admin/manageadmin.asp"}}).text(),
+  EXPECT_THAT(owner.post("/admin/saveadmin.asp?action=add", "admin2=newbie&password2=fresh-pass&flag2=2",
+                         "application/x-www-form-urlencoded", {{"Referer", owner.origin() + "/admin/manageadmin.asp"}})
+                  .text(),
               HasSubstr("alert('添加成功！')"));
   const std::string newbie = id("wq_admin", "adminid", "admin='newbie'");
   EXPECT_EQ(account(newbie, "flag"), "2");
