@@ -1,7 +1,6 @@
 #include "support/live_server.h"
 
 #include <fcntl.h>
-#include <iconv.h>
 #include <netinet/in.h>
 #include <signal.h>
 #include <spawn.h>
@@ -24,23 +23,6 @@ namespace fs = std::filesystem;
 using tovi::frame::asciiLower;
 
 namespace tovi::testing {
-namespace {
-
-std::string convert(const std::string& text, const char* to, const char* from) {
-  iconv_t cd = iconv_open(to, from);
-  if (cd == reinterpret_cast<iconv_t>(-1)) throw std::runtime_error("iconv_open failed");
-  std::string out(text.size() * 4 + 16, '\0');
-  char* in = const_cast<char*>(text.data());
-  char* dst = out.data();
-  std::size_t inLeft = text.size(), dstLeft = out.size();
-  std::size_t r = iconv(cd, &in, &inLeft, &dst, &dstLeft);
-  iconv_close(cd);
-  if (r == static_cast<std::size_t>(-1)) throw std::runtime_error(std::string("text cannot be converted to ") + to);
-  out.resize(out.size() - dstLeft);
-  return out;
-}
-
-}  // namespace
 
 std::string exchange(int fd, const std::string& bytes, bool* broken) {
   for (std::size_t sent = 0; sent < bytes.size();) {
@@ -138,7 +120,7 @@ void LiveServer::start() {
 
 std::string LiveServer::output() const { return process_ ? process_->output() : ""; }
 
-std::string HttpResponse::text() const { return convert(body, "UTF-8", "GBK"); }
+std::string HttpResponse::text() const { return host::fromGbk(body); }
 
 std::string HttpClient::origin() const { return "http://127.0.0.1:" + std::to_string(port_); }
 
@@ -200,8 +182,6 @@ int connectLoopback(unsigned short port) {
   close(fd);
   return -1;
 }
-
-std::string toGbk(const std::string& utf8) { return convert(utf8, "GBK", "UTF-8"); }
 
 std::string formBody(const std::vector<std::pair<std::string, std::string>>& fields) {
   std::string out;

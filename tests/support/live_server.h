@@ -15,6 +15,7 @@
 #include <string>
 #include <vector>
 
+#include "host/gbk.h"
 #include "host/request_values.h"
 #include "support/fake_host.h"
 
@@ -82,7 +83,7 @@ struct HttpResponse {
   std::map<std::string, std::string, ILess> headers;  // last value of each
   std::vector<std::string> setCookies;                // every Set-Cookie line
   std::string body;                                   // bytes as sent (GBK for pages)
-  std::string text() const;                           // the body decoded from GBK to UTF-8
+  std::string text() const;                           // the body decoded from GBK (host::fromGbk)
 };
 
 class HttpClient {
@@ -113,8 +114,9 @@ int connectLoopback(unsigned short port);
 // closes `fd`; `*broken` when it ended in a reset or a timeout.
 std::string exchange(int fd, const std::string& bytes, bool* broken = nullptr);
 
-// UTF-8 -> GBK bytes (tests build what a browser sends).
-std::string toGbk(const std::string& utf8);
+// UTF-8 -> GBK bytes, as a browser sends them: the host's own encoder, whose
+// bytes tests/host holds against literal ones.
+using host::toGbk;
 // Percent-encodes bytes for a query string or a url-encoded form.
 inline std::string urlEncode(const std::string& bytes) { return host::percentEncode(bytes); }
 // "a=1&b=2" from name/value pairs, each percent-encoded as given (encode to GBK first).
