@@ -90,8 +90,8 @@ struct StaffedSite {
              server.databasePath(),
              "select printf('%s|%s|%s|%s', adminid, admin, flag, password) from wq_admin; "
              "select printf('%s|%s|%s|%s', id, names, sh, password) from reg; "
-             "select printf('%s|%s', id, dczt) from tdgl; select printf('%s|%s|%s', ID, Comments, Replay) from Feedback; "
-             "select printf('%s|%s', id, jiage) from cygl; select content from bulletin"))
+             "select printf('%s|%s', id, dczt) from tdgl; select printf('%s|%s', id, jiage) from cygl; "
+             "select printf('%s|%s|%s', ID, Comments, Replay) from Feedback; select content from bulletin"))
       out += row + "\n";
     std::error_code none;  // a folder not there holds nothing
     for (const char* folder : {"/database/backup", "/uploadpic"})
@@ -116,7 +116,7 @@ struct StaffedSite {
     for (const Ask& a : asks) {
       SCOPED_TRACE(a.target + " " + a.body.substr(0, 100));
       const std::map<std::string, std::string> from[] = {
-          {{"Origin", a.who->origin()}}, {{"Origin", "http://evil.example"}}, {{"Referer", "http://evil.example/x"}}, {}};
+          {{"Origin", a.who->origin()}}, {{"Origin", "http://evil.example"}}, {{"Referer", "http://evil.example"}}, {}};
       a.who->get("/GetCode.asp");
       std::string text =
           (a.get ? a.who->get(a.target, from[a.from]) : a.who->post(a.target, a.body, a.type, from[a.from])).text();
