@@ -7,7 +7,6 @@
 #include <cstdio>
 #include <cstdlib>
 #include <optional>
-#include <source_location>
 #include <restinio/all.hpp>
 #include <string>
 #include <string_view>
@@ -22,9 +21,10 @@
 
 namespace tovi::fuzz {
 
-// A broken invariant: say which and abort, so libFuzzer keeps the input.
-inline void check(bool holds, const char* what, std::source_location at = std::source_location::current()) {
-  if (!holds) std::fprintf(stderr, "invariant broken at %s:%u: %s\n", at.file_name(), at.line(), what), std::abort();
+// A broken invariant: say which (the stack libFuzzer prints says where) and
+// abort, so libFuzzer keeps the input.
+inline void check(bool holds, const char* what) {
+  if (!holds) std::fprintf(stderr, "invariant broken: %s\n", what), std::abort();
 }
 
 inline std::string_view asText(const uint8_t* data, size_t size) { return {reinterpret_cast<const char*>(data), size}; }

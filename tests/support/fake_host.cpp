@@ -1,7 +1,6 @@
 #include "support/fake_host.h"
 
 #include <filesystem>
-#include <sstream>
 #include <stdexcept>
 
 #include "data/schema.h"
@@ -12,13 +11,8 @@
 
 namespace fs = std::filesystem;
 using tovi::data::Value;
-using tovi::frame::iequals;
 
 namespace tovi::testing {
-
-bool ILess::operator()(const std::string& a, const std::string& b) const {
-  return frame::asciiLower(a) < frame::asciiLower(b);
-}
 
 namespace {
 
@@ -55,13 +49,8 @@ class Host final : public frame::Context,
   }
   std::string QueryString(std::string_view name) override { return host::joined(req_.query, name); }
   std::string Form(std::string_view name) override { return host::joined(req_.form, name); }
-  // Sub-key `key` of a cookie "k1=v1&k2=v2".
   std::string Cookies(std::string_view name, std::string_view key) override {
-    std::istringstream whole(Cookies(name));
-    for (std::string part; std::getline(whole, part, '&');)
-      if (std::size_t eq = part.find('='); eq != std::string::npos && iequals(part.substr(0, eq), key))
-        return part.substr(eq + 1);
-    return "";
+    return host::cookieSubKey(Cookies(name), key);
   }
   std::string Cookies(std::string_view name) override { return valueIn(req_.cookies, name); }
 
@@ -127,16 +116,13 @@ class Host final : public frame::Context,
   const std::vector<frame::UploadedFile> noFiles_;
 };
 
-class BodyComponent final : public frame::Component {};
-
 }  // namespace
 
 FakeSite::FakeSite() {
   char tmpl[] = "/tmp/tovi-site-XXXXXX";
   if (!mkdtemp(tmpl)) throw std::runtime_error("mkdtemp failed");
   root_ = tmpl;
-  fs::create_directories(root_ + "/admin");
-  fs::create_directories(root_ + "/database");
+  for (const char* folder : {"/admin", "/database"}) fs::create_directories(root_ + folder);
   data::ensureDatabase(databasePath());
   db_->Open("Data Source=" + databasePath());
   // As `tovi init` leaves a site: its owner "admin" (right 1), whom
@@ -170,7 +156,7 @@ PageResult FakeSite::drive(frame::Component& component, FakeRequest& request, co
 }
 
 PageResult FakeSite::runBody(const std::function<void()>& body, FakeRequest& request, const std::string& folder) {
-  BodyComponent component;
+  frame::Component component;
   return drive(component, request, folder, body);
 }
 

@@ -18,19 +18,22 @@
 #include "frame/component.h"
 #include "frame/host.h"
 #include "frame/http_details.h"
+#include "frame/text.h"
 
 namespace tovi::testing {
 
 // Case-insensitive order for session keys and header names.
 struct ILess {
-  bool operator()(const std::string& a, const std::string& b) const;
+  bool operator()(const std::string& a, const std::string& b) const {
+    return tovi::frame::asciiLower(a) < tovi::frame::asciiLower(b);
+  }
 };
 
 using Fields = std::vector<std::pair<std::string, std::string>>;  // names and texts, in order
 
 struct FakeRequest {
   Fields query, form;                                       // repeated names allowed
-  std::map<std::string, std::string, ILess> cookies;              // name -> whole value ("k1=v1&k2=v2")
+  std::map<std::string, std::string, ILess> cookies;        // name -> value as sent ("k1=v1&k2=v2", GBK escaped)
   std::map<std::string, tovi::data::Value, ILess> session;        // kept across runs when reused
   std::optional<tovi::data::DateTime> now;                        // the clock; real local time when empty
   // HTTP details for the site's own pages; without `http` the page sees none.

@@ -118,23 +118,6 @@ void LiveServer::start() {
   }
 }
 
-std::string LiveServer::output() const { return process_ ? process_->output() : ""; }
-
-std::string HttpResponse::text() const { return host::fromGbk(body); }
-
-std::string HttpClient::origin() const { return "http://127.0.0.1:" + std::to_string(port_); }
-
-HttpResponse HttpClient::get(const std::string& target, const std::map<std::string, std::string>& headers) {
-  return request("GET", target, "", headers);
-}
-
-HttpResponse HttpClient::post(const std::string& target, const std::string& body, const std::string& contentType,
-                              const std::map<std::string, std::string>& headers) {
-  std::map<std::string, std::string> h = headers;
-  h.emplace("Content-Type", contentType);
-  return request("POST", target, body, h);
-}
-
 HttpResponse HttpClient::request(const std::string& method, const std::string& target, const std::string& body,
                                  const std::map<std::string, std::string>& headers) {
   std::string req = method + " " + target + " HTTP/1.1\r\nHost: 127.0.0.1:" + std::to_string(port_) +
@@ -157,7 +140,6 @@ HttpResponse HttpClient::request(const std::string& method, const std::string& t
     const std::string name = (*it)[1], value = (*it)[2];
     r.headers[name] = value;
     if (asciiLower(name) != "set-cookie") continue;
-    r.setCookies.push_back(value);
     std::smatch m;
     if (!std::regex_search(value, m, pair)) continue;
     cookies_[m[1]] = m[2];

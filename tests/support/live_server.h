@@ -27,7 +27,6 @@ class Process {
   Process(const std::vector<std::string>& args, std::string log);
   ~Process() { kill9(); }
   Process(const Process&) = delete;
-  Process& operator=(const Process&) = delete;
 
   bool kill9();  // SIGKILL, then waits; true when it was still running
   int stop();    // SIGTERM, then waits; the exit status
@@ -47,16 +46,13 @@ class Process {
 class LiveServer {
  public:
   struct Options {
-    bool demo = false;               // `tovi init --demo` first
-    bool init = true;                // `tovi init` first (else serve makes the database)
-    bool serve = true;               // serve at once (else at start())
-    std::vector<std::string> args;   // more `tovi serve` arguments
+    // `tovi init --demo` first; `tovi init` first (else serve makes the database); serve at once (else at start())
+    bool demo = false, init = true, serve = true;
+    std::vector<std::string> args;  // more `tovi serve` arguments
   };
   explicit LiveServer(Options options);
   // Kills the server and removes the temporary root.
   ~LiveServer();
-  LiveServer(const LiveServer&) = delete;
-  LiveServer& operator=(const LiveServer&) = delete;
 
   // Serves the root (again); returns once listening, throws when the server
   // exits first or does not listen within 30 s.
@@ -68,7 +64,7 @@ class LiveServer {
   std::string databasePath() const { return root_ + "/database/tamlo.mdb"; }
   const std::string& initOutput() const { return initOutput_; }
   // What the last server printed so far: both streams (access and error log).
-  std::string output() const;
+  std::string output() const { return process_ ? process_->output() : ""; }
 
  private:
   Options options_;
@@ -81,25 +77,29 @@ struct HttpResponse {
   int status = 0;    // 0: no whole answer came (cut off, reset, timed out)
   bool sent = true;  // false: no connection could be made
   std::map<std::string, std::string, ILess> headers;  // last value of each
-  std::vector<std::string> setCookies;                // every Set-Cookie line
   std::string body;                                   // bytes as sent (GBK for pages)
-  std::string text() const;                           // the body decoded from GBK (host::fromGbk)
+  std::string text() const { return host::fromGbk(body); }  // the body decoded from GBK
 };
 
 class HttpClient {
  public:
   explicit HttpClient(unsigned short port) : port_(port) {}
   // Requests keep and send the cookies the server set (name=value only).
-  HttpResponse get(const std::string& target, const std::map<std::string, std::string>& headers = {});
+  HttpResponse get(const std::string& target, const std::map<std::string, std::string>& headers = {}) {
+    return request("GET", target, "", headers);
+  }
   HttpResponse post(const std::string& target, const std::string& body,
                     const std::string& contentType = "application/x-www-form-urlencoded",
-                    const std::map<std::string, std::string>& headers = {});
+                    std::map<std::string, std::string> headers = {}) {
+    headers.emplace("Content-Type", contentType);
+    return request("POST", target, body, headers);
+  }
   // Any method, raw target (sent exactly as given).
   HttpResponse request(const std::string& method, const std::string& target, const std::string& body,
                        const std::map<std::string, std::string>& headers);
   std::map<std::string, std::string>& cookies() { return cookies_; }
   // "http://127.0.0.1:PORT", for Origin and Referer headers.
-  std::string origin() const;
+  std::string origin() const { return "http://127.0.0.1:" + std::to_string(port_); }
 
  private:
   unsigned short port_;

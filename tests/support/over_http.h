@@ -34,8 +34,7 @@ inline std::string gbkForm(Fields fields) {
   return formBody(fields);
 }
 inline Fields withField(Fields fields, const std::string& field, const std::string& value) {
-  for (auto& [k, v] : fields)
-    if (k == field) v = value;
+  for (auto& [k, v] : fields) v = k == field ? value : v;
   return fields;
 }
 

@@ -44,7 +44,7 @@ class ProbeRoot {
  public:
   // `files`: more files, relative path -> bytes (a path may lead out of the
   // root into the temporary folder around it). `options`: `base` serving this
-  // root with database/ hidden, no access log and the errors to errorLog().
+  // root with database/ hidden, no access log and the errors to ../errors.log.
   ProbeRoot(const std::vector<ProbePage>& pages, const Fields& files, host::ServeOptions base = {})
       : options(std::move(base)) {
     char tmpl[] = "/tmp/tovi-probe-XXXXXX";
@@ -57,9 +57,8 @@ class ProbeRoot {
     for (std::size_t i = 0; i < pages.size(); ++i) {
       const std::string id = "probe." + std::to_string(i);
       write(pages[i].path, hostPage(id, pages[i].before, pages[i].after));
-      registry.add(
-          id, [body = pages[i].body] { return std::make_unique<Probe>(body); }, {frame::op("main", &Probe::main)},
-          pages[i].output);
+      registry.add(id, [] { return std::make_unique<frame::Component>(); },
+                   {{"main", [body = pages[i].body](frame::Component&) { body(); }}}, pages[i].output);
     }
     options.root = root;
     options.hiddenFolders = {"database"};
@@ -73,21 +72,11 @@ class ProbeRoot {
   }
   ProbeRoot(const ProbeRoot&) = delete;
 
-  std::string errorLog() const {
-    std::ifstream log(dir_ + "/errors.log");
-    return {std::istreambuf_iterator<char>(log), {}};
-  }
-
   std::string root;
   frame::Registry registry;
   host::ServeOptions options;
 
  private:
-  struct Probe : frame::Component {
-    explicit Probe(std::function<void()> body) : body(std::move(body)) {}
-    void main() { body(); }
-    std::function<void()> body;
-  };
   void write(const std::string& path, const std::string& bytes) {
     std::filesystem::create_directories(std::filesystem::path(root + "/" + path).parent_path());
     std::ofstream(root + "/" + path, std::ios::binary) << bytes;

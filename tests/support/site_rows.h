@@ -84,7 +84,7 @@ inline PageResult runAs(FakeSite& site, const std::string& id, Fields query, Fie
 // A back-office page's output after the guard's comment block and stylesheet link.
 inline std::string afterGuard(const std::string& body) {
   const std::string mark = "style.css文件 -->";
-  std::size_t p = body.find(mark);
+  const std::size_t p = body.find(mark);
   return p == std::string::npos ? body : body.substr(p + mark.size());
 }
 
