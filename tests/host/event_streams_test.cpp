@@ -9,10 +9,8 @@
 #include <set>
 
 #include "frame/module1.h"
-#include "support/live_server.h"
+#include "support/over_http.h"
 #include "support/probe_root.h"
-#include "support/site_rows.h"
-#include "support/testing.h"
 
 using Verdict = frame::Admission::Verdict;
 

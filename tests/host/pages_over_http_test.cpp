@@ -6,10 +6,8 @@
 
 #include "frame/http_details.h"
 #include "frame/module1.h"
-#include "support/live_server.h"
+#include "support/over_http.h"
 #include "support/probe_root.h"
-#include "support/site_rows.h"
-#include "support/testing.h"
 
 using frame::Module1::Request;
 using frame::Module1::Response;

@@ -8,9 +8,8 @@
 #include "data/recordset.h"
 #include "frame/http_details.h"
 #include "frame/module1.h"
-#include "support/live_server.h"
+#include "support/over_http.h"
 #include "support/probe_root.h"
-#include "support/testing.h"
 #include "host/rendered_pages.h"
 
 using frame::Module1::Request;

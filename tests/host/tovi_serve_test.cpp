@@ -9,8 +9,7 @@
 #include <fstream>
 
 #include "host/static_files.h"
-#include "support/live_server.h"
-#include "support/testing.h"
+#include "support/over_http.h"
 
 namespace fs = std::filesystem;
 

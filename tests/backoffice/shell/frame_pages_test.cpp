@@ -3,7 +3,7 @@
 #include <filesystem>
 #include <regex>
 
-#include "support/live_server.h"
+#include "support/over_http.h"
 #include "support/site_rows.h"
 #include "support/testing.h"
 

@@ -1,4 +1,4 @@
-#include "support/live_server.h"
+#include "support/over_http.h"
 
 #include <fcntl.h>
 #include <netinet/in.h>

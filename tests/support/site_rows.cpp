@@ -1,4 +1,4 @@
-#include "support/fake_host.h"
+#include "support/site_rows.h"
 
 #include <filesystem>
 #include <stdexcept>
