@@ -65,8 +65,8 @@ TEST_F(BackOffice, SavesStoreWhatWasAskedAsAnArgonHashAndDeletesAskFirst) {
   postOwn(owner, edit, "admin=cashier&password=new-pass1");          // no flag: unchanged
   EXPECT_EQ(account(clerkId, "new-pass1"), "cashier|1|new-pass1");
   // A same-site Referer without Origin is enough.
-  postForm(owner, s + "action=add", "admin2=newbie&password2=fresh-pass&flag2=2",
-           {{"Referer", owner.origin() + "/admin/manageadmin.asp"}});
+  owner.post(s + "action=add", "admin2=newbie&password2=fresh-pass&flag2=2", "application/x-www-form-urlencoded",
+             {{"Referer", owner.origin() + "/admin/manageadmin.asp"}});
   const std::string newbie = id("wq_admin", "adminid", "admin='newbie'");
   EXPECT_EQ(account(newbie, "fresh-pass"), "newbie|2|fresh-pass");
   postOwn(owner, s + "id=" + newbie + "&action=del", "");

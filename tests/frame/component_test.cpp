@@ -7,7 +7,7 @@
 
 #include "data/recordset.h"
 #include "frame/text.h"
-#include "support/live_server.h"
+#include "support/over_http.h"
 #include "support/testing.h"
 
 // (Ids and operations in any letter case, unknown ones, operations taking arguments: tests/host's page-file tables.)

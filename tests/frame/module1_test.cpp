@@ -4,7 +4,7 @@
 #include <map>
 #include <thread>
 
-#include "support/fake_host.h"
+#include "support/site_rows.h"
 #include "support/testing.h"
 
 using namespace frame::Module1;

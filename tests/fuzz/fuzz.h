@@ -10,7 +10,6 @@
 #include <restinio/all.hpp>
 #include <string>
 #include <string_view>
-#include <vector>
 
 #include "frame/http_details.h"
 #include "frame/module1.h"
@@ -22,14 +21,11 @@
 
 namespace tovi::fuzz {
 
-// A broken invariant: say which and abort, so libFuzzer keeps the input.
-#define FUZZ_CHECK(cond, what)                                                           \
-  do {                                                                                   \
-    if (!(cond)) {                                                                       \
-      std::fprintf(stderr, "invariant broken at %s:%d: %s\n", __FILE__, __LINE__, what); \
-      std::abort();                                                                      \
-    }                                                                                    \
-  } while (0)
+// A broken invariant: say which (the stack libFuzzer prints says where) and
+// abort, so libFuzzer keeps the input.
+inline void check(bool holds, const char* what) {
+  if (!holds) std::fprintf(stderr, "invariant broken: %s\n", what), std::abort();
+}
 
 inline std::string_view asText(const uint8_t* data, size_t size) { return {reinterpret_cast<const char*>(data), size}; }
 
@@ -48,35 +44,29 @@ inline constexpr std::string_view kSecret = "TOVI-FUZZ-SECRET";
 // the names the seeds and dictionaries use, and checks what it gets.
 inline void probe() {
   using namespace frame::Module1;
-  std::vector<std::string> reads;
+  std::size_t bytes = 0;  // only how much was read: the values could spell what the answer's check looks for
+  auto read = [&](const std::string& v) { check(validUtf8(v), "a request value is not UTF-8"), bytes += v.size(); };
   for (const char* name : {"a", "b", "name", "k", "TOVISESSION"}) {
-    for (std::string r : {Request()(name), Request().QueryString(name), Request().Form(name), Request().Cookies(name)})
-      reads.push_back(r);
-    for (const char* key : {"k", "a", "name_time"}) reads.push_back(Request().Cookies(name, key));
+    for (const std::string& v :
+         {Request()(name), Request().QueryString(name), Request().Form(name), Request().Cookies(name)})
+      read(v);
+    for (const char* key : {"k", "a", "name_time"}) read(Request().Cookies(name, key));
   }
-  reads.push_back(Session()("admin").text());
+  read(Session()("admin").text());
+  for (const frame::UploadedFile& f : Http().files()) read(f.field), read(f.fileName);
   // Behind the trusted proxies the client is whoever X-Forwarded-For names,
   // but always an address: never text a visitor chose.
   const std::string client = Http().clientAddress();
-  FUZZ_CHECK(host::canonicalAddress(client) == client, "the client's address is no address");
+  check(host::canonicalAddress(client) == client, "the client's address is no address");
   (void)Http().secure();
-  for (const frame::UploadedFile& f : Http().files()) reads.insert(reads.end(), {f.field, f.fileName});
   const std::string root = Http().webRoot();
   for (const char* name : {"p", "a"}) {
     try {
       const std::string mapped = Server().MapPath(Request().QueryString(name));
-      FUZZ_CHECK(mapped == root || mapped.rfind(root + "/", 0) == 0, "Server.MapPath left the web root");
-      FUZZ_CHECK(mapped.find("/../") == std::string::npos, "Server.MapPath kept a ..");
-    } catch (const std::invalid_argument&) {
-      // Refused: a path outside the root.
+      check(mapped == root || mapped.rfind(root + "/", 0) == 0, "Server.MapPath left the web root");
+      check(mapped.find("/../") == std::string::npos, "Server.MapPath kept a ..");
+    } catch (const std::invalid_argument&) {  // refused: a path outside the root
     }
-  }
-  // Only how much was read: the values themselves could spell what the
-  // answer's check looks for.
-  std::size_t bytes = 0;
-  for (const std::string& r : reads) {
-    FUZZ_CHECK(validUtf8(r), "a request value is not UTF-8");
-    bytes += r.size();
   }
   Response().Write("read " + std::to_string(bytes));
 }
@@ -117,17 +107,11 @@ class Site {
     host::Resolved target;
     std::optional<host::Reply> r = host::quickAnswer(*state_, *req, target);
     if (!r) r = host::handle(*state_, *req, std::move(target));
-    check(*r);
+    holdsFor(*r);
     return r;
   }
 
  private:
-  static host::ServeOptions options() {
-    host::ServeOptions o;
-    o.maxBodyBytes = 1 << 16;
-    o.trustedProxies = {"192.0.2.7", "::ffff:10.0.0.1"};
-    return o;
-  }
   Site() {
     site_.options.errorLog = "-";
     state_.emplace(site_.options, site_.registry);
@@ -136,20 +120,18 @@ class Site {
   // What holds for every answer: no secret, no page source, no failure (the
   // probe page never throws, so a 500 is the host failing), header lines
   // that cannot split the answer.
-  static void check(const host::Reply& r) {
+  static void holdsFor(const host::Reply& r) {
     std::string_view body = r.shared ? std::string_view(*r.shared) : std::string_view(r.body);
-    FUZZ_CHECK(body.find(kSecret) == std::string_view::npos, "an answer carries a file it must not");
-    FUZZ_CHECK(body.find("SQLite format") == std::string_view::npos, "an answer carries the database");
-    FUZZ_CHECK(body.find("CreateObject") == std::string_view::npos, "an answer carries a page's source");
-    if (!r.filePath.empty()) {
-      std::ifstream in(r.filePath, std::ios::binary);
-      std::string sent(std::istreambuf_iterator<char>(in), {});
-      FUZZ_CHECK(sent.find(kSecret) == std::string::npos, "an answer sends a file it must not");
-    }
-    FUZZ_CHECK(r.status != 500, "the host failed on a request");
+    check(body.find(kSecret) == std::string_view::npos, "an answer carries a file it must not");
+    check(body.find("SQLite format") == std::string_view::npos, "an answer carries the database");
+    check(body.find("CreateObject") == std::string_view::npos, "an answer carries a page's source");
+    std::ifstream in(r.filePath, std::ios::binary);  // a file sent from disk
+    check(std::string(std::istreambuf_iterator<char>(in), {}).find(kSecret) == std::string::npos,
+          "an answer sends a file it must not");
+    check(r.status != 500, "the host failed on a request");
     for (const auto& [name, value] : r.headers)
-      FUZZ_CHECK(name.find_first_of("\r\n") == std::string::npos && value.find_first_of("\r\n") == std::string::npos,
-                 "a header line break in an answer");
+      check(name.find_first_of("\r\n") == std::string::npos && value.find_first_of("\r\n") == std::string::npos,
+            "a header line break in an answer");
   }
 
   // The probe where pages run, a page answered from its rendered copy, and
@@ -162,7 +144,7 @@ class Site {
                            {{"Style.css", "body{}"}, {"uploadpic/a.gif", "GIF89a"}, {"uploadpic/evil.html", secret},
                             {"database/notes.txt", secret}, {".env", secret}, {"old.mdb", secret},
                             {"global.asa", secret}, {"../outside.txt", secret}},
-                           options()};
+                           {.trustedProxies = {"192.0.2.7", "::ffff:10.0.0.1"}, .maxBodyBytes = 1 << 16}};
   std::optional<host::HostState> state_;
   std::shared_ptr<restinio::impl::connection_base_t> connection_ = std::make_shared<NoConnection>();
   http_parser_settings settings_ = restinio::impl::create_parser_settings<restinio::default_http_methods_t>();

@@ -11,9 +11,10 @@
 #include "data/connection.h"
 #include "fuzz.h"
 
-namespace {
+using namespace tovi::fuzz;
+using tovi::data::jet::Statement;
 
-sqlite3* schemaDb() {
+static sqlite3* schemaDb() {
   static sqlite3* db = [] {
     char tmpl[] = "/tmp/tovi-fuzz-sql-XXXXXX";
     if (!mkdtemp(tmpl)) std::abort();
@@ -27,11 +28,9 @@ sqlite3* schemaDb() {
   return db;
 }
 
-}  // namespace
-
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-  std::string sql(tovi::fuzz::asText(data, size));
-  std::shared_ptr<const tovi::data::jet::Statement> st;
+  std::string sql(asText(data, size));
+  std::shared_ptr<const Statement> st;
   try {
     st = tovi::data::jet::translate(sql);
   } catch (const tovi::data::Error&) {
@@ -40,21 +39,21 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const std::string& text = st->text;
   // A NUL can only stand in a text literal; the engine would end the text there.
   if (text.find('\0') != std::string::npos) return 0;
-  FUZZ_CHECK(sqlite3_complete(text.c_str()) == 0 && sqlite3_complete((text + ";").c_str()) == 1,
-             "a translation leaves a literal, a name or a comment open, or holds a second statement");
+  check(sqlite3_complete(text.c_str()) == 0 && sqlite3_complete((text + ";").c_str()) == 1,
+        "a translation leaves a literal, a name or a comment open, or holds a second statement");
   if (!st->table.empty()) {
-    FUZZ_CHECK(st->kind == tovi::data::jet::Statement::Kind::Select, "a table of a statement that is no select");
-    FUZZ_CHECK(text.find(st->table) != std::string::npos && text.find(st->where) != std::string::npos &&
-                   text.find(st->orderBy) != std::string::npos,
-               "a part of the select is not in its text");
+    check(st->kind == Statement::Kind::Select, "a table of a statement that is no select");
+    check(text.find(st->table) != std::string::npos && text.find(st->where) != std::string::npos &&
+              text.find(st->orderBy) != std::string::npos,
+          "a part of the select is not in its text");
   }
   sqlite3_stmt* stmt = nullptr;
   const char* tail = nullptr;
   if (sqlite3_prepare_v2(schemaDb(), text.c_str(), static_cast<int>(text.size()), &stmt, &tail) == SQLITE_OK && stmt) {
-    FUZZ_CHECK(*tail == '\0', "the engine read less than the whole translation");
-    FUZZ_CHECK(sqlite3_bind_parameter_count(stmt) == st->params, "parameter count differs from the engine's");
-    FUZZ_CHECK((st->kind == tovi::data::jet::Statement::Kind::Select) == (sqlite3_stmt_readonly(stmt) != 0),
-               "a select that writes, or a write that only reads");
+    check(*tail == '\0', "the engine read less than the whole translation");
+    check(sqlite3_bind_parameter_count(stmt) == st->params, "parameter count differs from the engine's");
+    check((st->kind == Statement::Kind::Select) == (sqlite3_stmt_readonly(stmt) != 0),
+          "a select that writes, or a write that only reads");
   }
   sqlite3_finalize(stmt);
   return 0;

@@ -8,31 +8,33 @@
 
 #include "fuzz.h"
 
+using namespace tovi;
+using namespace tovi::fuzz;
+
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-  static const tovi::frame::Registry registry = [] {
-    tovi::frame::Registry r;
-    tovi::frame::registerPages(r);
+  static const frame::Registry registry = [] {
+    frame::Registry r;
+    frame::registerPages(r);
     return r;
   }();
-  std::string_view text = tovi::fuzz::asText(data, size);
-  tovi::host::PageFile page;
+  std::string_view text = asText(data, size);
+  host::PageFile page;
   try {
-    page = tovi::host::parsePageFile(text, registry);
-  } catch (const tovi::host::PageFileError& e) {
+    page = host::parsePageFile(text, registry);
+  } catch (const host::PageFileError& e) {
     long line = 0;
-    FUZZ_CHECK(std::sscanf(e.what(), "page script line %ld:", &line) == 1, "a refusal names no line");
-    FUZZ_CHECK(line >= 1 && line <= 1 + std::count(text.begin(), text.end(), '\n'),
-               "a refusal names no line of the text");
+    check(std::sscanf(e.what(), "page script line %ld:", &line) == 1, "a refusal names no line");
+    check(line >= 1 && line <= 1 + std::count(text.begin(), text.end(), '\n'), "a refusal names no line of the text");
     return 0;
   }
   std::size_t literal = page.after.size();
-  for (const tovi::host::PageBlock& b : page.blocks) {
-    FUZZ_CHECK(b.type && registry.find(b.type->id) == b.type, "a block without a registered component");
-    FUZZ_CHECK(!b.calls.empty(), "a block calls nothing");
-    for (const tovi::frame::Operation* op : b.calls) FUZZ_CHECK(op && op->run, "a block calls what cannot be called");
+  for (const host::PageBlock& b : page.blocks) {
+    check(b.type && registry.find(b.type->id) == b.type, "a block without a registered component");
+    check(!b.calls.empty(), "a block calls nothing");
+    for (const frame::Operation* op : b.calls) check(op && op->run, "a block calls what cannot be called");
     literal += b.before.size();
   }
-  FUZZ_CHECK(literal <= text.size(), "more literal text than the file holds");
-  if (text.find("<%") == std::string_view::npos) FUZZ_CHECK(page.after == text, "a plain page changed");
+  check(literal <= text.size(), "more literal text than the file holds");
+  if (text.find("<%") == std::string_view::npos) check(page.after == text, "a plain page changed");
   return 0;
 }

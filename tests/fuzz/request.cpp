@@ -9,20 +9,12 @@
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   std::string_view in = tovi::fuzz::asText(data, size);
   std::size_t nl = in.find('\n');
-  std::string_view target = in.substr(0, nl);
-  // "HEAD /x" or "POST /x" for another method.
-  std::string method = "GET";
-  for (std::string_view m : {"HEAD ", "POST ", "PUT "})
-    if (target.substr(0, m.size()) == m) {
-      method = std::string(m.substr(0, m.size() - 1));
-      target.remove_prefix(m.size());
-    }
+  std::string_view target = in.substr(0, nl), headers = nl == std::string_view::npos ? "" : in.substr(nl + 1);
+  std::string method = "GET";  // "HEAD /x" or "POST /x" for another method
+  for (std::string m : {"HEAD", "POST", "PUT"})
+    if (target.starts_with(m + " ")) method = m, target.remove_prefix(m.size() + 1);
   std::string raw = method + " " + std::string(target) + " HTTP/1.1\r\nHost: fuzz\r\n";
-  if (nl != std::string_view::npos) {
-    for (char c : in.substr(nl + 1)) raw += c == '\n' ? std::string("\r\n") : std::string(1, c);
-    raw += "\r\n";
-  }
-  raw += "\r\n";
-  tovi::fuzz::Site::get().answer(raw);
+  for (char c : headers) raw += c == '\n' ? std::string("\r\n") : std::string(1, c);
+  tovi::fuzz::Site::get().answer(raw + (nl == std::string_view::npos ? "\r\n" : "\r\n\r\n"));
   return 0;
 }

@@ -1,6 +1,7 @@
 // Page files: what the parser accepts and what it refuses.
 #include "host/page_file.h"
 
+#include "support/probe_root.h"
 #include "support/testing.h"
 
 using host::PageFile;
@@ -37,11 +38,10 @@ static std::string parsed(std::string_view text) {
 }
 
 TEST(PageFileParser, AcceptsThePageScriptsInAnyLetterCase) {
-  const std::pair<const char*, const char*> cases[] = {
-      {"<%@ Language=VBScript %>\n<%\nDim obj\nSet obj = Server.CreateObject(\"mabex.probe\")\nobj.main\nSet obj = Nothing\n%>",
-       "{main;}"},
-      {"<%@ Language=VBScript %>\r\n<html><%\r\n  DIM Obj\r\n  set obj=server.createobject(\"MABEX.PROBE\")\r\n  OBJ.MAIN()\r\n"
-       "  ' a comment\r\n\r\n  Call obj.other\r\n  Set obj = nothing\r\n%></html>\n",
+  const std::pair<std::string, std::string> cases[] = {
+      {hostPage("mabex.probe"), "{main;}"},  // as every page of the site
+      {"<%@ Language=VBScript %>\r\n<html><%\r\n  DIM Obj\r\n  set obj=server.createobject(\"MABEX.PROBE\")\r\n"
+       "  OBJ.MAIN()\r\n  ' a comment\r\n\r\n  Call obj.other\r\n  Set obj = nothing\r\n%></html>\n",
        "<html>{main;Other;}</html>\n"},
       {"<%\nDim a, b\nSet a = Server.CreateObject(\"mabex.probe\")\na.main\n%>", "{main;}"},
       {"<p>static only</p>", "<p>static only</p>"},
@@ -52,24 +52,17 @@ TEST(PageFileParser, AcceptsThePageScriptsInAnyLetterCase) {
   for (const auto& [text, parse] : cases) EXPECT_EQ(parsed(text), parse) << text;
 }
 
+// Unknown ids and operations, one taking arguments, the host's own steps, a
+// component never rendered, another variable, any other statement, includes.
 TEST(PageFileParser, RefusesEveryOtherScriptNamingTheLine) {
-  const char* const refused[] = {
-      "<%\nSet o = Server.CreateObject(\"mabex.nothere\")\no.main\n%>",               // unknown id
-      "<%\nSet o = Server.CreateObject(\"mabex.probe\")\no.missing\n%>",             // unknown operation
-      "<%\nSet o = Server.CreateObject(\"mabex.probe\")\no.withArgs\n%>",            // takes arguments
-      "<%\nSet o = Server.CreateObject(\"mabex.probe\")\no.onstartpage\n%>",         // the host's own step
-      "<%\nSet o = Server.CreateObject(\"mabex.probe\")\n%>",                        // never rendered
-      "<%\nSet o = Server.CreateObject(\"mabex.probe\")\nx.main\n%>",                // another variable
-      "<%\nSet o = Server.CreateObject(\"mabex.probe\")\no.main\nResponse.Write \"x\"\n%>",
-      "<%\nSet o = Server.CreateObject(\"mabex.probe\")\nSet p = Server.CreateObject(\"mabex.probe\")\no.main\n%>",
-      "<%= Request(\"a\") %>",
-      "<%\nSet o = Server.CreateObject(\"mabex.probe\")\no.main\n%><% o.main %>",     // a block's variable ends with it
-      "<%\nDim o\n%>",                                                                    // a block without a component
-      "<!--#include file=\"conn.asp\"-->",
-      "<%\nSet o = Server.CreateObject(\"mabex.probe\")\no.main\n",                  // no %>
-      "<%\nSet o = CreateObject(\"mabex.probe\")\no.main\n%>",
-      "<%\nExecute \"o.main\"\n%>",
-  };
-  for (const char* text : refused) EXPECT_THAT(parsed(text), StartsWith("refused: page script line ")) << text;
+  auto block = [](const std::string& calls) { return "<%\nSet o = Server.CreateObject(\"mabex.probe\")\n" + calls; };
+  const std::string refused[] = {
+      "<%\nSet o = Server.CreateObject(\"mabex.nothere\")\no.main\n%>", block("o.missing\n%>"),
+      block("o.withArgs\n%>"), block("o.onstartpage\n%>"), block("%>"), block("x.main\n%>"),
+      block("o.main\nResponse.Write \"x\"\n%>"), block("Set p = Server.CreateObject(\"mabex.probe\")\no.main\n%>"),
+      "<%= Request(\"a\") %>", block("o.main\n%><% o.main %>"),  // a block's variable ends with it
+      "<%\nDim o\n%>", "<!--#include file=\"conn.asp\"-->", block("o.main\n"),
+      "<%\nSet o = CreateObject(\"mabex.probe\")\no.main\n%>", "<%\nExecute \"o.main\"\n%>"};
+  for (const std::string& text : refused) EXPECT_THAT(parsed(text), StartsWith("refused: page script line ")) << text;
   EXPECT_THAT(parsed("<%@ Language=VBScript %>\n<%\nDim o\nEval(1)\n%>"), StartsWith("refused: page script line 4:"));
 }

@@ -1,8 +1,7 @@
 // Posted forms by their Content-Type: url-encoded, multipart, or none at all.
 #include "host/request_body.h"
 
-#include "support/live_server.h"
-#include "support/testing.h"
+#include "support/over_http.h"
 
 // "name=value|..." then "field:file name:type:size|..." of each file.
 static std::string shown(const host::PostedForm& f) {

@@ -13,10 +13,9 @@ TEST(Sessions, IdleSessionsExpireAndAreSwept) {
   SessionStore expired(std::chrono::nanoseconds(-1));  // every session is past its time at once
   std::string id = expired.create()->id();
   expired.create();
-  EXPECT_EQ(expired.size(), 2u);
-  EXPECT_EQ(expired.find(id), nullptr);
-  EXPECT_EQ(expired.sweep(), 1u);
-  EXPECT_EQ(expired.size(), 0u);
+  // Braces: read left to right.
+  EXPECT_EQ((std::tuple{expired.size(), expired.find(id), expired.sweep(), expired.size()}),
+            (std::tuple{2u, nullptr, 1u, 0u}));
 }
 
 // Ids never repeat: a repeated one would take another's place and lower the
@@ -42,15 +41,11 @@ TEST(Sessions, SafeUnderManyThreads) {
 }
 
 TEST(WorkerPool, StopRunsEverythingQueuedOnItsWorkers) {
-  std::atomic<int> done{0};
-  std::atomic<bool> otherThread{true};
-  auto caller = std::this_thread::get_id();
-  host::WorkerPool<int> pool(3, [&](int& n) {
-    if (std::this_thread::get_id() == caller) otherThread = false;
-    done += n;
+  std::atomic<int> done{0}, onCaller{0};
+  host::WorkerPool<int> pool(3, [&, caller = std::this_thread::get_id()](int& n) {
+    done += n, onCaller += std::this_thread::get_id() == caller;
   });
   for (int i = 1; i <= 1000; ++i) pool.push(i);
   pool.stop();
-  EXPECT_EQ(done.load(), 500500);
-  EXPECT_TRUE(otherThread.load());
+  EXPECT_EQ(std::pair(done.load(), onCaller.load()), std::pair(500500, 0));
 }

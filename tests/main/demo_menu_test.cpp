@@ -7,7 +7,7 @@
 
 #include "data/recordset.h"
 #include "main/demo_menu.h"
-#include "support/fake_host.h"
+#include "support/site_rows.h"
 #include "support/testing.h"
 
 TEST(DemoMenu, FillsBothHomeGroupsAndAllCategoriesOnce) {

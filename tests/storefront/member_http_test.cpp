@@ -47,7 +47,7 @@ TEST_F(StorefrontMembers, SignUpAndSignInRenewTheSessionAndTellOnlyWhatTheBarNee
   // "My orders" without a name typed: the sign-in's names cookie, which the sign-out drops.
   Fields order = {{"list", "宫保鸡丁 1份"}, {"list1", "18"}, {"yhm", "王小明"}, {"telsss", "05918765432"},
                   {"addresss", "鼓楼区五四路1号"}, {"hours", "12"}, {"minutes", "00"}, {"zffs", "餐到付费"}};
-  EXPECT_THAT(postForm(visitor, "/dctj.asp", gbkForm(order), {}).text(), HasSubstr("订餐成功"));
+  EXPECT_THAT(visitor.post("/dctj.asp", gbkForm(order)).text(), HasSubstr("订餐成功"));
   EXPECT_THAT(visitor.get("/ckdd.asp").text(), HasSubstr("宫保鸡丁 1份"));
   EXPECT_THAT(postOwn(visitor, "/signout.asp", "").text(), HasSubstr("退出"));
   EXPECT_EQ(visitor.get("/member.asp").body, "{}");

@@ -1,21 +1,142 @@
-// The site's own pages over HTTP: logins, form posts, a look into the real
-// server's database, and a site with its staff logged in whose refusals are
-// checked row by row against a snapshot of everything they must not change.
+// The site over HTTP, for HTTP and crash tests: `tovi serve` on a free
+// loopback port over a temporary copy of site/, a small HTTP client that keeps
+// cookies, a look into its SQLite files as another program would take it, and
+// a site with its staff logged in whose refusals are checked row by row
+// against a snapshot of everything they must not change.
 //
+//   LiveServer server({.args = {"--fixed-code", "1234"}});
+//   HttpResponse r = HttpClient(server.port()).post("/dctj.asp", gbkForm({{"yhm", "张三"}}));
+//   server.kill9();  server.start();  // the root outlives the process
 //   struct Accounts : StaffedSite, ::testing::Test {};
 //   TEST_F(Accounts, ...) { expectRefused({{&clerk, "/admin/saveadmin.asp?action=add", "admin2=x", {"没有"}}}); }
 #pragma once
 
-#include <filesystem>
+#include <sys/types.h>
+#include <sys/wait.h>
 
+#include <filesystem>
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "accounts/passwords.h"
 #include "data/connection.h"
 #include "data/recordset.h"
-#include "accounts/passwords.h"
-#include "support/live_server.h"
+#include "host/gbk.h"
+#include "host/request_values.h"
 #include "support/site_rows.h"
 #include "support/testing.h"
 
 namespace tovi::testing {
+
+// A `tovi` command in the background, both output streams into the file `log`.
+class Process {
+ public:
+  Process(const std::vector<std::string>& args, std::string log);
+  ~Process() { kill9(); }
+  Process(const Process&) = delete;
+
+  bool kill9();  // SIGKILL, then waits; true when it was still running
+  int stop();    // SIGTERM, then waits; the exit status
+  // The exit status (128 + signal when killed).
+  int wait() { return reap(0), status_; }
+  bool exited() { return reap(WNOHANG); }  // without waiting
+  std::string output() const;
+
+ private:
+  bool reap(int waitFlags);
+
+  pid_t pid_ = -1;
+  int status_ = -1;
+  std::string log_;
+};
+
+class LiveServer {
+ public:
+  struct Options {
+    // `tovi init --demo` first; `tovi init` first (else serve makes the database); serve at once (else at start())
+    bool demo = false, init = true, serve = true;
+    std::vector<std::string> args;  // more `tovi serve` arguments
+  };
+  explicit LiveServer(Options options);
+  // Kills the server and removes the temporary root.
+  ~LiveServer();
+
+  // Serves the root (again); returns once listening, throws when the server
+  // exits first or does not listen within 30 s.
+  void start();
+  int stop() { return process_ ? process_->stop() : -1; }
+  bool kill9() { return process_ && process_->kill9(); }
+  unsigned short port() const { return port_; }
+  const std::string& root() const { return root_; }
+  std::string databasePath() const { return root_ + "/database/tamlo.mdb"; }
+  const std::string& initOutput() const { return initOutput_; }
+  // What the last server printed so far: both streams (access and error log).
+  std::string output() const { return process_ ? process_->output() : ""; }
+
+ private:
+  Options options_;
+  std::string root_, initOutput_;
+  unsigned short port_ = 0;
+  std::unique_ptr<Process> process_;
+};
+
+struct HttpResponse {
+  int status = 0;    // 0: no whole answer came (cut off, reset, timed out)
+  bool sent = true;  // false: no connection could be made
+  std::map<std::string, std::string, ILess> headers;  // last value of each
+  std::string body;                                   // bytes as sent (GBK for pages)
+  std::string text() const { return host::fromGbk(body); }  // the body decoded from GBK
+};
+
+class HttpClient {
+ public:
+  explicit HttpClient(unsigned short port) : port_(port) {}
+  // Requests keep and send the cookies the server set (name=value only).
+  HttpResponse get(const std::string& target, const std::map<std::string, std::string>& headers = {}) {
+    return request("GET", target, "", headers);
+  }
+  HttpResponse post(const std::string& target, const std::string& body,
+                    const std::string& contentType = "application/x-www-form-urlencoded",
+                    std::map<std::string, std::string> headers = {}) {
+    headers.emplace("Content-Type", contentType);
+    return request("POST", target, body, headers);
+  }
+  // Any method, raw target (sent exactly as given).
+  HttpResponse request(const std::string& method, const std::string& target, const std::string& body,
+                       const std::map<std::string, std::string>& headers);
+  std::map<std::string, std::string>& cookies() { return cookies_; }
+  // "http://127.0.0.1:PORT", for Origin and Referer headers.
+  std::string origin() const { return "http://127.0.0.1:" + std::to_string(port_); }
+
+ private:
+  unsigned short port_;
+  std::map<std::string, std::string> cookies_;
+};
+
+// A socket connected to 127.0.0.1:port, with a 30 s receive timeout; -1
+// when the connection is refused.
+int connectLoopback(unsigned short port);
+// Sends `bytes` exactly as given on the socket `fd` and returns everything the
+// server sends back until it closes (for pipelining and framing tests), then
+// closes `fd`; `*broken` when it ended in a reset or a timeout.
+std::string exchange(int fd, const std::string& bytes, bool* broken = nullptr);
+
+// UTF-8 -> GBK bytes, as a browser sends them: the host's own encoder, whose
+// bytes tests/host holds against literal ones.
+using host::toGbk;
+// Percent-encodes bytes for a query string or a url-encoded form.
+inline std::string urlEncode(const std::string& bytes) { return host::percentEncode(bytes); }
+// "a=1&b=2" from name/value pairs, each percent-encoded as given (encode to GBK first).
+std::string formBody(const std::vector<std::pair<std::string, std::string>>& fields);
+
+// A file's bytes ("" when it cannot be read).
+std::string readFile(const std::string& path);
+// The first column of every row the statements `sql` give, straight through
+// SQLite on `file` ("" for NULL); throws on any error.
+std::vector<std::string> sqliteColumn(const std::string& file, const std::string& sql);
+
 
 // The site owner's password as `tovi init` (or serve, adding the owner) printed it in `output`; "" when none.
 inline std::string printedPassword(const std::string& output) {
@@ -23,24 +144,18 @@ inline std::string printedPassword(const std::string& output) {
   return at == std::string::npos ? "" : output.substr(at + 10, output.find('\n', at) - at - 10);
 }
 
-inline HttpResponse postForm(HttpClient& http, const std::string& target, const std::string& body,
-                             const std::map<std::string, std::string>& headers) {
-  return http.post(target, body, "application/x-www-form-urlencoded", headers);
-}
 // A form post from the site's own page.
 inline HttpResponse postOwn(HttpClient& http, const std::string& target, const std::string& body) {
-  return postForm(http, target, body, {{"Origin", http.origin()}});
+  return http.post(target, body, "application/x-www-form-urlencoded", {{"Origin", http.origin()}});
 }
 
 // The url-encoded body a gb2312 page posts for `fields` (UTF-8 text).
-inline std::string gbkForm(const Fields& fields) {
-  Fields gbk;
-  for (const auto& [k, v] : fields) gbk.emplace_back(k, toGbk(v));
-  return formBody(gbk);
+inline std::string gbkForm(Fields fields) {
+  for (auto& [k, v] : fields) v = toGbk(v);
+  return formBody(fields);
 }
 inline Fields withField(Fields fields, const std::string& field, const std::string& value) {
-  for (auto& [k, v] : fields)
-    if (k == field) v = value;
+  for (auto& [k, v] : fields) v = k == field ? value : v;
   return fields;
 }
 
@@ -95,13 +210,13 @@ struct StaffedSite {
              server.databasePath(),
              "select printf('%s|%s|%s|%s', adminid, admin, flag, password) from wq_admin; "
              "select printf('%s|%s|%s|%s', id, names, sh, password) from reg; "
-             "select printf('%s|%s', id, dczt) from tdgl; select printf('%s|%s|%s', ID, Comments, Replay) from Feedback; "
-             "select printf('%s|%s', id, jiage) from cygl; select content from bulletin"))
+             "select printf('%s|%s', id, dczt) from tdgl; select printf('%s|%s', id, jiage) from cygl; "
+             "select printf('%s|%s|%s', ID, Comments, Replay) from Feedback; select content from bulletin"))
       out += row + "\n";
-    for (const char* folder : {"database/backup", "uploadpic"})
-      if (std::filesystem::exists(server.root() + "/" + folder))
-        for (const auto& e : std::filesystem::directory_iterator(server.root() + "/" + folder))
-          out += e.path().filename().string() + "\n";
+    std::error_code none;  // a folder not there holds nothing
+    for (const char* folder : {"/database/backup", "/uploadpic"})
+      for (const auto& e : std::filesystem::directory_iterator(server.root() + folder, none))
+        out += e.path().filename().string() + "\n";
     return out;
   }
 
@@ -120,13 +235,11 @@ struct StaffedSite {
     const std::string before = snapshot();
     for (const Ask& a : asks) {
       SCOPED_TRACE(a.target + " " + a.body.substr(0, 100));
-      std::map<std::string, std::string> headers;
-      if (a.from == Site) headers["Origin"] = a.who->origin();
-      if (a.from == OtherSite) headers["Origin"] = "http://evil.example";
-      if (a.from == OtherReferer) headers["Referer"] = "http://evil.example/x.html";
+      const std::map<std::string, std::string> from[] = {
+          {{"Origin", a.who->origin()}}, {{"Origin", "http://evil.example"}}, {{"Referer", "http://evil.example"}}, {}};
       a.who->get("/GetCode.asp");
       std::string text =
-          (a.get ? a.who->get(a.target, headers) : a.who->post(a.target, a.body, a.type, headers)).text();
+          (a.get ? a.who->get(a.target, from[a.from]) : a.who->post(a.target, a.body, a.type, from[a.from])).text();
       for (const std::string& want : a.answer) EXPECT_THAT(text, HasSubstr(want));
       EXPECT_EQ(snapshot(), before);
     }

@@ -1,9 +1,7 @@
 // A temporary web root for the host's tests and the fuzz harnesses: a fresh
 // database, the test's files, and page files whose one component runs a
-// function of the test's (what it reads of the request, what it writes); and
-// the host's serve() run over one inside the test program, for requests over
-// loopback exactly as from a browser. Header only and without GoogleTest: the
-// fuzz harnesses build it with clang.
+// function of the test's; and the host's serve() run over one inside the test
+// program. Header only and without GoogleTest: the fuzz harnesses build it.
 //
 //   ProbeRoot site({{"echo.asp", [] { Response().Write(Request()("a")); }}}, {{"Style.css", "body{}"}});
 //   InProcessServer server({{"echo.asp", [] { Response().Write(Request()("a")); }}});
@@ -15,7 +13,6 @@
 #include <fstream>
 #include <functional>
 #include <future>
-#include <sstream>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -47,7 +44,7 @@ class ProbeRoot {
  public:
   // `files`: more files, relative path -> bytes (a path may lead out of the
   // root into the temporary folder around it). `options`: `base` serving this
-  // root with database/ hidden, no access log and the errors to errorLog().
+  // root with database/ hidden, no access log and the errors to ../errors.log.
   ProbeRoot(const std::vector<ProbePage>& pages, const Fields& files, host::ServeOptions base = {})
       : options(std::move(base)) {
     char tmpl[] = "/tmp/tovi-probe-XXXXXX";
@@ -60,9 +57,8 @@ class ProbeRoot {
     for (std::size_t i = 0; i < pages.size(); ++i) {
       const std::string id = "probe." + std::to_string(i);
       write(pages[i].path, hostPage(id, pages[i].before, pages[i].after));
-      registry.add(
-          id, [body = pages[i].body] { return std::make_unique<Probe>(body); }, {frame::op("main", &Probe::main)},
-          pages[i].output);
+      registry.add(id, [] { return std::make_unique<frame::Component>(); },
+                   {{"main", [body = pages[i].body](frame::Component&) { body(); }}}, pages[i].output);
     }
     options.root = root;
     options.hiddenFolders = {"database"};
@@ -75,24 +71,12 @@ class ProbeRoot {
     std::filesystem::remove_all(dir_, ec);
   }
   ProbeRoot(const ProbeRoot&) = delete;
-  ProbeRoot& operator=(const ProbeRoot&) = delete;
-
-  std::string errorLog() const {
-    std::ostringstream text;
-    text << std::ifstream(dir_ + "/errors.log").rdbuf();
-    return text.str();
-  }
 
   std::string root;
   frame::Registry registry;
   host::ServeOptions options;
 
  private:
-  struct Probe : frame::Component {
-    explicit Probe(std::function<void()> body) : body(std::move(body)) {}
-    void main() { body(); }
-    std::function<void()> body;
-  };
   void write(const std::string& path, const std::string& bytes) {
     std::filesystem::create_directories(std::filesystem::path(root + "/" + path).parent_path());
     std::ofstream(root + "/" + path, std::ios::binary) << bytes;
@@ -100,32 +84,26 @@ class ProbeRoot {
   std::string dir_;
 };
 
-class InProcessServer {
+// The root served by host::serve() inside the test program, on a free loopback port.
+class InProcessServer : public ProbeRoot {
  public:
-  InProcessServer(const std::vector<ProbePage>& pages, const Fields& files = {}, host::ServeOptions options = {})
-      : site_(pages, files, std::move(options)) {
+  InProcessServer(const std::vector<ProbePage>& pages, const Fields& files = {}, host::ServeOptions base = {})
+      : ProbeRoot(pages, files, std::move(base)) {
     std::promise<unsigned short> listening;
     std::promise<std::function<void()>> started;
-    site_.options.port = 0;
-    site_.options.onListening = [&](unsigned short port) { listening.set_value(port); };
-    site_.options.onStarted = [&](std::function<void()> stop) { started.set_value(std::move(stop)); };
-    done_ = std::async(std::launch::async, [this] { return host::serve(site_.options, site_.registry); });
+    options.port = 0;
+    options.onListening = [&](unsigned short port) { listening.set_value(port); };
+    options.onStarted = [&](std::function<void()> stop) { started.set_value(std::move(stop)); };
+    done_ = std::async(std::launch::async, [this] { return host::serve(options, registry); });
     port_ = listening.get_future().get();
     stop_ = started.get_future().get();
   }
   ~InProcessServer() { stop(); }
   // Stops as SIGTERM does; returns serve()'s result.
-  int stop() {
-    if (!done_.valid()) return -1;
-    stop_();
-    return done_.get();
-  }
+  int stop() { return done_.valid() ? (stop_(), done_.get()) : -1; }
   unsigned short port() const { return port_; }
-  const std::string& root() const { return site_.root; }
-  std::string errorLog() const { return site_.errorLog(); }
 
  private:
-  ProbeRoot site_;
   unsigned short port_ = 0;
   std::function<void()> stop_;
   std::future<int> done_;

@@ -1,13 +1,19 @@
-// Rows put straight into a fake site's database, the operator's requests, and
-// small text helpers: what the storefront, back-office, order and site-page
-// tests share.
+// The site in memory, for component tests: a host with the frame's objects
+// and no HTTP (each run starts the component, calls its render operation and
+// ends it, as the real host does; Response.End and Redirect end the run as
+// they end a page), rows put straight into its database, the operator's
+// requests, and small text helpers.
 //
+//   FakeSite site;                              // temporary web root with a fresh database
 //   long long id = addOrder(site, Order{.yhm = "李四", .dczt = 3});
-//   PageResult page = runAs(site, "mabex.ddgl1", {{"id", std::to_string(id)}});
+//   FakeRequest req;  req.query = {{"id", std::to_string(id)}};  req.session["admin"] = "boss";
+//   PageResult page = site.run("mabex.ddgl1", req, "admin");   // or runAs(site, "mabex.ddgl1", req.query)
 #pragma once
 
 #include <gmock/gmock.h>
 
+#include <functional>
+#include <map>
 #include <optional>
 #include <regex>
 #include <string>
@@ -16,11 +22,78 @@
 #include "data/connection.h"
 #include "data/recordset.h"
 #include "data/value.h"
-#include "support/fake_host.h"
+#include "frame/component.h"
+#include "frame/host.h"
+#include "frame/http_details.h"
+#include "frame/text.h"
 
 namespace tovi::testing {
 
-using Fields = std::vector<std::pair<std::string, std::string>>;
+// Case-insensitive order for session keys and header names.
+struct ILess {
+  bool operator()(const std::string& a, const std::string& b) const {
+    return tovi::frame::asciiLower(a) < tovi::frame::asciiLower(b);
+  }
+};
+
+using Fields = std::vector<std::pair<std::string, std::string>>;  // names and texts, in order
+
+struct FakeRequest {
+  Fields query, form;                                       // repeated names allowed
+  std::map<std::string, std::string, ILess> cookies;        // name -> value as sent ("k1=v1&k2=v2", GBK escaped)
+  std::map<std::string, tovi::data::Value, ILess> session;        // kept across runs when reused
+  std::optional<tovi::data::DateTime> now;                        // the clock; real local time when empty
+  // HTTP details for the site's own pages; without `http` the page sees none.
+  bool http = false;
+  std::string method = "GET", clientAddress = "127.0.0.1";
+  std::map<std::string, std::string, ILess> headers;  // e.g. Host, Origin, Referer
+  // A same-site post, as the site's own forms send it.
+  FakeRequest& sameSitePost() {
+    http = true, method = "POST", headers = {{"Host", "127.0.0.1:8080"}, {"Origin", "http://127.0.0.1:8080"}};
+    return *this;
+  }
+};
+
+struct PageResult {
+  std::string body, redirect;  // what the page wrote (empty after a redirect); Response.Redirect's target
+  bool ended = false, abandoned = false;  // Response.End or Redirect stopped the page; Session.Abandon was called
+  std::map<std::string, tovi::frame::ResponseCookie> cookies;
+  // Through the HTTP details:
+  int status = 200;
+  std::string binaryType, binary;  // sendBinary
+  std::map<std::string, std::string> headers;
+  bool sessionRenewed = false;
+};
+
+class FakeSite {
+ public:
+  // A temporary web root with an `admin` folder and a fresh database/tamlo.mdb
+  // holding one account: the site owner "admin" (right 1, no password).
+  FakeSite();
+  ~FakeSite();
+
+  const std::string& root() const { return root_; }
+  std::string databasePath() const { return root_ + "/database/tamlo.mdb"; }
+  // A connection of the test's own on the site database.
+  tovi::data::Connection& db() { return *db_; }
+
+  // Runs component `id`'s operation `operation` as the page `folder`/x.asp
+  // ("" for the storefront root, "admin" for the back office). The request's
+  // session is updated with what the page stored.
+  PageResult run(const std::string& id, FakeRequest& request, const std::string& folder = "",
+                 const std::string& operation = "");
+
+  // Runs `body` as the render operation of a page in `folder` (shared procedures).
+  PageResult runBody(const std::function<void()>& body, FakeRequest& request, const std::string& folder = "");
+
+ private:
+  PageResult drive(tovi::frame::Component& component, FakeRequest& request, const std::string& folder,
+                   const std::function<void()>& body);
+  std::string root_;
+  tovi::frame::Registry registry_;
+  std::unique_ptr<tovi::data::Connection> db_ = std::make_unique<tovi::data::Connection>();
+};
+
 
 inline int occurrences(const std::string& text, const std::string& needle) {
   int n = 0;
@@ -43,21 +116,6 @@ inline long long insertRow(FakeSite& site, const std::string& table, const Row& 
   return insertRow(site.db(), table, fields, key);
 }
 
-inline long rowCount(FakeSite& site, const std::string& table) {
-  data::Recordset rs;
-  rs.Open("select * from " + table, site.db(), data::adOpenKeyset, data::adLockReadOnly);
-  return rs.RecordCount();
-}
-
-// A field of row `id` (key column `key`), "" when the row is missing.
-inline data::Value fieldOf(FakeSite& site, const std::string& table, const std::string& key, long long id,
-                           const std::string& field) {
-  data::Recordset rs;
-  rs.Open(data::Sql("select * from " + table + " where " + key + "=?", {data::Value(id)}), site.db(),
-          data::adOpenKeyset, data::adLockReadOnly);
-  return rs.Eof() ? data::Value("") : data::Value(rs(field).value());
-}
-
 // Every value of `field` in the rows `sql` selects, walking with MoveNext.
 inline std::vector<std::string> valuesOf(data::Connection& db, const data::Sql& sql, const std::string& field) {
   data::Recordset rs;
@@ -69,12 +127,22 @@ inline std::vector<std::string> valuesOf(data::Connection& db, const data::Sql& 
 inline std::vector<std::string> valuesOf(FakeSite& site, const data::Sql& sql, const std::string& field) {
   return valuesOf(site.db(), sql, field);
 }
+inline long rowCount(FakeSite& site, const std::string& table) {
+  return std::stol(valuesOf(site, "select count(*) as n from " + table, "n").at(0));
+}
+// A field of row `id` (key column `key`), "" when the row is missing.
+inline data::Value fieldOf(FakeSite& site, const std::string& table, const std::string& key, long long id,
+                           const std::string& field) {
+  data::Recordset rs;
+  rs.Open(data::Sql("select * from " + table + " where " + key + "=?", {id}), site.db(), data::adOpenKeyset,
+          data::adLockReadOnly);
+  return rs.Eof() ? data::Value("") : data::Value(rs(field).value());
+}
 
 // A logged-in operator of right `flag`, on a fixed clock.
 inline FakeRequest operatorOf(data::Value flag = 1, const std::string& name = "admin") {
   FakeRequest req;
-  req.session["admin"] = data::Value(name);
-  req.session["flag"] = flag;
+  req.session = {{"admin", data::Value(name)}, {"flag", flag}};
   req.now = data::DateTime{2024, 3, 9, 10, 0, 0};
   return req;
 }
@@ -91,7 +159,7 @@ inline PageResult runAs(FakeSite& site, const std::string& id, Fields query, Fie
 // A back-office page's output after the guard's comment block and stylesheet link.
 inline std::string afterGuard(const std::string& body) {
   const std::string mark = "style.css文件 -->";
-  std::size_t p = body.find(mark);
+  const std::size_t p = body.find(mark);
   return p == std::string::npos ? body : body.substr(p + mark.size());
 }
 

@@ -7,7 +7,7 @@
 #include <regex>
 
 #include "data/maintenance.h"
-#include "support/live_server.h"
+#include "support/over_http.h"
 #include "support/site_rows.h"
 #include "support/testing.h"
 

@@ -1,7 +1,6 @@
-#include "support/live_server.h"
+#include "support/over_http.h"
 
 #include <fcntl.h>
-#include <iconv.h>
 #include <netinet/in.h>
 #include <signal.h>
 #include <spawn.h>
@@ -11,9 +10,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include <cctype>
 #include <chrono>
-#include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <regex>
@@ -26,25 +23,8 @@ namespace fs = std::filesystem;
 using tovi::frame::asciiLower;
 
 namespace tovi::testing {
-namespace {
 
-std::string convert(const std::string& text, const char* to, const char* from) {
-  iconv_t cd = iconv_open(to, from);
-  if (cd == reinterpret_cast<iconv_t>(-1)) throw std::runtime_error("iconv_open failed");
-  std::string out(text.size() * 4 + 16, '\0');
-  char* in = const_cast<char*>(text.data());
-  char* dst = out.data();
-  std::size_t inLeft = text.size(), dstLeft = out.size();
-  std::size_t r = iconv(cd, &in, &inLeft, &dst, &dstLeft);
-  iconv_close(cd);
-  if (r == static_cast<std::size_t>(-1)) throw std::runtime_error(std::string("text cannot be converted to ") + to);
-  out.resize(out.size() - dstLeft);
-  return out;
-}
-
-// Sends `bytes` on the connected socket `fd` and reads until the server
-// closes it; `*broken` when it ended in a reset or a timeout.
-std::string exchange(int fd, const std::string& bytes, bool* broken = nullptr) {
+std::string exchange(int fd, const std::string& bytes, bool* broken) {
   for (std::size_t sent = 0; sent < bytes.size();) {
     ssize_t n = send(fd, bytes.data() + sent, bytes.size() - sent, MSG_NOSIGNAL);
     if (n <= 0) break;  // the server may answer (413) before reading everything
@@ -58,8 +38,6 @@ std::string exchange(int fd, const std::string& bytes, bool* broken = nullptr) {
   if (broken) *broken = n < 0;
   return got;
 }
-
-}  // namespace
 
 Process::Process(const std::vector<std::string>& args, std::string log) : log_(std::move(log)) {
   std::vector<char*> argv = {const_cast<char*>(TOVI_BINARY)};
@@ -140,36 +118,15 @@ void LiveServer::start() {
   }
 }
 
-std::string LiveServer::output() const { return process_ ? process_->output() : ""; }
-
-std::string HttpResponse::text() const { return convert(body, "UTF-8", "GBK"); }
-
-std::string HttpClient::origin() const { return "http://127.0.0.1:" + std::to_string(port_); }
-
-HttpResponse HttpClient::get(const std::string& target, const std::map<std::string, std::string>& headers) {
-  return request("GET", target, "", headers);
-}
-
-HttpResponse HttpClient::post(const std::string& target, const std::string& body, const std::string& contentType,
-                              const std::map<std::string, std::string>& headers) {
-  std::map<std::string, std::string> h = headers;
-  h.emplace("Content-Type", contentType);
-  return request("POST", target, body, h);
-}
-
 HttpResponse HttpClient::request(const std::string& method, const std::string& target, const std::string& body,
                                  const std::map<std::string, std::string>& headers) {
   std::string req = method + " " + target + " HTTP/1.1\r\nHost: 127.0.0.1:" + std::to_string(port_) +
-                    "\r\nConnection: close\r\n";
-  bool hasCookieHeader = false;
-  for (const auto& [k, v] : headers) {
-    req += k + ": " + v + "\r\n";
-    hasCookieHeader = hasCookieHeader || asciiLower(k) == "cookie";
-  }
-  std::string jar;
+                    "\r\nConnection: close\r\n", jar;
   for (const auto& [k, v] : cookies_) jar += (jar.empty() ? "" : "; ") + k + "=" + v;
-  if (!jar.empty() && !hasCookieHeader) req += "Cookie: " + jar + "\r\n";
-  if (!body.empty() || method == "POST") req += "Content-Length: " + std::to_string(body.size()) + "\r\n";
+  std::map<std::string, std::string> all = headers;
+  if (!jar.empty()) all.emplace("Cookie", jar);  // unless the test sends its own
+  if (!body.empty() || method == "POST") all["Content-Length"] = std::to_string(body.size());
+  for (const auto& [k, v] : all) req += k + ": " + v + "\r\n";
   HttpResponse r;
   const int fd = connectLoopback(port_);
   if (!(r.sent = fd >= 0)) return r;
@@ -177,40 +134,23 @@ HttpResponse HttpClient::request(const std::string& method, const std::string& t
   const std::string raw = exchange(fd, req + "\r\n" + body, &broken);
   const std::size_t headEnd = raw.find("\r\n\r\n");
   if (headEnd == std::string::npos || !raw.starts_with("HTTP/1.1 ")) return r;
-  static const std::regex field(R"(\r\n([^:\r\n]+): *([^\r\n]*))");
+  static const std::regex field(R"(\r\n([^:\r\n]+): *([^\r\n]*))"), pair(R"(^([^=;]+)=([^;]*))");
   const std::string head = raw.substr(0, headEnd);
   for (std::sregex_iterator it(head.begin(), head.end(), field), end; it != end; ++it) {
     const std::string name = (*it)[1], value = (*it)[2];
     r.headers[name] = value;
     if (asciiLower(name) != "set-cookie") continue;
-    r.setCookies.push_back(value);
-    const std::string pair = value.substr(0, value.find(';'));
-    const std::size_t eq = pair.find('=');
-    if (eq == std::string::npos) continue;
-    const std::string cname = pair.substr(0, eq), cvalue = pair.substr(eq + 1);
-    if (cvalue.empty() || asciiLower(value).find("max-age=0") != std::string::npos) cookies_.erase(cname);
-    else cookies_[cname] = cvalue;
+    std::smatch m;
+    if (!std::regex_search(value, m, pair)) continue;
+    cookies_[m[1]] = m[2];
+    if (m[2].length() == 0 || asciiLower(value).find("max-age=0") != std::string::npos) cookies_.erase(m[1]);
   }
-  // Whole: every chunk to the last, as many bytes as announced, or (neither) up to a clean close.
-  bool whole = !broken;
-  const std::string rest = raw.substr(headEnd + 4), code = raw.substr(9, 3);
-  if (method == "HEAD" || code == "304") {
-    r.body = rest;
-  } else if (auto te = r.headers.find("Transfer-Encoding"); te != r.headers.end() && te->second == "chunked") {
-    whole = false;
-    for (std::size_t pos = 0, eol; !whole && (eol = rest.find("\r\n", pos)) != std::string::npos;) {
-      const std::size_t size = std::stoul(rest.substr(pos, eol - pos), nullptr, 16);
-      whole = size == 0;
-      r.body += rest.substr(eol + 2, size);
-      pos = eol + 4 + size;
-    }
-  } else if (auto cl = r.headers.find("Content-Length"); cl != r.headers.end()) {
-    r.body = rest.substr(0, std::stoul(cl->second));
-    whole = r.body.size() == std::stoul(cl->second);
-  } else {
-    r.body = rest;
-  }
-  r.status = whole ? std::stoi(code) : 0;
+  // Whole: as many bytes as announced, or (none announced) up to a clean close.
+  const std::string code = raw.substr(9, 3);
+  auto length = r.headers.find("Content-Length");
+  const bool announced = length != r.headers.end() && method != "HEAD" && code != "304";
+  r.body = raw.substr(headEnd + 4, announced ? std::stoul(length->second) : std::string::npos);
+  r.status = !broken && (!announced || r.body.size() == std::stoul(length->second)) ? std::stoi(code) : 0;
   return r;
 }
 
@@ -219,33 +159,10 @@ int connectLoopback(unsigned short port) {
   if (fd < 0) throw std::runtime_error("socket failed");
   timeval tv{30, 0};
   setsockopt(fd, SOL_SOCKET, SO_RCVTIMEO, &tv, sizeof tv);
-  sockaddr_in addr{};
-  addr.sin_family = AF_INET;
-  addr.sin_port = htons(port);
-  addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  sockaddr_in addr{.sin_family = AF_INET, .sin_port = htons(port), .sin_addr = {htonl(INADDR_LOOPBACK)}, .sin_zero{}};
   if (connect(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) == 0) return fd;
   close(fd);
   return -1;
-}
-
-std::string exchangeRaw(unsigned short port, const std::string& bytes) {
-  const int fd = connectLoopback(port);
-  if (fd < 0) throw std::runtime_error("connect failed");
-  return exchange(fd, bytes);
-}
-
-std::string toGbk(const std::string& utf8) { return convert(utf8, "GBK", "UTF-8"); }
-
-std::string urlEncode(const std::string& bytes) {
-  static const char kHex[] = "0123456789ABCDEF";
-  std::string out;
-  for (unsigned char c : bytes) {
-    if (std::isalnum(c) || c == '-' || c == '_' || c == '.' || c == '~')
-      out += static_cast<char>(c);
-    else
-      out += {'%', kHex[c >> 4], kHex[c & 15]};
-  }
-  return out;
 }
 
 std::string formBody(const std::vector<std::pair<std::string, std::string>>& fields) {

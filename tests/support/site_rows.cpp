@@ -1,7 +1,6 @@
-#include "support/fake_host.h"
+#include "support/site_rows.h"
 
 #include <filesystem>
-#include <sstream>
 #include <stdexcept>
 
 #include "data/schema.h"
@@ -12,13 +11,8 @@
 
 namespace fs = std::filesystem;
 using tovi::data::Value;
-using tovi::frame::iequals;
 
 namespace tovi::testing {
-
-bool ILess::operator()(const std::string& a, const std::string& b) const {
-  return frame::asciiLower(a) < frame::asciiLower(b);
-}
 
 namespace {
 
@@ -31,20 +25,34 @@ std::string valueIn(const Map& map, std::string_view key) {
 // The request, the session and the HTTP details over one FakeRequest; the
 // answer into one PageResult.
 class Host final : public frame::Context,
-                   public frame::ServerObject,
-                   public frame::SessionObject,
-                   public frame::HttpDetails {
+                   frame::RequestObject,
+                   frame::ServerObject,
+                   frame::SessionObject,
+                   frame::HttpDetails {
  public:
   Host(FakeRequest& req, PageResult& out, const frame::Registry& registry, std::string root, std::string folder)
       : req_(req), out_(out), registry_(registry), root_(std::move(root)), folder_(std::move(folder)) {}
 
   frame::ResponseObject& response() override { return response_; }
-  frame::RequestObject& request() override { return request_; }
+  frame::RequestObject& request() override { return *this; }
   frame::ServerObject& server() override { return *this; }
   frame::ApplicationObject& application() override { return application_; }
   frame::SessionObject& session() override { return *this; }
   data::DateTime now() override { return req_.now ? *req_.now : data::DateTime::now(); }
   frame::HttpDetails* http() override { return req_.http ? this : nullptr; }
+
+  std::string Item(std::string_view name) override {
+    bool found = false;
+    for (const auto* items : {&req_.query, &req_.form})
+      if (std::string value = host::joined(*items, name, &found); found) return value;
+    return Cookies(name);
+  }
+  std::string QueryString(std::string_view name) override { return host::joined(req_.query, name); }
+  std::string Form(std::string_view name) override { return host::joined(req_.form, name); }
+  std::string Cookies(std::string_view name, std::string_view key) override {
+    return host::cookieSubKey(Cookies(name), key);
+  }
+  std::string Cookies(std::string_view name) override { return valueIn(req_.cookies, name); }
 
   frame::ObjectRef CreateObject(std::string_view progid) override { return frame::createObject(progid, registry_); }
   std::string MapPath(std::string_view path) override { return host::WebRoot(root_).mapPath(folder_, path); }
@@ -64,7 +72,7 @@ class Host final : public frame::Context,
   std::string header(std::string_view name) override { return valueIn(req_.headers, name); }
   std::string clientAddress() override { return req_.clientAddress; }
   bool secure() override { return false; }
-  const std::vector<frame::UploadedFile>& files() override { return req_.files; }
+  const std::vector<frame::UploadedFile>& files() override { return noFiles_; }
   void sendBinary(std::string_view contentType, std::string bytes) override {
     out_.binaryType = std::string(contentType);
     out_.binary = std::move(bytes);
@@ -74,7 +82,7 @@ class Host final : public frame::Context,
     out_.headers[std::string(name)] = std::string(value);
   }
   void renewSession() override { out_.sessionRenewed = true; }
-  std::string option(std::string_view name) override { return valueIn(req_.options, name); }
+  std::string option(std::string_view) override { return ""; }
   std::string webRoot() override { return root_; }
 
  private:
@@ -99,58 +107,14 @@ class Host final : public frame::Context,
     PageResult& out_;
   };
 
-  class Request final : public frame::RequestObject {
-   public:
-    explicit Request(FakeRequest& req) : req_(req) {}
-    std::string Item(std::string_view name) override {
-      bool found = false;
-      for (const auto* items : {&req_.query, &req_.form})
-        if (std::string value = host::joined(*items, name, &found); found) return value;
-      return Cookies(name);
-    }
-    std::string QueryString(std::string_view name) override { return host::joined(req_.query, name); }
-    std::string Form(std::string_view name) override { return host::joined(req_.form, name); }
-    // Sub-key `key` of a cookie "k1=v1&k2=v2".
-    std::string Cookies(std::string_view name, std::string_view key) override {
-      std::istringstream whole(Cookies(name));
-      for (std::string part; std::getline(whole, part, '&');)
-        if (std::size_t eq = part.find('='); eq != std::string::npos && iequals(part.substr(0, eq), key))
-          return part.substr(eq + 1);
-      return "";
-    }
-    std::string Cookies(std::string_view name) override { return valueIn(req_.cookies, name); }
-
-   private:
-    FakeRequest& req_;
-  };
-
   FakeRequest& req_;
   PageResult& out_;
   const frame::Registry& registry_;
   std::string root_, folder_;
   Response response_{out_};
-  Request request_{req_};
   frame::ApplicationObject application_;
+  const std::vector<frame::UploadedFile> noFiles_;
 };
-
-// Starts `component` on a host over `request`, runs `body` and ends it, as the real host does.
-PageResult drive(frame::Component& component, FakeRequest& request, const frame::Registry& registry,
-                 const std::string& root, const std::string& folder, const std::function<void()>& body) {
-  PageResult out;
-  Host host(request, out, registry, root, folder);
-  component.onstartpage(host);
-  try {
-    body();
-  } catch (const frame::PageEnd&) {
-  } catch (...) {
-    component.onendpage();
-    throw;
-  }
-  component.onendpage();
-  return out;
-}
-
-class BodyComponent final : public frame::Component {};
 
 }  // namespace
 
@@ -158,12 +122,12 @@ FakeSite::FakeSite() {
   char tmpl[] = "/tmp/tovi-site-XXXXXX";
   if (!mkdtemp(tmpl)) throw std::runtime_error("mkdtemp failed");
   root_ = tmpl;
-  fs::create_directories(root_ + "/admin");
-  fs::create_directories(root_ + "/database");
+  for (const char* folder : {"/admin", "/database"}) fs::create_directories(root_ + folder);
   data::ensureDatabase(databasePath());
+  db_->Open("Data Source=" + databasePath());
   // As `tovi init` leaves a site: its owner "admin" (right 1), whom
   // operatorOf() logs in. The back-office guards look the account up.
-  db().Execute("insert into wq_admin (admin, password, flag) values ('admin', '', 1)");
+  db_->Execute("insert into wq_admin (admin, password, flag) values ('admin', '', 1)");
   frame::registerPages(registry_);
 }
 
@@ -174,28 +138,35 @@ FakeSite::~FakeSite() {
   fs::remove_all(root_, ec);
 }
 
-data::Connection& FakeSite::db() {
-  if (!db_) {
-    db_ = std::make_unique<data::Connection>();
-    db_->Open("Provider=Microsoft.Jet.OLEDB.4.0;Data Source=" + databasePath());
+// Starts `component` on a host over `request`, runs `body` and ends it, as the real host does.
+PageResult FakeSite::drive(frame::Component& component, FakeRequest& request, const std::string& folder,
+                           const std::function<void()>& body) {
+  PageResult out;
+  Host host(request, out, registry_, root_, folder);
+  component.onstartpage(host);
+  struct End {
+    frame::Component& component;
+    ~End() { component.onendpage(); }
+  } end{component};
+  try {
+    body();
+  } catch (const frame::PageEnd&) {
   }
-  return *db_;
+  return out;
 }
 
 PageResult FakeSite::runBody(const std::function<void()>& body, FakeRequest& request, const std::string& folder) {
-  BodyComponent component;
-  return drive(component, request, registry_, root_, folder, body);
+  frame::Component component;
+  return drive(component, request, folder, body);
 }
 
 PageResult FakeSite::run(const std::string& id, FakeRequest& request, const std::string& folder,
                          const std::string& operation) {
   const frame::ComponentType* type = registry_.find(id);
-  if (!type) throw std::invalid_argument("no component " + id);
-  const std::string opName = operation.empty() ? type->operations.at(2).name : operation;
-  const frame::Operation* op = type->find(opName);
-  if (!op || !op->run) throw std::invalid_argument("no callable operation " + opName + " on " + id);
+  const frame::Operation* op = type ? type->find(operation.empty() ? type->operations.at(2).name : operation) : nullptr;
+  if (!op || !op->run) throw std::invalid_argument("no callable operation " + operation + " on " + id);
   std::unique_ptr<frame::Component> component = type->create();
-  return drive(*component, request, registry_, root_, folder, [&] { op->run(*component); });
+  return drive(*component, request, folder, [&] { op->run(*component); });
 }
 
 }  // namespace tovi::testing
