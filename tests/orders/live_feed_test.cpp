@@ -1,6 +1,5 @@
-// The kitchen's live feed on a real database file: the events of new orders
-// and status moves, what a reconnecting screen missed, who is admitted. (The
-// streams' HTTP side: tests/host/event_streams_test.cpp; the screens that show
+// The kitchen's live feed on a real database file: the events of new orders and status moves, what a reconnecting
+// screen missed, who is admitted. (The streams' HTTP side: tests/host/event_streams_test.cpp; the screens that show
 // what the events carry: tests/browser/back_office.test.mjs.)
 #include "orders/live_feed.h"
 
@@ -29,19 +28,17 @@ class LiveFeed : public ::testing::Test {
 
 TEST_F(LiveFeed, NewOrdersAndStatusMovesBecomeEvents) {
   EXPECT_TRUE(feed.poll().events.empty());  // the first look only reads the board
-  const long long id = addOrder(site, {});
+  const std::string n = std::to_string(addOrder(site, {}));
   std::vector<frame::Event> events = feed.poll().events;
-  ASSERT_EQ(shown(events), orders({id}));
-  const std::string n = std::to_string(id);
-  EXPECT_THAT(events[0].data, StartsWith("{\"id\":" + n + ",\"status\":1,"));
-  site.db().Execute("update tdgl set dczt=3 where id=" + n);
-  EXPECT_THAT(shown(feed.poll().events), ElementsAre("status {\"id\":" + n + ",\"status\":3}"));
-  site.db().Execute("delete from tdgl where id=" + n);
-  EXPECT_THAT(shown(feed.poll().events), ElementsAre("status {\"id\":" + n + ",\"status\":0}"));
+  EXPECT_THAT(shown(events), ElementsAre("order " + n));
+  EXPECT_THAT(events.at(0).data, StartsWith("{\"id\":" + n + ",\"status\":1,"));  // what it shows: the browser's walk
+  for (auto [change, status] : {std::pair{"update tdgl set dczt=3", "3"}, {"delete from tdgl", "0"}}) {
+    site.db().Execute(change + std::string(" where id=") + n);
+    EXPECT_THAT(shown(feed.poll().events), ElementsAre("status {\"id\":" + n + ",\"status\":" + status + "}"));
+  }
 }
 
-// Once each: what polls handed out after the screen's last id, never what a
-// later poll will hand out.
+// Once each: what polls handed out after the screen's last id, never what a later poll will hand out.
 TEST_F(LiveFeed, AReconnectingScreenGetsWhatItMissedOnce) {
   (void)feed.poll();
   const long long a = addOrder(site, {}), b = addOrder(site, {}), c = addOrder(site, {});
@@ -58,9 +55,8 @@ TEST_F(LiveFeed, AReconnectingScreenGetsWhatItMissedOnce) {
   EXPECT_EQ(shown(feed.since(later)), orders({resting}));
 }
 
-// A login with a name, holding a right that opens the back office as wq_admin
-// holds it now, read again at each change. (How a granted and a held right
-// combine: the frame's guard table.)
+// A login with a name, holding a right that opens the back office as wq_admin holds it now, read again at each change.
+// (How a granted and a held right combine: the frame's guard table.)
 TEST_F(LiveFeed, AdmitsTheBackOfficeAsItsAccountsStandNow) {
   for (const auto& [name, flag] : {std::pair{"clerk", 2}, {"cook", 3}}) addAccount(site, name, flag);
   struct Visitor final : frame::StreamVisitor {

@@ -1,6 +1,5 @@
-// The filter settings page order_pass.asp: the edges of what it shows and
-// saves. (Ordinary values saved and read back: the browser's back-office
-// walk; the refusals, which store nothing: the order pages' HTTP test.)
+// The filter settings page order_pass.asp: the edges of what it shows and saves. (Ordinary values saved and read back:
+// the browser's back-office walk; the refusals, which store nothing: the order pages' HTTP test.)
 #include "support/site_rows.h"
 #include "support/testing.h"
 

@@ -1,5 +1,4 @@
-// The order lines text: what the form writes reads back, and what does not
-// read as a line is kept whole.
+// The order lines text: what the form writes reads back, and what does not read as a line is kept whole.
 #include "orders/order_lines.h"
 #include "support/testing.h"
 
