@@ -8,10 +8,8 @@
 #include "support/site_rows.h"
 #include "support/testing.h"
 
-namespace {
-
 // The range fields of the filter from "y/m/d/h/min" texts; an empty text leaves its end out.
-Fields range(const std::string& from, const std::string& to, Fields more = {}) {
+static Fields range(const std::string& from, const std::string& to, Fields more = {}) {
   const char* names[] = {"years", "months", "days", "hours", "minutes"};
   for (auto [text, suffix] : {std::pair{from, ""}, std::pair{to, "1"}}) {
     std::istringstream parts(text);
@@ -20,8 +18,6 @@ Fields range(const std::string& from, const std::string& to, Fields more = {}) {
   }
   return more;
 }
-
-}  // namespace
 
 // What each filter selects and shows back, and the values it refuses: an alert, or no order at all for text that would
 // change the SQL.
@@ -83,17 +79,14 @@ TEST(OrderList, FiltersSelectTheirOrdersAndRefuseOtherValues) {
   }
 }
 
+// Per text and length: its width, Strleft and Checkstr, joined by "|".
 TEST(OrderListText, WidthsCutsAndQuoting) {
-  struct Case { std::string str; long length, width; std::string left, checked; };
-  for (const Case& c : {Case{"中文ab", 3, 6, "中文", "中文"}, Case{"中文ab", 0, 6, "中", "中文ab"},
-                        Case{"中文ab", 5, 6, "中文a", "中文a"}, Case{"中文ab", 6, 6, "中文ab", "中文ab"},
-                        Case{"abc", 10, 3, "abc", "abc"}, Case{"", 3, 0, "", ""}, Case{"it's", 0, 4, "i", "it''s"},
-                        Case{"  a'b  ", 0, 7, " ", "a''b"}, Case{"x%27y", 0, 5, "x", "x''y"},
-                        Case{"a'b%27", 3, 6, "a'b", "a''"}}) {
-    SCOPED_TRACE(c.str + " / " + std::to_string(c.length));
-    EXPECT_EQ(orders::ddgl::Strlength(c.str), c.width);
-    EXPECT_EQ(orders::ddgl::Strleft(c.str, c.length), c.left);
-    EXPECT_EQ(orders::ddgl::Checkstr(data::Value(c.str), c.length), c.checked);
-  }
-  EXPECT_EQ(orders::ddgl::Checkstr(data::Value::null(), 5), "");
+  using orders::ddgl;
+  for (auto [text, length, out] : {std::tuple{"中文ab", 3, "6|中文|中文"}, {"中文ab", 0, "6|中|中文ab"}, {"中文ab", 5, "6|中文a|中文a"},
+                                   {"中文ab", 6, "6|中文ab|中文ab"}, {"abc", 10, "3|abc|abc"}, {"", 3, "0||"},
+                                   {"it's", 0, "4|i|it''s"}, {"  a'b  ", 0, "7| |a''b"}, {"x%27y", 0, "5|x|x''y"},
+                                   {"a'b%27", 3, "6|a'b|a''"}})
+    EXPECT_EQ(std::to_string(ddgl::Strlength(text)) + "|" + ddgl::Strleft(text, length) + "|" +
+                  ddgl::Checkstr(data::Value(text), length), out) << text << " / " << length;
+  EXPECT_EQ(ddgl::Checkstr(data::Value::null(), 5), "");
 }

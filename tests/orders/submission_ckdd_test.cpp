@@ -2,17 +2,13 @@
 #include "support/site_rows.h"
 #include "support/testing.h"
 
-namespace {
-
-PageResult history(FakeSite& site, const std::string& names) {
+static PageResult history(FakeSite& site, const std::string& names) {
   FakeRequest req;
   req.query = {{"names", names}};
   return site.run("mabex.ckdd", req);
 }
 
 const std::string kCell = "<td align=center bgcolor=#FFFFFF class='STYLE2 STYLE3'>";  // a row's status cell
-
-}  // namespace
 
 TEST(OrderHistory, ListsTheOrdersOfExactlyOneNameWithTheirTimesTotalAndStatusAsText) {
   FakeSite site;

@@ -3,8 +3,6 @@
 #include "support/site_rows.h"
 #include "support/testing.h"
 
-namespace {
-
 using data::DateTime;
 
 // A fragment of each answer: stored, or which refusal.
@@ -12,37 +10,34 @@ const std::string kStored = "订餐成功", kAddressRefused = "不在我们的�
 constexpr const char* kLines = "⊕宫保鸡丁饭 12元 X 2份=24元 \n\n⊕番茄炒蛋饭 8元 X 1份=8元 \n\n";
 const DateTime kAt{2024, 3, 9, 10, 0, 0};
 
-std::string waiting(int minutes) { return "请在" + std::to_string(minutes) + "分钟后再订餐"; }
+static std::string waiting(int minutes) { return "请在" + std::to_string(minutes) + "分钟后再订餐"; }
+static DateTime at(int seconds) { return kAt.addSeconds(seconds); }
 
 // The storefront form's post at `now`, with the cookie the browser holds. A signed-in member's name is in the session.
-PageResult submit(FakeSite& site, const DateTime& now, const std::string& cookie = "",
-                  const std::string& address = "台江区五一路1号", const std::string& yhm = "张三",
-                  const std::string& member = "") {
+static PageResult submit(FakeSite& site, const DateTime& now, const std::string& cookie = "",
+                         const std::string& address = "台江区五一路1号", const std::string& yhm = "张三",
+                         const std::string& member = "") {
   FakeRequest req;
   req.now = now;
   if (!cookie.empty()) req.cookies["tamlo"] = cookie;
   if (!member.empty()) req.session["names"] = member;
-  req.form = {{"list", kLines},         {"list1", "32"},       {"yhm", yhm},
-              {"telsss", "13800000000"}, {"addresss", address}, {"hours", "12"},
-              {"minutes", "00"},        {"qtbz", "不要葱 'quoted'"}, {"zffs", "餐到付费"}};
+  req.form = {{"list", kLines}, {"list1", "32"}, {"yhm", yhm}, {"telsss", "13800000000"}, {"addresss", address},
+              {"hours", "12"}, {"minutes", "00"}, {"qtbz", "不要葱 'quoted'"}, {"zffs", "餐到付费"}};
   return site.run("mabex.dctj", req);
 }
 
 // "name_times=N&name_time=<the window's start>", as the page writes it and the browser sends it back.
-std::string cookie(int count, const DateTime& start) {
+static std::string cookie(int count, const DateTime& start) {
   return "name_times=" + std::to_string(count) + "&name_time=" + start.general();
 }
 // The cookie the page wrote as cookie() shows it, with its path and expiry; "" when none.
-std::string written(const PageResult& page) {
+static std::string written(const PageResult& page) {
   if (page.cookies.empty()) return "";
   const frame::ResponseCookie& c = page.cookies.at("tamlo");
   std::string out;
   for (const auto& [k, v] : c.keys) out += (out.empty() ? "" : "&") + k + "=" + v;
   return out + " path=" + c.path + " expires=" + (c.expires ? c.expires->general() : "");
 }
-DateTime at(int seconds) { return kAt.addSeconds(seconds); }
-
-}  // namespace
 
 // (Values read from the query string as well: the host's request-collection table in tests/host.)
 TEST(OrderSubmission, StoresEveryColumnAndWithTheLimitOffWritesNoCookie) {
