@@ -1,6 +1,5 @@
-// The kitchen's live feed on a real database file: the events of new orders and status moves, what a reconnecting
-// screen missed, who is admitted. (The streams' HTTP side: tests/host/event_streams_test.cpp; the screens that show
-// what the events carry: tests/browser/back_office.test.mjs.)
+// The kitchen's live feed on a real database file: events of new orders and status moves, what a reconnecting screen
+// missed, who is admitted. (The HTTP side: tests/host/event_streams_test.cpp; what screens show: the browser's walk.)
 #include "orders/live_feed.h"
 
 #include "data/change_stamp.h"
@@ -26,28 +25,24 @@ class LiveFeed : public ::testing::Test {
   orders::LiveFeed feed{site.databasePath(), [path = site.databasePath()] { return data::changeStamp(path); }};
 };
 
-TEST_F(LiveFeed, NewOrdersAndStatusMovesBecomeEvents) {
-  EXPECT_TRUE(feed.poll().events.empty());  // the first look only reads the board
-  const std::string n = std::to_string(addOrder(site, {}));
-  std::vector<frame::Event> events = feed.poll().events;
-  EXPECT_THAT(shown(events), ElementsAre("order " + n));
-  EXPECT_THAT(events.at(0).data, StartsWith("{\"id\":" + n + ",\"status\":1,"));  // what it shows: the browser's walk
-  for (auto [change, status] : {std::pair{"update tdgl set dczt=3", "3"}, {"delete from tdgl", "0"}}) {
-    site.db().Execute(change + std::string(" where id=") + n);
-    EXPECT_THAT(shown(feed.poll().events), ElementsAre("status {\"id\":" + n + ",\"status\":" + status + "}"));
-  }
-}
-
-// Once each: what polls handed out after the screen's last id, never what a later poll will hand out.
-TEST_F(LiveFeed, AReconnectingScreenGetsWhatItMissedOnce) {
-  (void)feed.poll();
+// New orders and status moves become events, the first look only reading the board. A reconnecting screen gets what
+// polls handed out after its last id, once each, never what a later poll will hand out.
+TEST_F(LiveFeed, NewOrdersAndStatusMovesBecomeEventsWhatAReconnectingScreenMissedComesOnce) {
+  EXPECT_TRUE(feed.poll().events.empty());
   const long long a = addOrder(site, {}), b = addOrder(site, {}), c = addOrder(site, {});
-  ASSERT_EQ(shown(feed.poll().events), orders({a, b, c}));
+  std::vector<frame::Event> events = feed.poll().events;
+  ASSERT_EQ(shown(events), orders({a, b, c}));
+  EXPECT_THAT(events[0].data, StartsWith("{\"id\":" + std::to_string(a) + ",\"status\":1,"));  // shown: browser walk
   const long long later = addOrder(site, {});
   for (const auto& [after, missed] :
        std::vector<std::pair<long long, std::vector<long long>>>{{a, {b, c}}, {b, {c}}, {c, {}}, {later, {}}, {0, {}}})
     EXPECT_EQ(shown(feed.since(after)), orders(missed)) << after;
   EXPECT_EQ(shown(feed.poll().events), orders({later}));
+  const std::string n = std::to_string(later);
+  for (auto [change, status] : {std::pair{"update tdgl set dczt=3", "3"}, {"delete from tdgl", "0"}}) {
+    site.db().Execute(change + std::string(" where id=") + n);
+    EXPECT_THAT(shown(feed.poll().events), ElementsAre("status {\"id\":" + n + ",\"status\":" + status + "}"));
+  }
   // Resting while no screen is open: the next poll only looks; what was missed comes by since().
   feed.rest();
   const long long resting = addOrder(site, {});
@@ -55,8 +50,7 @@ TEST_F(LiveFeed, AReconnectingScreenGetsWhatItMissedOnce) {
   EXPECT_EQ(shown(feed.since(later)), orders({resting}));
 }
 
-// A login with a name, holding a right that opens the back office as wq_admin holds it now, read again at each change.
-// (How a granted and a held right combine: the frame's guard table.)
+// A named login whose right, as wq_admin holds it at the last change, opens the back office (rules: the guard table).
 TEST_F(LiveFeed, AdmitsTheBackOfficeAsItsAccountsStandNow) {
   for (const auto& [name, flag] : {std::pair{"clerk", 2}, {"cook", 3}}) addAccount(site, name, flag);
   struct Visitor final : frame::StreamVisitor {

@@ -1,11 +1,9 @@
-// The order detail ddgl1.asp and the delete's prompt (the guard in front of them: the back-office guard table), and the
-// order key every order page reads.
+// The order detail ddgl1.asp, the delete's prompt (their guard: the back-office guard table) and the order key.
 #include "orders/ddgl1.h"
 #include "support/site_rows.h"
 #include "support/testing.h"
 
-// Plain decimal only: the detail, status, delete, ticket and live-screen pages take an id (and the status page its
-// status) so.
+// Plain decimal only, as every order page takes an id (and the status change its status).
 TEST(OrderId, PlainDecimalOfAtMost18Digits) {
   for (auto [text, id] : {std::pair<const char*, std::optional<long long>>{"7", 7}, {"0", 0}, {"-3", -3},
                           {"999999999999999999", 999999999999999999}, {"9999999999999999999", {}}, {"", {}},

@@ -1,6 +1,5 @@
-// The order list ddgl.asp: the filters, the checks on their values, and the text operations of the component. (Twenty a
-// page, the status and the order kept from page to page: the browser's back-office walk; the page number asked for and
-// which selector entries link: the frame's paging tables.)
+// The order list ddgl.asp: its filters, the checks on their values, its text operations. (Twenty a page, the filter
+// kept: the browser's back-office walk; the page asked for and the links: the frame's paging tables.)
 #include "orders/ddgl.h"
 
 #include <sstream>
@@ -19,13 +18,10 @@ static Fields range(const std::string& from, const std::string& to, Fields more 
   return more;
 }
 
-// What each filter selects and shows back, and the values it refuses: an alert, or no order at all for text that would
-// change the SQL.
+// What each filter selects and shows back; refused values get an alert, or no order for text that would change SQL.
 TEST(OrderList, FiltersSelectTheirOrdersAndRefuseOtherValues) {
   FakeSite site;
-  auto add = [&](const char* yhm, int dczt, data::DateTime at) {
-    return addOrder(site, Order{.yhm = yhm, .fromdate = at, .dczt = dczt});
-  };
+  auto add = [&](const char* yhm, int dczt, data::DateTime at) { return addOrder(site, {yhm, at, dczt}); };
   const long long old = add("王五", 1, {2009, 1, 1, 0, 0, 0}), s1 = add("李四", 1, {2010, 5, 17, 9, 0, 0}),
                   s2 = add("李四", 2, {2010, 5, 17, 9, 30, 0}), s3 = add("李四", 3, {2010, 5, 17, 10, 0, 0}),
                   s4 = add("李四", 4, {2010, 5, 18, 9, 30, 0});
@@ -41,7 +37,7 @@ TEST(OrderList, FiltersSelectTheirOrdersAndRefuseOtherValues) {
       {"the four known statuses, oldest first", {}, known,
        {"2024-3-9 10:00:00", "<option value='2024' selected>2024</option></select>", "<option value='9' selected>"},
        {"type='hidden' name='years'"}},
-      {"ascending", {{"ob", "asc "}}, known},
+      {"ascending", {{"ob", "asc "}}, known}, {"quote in a name", {{"find", "O'B"}}, {quote}},
       {"descending", {{"ob", "desc "}}, {quote, tag, longName, s4, s3, s2, s1, old},
        {"<option value='desc ' selected>"}},
       {"cooking, by name, newest first", {{"lb", "2"}, {"find", "李"}, {"ob", "desc "}}, {s2},
@@ -57,17 +53,12 @@ TEST(OrderList, FiltersSelectTheirOrdersAndRefuseOtherValues) {
       {"name cut to twenty characters", {{"find", "一二三四五六七八九十一二三四五六七八九十多余"}}, {longName},
        {"value='一二三四五六七八九十一二三四五六七八九十'>"}},
       {"name shown escaped", {{"find", "<b>x'"}}, {tag},
-       {"value='&lt;b&gt;x&#39;'>", "<td>&lt;b&gt;x&#39;</td>", "name='find' value='&lt;b&gt;x&#39;'>"}},
-      {"quote in a name", {{"find", "O'B"}}, {quote}},
-  };
-  // Refused values: each ends the page with its answer and lists no order. (Which parts name a real date-time: the
-  // DateTime table in tests/data.)
+       {"value='&lt;b&gt;x&#39;'>", "<td>&lt;b&gt;x&#39;</td>", "name='find' value='&lt;b&gt;x&#39;'>"}}};
+  // Refused: the page ends with its answer, no order listed. (Real date-times: the DateTime table in tests/data.)
   for (const auto& [answer, queries] : std::vector<std::pair<std::string, std::vector<Fields>>>{
-           {"不是有效的日期时间", {range("2010/2/31/0/0", "2010/3/1/0/0"), range("2010/4/1/0/0#) or 1=1 --", "2010/4/2/0/0")}},
-           {"请同时选择开始时间和结束时间", {range("2010/4/1/0/0", "")}},
-           {"开始查询的时间不能小于结束时间", {range("2010/4/2/0/0", "2010/4/1/23/59")}},
-           {"排序方式不正确", {{{"ob", "desc, id"}}, {{"ob", "de sc"}}}},
-           {"执行状态不正确", {{{"lb", "1 or 1=1"}}, {{"lb", "99999999999"}}}},
+           {"有效的日期时间", {range("2010/2/31/0/0", "2010/3/1/0/0"), range("2010/4/1/0/0#) or 1=1 --", "2010/4/2/0/0")}},
+           {"同时选择开始时间和结束时间", {range("2010/4/1/0/0", "")}}, {"不能小于", {range("2010/4/2/0/0", "2010/4/1/23/59")}},
+           {"排序方式", {{{"ob", "desc, id"}}, {{"ob", "de sc"}}}}, {"执行状态", {{{"lb", "x"}}, {{"lb", "99999999999"}}}},
            {"暂无用户", {{{"find", "' or '1'='1"}}, {{"find", "%' or 1=1 --"}}, {{"lb", "5"}}}}})
     for (const Fields& query : queries) cases.push_back({"refused", query, {}, {answer}, {}, true});
   for (const Case& c : cases) {

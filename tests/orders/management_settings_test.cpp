@@ -6,9 +6,8 @@
 TEST(OrderSettings, ShowsOddStoredValuesAndSavesEscapedKeywordsAndZeros) {
   FakeSite site;
   auto save = [&](std::string on, std::string minutes, std::string times, std::string filter, std::string keys) {
-    return runAs(site, "mabex.order_pass", {{"action", "save"}},
-                 {{"radiobutton", on}, {"order_time", minutes}, {"order_times", times}, {"order_delet", filter},
-                  {"order_deletkey", keys}}).body;
+    return runAs(site, "mabex.order_pass", {{"action", "save"}}, {{"radiobutton", on}, {"order_time", minutes},
+                 {"order_times", times}, {"order_delet", filter}, {"order_deletkey", keys}}).body;
   };
   // A stored switch that is neither 0 nor 1 checks neither radio; showing writes nothing.
   setOrderFilters(site, {5, 5, 2, 1, "鼓楼|台江"});

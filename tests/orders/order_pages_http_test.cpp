@@ -1,6 +1,5 @@
-// The order pages through the real server: the live screen's one-click move and the status change, phone orders, the
-// sales report, and what they, the delete and the filter settings refuse. (The delete's prompt: the detail test;
-// deleting through it: the browser's back-office walk.)
+// The order pages through the real server: one-click moves, the status change, phone orders, the sales report, what
+// they, the delete and the filter settings refuse. (The prompt to delete: the detail test; a delete: the browser walk.)
 #include "orders/order_lines.h"
 #include "support/over_http.h"
 
@@ -22,11 +21,11 @@ TEST_F(KitchenPages, BadOrForeignRequestsChangeNothingGoodOnesMoveAndStoreOrders
   const std::string phone = "/admin/phone_order.asp?action=save", move = "/admin/live.asp?action=move",
                     pass = "/admin/order_pass.asp?action=save", refused = "操作被拒绝";
   // A phone order of one dish and the filter settings (storing the keyword x), each with one field changed.
-  auto order = [&](const std::string& field = "", const std::string& value = "") {
+  auto order = [&](std::string field = "", std::string value = "") {
     return formBody(withField({{dish, "1"}, {"yhm", "a"}, {"telsss", "1"}, {"addresss", "b"}, {"hours", "12"},
                                {"minutes", "30"}}, field, value));
   };
-  auto filters = [](const std::string& field = "", const std::string& value = "") {
+  auto filters = [](std::string field = "", std::string value = "") {
     return formBody(withField({{"radiobutton", "1"}, {"order_time", "10"}, {"order_times", "3"}, {"order_delet", "1"},
                                {"order_deletkey", "x"}}, field, value));
   };
@@ -53,8 +52,7 @@ TEST_F(KitchenPages, BadOrForeignRequestsChangeNothingGoodOnesMoveAndStoreOrders
   expectRefused(asks);
   EXPECT_EQ(liveValue(server, "select * from set_tamloall where order_deletkey='x'"), "0");
 
-  // One click moves the order one status on, only from the status the screen saw (the second row: another screen's
-  // click on the same card); the detail page's form sets the status chosen.
+  // One click moves it one on from the status the screen saw only (row 2: another screen's click); ddgl2 sets any.
   for (auto [from, answer, after] : {std::tuple{1, "data-ok='1' data-status='2'", 2}, {1, "刚被别人改过", 2},
                                      {2, "data-ok='1' data-status='3'", 3}, {3, "data-ok='1' data-status='4'", 4},
                                      {4, "已结帐", 4}}) {
@@ -64,8 +62,7 @@ TEST_F(KitchenPages, BadOrForeignRequestsChangeNothingGoodOnesMoveAndStoreOrders
   EXPECT_THAT(postOwn(clerk, "/admin/ddgl2.asp?id=" + i, "select=2").text(), HasSubstr("制作当中"));
   EXPECT_EQ(id("tdgl", "dczt", "id=" + i), "2");
 
-  // Phone orders pass the storefront's per-browser limit (on, at one order) and its address filter, and name their
-  // taker. (The columns every road into the kitchen sets alike, the date parts among them: the submission's table.)
+  // Phone orders pass the storefront's limit and address filter and name their taker (common columns: dctj's table).
   liveExec(server,
            "update set_tamloall set order_time_state=1, order_times=1, order_delet_state=1, order_deletkey='nowhere'");
   const std::string form = gbkForm({{dish, "2"}, {"yhm", "李四"}, {"telsss", "87001234"}, {"addresss", "五四路<b>"},
@@ -78,8 +75,7 @@ TEST_F(KitchenPages, BadOrForeignRequestsChangeNothingGoodOnesMoveAndStoreOrders
     EXPECT_EQ(id("tdgl", column, "1=1 order by id desc"), value) << column;
 }
 
-// Per day and per dish (a formula made inert), for all orders and the settled ones, in the page and in both encodings
-// of the file.
+// Per day and per dish (formulas made inert), all orders and the settled ones, in the page and both CSV encodings.
 TEST_F(KitchenPages, SalesReportFiguresPerDayAndDishInPageAndBothCsvEncodings) {
   const data::DateTime d1{2026, 3, 1, 23, 59, 59}, d2{2026, 3, 3, 0, 0, 0};
   addOrder(d1, 4, orders::orderLine("宫保鸡丁", "12", 2) + orders::orderLine("可乐", "3", 1), "27");

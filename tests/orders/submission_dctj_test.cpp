@@ -39,7 +39,6 @@ static std::string written(const PageResult& page) {
   return out + " path=" + c.path + " expires=" + (c.expires ? c.expires->general() : "");
 }
 
-// (Values read from the query string as well: the host's request-collection table in tests/host.)
 TEST(OrderSubmission, StoresEveryColumnAndWithTheLimitOffWritesNoCookie) {
   FakeSite site;
   PageResult page = submit(site, DateTime{2024, 12, 31, 23, 59, 58}, "name_time=2024-12-31 23:59:00&name_times=50");
@@ -53,10 +52,9 @@ TEST(OrderSubmission, StoresEveryColumnAndWithTheLimitOffWritesNoCookie) {
     EXPECT_EQ(valuesOf(site, "select * from tdgl", column), std::vector<std::string>{value}) << column;
 }
 
-// The limit counts a browser's orders in its cookie and the minute boundaries between the window's start and now: an
-// order passes while the count is below the limit, or once more than `window` boundaries lie between, which opens a new
-// window; zero orders per window still lets a first through. A cookie that does not read back (no date-time, one in the
-// future, a count that is no whole number) opens a new window. An address the filter (`keys`) refuses still counts.
+// The cookie counts a browser's orders and the minute boundaries since the window's start: an order passes below the
+// limit, or once more than `window` boundaries lie between (a new window); a limit of 0 lets a first through. A cookie
+// that does not read back (no date-time, a future one, no whole count) opens a new window; a refused address counts.
 TEST(OrderSubmission, LimitCountsOrdersPerWindowOfMinuteBoundaries) {
   struct Case { int window, times; std::string sent; DateTime now; std::string answer, after; const char* keys = ""; };
   std::vector<Case> cases = {
@@ -88,12 +86,11 @@ TEST(OrderSubmission, LimitCountsOrdersPerWindowOfMinuteBoundaries) {
 // The address filter (refused addresses logged) and a signed-in member's own name; keywords null: the filter off.
 TEST(OrderSubmission, AddressFilterAndMemberNameRefuseWithoutStoring) {
   struct Case { const char* keywords; std::string address, member, yhm; bool passes; };
-  for (const Case& c : {Case{"鼓楼|台江", "台江区五一路1号", "", "张三", true}, Case{"鼓楼|台江", "仓山区", "", "张三", false},
-                        Case{"", "台江区", "", "张三", false}, Case{"|", "台江区", "", "张三", false},
-                        Case{"A座", "a座101", "", "张三", false}, Case{"|台江|", "台江", "", "张三", true},
-                        Case{"鼓楼", "", "", "张三", false}, Case{nullptr, "台江区", "wang", "Wang", false},
-                        Case{nullptr, "台江区", "wang", "wang", true}, Case{nullptr, "台江区", "wang", "", false},
-                        Case{nullptr, "台江区", "", "任何人", true}}) {
+  for (const Case& c : std::initializer_list<Case>{
+           {"鼓楼|台江", "台江区五一路1号", "", "张三", true}, {"鼓楼|台江", "仓山区", "", "张三", false}, {"", "台江区", "", "张三", false},
+           {"|", "台江区", "", "张三", false}, {"A座", "a座101", "", "张三", false}, {"|台江|", "台江", "", "张三", true},
+           {"鼓楼", "", "", "张三", false}, {nullptr, "台江区", "wang", "Wang", false}, {nullptr, "台江区", "wang", "wang", true},
+           {nullptr, "台江区", "wang", "", false}, {nullptr, "台江区", "", "任何人", true}}) {
     SCOPED_TRACE((c.keywords ? c.keywords : "-") + (" / " + c.address + " / " + c.member + " / " + c.yhm));
     FakeSite site;
     if (c.keywords) setOrderFilters(site, {.addressOn = 1, .keywords = c.keywords});
