@@ -1,7 +1,5 @@
-// The kitchen's live feed on a real database file: the events of new orders
-// and status moves, what a reconnecting screen missed, who is admitted. (The
-// streams' HTTP side: tests/host/event_streams_test.cpp; the feed served by
-// `tovi serve` to live screens: tests/browser/orders.test.mjs.)
+// The kitchen's live feed on a real database file: events of new orders and status moves, what a reconnecting screen
+// missed, who is admitted. (The HTTP side: tests/host/event_streams_test.cpp; what screens show: the browser's walk.)
 #include "orders/live_feed.h"
 
 #include "data/change_stamp.h"
@@ -27,35 +25,24 @@ class LiveFeed : public ::testing::Test {
   orders::LiveFeed feed{site.databasePath(), [path = site.databasePath()] { return data::changeStamp(path); }};
 };
 
-TEST_F(LiveFeed, NewOrdersAndStatusMovesBecomeEvents) {
-  EXPECT_TRUE(feed.poll().events.empty());  // the first look only reads the board
-  const long long id =
-      addOrder(site, {.yhm = "王小明", .addresss = "五四路<b>", .dcqk = "⊕宫保鸡丁 12元 X 2份=24元 \n\n"});
-  std::vector<frame::Event> events = feed.poll().events;
-  ASSERT_EQ(shown(events), orders({id}));
-  // Pure ASCII JSON: names and markup travel as \u escapes.
-  const std::string n = std::to_string(id);
-  EXPECT_THAT(events[0].data, StartsWith("{\"id\":" + n + ",\"status\":1,"));
-  expectTexts(events[0].data,
-              {"\"name\":\"\\u738b\\u5c0f\\u660e\"", "\"address\":\"\\u4e94\\u56db\\u8def\\u003cb\\u003e\"",
-               "\"lines\":[[\"\\u5bab\\u4fdd\\u9e21\\u4e01\",\"12\",\"2\",\"24\"]]}"});
-  site.db().Execute("update tdgl set dczt=3 where id=" + n);
-  EXPECT_THAT(shown(feed.poll().events), ElementsAre("status {\"id\":" + n + ",\"status\":3}"));
-  site.db().Execute("delete from tdgl where id=" + n);
-  EXPECT_THAT(shown(feed.poll().events), ElementsAre("status {\"id\":" + n + ",\"status\":0}"));
-}
-
-// Once each: what polls handed out after the screen's last id, never what a
-// later poll will hand out.
-TEST_F(LiveFeed, AReconnectingScreenGetsWhatItMissedOnce) {
-  (void)feed.poll();
+// New orders and status moves become events, the first look only reading the board. A reconnecting screen gets what
+// polls handed out after its last id, once each, never what a later poll will hand out.
+TEST_F(LiveFeed, NewOrdersAndStatusMovesBecomeEventsWhatAReconnectingScreenMissedComesOnce) {
+  EXPECT_TRUE(feed.poll().events.empty());
   const long long a = addOrder(site, {}), b = addOrder(site, {}), c = addOrder(site, {});
-  ASSERT_EQ(shown(feed.poll().events), orders({a, b, c}));
+  std::vector<frame::Event> events = feed.poll().events;
+  ASSERT_EQ(shown(events), orders({a, b, c}));
+  EXPECT_THAT(events[0].data, StartsWith("{\"id\":" + std::to_string(a) + ",\"status\":1,"));  // shown: browser walk
   const long long later = addOrder(site, {});
   for (const auto& [after, missed] :
        std::vector<std::pair<long long, std::vector<long long>>>{{a, {b, c}}, {b, {c}}, {c, {}}, {later, {}}, {0, {}}})
     EXPECT_EQ(shown(feed.since(after)), orders(missed)) << after;
   EXPECT_EQ(shown(feed.poll().events), orders({later}));
+  const std::string n = std::to_string(later);
+  for (auto [change, status] : {std::pair{"update tdgl set dczt=3", "3"}, {"delete from tdgl", "0"}}) {
+    site.db().Execute(change + std::string(" where id=") + n);
+    EXPECT_THAT(shown(feed.poll().events), ElementsAre("status {\"id\":" + n + ",\"status\":" + status + "}"));
+  }
   // Resting while no screen is open: the next poll only looks; what was missed comes by since().
   feed.rest();
   const long long resting = addOrder(site, {});
@@ -63,21 +50,18 @@ TEST_F(LiveFeed, AReconnectingScreenGetsWhatItMissedOnce) {
   EXPECT_EQ(shown(feed.since(later)), orders({resting}));
 }
 
-// Right 1 or 2, as the login granted it (session flag) and as wq_admin holds it now.
+// A named login whose right, as wq_admin holds it at the last change, opens the back office (rules: the guard table).
 TEST_F(LiveFeed, AdmitsTheBackOfficeAsItsAccountsStandNow) {
-  for (const auto& [name, flag] : {std::pair{"clerk", 2}, {"cook", 3}})
-    insertRow(site, "wq_admin", {{"admin", name}, {"password", ""}, {"flag", flag}}, "adminid");
+  for (const auto& [name, flag] : {std::pair{"clerk", 2}, {"cook", 3}}) addAccount(site, name, flag);
   struct Visitor final : frame::StreamVisitor {
     Visitor(data::Value admin, data::Value flag) : admin(admin), flag(flag) {}
     data::Value session(std::string_view key) const override { return key == "admin" ? admin : flag; }
     data::Value admin, flag;
   };
   (void)feed.poll();
-  const std::tuple<data::Value, data::Value, Verdict> cases[] = {
-      {{}, {}, Verdict::NotLoggedIn},  {"", 1, Verdict::NotLoggedIn},    {"admin", 1, Verdict::Admitted},
-      {"clerk", 2, Verdict::Admitted}, {"clerk", 1, Verdict::Admitted},  {"admin", 2, Verdict::Admitted},
-      {"cook", 2, Verdict::Forbidden}, {"admin", 3, Verdict::Forbidden}, {"ghost", 1, Verdict::Forbidden}};
-  for (const auto& [admin, flag, verdict] : cases) {
+  for (const auto& [admin, flag, verdict] : std::initializer_list<std::tuple<data::Value, data::Value, Verdict>>{
+           {{}, {}, Verdict::NotLoggedIn}, {"", 1, Verdict::NotLoggedIn}, {"clerk", 2, Verdict::Admitted},
+           {"cook", 2, Verdict::Forbidden}, {"ghost", 1, Verdict::Forbidden}}) {
     frame::Admission a = feed.admit(Visitor(admin, flag));
     EXPECT_EQ(a.verdict, verdict) << admin.text() << " " << flag.text();
     EXPECT_EQ(a.holder, verdict == Verdict::Admitted ? admin.text() : "");

@@ -1,11 +1,7 @@
-// The three category pages: each lists its own category in a grid of at most
-// three rows of three, and stored values stay inside their attributes.
+// The three category pages: each lists its own category in a grid of at most three rows of three, and stored values
+// stay inside their attributes.
 #include "support/site_rows.h"
 #include "support/testing.h"
-
-constexpr const char* kDishCell = "<td width=160 height=210";
-constexpr const char* kRowStart = "<tr><td width=160 height=210";
-constexpr const char* kSpacer = "<td><samp style='width:9'>&nbsp;</samp></td>";
 
 TEST(CategoryPage, EachListsItsOwnCategoryInAtMostThreeRowsOfThree) {
   const std::tuple<const char*, int, std::string> pages[] = {
@@ -17,10 +13,8 @@ TEST(CategoryPage, EachListsItsOwnCategoryInAtMostThreeRowsOfThree) {
       SCOPED_TRACE(::testing::Message() << id << " with " << dishes);
       FakeRequest req;
       const std::string body = site.run(id, req).body;
-      for (const char* cell : {kDishCell, kSpacer, "name='number'",
-                               "<img src='images/dishes/d01.jpg' width=123 height=93 border=1>"})
-        EXPECT_EQ(occurrences(body, cell), cells) << cell;
-      EXPECT_EQ(occurrences(body, kRowStart), rows);
+      EXPECT_EQ(occurrences(body, "<td width=160 height=210"), cells);
+      EXPECT_EQ(occurrences(body, "<tr><td width=160 height=210"), rows);
       for (const auto& [otherId, otherLei2, other] : pages)
         EXPECT_EQ(occurrences(body, "value='" + other + "1'"), dishes && other == prefix ? 1 : 0) << other;
     }
@@ -31,8 +25,8 @@ TEST(CategoryPage, StoredValuesCannotBreakOutOfTheirAttributes) {
   FakeSite site;
   addDish(site, {.name = "O'Neil\"<script>x()</script>", .jiage = "9'", .lei2 = 2, .pic = "x.jpg' onerror='alert(1)"});
   FakeRequest req;
-  PageResult page = site.run("mabex.jpsqbody", req);
-  expectTexts(page.body,
-              {"name='name1' value='O&#39;Neil&quot;&lt;script&gt;x()&lt;/script&gt;'", "name='jiage1' value='9&#39;'"},
+  expectTexts(site.run("mabex.jpsqbody", req).body,
+              {"name='name1' value='O&#39;Neil&quot;&lt;script&gt;x()&lt;/script&gt;'", "name='jiage1' value='9&#39;'",
+               "<img src='x.jpg&#39; onerror=&#39;alert(1)'"},
               {"<script>x()", "' onerror='alert(1)"});
 }

@@ -1,33 +1,22 @@
-// The visitor's guestbook, news and bulletin through the real server: posting and its refusals,
-// the list's order and pages, and that a change in the database shows on the very next request.
-// (The review switch, a reply saved in the back office and markup shown as text: the browser's
-// visitor walk; line breaks and escaping of stored texts: the GuestbookText table.)
+// The visitor's guestbook, news and bulletin through the real server: posting and its refusals, the list's order and
+// pages, and what the operator stored shown as the next request finds it. (The review switch and the form's checks:
+// the browser's visitor walk; line breaks and escaping of stored texts: the GuestbookText table; rendered copies
+// dropped at a change of the database: the host's rendered-page table.)
 #include <regex>
 
 #include "support/over_http.h"
 
 namespace {
 
+// A message with markup in every text and the optional fields left empty.
 Fields message() {
-  return {{"UserName", "王小明"}, {"UserMail", "wang@example.com"}, {"qq", "123456"},
-          {"Title", "菜很好吃"},  {"Comments", "第一行\r\n第二行"},  {"verifycode", "1234"}};
+  return {{"UserName", "<b>名字</b>"}, {"UserMail", ""}, {"qq", ""}, {"Title", "<i>标题</i>"},
+          {"Comments", "<script>alert(1)</script>\r\n二"}, {"verifycode", "1234"}};
 }
 
 HttpResponse post(HttpClient& http, const Fields& fields) {
   EXPECT_EQ(http.get("/GetCode.asp").status, 200);
   return postOwn(http, "/guestbook.asp?action=post", gbkForm(fields));
-}
-
-// A message posted `minute` minutes after 2025-01-01 08:00, as the operator's side stores one.
-void addMessage(const LiveServer& server, const std::string& title, int minute, int top = 0, int online = 1,
-                bool del = false) {
-  data::DateTime at = data::DateTime{2025, 1, 1, 8, 0, 0}.addSeconds(60L * minute);
-  liveExec(server, data::Sql("insert into Feedback (Title, UserName, Comments, PostDate, Dates, top, Online, del) "
-                             "values (?, '客人', '好', ?, ?, ?, ?, ?)", {title, at, at, top, online, del}));
-}
-
-std::string feedback(const LiveServer& server, const std::string& field) {
-  return liveValue(server, "select * from Feedback order by ID desc", field);
 }
 
 // Titles of the listed messages, in the order shown.
@@ -42,19 +31,15 @@ const char kShown[] = "已经显示";
 struct Visitor : StaffedSite, ::testing::Test {};
 }  // namespace
 
-// A post is stored as typed and shown escaped; the operator's reply shows at
-// the next request. Bad posts store nothing, and only stored ones count
-// towards the limit of three an address.
+// A post is stored as typed and shown escaped, the operator's reply too. Bad posts store nothing, and only stored ones
+// count towards the limit of three an address.
 TEST_F(Visitor, GuestbookStoresPostsAsTypedRefusesBadOnesAndLimitsEachAddress) {
-  Fields fields = {{"UserName", "<b>名字</b>"}, {"UserMail", ""}, {"qq", ""}, {"Title", "<i>标题</i>"},
-                   {"Comments", "<script>alert(1)</script>\r\n二"}, {"verifycode", "1234"}};
-  ASSERT_THAT(post(visitor, fields).text(), HasSubstr(kShown));
+  ASSERT_THAT(post(visitor, message()).text(), HasSubstr(kShown));
+  auto stored = [&](const char* field) { return id("Feedback", field, "1=1 order by ID desc"); };
   for (auto [field, value] : {std::pair{"UserName", "<b>名字</b>"}, {"Title", "<i>标题</i>"},
                               {"Comments", "<script>alert(1)</script><BR>二"}, {"top", "0"}, {"del", "False"}})
-    EXPECT_EQ(feedback(server, field), value) << field;
-  EXPECT_EQ(feedback(server, "PostDate"), feedback(server, "Dates"));
-  // The operator's reply, straight into the file: shown on the next request, not from the copy before.
-  ASSERT_THAT(visitor.get("/guestbook.asp").text(), Not(HasSubstr("再来")));
+    EXPECT_EQ(stored(field), value) << field;
+  EXPECT_EQ(stored("PostDate"), stored("Dates"));
   liveExec(server, data::Sql("update Feedback set Replay=?, ReplayDate=?",
                              {"谢谢<img src=x><BR>再来", data::DateTime{2025, 2, 3, 9, 30, 0}}));
   expectTexts(visitor.get("/guestbook.asp").text(),
@@ -75,8 +60,7 @@ TEST_F(Visitor, GuestbookStoresPostsAsTypedRefusesBadOnesAndLimitsEachAddress) {
   expectRefused(asks);
   // Every field at its limit, twice more from the address; the fourth waits.
   Fields full = {{"UserName", std::string(20, 'a')}, {"UserMail", "a@b.cn"}, {"qq", "123456789012"},
-                 {"Title", std::string(50, 'b')}, {"verifycode", "1234"},
-                 {"Comments", std::string(1999, 'c') + "\r\n"}};
+                 {"Title", std::string(50, 'b')}, {"verifycode", "1234"}, {"Comments", std::string(1999, 'c') + "\r\n"}};
   for (int i = 0; i < 2; ++i) EXPECT_THAT(post(visitor, full).text(), HasSubstr(kShown)) << i;
   EXPECT_THAT(post(visitor, message()).text(), HasSubstr("太频繁"));
   EXPECT_EQ(liveValue(server, "select * from Feedback"), "3");
@@ -84,10 +68,15 @@ TEST_F(Visitor, GuestbookStoresPostsAsTypedRefusesBadOnesAndLimitsEachAddress) {
 
 // (A page number past the last or no number: the WantedPage table.)
 TEST_F(Visitor, GuestbookShowsPinnedFirstThenNewestTenAPage) {
-  for (int i = 1; i <= 25; ++i)
-    addMessage(server, (i < 10 ? "T0" : "T") + std::to_string(i), i, i <= 2);  // T01, T02 pinned
-  addMessage(server, "T90", 90, 0, 0);        // hidden
-  addMessage(server, "T91", 91, 0, 1, true);  // deleted
+  // A message posted `minute` minutes after 8:00, as the operator's side stores one.
+  auto add = [&](const std::string& title, int minute, int top = 0, int online = 1, bool del = false) {
+    const data::DateTime at = data::DateTime{2025, 1, 1, 8, 0, 0}.addSeconds(60L * minute);
+    liveExec(server, data::Sql("insert into Feedback (Title, UserName, Comments, PostDate, Dates, top, Online, del) "
+                               "values (?, '客人', '好', ?, ?, ?, ?, ?)", {title, at, at, top, online, del}));
+  };
+  for (int i = 1; i <= 25; ++i) add((i < 10 ? "T0" : "T") + std::to_string(i), i, i <= 2);  // T01, T02 pinned
+  add("T90", 90, 0, 0);        // hidden
+  add("T91", 91, 0, 1, true);  // deleted
   using V = std::vector<std::string>;
   EXPECT_EQ(titles(visitor.get("/guestbook.asp").text()),
             (V{"T02", "T01", "T25", "T24", "T23", "T22", "T21", "T20", "T19", "T18"}));
@@ -98,23 +87,19 @@ TEST_F(Visitor, GuestbookShowsPinnedFirstThenNewestTenAPage) {
 }
 
 // (Which ids read as ids: the PositiveId table.)
-TEST_F(Visitor, NewsAndBulletinShowWhatTheOperatorStoredAtTheNextRequest) {
+TEST_F(Visitor, NewsAndBulletinShowWhatTheOperatorStored) {
   EXPECT_THAT(visitor.get("/news.asp").text(), HasSubstr("暂时没有新闻"));
   for (int i = 1; i <= 21; ++i)
     liveExec(server, data::Sql("insert into cyxw (title, content, dates) values (?, ?, ?)",
                                {"新闻" + std::to_string(i) + "<s>", "<p class=rich>正文" + std::to_string(i) + "</p>",
                                 data::DateTime{2025, 3, i, 12, 0, 0}}));
-  std::string first = visitor.get("/news.asp").text();  // not the copy of the empty list
+  std::string first = visitor.get("/news.asp").text();
   EXPECT_THAT(first, HasSubstr("<a href='newsitem.asp?id=21'>新闻21&lt;s&gt;</a>"));
   EXPECT_LT(first.find("id=21'"), first.find("id=20'"));
   expectTexts(visitor.get("/news.asp?page=2").text(), {"id=1'"}, {"id=2'"});
   // The operator's markup as stored.
   expectTexts(visitor.get("/newsitem.asp?id=7").text(), {"新闻7&lt;s&gt;", "<p class=rich>正文7</p>"});
-  for (const char* bad : {"", "?id=abc", "?id=99"}) {
-    HttpResponse r = visitor.get(std::string("/newsitem.asp") + bad);
-    EXPECT_EQ(r.status, 404) << bad;
-    EXPECT_THAT(r.text(), HasSubstr("没有找到这条新闻")) << bad;
-  }
+  for (const char* bad : {"", "?id=abc", "?id=99"}) EXPECT_EQ(visitor.get(std::string("/newsitem.asp") + bad).status, 404);
   // The bulletin: the operator's markup as stored; the back office's placeholder, saved unchanged, shows none.
   for (auto [content, onHome, own] : {std::tuple{"", false, "暂时没有公告"}, {"<b>本周八折</b>", true, "<b>本周八折</b>"},
                                       {"暂时没有消息！！", false, "暂时没有公告"}}) {
