@@ -25,6 +25,8 @@ using Pairs = std::vector<std::pair<std::string, std::string>>;
 
 // Percent-encodes bytes for a URL or a cookie: letters, digits and -_.~ stay.
 [[nodiscard]] std::string percentEncode(std::string_view bytes);
+// Percent-encodes (upper-case hex) every byte for which `keep` is false.
+[[nodiscard]] std::string percentEncodeUnless(std::string_view bytes, bool (*keep)(unsigned char));
 
 // "a=1&b=2&a=3" (url-encoded GBK) to pairs in order, decoded to UTF-8. A part
 // without '=' is a name with an empty value; empty parts are skipped.

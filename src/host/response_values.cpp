@@ -1,5 +1,6 @@
 #include "host/response_values.h"
 
+#include <algorithm>
 #include <ctime>
 
 #include "host/gbk.h"
@@ -53,22 +54,9 @@ std::string endedSessionCookieLine() {
 }
 
 std::string locationUrl(std::string_view url) {
-  auto plain = [](unsigned char c) { return c > 0x20 && c < 0x80; };
-  bool asIs = true;
-  for (unsigned char c : url) asIs = asIs && plain(c);
-  if (asIs) return std::string(url);
-  static const char kHex[] = "0123456789ABCDEF";
-  std::string out;
-  for (unsigned char c : isAscii(url) ? std::string(url) : toGbk(url)) {
-    if (plain(c)) {
-      out += static_cast<char>(c);
-    } else {
-      out += '%';
-      out += kHex[c >> 4];
-      out += kHex[c & 15];
-    }
-  }
-  return out;
+  constexpr auto plain = [](unsigned char c) { return c > 0x20 && c < 0x80; };
+  if (std::all_of(url.begin(), url.end(), plain)) return std::string(url);
+  return percentEncodeUnless(isAscii(url) ? std::string(url) : toGbk(url), plain);
 }
 
 }  // namespace tovi::host
