@@ -19,8 +19,9 @@ TEST(Sessions, IdleSessionsExpireAndAreSwept) {
 }
 
 // Ids never repeat: a repeated one would take another's place and lower the
-// count; nor does a sweep take a live session.
-TEST(Sessions, SafeUnderManyThreads) {
+// count; nor does a sweep take a live session. A renewal keeps the values under
+// a new id, and the old one finds nothing.
+TEST(Sessions, SafeUnderManyThreadsAndRenewedUnderANewId) {
   SessionStore store(std::chrono::minutes(20));
   auto shared = store.create();
   std::vector<std::thread> threads;
@@ -38,6 +39,10 @@ TEST(Sessions, SafeUnderManyThreads) {
   for (auto& th : threads) th.join();
   EXPECT_EQ(store.size(), 1u + 8 * 250);
   for (int t = 0; t < 8; ++t) EXPECT_EQ(shared->get("K" + std::to_string(t)), Value(499));
+  const std::string old = shared->id();
+  store.renew(*shared);
+  EXPECT_EQ(std::tuple(store.find(old), store.find(shared->id()), shared->get("k0")),
+            std::tuple(nullptr, shared, Value(499)));
 }
 
 TEST(WorkerPool, StopRunsEverythingQueuedOnItsWorkers) {
