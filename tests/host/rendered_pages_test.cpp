@@ -51,9 +51,6 @@ class RenderedPages : public ::testing::Test {
           {std::string(name) + ".asp", [e = extra] { listDishes(); e(); }, "", "", frame::Output::DatabaseOnly});
     server_ = std::make_unique<InProcessServer>(pages);
   }
-  void addDish(const std::string& name) {  // as another program would
-    sqliteColumn(server_->root + "/database/tamlo.mdb", "insert into cygl (name, lei2) values ('" + name + "', 1)");
-  }
   // How many times the probes ran while `request` was sent `times` times.
   int runsFor(int times, const std::function<void()>& request) {
     const int before = runs.load();
@@ -73,7 +70,7 @@ TEST_F(RenderedPages, KeptUntilTheDatabaseChanges) {
             0);
   EXPECT_EQ(std::tie(first.body, again.body, again.headers, head.status),
             std::tie("<p>dishes:</p>", first.body, first.headers, first.status));
-  addDish("fish");
+  sqliteColumn(server_->root + "/database/tamlo.mdb", "insert into cygl (name, lei2) values ('fish', 1)");
   EXPECT_EQ(runsFor(2, [&] { EXPECT_EQ(client.get("/menu.asp").body, "<p>dishes:fish;</p>"); }), 1);
 }
 
