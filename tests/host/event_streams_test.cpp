@@ -13,8 +13,7 @@
 
 using Verdict = frame::Admission::Verdict;
 
-// Admits a session whose "who" is set and not banned; a stream resumes with
-// one event naming where.
+// Admits a session whose "who" is set and not banned; a stream resumes with one event naming where.
 struct ProbeSource final : frame::EventSource {
   frame::Admission admit(const frame::StreamVisitor& visitor) override {
     std::lock_guard lock(mutex);
@@ -35,9 +34,8 @@ struct ProbeSource final : frame::EventSource {
   bool changed = false, failing = false;
 };
 
-// One stream as sent, read off its socket: waitFor() reads until `text`
-// arrived, or with "" until the stream ended (its last chunk, or the
-// connection closed); false after 30 s (heartbeats go on).
+// One stream as sent, read off its socket: waitFor() reads until `text` arrived, or with "" until the stream ended (its
+// last chunk, or the connection closed); false after 30 s (heartbeats go on).
 struct Stream {
   Stream(unsigned short port, const std::string& cookie, const std::string& more = " HTTP/1.1\r\n")
       : fd(connectLoopback(port)) {

@@ -50,8 +50,7 @@ class PagesOverHttp : public ::testing::Test {
   static inline std::unique_ptr<InProcessServer> server_;
 };
 
-// One request each and what comes back: its status, its text (decoded from
-// GBK) and named headers.
+// One request each and what comes back: its status, its text (decoded from GBK) and named headers.
 TEST_F(PagesOverHttp, Answers) {
   struct Case {
     const char* what;
@@ -120,8 +119,8 @@ TEST_F(PagesOverHttp, Answers) {
                     HasSubstr("bad.asp: page script line 1")));
 }
 
-// A session cookie only once a page stores something; only the live id finds
-// the session, and Abandon takes it back. (Renewal: the sign-ins' tests and stores_test.cpp.)
+// A session cookie only once a page stores something; only the live id finds the session, and Abandon takes it back.
+// (Renewal: the sign-ins' tests and stores_test.cpp.)
 TEST_F(PagesOverHttp, TheSessionCookieComesWithTheFirstValueAndGoesWithAbandon) {
   HttpClient http(server_->port());
   auto visit = [&](const std::string& query, const std::string& id = "") {

@@ -1,6 +1,5 @@
-// Pages whose output depends only on the database, answered from their
-// rendered copy: a copy is used only while the database file and the page
-// file are unchanged, and never for what looks at the visitor.
+// Pages whose output depends only on the database, answered from their rendered copy: a copy is used only while the
+// database file and the page file are unchanged, and never for what looks at the visitor.
 #include <atomic>
 #include <fstream>
 #include <thread>
@@ -27,8 +26,7 @@ static void listDishes() {
   Response().Write(out);
 }
 
-// What else a probe does besides listing the dishes: each makes its answer
-// one of the visitor's own, or no answer to keep.
+// What else a probe does besides listing the dishes: each makes its answer the visitor's own, or no answer to keep.
 const std::pair<const char*, std::function<void()>> kExtras[] = {
     {"cookie", [] { Response().Write(Request().Cookies("who")); }},
     {"setcookie", [] { Response().Cookies("seen").value = "1"; }},
@@ -60,8 +58,8 @@ class RenderedPages : public ::testing::Test {
   std::unique_ptr<InProcessServer> server_;
 };
 
-// A repeated page is answered without running it until the database changes
-// (whoever writes it moves its change stamp: tests/data/order_list_test.cpp (its writers loop)).
+// A repeated page is answered without running it until the database changes (whoever writes it moves its change
+// stamp: tests/data/order_list_test.cpp's writers loop).
 TEST_F(RenderedPages, KeptUntilTheDatabaseChanges) {
   HttpClient client(server_->port());
   HttpResponse first, again, head;
@@ -86,8 +84,8 @@ TEST_F(RenderedPages, QueriesBodiesAndPagesThatLookAtTheVisitorOrFailAlwaysRun) 
   EXPECT_EQ(runsFor(3, [&] { client.get("/menu.asp"); }), 1);
 }
 
-// Page files are looked at about once a second: an edit shows after that, a
-// page broken by one is refused, and one deleted is no page.
+// Page files are looked at about once a second: an edit shows after that, a page broken by one is refused, and one
+// deleted is no page.
 TEST_F(RenderedPages, AnEditedOrDeletedPageFileIsSeen) {
   HttpClient client(server_->port());
   for (const char* page : {"/menu.asp", "/plain.asp", "/cookie.asp"}) ASSERT_EQ(client.get(page).status, 200);
@@ -101,8 +99,7 @@ TEST_F(RenderedPages, AnEditedOrDeletedPageFileIsSeen) {
   EXPECT_EQ(client.get("/cookie.asp").status, 404);
 }
 
-// Which page file a copy was made from, and its being edited since, is the
-// HTTP tests' above; here only how many and how large.
+// Which page file a copy was made from, and its being edited since, is the HTTP tests'; here how many and how large.
 TEST(RenderedPageCopies, AHandfulAreKeptTheOldestGoingFirstAndNoHugeOne) {
   host::RenderedPages kept;
   auto copyOf = [](std::size_t bytes) {

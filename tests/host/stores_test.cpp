@@ -1,5 +1,5 @@
-// What the host keeps across requests, where HTTP cannot reach: sessions that
-// expire or are renewed, and the worker pool's stop, its workers sharing them.
+// What the host keeps across requests, where HTTP cannot reach: sessions that expire or are renewed, and the worker
+// pool's stop, its workers sharing the sessions.
 #include <thread>
 
 #include "host/sessions.h"
@@ -29,9 +29,8 @@ TEST(Sessions, ARenewalKeepsTheValuesUnderANewId) {
             std::tuple(nullptr, session, Value(1)));
 }
 
-// The workers share the session store as pages do: each odd item makes a
-// session and forgets it, each even one keeps one (a repeated id would take
-// another's place and lower the count).
+// The workers share the session store as pages do: each odd item makes a session and forgets it, each even one keeps
+// one (a repeated id would take another's place and lower the count).
 TEST(WorkerPool, StopRunsEverythingQueuedOnItsWorkersSharingTheSessions) {
   std::atomic<int> done{0}, onCaller{0};
   SessionStore store(std::chrono::minutes(20));

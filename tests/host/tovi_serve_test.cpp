@@ -1,7 +1,5 @@
-// `tovi serve` over loopback: the framing and headers of every kind of answer,
-// static files, what is never served; forwarded headers believed only from a
-// trusted proxy; the data and upload folders apart from the web root, and the
-// backup and restore commands beside the running server.
+// `tovi serve` over loopback: the framing and headers of every kind of answer, static files, what is never served;
+// forwarded headers; the data folders apart from the root, and backup and restore beside the running server.
 #include <sys/stat.h>
 
 #include <ctime>
@@ -21,8 +19,8 @@ static std::string imfDate(std::time_t t) {
   return text;
 }
 
-// One request; every answer, whatever made it, carries the current date
-// (the server and this test read the same clock) and the security headers.
+// One request; every answer, whatever made it, carries the current date (the server and this test read the same
+// clock) and the security headers.
 static HttpResponse ask(HttpClient& http, const std::string& method, const std::string& target,
                         const std::map<std::string, std::string>& headers = {}) {
   std::time_t from = std::time(nullptr);
@@ -54,12 +52,9 @@ class ToviServe : public ::testing::Test {
   static inline std::unique_ptr<LiveServer> server_;
 };
 
-// A HEAD announces the length and type its GET would send and sends nothing
-// after the headers, nor does a 304 (which, naming a length at all, names the
-// 200's): on one connection the next answer follows right after their
-// headers. Each twice: the first goes through a worker, the second may be
-// answered from what the first left in memory. Only static files carry a tag
-// and a date to revalidate by.
+// A HEAD announces the length and type its GET would send and sends nothing after the headers, nor does a 304 (which,
+// naming a length at all, names the 200's): on one connection the next answer follows right after their headers. Each
+// twice: the first goes through a worker, the second may be answered from memory. Only static files can be revalidated.
 TEST_F(ToviServe, HeadAndNotModifiedSendNoBody) {
   HttpClient http(server_->port());
   const std::string then = "GET /test.asp HTTP/1.1\r\nHost: a\r\nConnection: close\r\n\r\n";
@@ -97,8 +92,8 @@ TEST_F(ToviServe, HeadAndNotModifiedSendNoBody) {
   EXPECT_EQ(large.headers["Last-Modified"], imfDate(st.st_mtime));
 }
 
-// A static file's type by its name, the static files' cache time, and a file
-// rewritten (same size) sent anew at once with a new tag, or no more once removed.
+// A static file's type by its name, its cache time, and a file rewritten (same size) sent anew at once with a new tag,
+// or no more once removed.
 TEST_F(ToviServe, StaticFilesCarryTheirTypeAndAreSentAnewOnceChanged) {
   const std::string probe = server_->root() + "/css/probe.css";
   std::ofstream(probe) << "body{}";
@@ -116,11 +111,9 @@ TEST_F(ToviServe, StaticFilesCarryTheirTypeAndAreSentAnewOnceChanged) {
   EXPECT_EQ(ask(http, "GET", "/css/probe.css").status, 404);
 }
 
-// Names resolve without regard to case; a folder redirects to its index, and
-// methods other than GET, HEAD and POST are refused. Outside the root, the database, page
-// sources, hidden files, and in the upload folder anything but a picture (a
-// page there would run, markup would pass for the site's): 404, nothing of it
-// sent. (Every answer to the fuzz harnesses' requests is held to the same.)
+// Names resolve without regard to case; a folder redirects, other methods are refused. Outside the root, the database,
+// page sources, hidden files, and in the upload folder anything but a picture (a page there would run, markup would
+// pass for the site's): 404, nothing of it sent. (Every answer to the fuzz harnesses' requests is held to the same.)
 TEST_F(ToviServe, WhatIsServedAndWhatIsNever) {
   const std::string root = server_->root(), secret = "TOVI-SECRET", uploads = root + "/uploadpic/", gif = "GIF89a";
   for (const std::string& folder : {root + "/.git", uploads + "Sub"}) fs::create_directories(folder);
@@ -180,10 +173,9 @@ TEST(Forwarded, TheClientIsTheLastAddressNoTrustedProxyAdded) {
   EXPECT_THROW(host::TrustedProxies({"proxy.example"}), std::invalid_argument);
 }
 
-// Through the server: the access log's address (the one the pages read, the
-// login throttle's among them) and the session cookie's Secure follow the
-// client only behind a trusted proxy. Without --https no HSTS; a fixed code
-// image is warned of.
+// Through the server: the access log's address (the one the pages read, the login throttle's among them) and the
+// session cookie's Secure follow the client only behind a trusted proxy. No HSTS without --https; a fixed code is
+// warned of.
 TEST(ForwardedOverHttp, BelievedOnlyFromATrustedPeer) {
   for (const bool trusted : {false, true}) {
     LiveServer server({.args = {"--fixed-code", "1234", "--trusted-proxy", trusted ? "127.0.0.1" : "192.0.2.4"}});
@@ -198,12 +190,9 @@ TEST(ForwardedOverHttp, BelievedOnlyFromATrustedPeer) {
   }
 }
 
-// `tovi serve`, `backup` and `restore` with the database and the uploads apart
-// from the web root, beside the running server (under arriving orders and
-// killed midway: tests/crash; the copy a restore keeps: the maintenance pages'
-// test): serve makes the database in the data folder, the server goes on in
-// the restored one, and a file that is no database of the site is refused
-// without a change.
+// `tovi serve`, `backup` and `restore` with the database and the uploads apart from the root (a restore under orders
+// and killed: tests/crash; the copy it keeps: the maintenance pages'): serve makes the database in the data folder, the
+// server goes on in the restored one, and a file that is no database of the site is refused without a change.
 TEST(CommandLine, DataApartBackedUpAndRestoredBesideTheRunningServer) {
   char tmpl[] = "/tmp/tovi-data-XXXXXX";
   const std::string data = mkdtemp(tmpl), uploads = data + "/pictures", copy = data + "/copy.mdb";
