@@ -84,13 +84,22 @@ class EventStreams : public ::testing::Test {
   std::unique_ptr<InProcessServer> server;
 };
 
-TEST_F(EventStreams, CatchUpThenEventsAndHeartbeatsUntilTheCleanStop) {
-  Stream s(server->port(), as("ann"), "?after=2 HTTP/1.1\r\nLast-Event-ID: 4\r\n");
+// A stream catches up, then carries events and heartbeats until its admission lapses (a change that bans the holder
+// ends it at once, a logout at the next heartbeat) or the server stops.
+TEST_F(EventStreams, CatchUpThenEventsAndHeartbeatsUntilTheAdmissionLapsesOrTheStop) {
+  const std::string bea = as("bea"), cara = as("cara");
+  Stream s(server->port(), as("ann"), "?after=2 HTTP/1.1\r\nLast-Event-ID: 4\r\n"), bs(server->port(), bea),
+      cs(server->port(), cara);
   ASSERT_TRUE(s.waitFor("\r\nretry: 2000\n\nevent: missed\nid: 5\ndata: @4\n\n\r\n"));
-  EXPECT_THAT(s.raw, AllOf(StartsWith("HTTP/1.1 200 "), HasSubstr("\r\nTransfer-Encoding: chunked\r\n")));
+  EXPECT_THAT(s.raw, AllOf(StartsWith("HTTP/1.1 200 "), HasSubstr("text/event-stream")));
   change([](ProbeSource& p) { p.queued = {{"order", 7, "one\ntwo"}, {"status", 0, "{}"}}; });
   EXPECT_TRUE(s.waitFor("\r\nevent: order\nid: 7\ndata: one\ndata: two\n\nevent: status\ndata: {}\n\n\r\n"));
   EXPECT_TRUE(s.waitFor("\r\n: keep-alive\n\n\r\n"));
+  ASSERT_TRUE(bs.waitFor("retry: 2000\n\n") && cs.waitFor("retry: 2000\n\n"));
+  change([](ProbeSource& p) { p.banned = {"bea"}, p.changed = true; });
+  EXPECT_TRUE(bs.waitFor(""));
+  HttpClient(server->port()).get("/who.asp", {{"Cookie", cara}});
+  EXPECT_TRUE(cs.waitFor(""));
   EXPECT_EQ(server->stop(), 0);
   EXPECT_TRUE(s.waitFor(""));
 }
@@ -107,17 +116,6 @@ TEST_F(EventStreams, RefusedWithTheSourcesReasonOrWhileItFails) {
     ASSERT_TRUE(s.waitFor("\r\n\r\n" + reason + "\n")) << cookie;
     EXPECT_THAT(s.raw, AllOf(StartsWith("HTTP/1.1 " + status + "\r\n"), Not(HasSubstr("event-stream")))) << cookie;
   }
-}
-
-// A change that bans the holder ends its stream; a logout ends it at the next heartbeat.
-TEST_F(EventStreams, AStreamEndsOnceItsAdmissionLapses) {
-  const std::string cara = as("cara");
-  Stream ann(server->port(), as("ann")), cs(server->port(), cara);
-  ASSERT_TRUE(ann.waitFor("retry: 2000\n\n") && cs.waitFor("retry: 2000\n\n"));
-  change([](ProbeSource& p) { p.banned = {"ann"}, p.changed = true; });
-  EXPECT_TRUE(ann.waitFor(""));
-  HttpClient(server->port()).get("/who.asp", {{"Cookie", cara}});
-  EXPECT_TRUE(cs.waitFor(""));
 }
 
 // Last-Event-ID first, then ?after=; a whole number above 0 or nothing.

@@ -59,8 +59,9 @@ class RenderedPages : public ::testing::Test {
 };
 
 // A repeated page is answered without running it until the database changes (whoever writes it moves its change
-// stamp: tests/data/order_list_test.cpp's writers loop).
-TEST_F(RenderedPages, KeptUntilTheDatabaseChanges) {
+// stamp: tests/data/order_list_test.cpp's writers loop) or its page file does. Page files are looked at about once a
+// second: an edit shows after that, a page broken by one is refused, and one deleted is no page.
+TEST_F(RenderedPages, KeptUntilTheDatabaseOrThePageFileChanges) {
   HttpClient client(server_->port());
   HttpResponse first, again, head;
   EXPECT_EQ(runsFor(1, [&] { first = client.get("/menu.asp"); }), 1);
@@ -70,6 +71,15 @@ TEST_F(RenderedPages, KeptUntilTheDatabaseChanges) {
             std::tie("<p>dishes:</p>", first.body, first.headers, first.status));
   sqliteColumn(server_->root + "/database/tamlo.mdb", "insert into cygl (name, lei2) values ('fish', 1)");
   EXPECT_EQ(runsFor(2, [&] { EXPECT_EQ(client.get("/menu.asp").body, "<p>dishes:fish;</p>"); }), 1);
+  for (const char* page : {"/plain.asp", "/cookie.asp"}) ASSERT_EQ(client.get(page).status, 200);
+  std::ofstream(server_->root + "/menu.asp", std::ios::binary) << hostPage("probe.0", "<div>", "</div>");
+  std::ofstream(server_->root + "/plain.asp", std::ios::binary) << "<% bad %>";
+  std::filesystem::remove(server_->root + "/cookie.asp");
+  std::this_thread::sleep_for(std::chrono::milliseconds(1100));
+  EXPECT_EQ(client.get("/menu.asp").body, "<div>dishes:fish;</div>");
+  EXPECT_EQ(runsFor(1, [&] { EXPECT_EQ(client.get("/menu.asp").body, "<div>dishes:fish;</div>"); }), 0);
+  for (int i = 0; i < 2; ++i) EXPECT_EQ(client.get("/plain.asp").status, 500);
+  EXPECT_EQ(client.get("/cookie.asp").status, 404);
 }
 
 TEST_F(RenderedPages, QueriesBodiesAndPagesThatLookAtTheVisitorOrFailAlwaysRun) {
@@ -84,34 +94,18 @@ TEST_F(RenderedPages, QueriesBodiesAndPagesThatLookAtTheVisitorOrFailAlwaysRun) 
   EXPECT_EQ(runsFor(3, [&] { client.get("/menu.asp"); }), 1);
 }
 
-// Page files are looked at about once a second: an edit shows after that, a page broken by one is refused, and one
-// deleted is no page.
-TEST_F(RenderedPages, AnEditedOrDeletedPageFileIsSeen) {
-  HttpClient client(server_->port());
-  for (const char* page : {"/menu.asp", "/plain.asp", "/cookie.asp"}) ASSERT_EQ(client.get(page).status, 200);
-  std::ofstream(server_->root + "/menu.asp", std::ios::binary) << hostPage("probe.0", "<div>", "</div>");
-  std::ofstream(server_->root + "/plain.asp", std::ios::binary) << "<% bad %>";
-  std::filesystem::remove(server_->root + "/cookie.asp");
-  std::this_thread::sleep_for(std::chrono::milliseconds(1100));
-  EXPECT_EQ(client.get("/menu.asp").body, "<div>dishes:</div>");
-  EXPECT_EQ(runsFor(1, [&] { EXPECT_EQ(client.get("/menu.asp").body, "<div>dishes:</div>"); }), 0);
-  for (int i = 0; i < 2; ++i) EXPECT_EQ(client.get("/plain.asp").status, 500);
-  EXPECT_EQ(client.get("/cookie.asp").status, 404);
-}
-
 // Which page file a copy was made from, and its being edited since, is the HTTP tests'; here how many and how large.
 TEST(RenderedPageCopies, AHandfulAreKeptTheOldestGoingFirstAndNoHugeOne) {
   host::RenderedPages kept;
-  auto copyOf = [](std::size_t bytes) {
+  auto page = std::make_shared<const host::PageFile>();
+  auto keep = [&](const std::string& path, std::size_t bytes) {
     auto c = std::make_shared<host::RenderedPages::Copy>();
     c->body = std::make_shared<const std::string>(bytes, 'x');
-    return c;
+    kept.keep(path, page, c);
   };
-  auto page = std::make_shared<const host::PageFile>();
-  for (std::size_t i = 0; i <= host::RenderedPages::kEntries; ++i)
-    kept.keep("/p" + std::to_string(i), page, copyOf(i + 1));
+  for (std::size_t i = 0; i <= host::RenderedPages::kEntries; ++i) keep("/p" + std::to_string(i), i + 1);
+  keep("/big.asp", host::RenderedPages::kMaxBody + 1);
   EXPECT_EQ(kept.size(), host::RenderedPages::kEntries);
-  kept.keep("/big.asp", page, copyOf(host::RenderedPages::kMaxBody + 1));
   EXPECT_EQ(std::tuple(kept.find("/p0", page.get()), kept.find("/big.asp", page.get())), std::tuple(nullptr, nullptr));
   ASSERT_NE(kept.find("/p1", page.get()), nullptr);
   EXPECT_EQ(kept.find("/p1", page.get())->body->size(), 2u);
