@@ -1,5 +1,6 @@
 // Pages whose output depends only on the database, answered from their rendered copy: a copy is used only while the
-// database file and the page file are unchanged, and never for what looks at the visitor.
+// database file and the page file are unchanged, and never for what looks at the visitor (so a query string is never
+// kept, and the copies are as many as the page files at most).
 #include <atomic>
 #include <fstream>
 #include <thread>
@@ -9,7 +10,6 @@
 #include "frame/module1.h"
 #include "support/over_http.h"
 #include "support/probe_root.h"
-#include "host/rendered_pages.h"
 
 using frame::Module1::Request;
 using frame::Module1::Response;
@@ -92,21 +92,4 @@ TEST_F(RenderedPages, QueriesBodiesAndPagesThatLookAtTheVisitorOrFailAlwaysRun) 
     EXPECT_EQ(runsFor(3, [&] { client.request(method, target, "", {}); }), 3) << method << " " << target;
   // Without anything personal in the way, the same page is kept.
   EXPECT_EQ(runsFor(3, [&] { client.get("/menu.asp"); }), 1);
-}
-
-// Which page file a copy was made from, and its being edited since, is the HTTP tests'; here how many and how large.
-TEST(RenderedPageCopies, AHandfulAreKeptTheOldestGoingFirstAndNoHugeOne) {
-  host::RenderedPages kept;
-  auto page = std::make_shared<const host::PageFile>();
-  auto keep = [&](const std::string& path, std::size_t bytes) {
-    auto c = std::make_shared<host::RenderedPages::Copy>();
-    c->body = std::make_shared<const std::string>(bytes, 'x');
-    kept.keep(path, page, c);
-  };
-  for (std::size_t i = 0; i <= host::RenderedPages::kEntries; ++i) keep("/p" + std::to_string(i), i + 1);
-  keep("/big.asp", host::RenderedPages::kMaxBody + 1);
-  EXPECT_EQ(kept.size(), host::RenderedPages::kEntries);
-  EXPECT_EQ(std::tuple(kept.find("/p0", page.get()), kept.find("/big.asp", page.get())), std::tuple(nullptr, nullptr));
-  ASSERT_NE(kept.find("/p1", page.get()), nullptr);
-  EXPECT_EQ(kept.find("/p1", page.get())->body->size(), 2u);
 }

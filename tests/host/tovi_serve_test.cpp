@@ -12,21 +12,14 @@
 
 namespace fs = std::filesystem;
 
-// IMF-fixdate, formatted apart from the server's own code.
-static std::string imfDate(std::time_t t) {
-  char text[40];
-  std::strftime(text, sizeof text, "%a, %d %b %Y %H:%M:%S GMT", std::gmtime(&t));
-  return text;
-}
-
 // One request; every answer, whatever made it, carries the current date (the server and this test read the same
-// clock) and the security headers.
+// clock; the format is held by response_values_test.cpp's cookie expiry) and the security headers.
 static HttpResponse ask(HttpClient& http, const std::string& method, const std::string& target,
                         const std::map<std::string, std::string>& headers = {}) {
   std::time_t from = std::time(nullptr);
   HttpResponse r = http.request(method, target, "", headers);
   std::string date = r.headers["Date"], sent;
-  for (std::time_t t = from; t <= std::time(nullptr) && sent != date; ++t) sent = imfDate(t);
+  for (std::time_t t = from; t <= std::time(nullptr) && sent != date; ++t) sent = host::httpDate(t);
   EXPECT_EQ(date, sent) << "not the second between asking and the answer";
   for (const char* name :
        {"X-Content-Type-Options", "Referrer-Policy", "Content-Security-Policy", "Strict-Transport-Security"})
@@ -89,7 +82,7 @@ TEST_F(ToviServe, HeadAndNotModifiedSendNoBody) {
   EXPECT_EQ(large.body, largeFile());
   struct stat st {};
   ASSERT_EQ(stat((server_->root() + "/large.js").c_str(), &st), 0);
-  EXPECT_EQ(large.headers["Last-Modified"], imfDate(st.st_mtime));
+  EXPECT_EQ(large.headers["Last-Modified"], host::httpDate(st.st_mtime));
 }
 
 // A static file's type by its name, its cache time, and a file rewritten (same size) sent anew at once with a new tag,
@@ -101,9 +94,8 @@ TEST_F(ToviServe, StaticFilesCarryTheirTypeAndAreSentAnewOnceChanged) {
   HttpResponse r = ask(http, "GET", "/css/probe.css");
   EXPECT_EQ(std::tie(r.status, r.headers["Cache-Control"]), std::forward_as_tuple(200, host::kStaticCacheControl));
   EXPECT_THAT(r.headers["Content-Type"], StartsWith("text/css"));
-  auto stamp = fs::last_write_time(probe);
   std::ofstream(probe) << "p{}{}x";
-  fs::last_write_time(probe, stamp + std::chrono::seconds(2));
+  fs::last_write_time(probe, fs::last_write_time(probe) + std::chrono::seconds(2));
   HttpResponse changed = ask(http, "GET", "/css/probe.css", {{"If-None-Match", r.headers["ETag"]}});
   EXPECT_EQ(std::tie(changed.status, changed.body), std::forward_as_tuple(200, "p{}{}x"));
   EXPECT_NE(changed.headers["ETag"], r.headers["ETag"]);
