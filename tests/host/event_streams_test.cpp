@@ -18,7 +18,7 @@ struct ProbeSource final : frame::EventSource {
   frame::Admission admit(const frame::StreamVisitor& visitor) override {
     std::lock_guard lock(mutex);
     const std::string who = visitor.session("who").text();
-    return who.empty() ? frame::Admission{Verdict::NotLoggedIn, "", "who are you"}
+    return who.empty()         ? frame::Admission{Verdict::NotLoggedIn, "", "who are you"}
            : banned.count(who) ? frame::Admission{Verdict::Forbidden, "", "not you"}
                                : frame::Admission{Verdict::Admitted, who, ""};
   }

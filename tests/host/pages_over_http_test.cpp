@@ -79,12 +79,13 @@ TEST_F(PagesOverHttp, Answers) {
        HasSubstr("|query=张" + bad + bad + "x, a" + bad + "b, €5, " + bad + "|")},
       // What GBK cannot hold, and what is no UTF-8 at all, goes out as character references.
       {"/text.asp", "", "", 200,
-       "订餐&#128512;<b>|&#51473;|x" + bad + "y|" + bad + bad + "|" + bad + bad + bad + "a|" + bad + bad + bad + "a|订€中"},
+       "订餐&#128512;<b>|&#51473;|x" + bad + "y|" + bad + bad + "|" + bad + bad + bad + "a|" + bad + bad + bad +
+           "a|订€中"},
       {"/end.asp", "", "", 200, "<p>kept"},  // End keeps what was written, Redirect drops it
       {"/redirect.asp", "", "", 302, "", {{"Location", "./Index.asp?x=%D6%D0"}}},
       {"/ADMIN/fail.asp", "", "", 500,
        AllOf(StartsWith("<html>partial "), Not(HasSubstr("secret")), Not(HasSubstr("</html>")))},
-      {"/bad.asp", "", "", 500, Not(HasSubstr("Response.Write"))},  // a script the host does not run
+      {"/bad.asp", "", "", 500, Not(HasSubstr("Response.Write"))},                   // a script the host does not run
       {"/echo.asp", "a=" + std::string(5000, 'x'), "", 413, Not(HasSubstr("xxx"))},  // over the body limit
       {"/echo.asp", "a=" + std::string(4000, 'x'), "", 200, HasSubstr("|form=xxx")},
       // MapPath: from the page's folder as it is on disk, letter case aside; never past the root.

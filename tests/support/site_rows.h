@@ -55,7 +55,7 @@ struct PageResult {
   std::string body, redirect;  // what the page wrote (empty after a redirect); Response.Redirect's target
   bool ended = false, abandoned = false;  // Response.End or Redirect stopped the page; Session.Abandon was called
   std::map<std::string, tovi::frame::ResponseCookie> cookies;
-  int status = 200;  // this and the rest through the HTTP details
+  int status = 200;                // this and the rest through the HTTP details
   std::string binaryType, binary;  // sendBinary
   std::map<std::string, std::string> headers;
   bool sessionRenewed = false;
