@@ -146,7 +146,7 @@ TEST(LoginCheck, RefusalsSpendTheCodeRepeatedOnesLockTheAddressALoginSetsTheKeys
     FakeRequest req = login(" veteran ", password, "4711", "4711", 0, "10.2.0.1");
     EXPECT_EQ(site.run("tovi.chkadmin", req, "admin").sessionRenewed, *keys != '\0');
     EXPECT_EQ(req.session["admin"].text() + req.session["flag"].text(), keys);
-    const std::string stored = valuesOf(site, "select * from wq_admin where admin='veteran'", "password").at(0);
+    const std::string stored = valuesOf(site.db(), "select * from wq_admin where admin='veteran'", "password").at(0);
     EXPECT_EQ(stored.starts_with("$argon2id$") ? "argon2" : stored, *keys ? "argon2" : md5Hex("old-secret"));
   }
 }

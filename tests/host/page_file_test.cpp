@@ -4,26 +4,17 @@
 #include "support/probe_root.h"
 #include "support/testing.h"
 
-using host::PageFile;
-using host::PageFileError;
-using host::parsePageFile;
-
-struct Probe : frame::Component {
-  void main() {}
-  void other() {}
-};
-
-// The parse in short: each block's literal text before it and {its operations;},
-// then the text after the last; or the refusal.
+// The parse in short: each block's literal text before it and {its operations;}, then the text after; or the refusal.
 static std::string parsed(std::string_view text) {
   static const frame::Registry r = [] {
     frame::Registry r;
-    r.add("mabex.probe", [] { return std::make_unique<Probe>(); },
-          {frame::op("main", &Probe::main), frame::op("Other", &Probe::other), frame::op("withArgs")});
+    const auto none = [](frame::Component&) {};
+    r.add("mabex.probe", [] { return std::make_unique<frame::Component>(); },
+          {{"main", none}, {"Other", none}, frame::op("withArgs")});
     return r;
   }();
   try {
-    PageFile p = parsePageFile(text, r);
+    host::PageFile p = host::parsePageFile(text, r);
     std::string out;
     for (const host::PageBlock& b : p.blocks) {
       EXPECT_EQ(b.type, r.find("mabex.probe"));
@@ -32,7 +23,7 @@ static std::string parsed(std::string_view text) {
       out += "}";
     }
     return out + p.after;
-  } catch (const PageFileError& e) {
+  } catch (const host::PageFileError& e) {
     return std::string("refused: ") + e.what();
   }
 }
@@ -52,8 +43,8 @@ TEST(PageFileParser, AcceptsThePageScriptsInAnyLetterCase) {
   for (const auto& [text, parse] : cases) EXPECT_EQ(parsed(text), parse) << text;
 }
 
-// Unknown ids and operations, one taking arguments, the host's own steps, a
-// component never rendered, another variable, any other statement, includes.
+// Unknown ids and operations, one taking arguments, the host's own steps, a component never rendered, another
+// variable, any other statement, includes.
 TEST(PageFileParser, RefusesEveryOtherScriptNamingTheLine) {
   auto block = [](const std::string& calls) { return "<%\nSet o = Server.CreateObject(\"mabex.probe\")\n" + calls; };
   const std::string refused[] = {

@@ -1,6 +1,6 @@
-// Pages whose output depends only on the database, answered from their
-// rendered copy: a copy is used only while the database file and the page
-// file are unchanged, and never for what looks at the visitor.
+// Pages whose output depends only on the database, answered from their rendered copy: a copy is used only while the
+// database file and the page file are unchanged, and never for what looks at the visitor (so a query string is never
+// kept, and the copies are as many as the page files at most).
 #include <atomic>
 #include <fstream>
 #include <thread>
@@ -10,7 +10,6 @@
 #include "frame/module1.h"
 #include "support/over_http.h"
 #include "support/probe_root.h"
-#include "host/rendered_pages.h"
 
 using frame::Module1::Request;
 using frame::Module1::Response;
@@ -27,8 +26,7 @@ static void listDishes() {
   Response().Write(out);
 }
 
-// What else a probe does besides listing the dishes: each makes its answer
-// one of the visitor's own, or no answer to keep.
+// What else a probe does besides listing the dishes: each makes its answer the visitor's own, or no answer to keep.
 const std::pair<const char*, std::function<void()>> kExtras[] = {
     {"cookie", [] { Response().Write(Request().Cookies("who")); }},
     {"setcookie", [] { Response().Cookies("seen").value = "1"; }},
@@ -51,9 +49,6 @@ class RenderedPages : public ::testing::Test {
           {std::string(name) + ".asp", [e = extra] { listDishes(); e(); }, "", "", frame::Output::DatabaseOnly});
     server_ = std::make_unique<InProcessServer>(pages);
   }
-  void addDish(const std::string& name) {  // as another program would
-    sqliteColumn(server_->root + "/database/tamlo.mdb", "insert into cygl (name, lei2) values ('" + name + "', 1)");
-  }
   // How many times the probes ran while `request` was sent `times` times.
   int runsFor(int times, const std::function<void()>& request) {
     const int before = runs.load();
@@ -63,9 +58,10 @@ class RenderedPages : public ::testing::Test {
   std::unique_ptr<InProcessServer> server_;
 };
 
-// A repeated page is answered without running it until the database changes
-// (whoever writes it moves its change stamp: tests/data/order_list_test.cpp (its writers loop)).
-TEST_F(RenderedPages, KeptUntilTheDatabaseChanges) {
+// A repeated page is answered without running it until the database changes (whoever writes it moves its change
+// stamp: tests/data/order_list_test.cpp's writers loop) or its page file does. Page files are looked at about once a
+// second: an edit shows after that, a page broken by one is refused, and one deleted is no page.
+TEST_F(RenderedPages, KeptUntilTheDatabaseOrThePageFileChanges) {
   HttpClient client(server_->port());
   HttpResponse first, again, head;
   EXPECT_EQ(runsFor(1, [&] { first = client.get("/menu.asp"); }), 1);
@@ -73,8 +69,17 @@ TEST_F(RenderedPages, KeptUntilTheDatabaseChanges) {
             0);
   EXPECT_EQ(std::tie(first.body, again.body, again.headers, head.status),
             std::tie("<p>dishes:</p>", first.body, first.headers, first.status));
-  addDish("fish");
+  sqliteColumn(server_->root + "/database/tamlo.mdb", "insert into cygl (name, lei2) values ('fish', 1)");
   EXPECT_EQ(runsFor(2, [&] { EXPECT_EQ(client.get("/menu.asp").body, "<p>dishes:fish;</p>"); }), 1);
+  for (const char* page : {"/plain.asp", "/cookie.asp"}) ASSERT_EQ(client.get(page).status, 200);
+  std::ofstream(server_->root + "/menu.asp", std::ios::binary) << hostPage("probe.0", "<div>", "</div>");
+  std::ofstream(server_->root + "/plain.asp", std::ios::binary) << "<% bad %>";
+  std::filesystem::remove(server_->root + "/cookie.asp");
+  std::this_thread::sleep_for(std::chrono::milliseconds(1100));
+  EXPECT_EQ(client.get("/menu.asp").body, "<div>dishes:fish;</div>");
+  EXPECT_EQ(runsFor(1, [&] { EXPECT_EQ(client.get("/menu.asp").body, "<div>dishes:fish;</div>"); }), 0);
+  for (int i = 0; i < 2; ++i) EXPECT_EQ(client.get("/plain.asp").status, 500);
+  EXPECT_EQ(client.get("/cookie.asp").status, 404);
 }
 
 TEST_F(RenderedPages, QueriesBodiesAndPagesThatLookAtTheVisitorOrFailAlwaysRun) {
@@ -87,38 +92,4 @@ TEST_F(RenderedPages, QueriesBodiesAndPagesThatLookAtTheVisitorOrFailAlwaysRun) 
     EXPECT_EQ(runsFor(3, [&] { client.request(method, target, "", {}); }), 3) << method << " " << target;
   // Without anything personal in the way, the same page is kept.
   EXPECT_EQ(runsFor(3, [&] { client.get("/menu.asp"); }), 1);
-}
-
-// Page files are looked at about once a second: an edit shows after that, a
-// page broken by one is refused, and one deleted is no page.
-TEST_F(RenderedPages, AnEditedOrDeletedPageFileIsSeen) {
-  HttpClient client(server_->port());
-  for (const char* page : {"/menu.asp", "/plain.asp", "/cookie.asp"}) ASSERT_EQ(client.get(page).status, 200);
-  std::ofstream(server_->root + "/menu.asp", std::ios::binary) << hostPage("probe.0", "<div>", "</div>");
-  std::ofstream(server_->root + "/plain.asp", std::ios::binary) << "<% bad %>";
-  std::filesystem::remove(server_->root + "/cookie.asp");
-  std::this_thread::sleep_for(std::chrono::milliseconds(1100));
-  EXPECT_EQ(client.get("/menu.asp").body, "<div>dishes:</div>");
-  EXPECT_EQ(runsFor(1, [&] { EXPECT_EQ(client.get("/menu.asp").body, "<div>dishes:</div>"); }), 0);
-  for (int i = 0; i < 2; ++i) EXPECT_EQ(client.get("/plain.asp").status, 500);
-  EXPECT_EQ(client.get("/cookie.asp").status, 404);
-}
-
-// Which page file a copy was made from, and its being edited since, is the
-// HTTP tests' above; here only how many and how large.
-TEST(RenderedPageCopies, AHandfulAreKeptTheOldestGoingFirstAndNoHugeOne) {
-  host::RenderedPages kept;
-  auto copyOf = [](std::size_t bytes) {
-    auto c = std::make_shared<host::RenderedPages::Copy>();
-    c->body = std::make_shared<const std::string>(bytes, 'x');
-    return c;
-  };
-  auto page = std::make_shared<const host::PageFile>();
-  for (std::size_t i = 0; i <= host::RenderedPages::kEntries; ++i)
-    kept.keep("/p" + std::to_string(i), page, copyOf(i + 1));
-  EXPECT_EQ(kept.size(), host::RenderedPages::kEntries);
-  kept.keep("/big.asp", page, copyOf(host::RenderedPages::kMaxBody + 1));
-  EXPECT_EQ(std::tuple(kept.find("/p0", page.get()), kept.find("/big.asp", page.get())), std::tuple(nullptr, nullptr));
-  ASSERT_NE(kept.find("/p1", page.get()), nullptr);
-  EXPECT_EQ(kept.find("/p1", page.get())->body->size(), 2u);
 }

@@ -39,7 +39,7 @@ TEST_F(KitchenPages, BadOrForeignRequestsChangeNothingGoodOnesMoveAndStoreOrders
       {&clerk, "/admin/ddgl2.asp?id=" + i + "&select=3", "", {refused}, Site, true},
       {&owner, pass, filters(), {refused}, OtherSite}, {&owner, pass + "&" + filters(), "", {refused}, Site, true}};
   for (const char* page : {"/admin/ddgl2.asp?id=", "/admin/ddgl3.asp?id="}) {
-    asks.push_back({&clerk, page + urlEncode(i + ") or (1=1"), "select=3", {"订单编号不正确"}});
+    asks.push_back({&clerk, page + percentEncode(i + ") or (1=1"), "select=3", {"订单编号不正确"}});
     asks.push_back({&clerk, page + std::to_string(std::stoll(i) + 10), "select=3", {"没有找到这个订单"}});
     asks.push_back({&clerk, page + i, "select=3", {refused}, OtherReferer});
   }

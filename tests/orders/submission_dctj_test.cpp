@@ -49,7 +49,7 @@ TEST(OrderSubmission, StoresEveryColumnAndWithTheLimitOffWritesNoCookie) {
                                {"years", "2024"}, {"months", "12"}, {"days", "31"}, {"hourss", "23"},
                                {"minutess", "59"}, {"hours", "12"}, {"minutes", "00"}, {"dczt", "1"},
                                {"fromdate", "2024-12-31 23:59:58"}})
-    EXPECT_EQ(valuesOf(site, "select * from tdgl", column), std::vector<std::string>{value}) << column;
+    EXPECT_EQ(valuesOf(site.db(), "select * from tdgl", column), std::vector<std::string>{value}) << column;
 }
 
 // The cookie counts a browser's orders and the minute boundaries since the window's start: an order passes below the
@@ -97,7 +97,7 @@ TEST(OrderSubmission, AddressFilterAndMemberNameRefuseWithoutStoring) {
     EXPECT_THAT(submit(site, kAt, "", c.address, c.yhm, c.member).body,
                 HasSubstr(c.passes ? kStored : c.keywords ? kAddressRefused : kNameRefused));
     EXPECT_EQ(rowCount(site, "tdgl"), c.passes ? 1 : 0);
-    EXPECT_EQ(valuesOf(site, "select * from err_record", "add_err_str"),
+    EXPECT_EQ(valuesOf(site.db(), "select * from err_record", "add_err_str"),
               c.passes || !c.keywords ? std::vector<std::string>{} : std::vector{c.address});
   }
 }

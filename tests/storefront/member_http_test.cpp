@@ -83,7 +83,7 @@ TEST_F(StorefrontMembers, ThrottledWithdrawnAndDeletedMembers) {
   ASSERT_THAT(signUp(visitor, newcomer("李四")).text(), HasSubstr(kSignedUp));
   HttpClient other(server.port());
   (void)visitor.get("/signout.asp");
-  (void)other.get("/signin.asp?names=" + urlEncode(toGbk("李四")) + "&password=secret1");
+  (void)other.get("/signin.asp?names=" + percentEncode(toGbk("李四")) + "&password=secret1");
   EXPECT_THAT(visitor.get("/member.asp").body, HasSubstr("\"tel\""));
   EXPECT_EQ(other.get("/member.asp").body, "{}");
   // The operator withdraws the approval: told so, only with the right password.

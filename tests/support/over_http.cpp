@@ -61,12 +61,7 @@ bool Process::reap(int flags) {
   return pid_ < 0;
 }
 
-bool Process::kill9() {
-  if (exited()) return false;
-  kill(pid_, SIGKILL);
-  wait();
-  return true;
-}
+bool Process::kill9() { return !exited() && (kill(pid_, SIGKILL), wait(), true); }
 
 int Process::stop() {
   if (!exited()) kill(pid_, SIGTERM);
@@ -167,7 +162,7 @@ int connectLoopback(unsigned short port) {
 
 std::string formBody(const std::vector<std::pair<std::string, std::string>>& fields) {
   std::string out;
-  for (const auto& [k, v] : fields) out += (out.empty() ? "" : "&") + urlEncode(k) + "=" + urlEncode(v);
+  for (const auto& [k, v] : fields) out += (out.empty() ? "" : "&") + percentEncode(k) + "=" + percentEncode(v);
   return out;
 }
 

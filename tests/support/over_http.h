@@ -1,14 +1,10 @@
-// The site over HTTP, for HTTP and crash tests: `tovi serve` on a free
-// loopback port over a temporary copy of site/, a small HTTP client that keeps
-// cookies, a look into its SQLite files as another program would take it, and
-// a site with its staff logged in whose refusals are checked row by row
-// against a snapshot of everything they must not change.
+// The site over HTTP, for the HTTP and crash tests: `tovi serve` on a free loopback port over a temporary copy of
+// site/, an HTTP client that keeps cookies, its SQLite files read as another program would, and a demo site with its
+// staff logged in whose refusals are checked against a snapshot of everything they must not change.
 //
-//   LiveServer server({.args = {"--fixed-code", "1234"}});
+//   LiveServer server({.args = {"--fixed-code", "1234"}});  // server.kill9(); server.start(): the root outlives it
 //   HttpResponse r = HttpClient(server.port()).post("/dctj.asp", gbkForm({{"yhm", "张三"}}));
-//   server.kill9();  server.start();  // the root outlives the process
-//   struct Accounts : StaffedSite, ::testing::Test {};
-//   TEST_F(Accounts, ...) { expectRefused({{&clerk, "/admin/saveadmin.asp?action=add", "admin2=x", {"没有"}}}); }
+//   struct Accounts : StaffedSite, ::testing::Test {};  // expectRefused({{&clerk, target, body, {"没有"}}})
 #pragma once
 
 #include <sys/types.h>
@@ -115,26 +111,21 @@ class HttpClient {
   std::map<std::string, std::string> cookies_;
 };
 
-// A socket connected to 127.0.0.1:port, with a 30 s receive timeout; -1
-// when the connection is refused.
+// A socket connected to 127.0.0.1:port, with a 30 s receive timeout; -1 when the connection is refused.
 int connectLoopback(unsigned short port);
-// Sends `bytes` exactly as given on the socket `fd` and returns everything the
-// server sends back until it closes (for pipelining and framing tests), then
-// closes `fd`; `*broken` when it ended in a reset or a timeout.
+// Sends `bytes` exactly as given on `fd` and returns everything the server sends back until it closes (for pipelining
+// and framing tests), then closes `fd`; `*broken` when it ended in a reset or a timeout.
 std::string exchange(int fd, const std::string& bytes, bool* broken = nullptr);
 
-// UTF-8 -> GBK bytes, as a browser sends them: the host's own encoder, whose
-// bytes tests/host holds against literal ones.
+// UTF-8 -> GBK bytes as a browser sends them, and percent-encoding: the host's own (tests/host holds their bytes).
+using host::percentEncode;
 using host::toGbk;
-// Percent-encodes bytes for a query string or a url-encoded form.
-inline std::string urlEncode(const std::string& bytes) { return host::percentEncode(bytes); }
 // "a=1&b=2" from name/value pairs, each percent-encoded as given (encode to GBK first).
 std::string formBody(const std::vector<std::pair<std::string, std::string>>& fields);
 
 // A file's bytes ("" when it cannot be read).
 std::string readFile(const std::string& path);
-// The first column of every row the statements `sql` give, straight through
-// SQLite on `file` ("" for NULL); throws on any error.
+// The first column of every row the statements `sql` give, straight through SQLite on `file` ("" for NULL); throws.
 std::vector<std::string> sqliteColumn(const std::string& file, const std::string& sql);
 
 

@@ -17,9 +17,9 @@ namespace tovi::testing {
 namespace {
 
 template <class Map>
-std::string valueIn(const Map& map, std::string_view key) {
+typename Map::mapped_type valueIn(const Map& map, std::string_view key) {
   auto it = map.find(std::string(key));
-  return it == map.end() ? "" : it->second;
+  return it == map.end() ? typename Map::mapped_type() : it->second;
 }
 
 // The request, the session and the HTTP details over one FakeRequest; the
@@ -58,15 +58,9 @@ class Host final : public frame::Context,
   std::string MapPath(std::string_view path) override { return host::WebRoot(root_).mapPath(folder_, path); }
   std::string HTMLEncode(std::string_view text) override { return frame::htmlEncode(text); }
 
-  Value Get(std::string_view key) override {
-    auto it = req_.session.find(std::string(key));
-    return it == req_.session.end() ? Value() : it->second;
-  }
+  Value Get(std::string_view key) override { return valueIn(req_.session, key); }
   void Set(std::string_view key, Value value) override { req_.session[std::string(key)] = std::move(value); }
-  void Abandon() override {
-    req_.session.clear();
-    out_.abandoned = true;
-  }
+  void Abandon() override { req_.session.clear(), out_.abandoned = true; }
 
   std::string method() override { return req_.method; }
   std::string header(std::string_view name) override { return valueIn(req_.headers, name); }
@@ -78,9 +72,7 @@ class Host final : public frame::Context,
     out_.binary = std::move(bytes);
   }
   void setStatus(int status) override { out_.status = status; }
-  void setHeader(std::string_view name, std::string_view value) override {
-    out_.headers[std::string(name)] = std::string(value);
-  }
+  void setHeader(std::string_view name, std::string_view value) override { out_.headers[std::string(name)] = value; }
   void renewSession() override { out_.sessionRenewed = true; }
   std::string option(std::string_view) override { return ""; }
   std::string webRoot() override { return root_; }

@@ -1,8 +1,6 @@
-// The site in memory, for component tests: a host with the frame's objects
-// and no HTTP (each run starts the component, calls its render operation and
-// ends it, as the real host does; Response.End and Redirect end the run as
-// they end a page), rows put straight into its database, the operator's
-// requests, and small text helpers.
+// The site in memory, for component tests: a host with the frame's objects and no HTTP (each run starts the component,
+// calls its render operation and ends it, as the real host does; Response.End and Redirect end the run as they end a
+// page), rows put straight into its database, the operator's requests, and small text helpers.
 //
 //   FakeSite site;                              // temporary web root with a fresh database
 //   long long id = addOrder(site, Order{.yhm = "李四", .dczt = 3});
@@ -29,10 +27,9 @@
 
 namespace tovi::testing {
 
-// Case-insensitive order for session keys and header names.
-struct ILess {
+struct ILess {  // case-insensitive order for session keys and header names
   bool operator()(const std::string& a, const std::string& b) const {
-    return tovi::frame::asciiLower(a) < tovi::frame::asciiLower(b);
+    return frame::asciiLower(a) < frame::asciiLower(b);
   }
 };
 
@@ -58,8 +55,7 @@ struct PageResult {
   std::string body, redirect;  // what the page wrote (empty after a redirect); Response.Redirect's target
   bool ended = false, abandoned = false;  // Response.End or Redirect stopped the page; Session.Abandon was called
   std::map<std::string, tovi::frame::ResponseCookie> cookies;
-  // Through the HTTP details:
-  int status = 200;
+  int status = 200;                // this and the rest through the HTTP details
   std::string binaryType, binary;  // sendBinary
   std::map<std::string, std::string> headers;
   bool sessionRenewed = false;
@@ -112,9 +108,6 @@ inline long long insertRow(data::Connection& db, const std::string& table, const
   rs.Update();
   return rs(key).value().toInteger();
 }
-inline long long insertRow(FakeSite& site, const std::string& table, const Row& fields, const char* key = "id") {
-  return insertRow(site.db(), table, fields, key);
-}
 
 // Every value of `field` in the rows `sql` selects, walking with MoveNext.
 inline std::vector<std::string> valuesOf(data::Connection& db, const data::Sql& sql, const std::string& field) {
@@ -124,19 +117,14 @@ inline std::vector<std::string> valuesOf(data::Connection& db, const data::Sql& 
   for (; !rs.Eof(); rs.MoveNext()) out.push_back(rs(field).text());
   return out;
 }
-inline std::vector<std::string> valuesOf(FakeSite& site, const data::Sql& sql, const std::string& field) {
-  return valuesOf(site.db(), sql, field);
-}
 inline long rowCount(FakeSite& site, const std::string& table) {
-  return std::stol(valuesOf(site, "select count(*) as n from " + table, "n").at(0));
+  return std::stol(valuesOf(site.db(), "select count(*) as n from " + table, "n").at(0));
 }
-// A field of row `id` (key column `key`), "" when the row is missing.
-inline data::Value fieldOf(FakeSite& site, const std::string& table, const std::string& key, long long id,
+// A field of row `id` (key column `key`) as text, "" when the row is missing.
+inline std::string fieldOf(FakeSite& site, const std::string& table, const std::string& key, long long id,
                            const std::string& field) {
-  data::Recordset rs;
-  rs.Open(data::Sql("select * from " + table + " where " + key + "=?", {id}), site.db(), data::adOpenKeyset,
-          data::adLockReadOnly);
-  return rs.Eof() ? data::Value("") : data::Value(rs(field).value());
+  auto v = valuesOf(site.db(), data::Sql("select * from " + table + " where " + key + "=?", {id}), field);
+  return v.empty() ? "" : v[0];
 }
 
 // A logged-in operator of right `flag`, on a fixed clock.
@@ -155,15 +143,6 @@ inline PageResult runAs(FakeSite& site, const std::string& id, Fields query, Fie
   req.form = std::move(form);
   return site.run(id, req, "admin");
 }
-
-// A back-office page's output after the guard's comment block and stylesheet link.
-inline std::string afterGuard(const std::string& body) {
-  const std::string mark = "style.css文件 -->";
-  const std::size_t p = body.find(mark);
-  return p == std::string::npos ? body : body.substr(p + mark.size());
-}
-
-inline std::string alertOf(const std::string& message) { return "alert('" + message + "')"; }
 
 // Every text of `has` is in `body`, none of `hasNot`.
 inline void expectTexts(const std::string& body, const std::vector<std::string>& has,
@@ -196,8 +175,8 @@ struct Dish {
 };
 
 inline long long addDish(FakeSite& site, const Dish& d) {
-  return insertRow(site, "cygl", {{"name", d.name}, {"jiage", d.jiage}, {"pic", d.pic}, {"content", d.content},
-                                  {"lei", d.lei}, {"lei2", d.lei2}, {"dates", d.dates}});
+  return insertRow(site.db(), "cygl", {{"name", d.name}, {"jiage", d.jiage}, {"pic", d.pic}, {"content", d.content},
+                                       {"lei", d.lei}, {"lei2", d.lei2}, {"dates", d.dates}});
 }
 
 // `n` dishes named prefix1..prefixN, each a minute newer than the one before.
@@ -221,7 +200,7 @@ inline std::optional<Dish> storedDish(FakeSite& site, long long id) {
 // A back-office account; returns its adminid.
 inline long long addAccount(FakeSite& site, const std::string& name, data::Value flag,
                             const std::string& password = "") {
-  return insertRow(site, "wq_admin", {{"admin", name}, {"password", password}, {"flag", flag}}, "adminid");
+  return insertRow(site.db(), "wq_admin", {{"admin", name}, {"password", password}, {"flag", flag}}, "adminid");
 }
 
 struct Member {
@@ -232,12 +211,12 @@ struct Member {
 };
 
 inline long long addMember(FakeSite& site, const Member& m) {
-  return insertRow(site, "reg", {{"names", m.names}, {"sh", m.sh}, {"sex", m.sex}, {"tel", "0591-1234567"},
-                                 {"address", m.address}, {"email", "lisi@example.com"}, {"question", "我的小学？"},
-                                 {"answer", "实验小学"}, {"postcode", "350001"}, {"vocation", "餐饮"},
-                                 {"profession", "厨师"}, {"education", "大专"}, {"income", "3000-5000"},
-                                 {"yearss", 1990}, {"monthss", 3}, {"dayss", 9},
-                                 {"dates", data::DateTime{2010, 5, 17, 11, 42, 0}}});
+  return insertRow(site.db(), "reg", {{"names", m.names}, {"sh", m.sh}, {"sex", m.sex}, {"tel", "0591-1234567"},
+                                      {"address", m.address}, {"email", "lisi@example.com"}, {"question", "我的小学？"},
+                                      {"answer", "实验小学"}, {"postcode", "350001"}, {"vocation", "餐饮"},
+                                      {"profession", "厨师"}, {"education", "大专"}, {"income", "3000-5000"},
+                                      {"yearss", 1990}, {"monthss", 3}, {"dayss", 9},
+                                      {"dates", data::DateTime{2010, 5, 17, 11, 42, 0}}});
 }
 
 struct Order {
@@ -251,10 +230,11 @@ struct Order {
 // Stores the order as the order submission page does; returns its id.
 inline long long addOrder(FakeSite& site, const Order& o) {
   const data::DateTime& t = o.fromdate;
-  return insertRow(site, "tdgl", {{"dcqk", o.dcqk}, {"dczj", o.dczj}, {"yhm", o.yhm}, {"telsss", o.telsss},
-                                  {"zffs", "餐到付费"}, {"addresss", o.addresss}, {"qtbz", o.qtbz}, {"years", t.year},
-                                  {"months", t.month}, {"days", t.day}, {"fromdate", t}, {"minutess", t.minute},
-                                  {"hourss", t.hour}, {"minutes", o.minutes}, {"hours", o.hours}, {"dczt", o.dczt}});
+  return insertRow(site.db(), "tdgl", {{"dcqk", o.dcqk}, {"dczj", o.dczj}, {"yhm", o.yhm}, {"telsss", o.telsss},
+                                       {"zffs", "餐到付费"}, {"addresss", o.addresss}, {"qtbz", o.qtbz},
+                                       {"years", t.year}, {"months", t.month}, {"days", t.day}, {"fromdate", t},
+                                       {"minutess", t.minute}, {"hourss", t.hour}, {"minutes", o.minutes},
+                                       {"hours", o.hours}, {"dczt", o.dczt}});
 }
 
 // The order ids the order list links to, in the order of the rows.

@@ -19,7 +19,7 @@ TEST(BackOfficeGuards, VisitorsAndMissingRightsSeeAndChangeNothing) {
   addDish(site, Dish{.name = "秘密菜"});
   addMember(site, Member{.names = "秘密会员"});
   addAccount(site, "秘密账号", 2);
-  insertRow(site, "Feedback", {{"UserName", "秘密访客"}, {"Comments", "秘密"}, {"del", false}}, "ID");
+  insertRow(site.db(), "Feedback", {{"UserName", "秘密访客"}, {"Comments", "秘密"}, {"del", false}}, "ID");
   addOrder(site, Order{.yhm = "秘密客户"});
   setOrderFilters(site, {1, 10, 3, 1, "秘密"});
   const std::regex component(R"re(CreateObject\("([^"]+)"\))re"), open("login|chkadmin|logout|menu|index"),
@@ -57,10 +57,11 @@ TEST(BackOfficePages, ShowStoredTextEscaped) {
   const std::string x = "<x'\"y>";
   auto id = [](long long n, Fields more = {}) { more.emplace_back("id", std::to_string(n)); return more; };
   const Fields dish = id(addDish(site, Dish{.name = x, .jiage = x, .lei = x, .content = x, .pic = x})),
-               news = id(insertRow(site, "cyxw", {{"title", x}, {"content", x}, {"dates", data::DateTime{}}})),
+               news = id(insertRow(site.db(), "cyxw", {{"title", x}, {"content", x}, {"dates", data::DateTime{}}})),
                member = id(addMember(site, Member{.names = x, .address = x})),
-               message = id(insertRow(site, "Feedback", {{"UserName", x}, {"UserMail", x}, {"qq", x}, {"Comments", x},
-                                                         {"Replay", x}, {"del", false}}, "ID"), {{"action", "replay"}});
+               message = id(insertRow(site.db(), "Feedback", {{"UserName", x}, {"UserMail", x}, {"qq", x},
+                                                              {"Comments", x}, {"Replay", x}, {"del", false}}, "ID"),
+                            {{"action", "replay"}});
   addAccount(site, x, 2);
   site.db().Execute({"update bulletin set content=?", {x}});
   for (auto [page, query] : {std::pair{"kcdg", Fields{}}, {"cygl", {}}, {"kcdgedit", dish}, {"cyxw", {}},
@@ -158,7 +159,7 @@ TEST(MaintenancePages, BackUpCompactAndRestoreOnlyAListedBackup) {
   EXPECT_EQ(rowCount(site, "reg"), 2);
   EXPECT_THAT(page(4, {{"backup", "tamlo-20240309-101500.mdb"}}, 11),
               HasSubstr("已恢复备份 tamlo-20240309-101500.mdb；恢复前的数据库已备份为 tamlo-20240309-111500.mdb。"));
-  EXPECT_EQ(valuesOf(site, "select * from reg", "names"), std::vector<std::string>{"kept"});
+  EXPECT_EQ(valuesOf(site.db(), "select * from reg", "names"), std::vector<std::string>{"kept"});
   EXPECT_THAT(listBackups(folder),
               ElementsAre("tamlo-20240309-111500.mdb", "tamlo-20240309-101500.mdb", "tamlo-20240309-101500-2.mdb"));
   EXPECT_THROW(data::backup(site.databasePath(), folder + "/tamlo-20240309-111500.mdb"), data::Error);  // never over
