@@ -1,6 +1,5 @@
 // Pages whose output depends only on the database, answered from their rendered copy: a copy is used only while the
-// database file and the page file are unchanged, and never for what looks at the visitor (so a query string is never
-// kept, and the copies are as many as the page files at most).
+// database file and the page file are unchanged, and never for what looks at the visitor; a handful, none huge.
 #include <atomic>
 #include <fstream>
 #include <thread>
@@ -8,6 +7,7 @@
 #include "data/recordset.h"
 #include "frame/http_details.h"
 #include "frame/module1.h"
+#include "host/rendered_pages.h"
 #include "support/over_http.h"
 #include "support/probe_root.h"
 
@@ -92,4 +92,23 @@ TEST_F(RenderedPages, QueriesBodiesAndPagesThatLookAtTheVisitorOrFailAlwaysRun) 
     EXPECT_EQ(runsFor(3, [&] { client.request(method, target, "", {}); }), 3) << method << " " << target;
   // Without anything personal in the way, the same page is kept.
   EXPECT_EQ(runsFor(3, [&] { client.get("/menu.asp"); }), 1);
+}
+
+// Which page file a copy was made from, and its being edited since, is the
+// HTTP tests' above; here only how many and how large.
+TEST(RenderedPageCopies, AHandfulAreKeptTheOldestGoingFirstAndNoHugeOne) {
+  host::RenderedPages kept;
+  auto copyOf = [](std::size_t bytes) {
+    auto c = std::make_shared<host::RenderedPages::Copy>();
+    c->body = std::make_shared<const std::string>(bytes, 'x');
+    return c;
+  };
+  auto page = std::make_shared<const host::PageFile>();
+  for (std::size_t i = 0; i <= host::RenderedPages::kEntries; ++i)
+    kept.keep("/p" + std::to_string(i), page, copyOf(i + 1));
+  EXPECT_EQ(kept.size(), host::RenderedPages::kEntries);
+  kept.keep("/big.asp", page, copyOf(host::RenderedPages::kMaxBody + 1));
+  EXPECT_EQ(std::tuple(kept.find("/p0", page.get()), kept.find("/big.asp", page.get())), std::tuple(nullptr, nullptr));
+  ASSERT_NE(kept.find("/p1", page.get()), nullptr);
+  EXPECT_EQ(kept.find("/p1", page.get())->body->size(), 2u);
 }

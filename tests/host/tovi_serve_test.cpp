@@ -1,6 +1,8 @@
-// `tovi serve` over loopback: the framing and headers of every kind of answer, static files, what is never served;
-// forwarded headers; the data folders apart from the root, and backup and restore beside the running server.
+// `tovi serve` over loopback: the framing and headers of every kind of answer, static files, what is never served, idle
+// connections; forwarded headers; the data folders apart from the root, and backup and restore beside the running server.
+#include <sys/socket.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <ctime>
 #include <filesystem>
@@ -145,6 +147,24 @@ TEST_F(ToviServe, WhatIsServedAndWhatIsNever) {
     EXPECT_THAT(r.body, Not(AnyOf(HasSubstr(secret), HasSubstr("1233"), HasSubstr("CreateObject")))) << target;
   }
   fs::remove(root + "/../tovi-outside.txt");
+}
+
+TEST_F(ToviServe, ManyIdleKeepAliveConnectionsDoNotStarveNewVisitors) {
+  const std::string req = "GET /test.asp HTTP/1.1\r\nHost: 127.0.0.1\r\n\r\n";
+  auto oneMore = [&](int fd) {  // one request on an open connection; what came back
+    char buf[512];
+    ssize_t n = send(fd, req.data(), req.size(), MSG_NOSIGNAL) > 0 ? recv(fd, buf, sizeof buf, 0) : 0;
+    return std::string(buf, static_cast<std::size_t>(std::max<ssize_t>(n, 0)));
+  };
+  std::vector<int> idle;
+  for (int i = 0; i < 200; ++i) {
+    idle.push_back(connectLoopback(server_->port()));
+    ASSERT_NE(oneMore(idle.back()), "") << "connection " << i;
+  }
+  HttpClient http(server_->port());
+  for (int i = 0; i < 20; ++i) EXPECT_EQ(http.get("/test.asp").body, "1233");
+  EXPECT_THAT(oneMore(idle[7]), HasSubstr("1233"));  // the idle ones are still served too
+  for (int fd : idle) close(fd);
 }
 
 // The client is the last address no trusted proxy added, and only a trusted peer is believed.
