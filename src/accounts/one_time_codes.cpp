@@ -97,9 +97,9 @@ std::string qrSvg(std::string_view text) {
     for (int x = 0; x < w; ++x)
       if (qr->data[y * w + x] & 1) path += "M" + std::to_string(x + 4) + " " + std::to_string(y + 4) + "h1v1h-1z";
   const std::string n = std::to_string(size), px = std::to_string(size * 4);
-  return "<svg xmlns='http://www.w3.org/2000/svg' width='" + px + "' height='" + px + "' viewBox='0 0 " + n + " " +
-         n + "' shape-rendering='crispEdges'><rect width='" + n + "' height='" + n + "' fill='#fff'/><path d='" +
-         path + "' fill='#000'/></svg>";
+  return "<svg xmlns='http://www.w3.org/2000/svg' width='" + px + "' height='" + px + "' viewBox='0 0 " + n + " " + n +
+         "' shape-rendering='crispEdges'><rect width='" + n + "' height='" + n + "' fill='#fff'/><path d='" + path +
+         "' fill='#000'/></svg>";
 }
 
 std::vector<std::string> newRecoveryCodes() {
@@ -152,9 +152,10 @@ std::vector<std::string> enrolSecondFactor(long adminid, const std::string& secr
   // Hashing first: the update below then settles a race of two enrolments.
   std::vector<std::string> codes = newRecoveryCodes(), hashes;
   for (const std::string& code : codes) hashes.push_back(hashPassword(recoveryCodeKey(code)));
-  if (conn()->Execute(data::Sql("update wq_admin set otp_secret=?, otp_step=? where adminid=? and "
-                                "(otp_secret is null or otp_secret='')",
-                                {data::Value(secret), data::Value(static_cast<long long>(step)), data::Value(adminid)})) != 1)
+  if (conn()->Execute(
+          data::Sql("update wq_admin set otp_secret=?, otp_step=? where adminid=? and "
+                    "(otp_secret is null or otp_secret='')",
+                    {data::Value(secret), data::Value(static_cast<long long>(step)), data::Value(adminid)})) != 1)
     return {};
   conn()->Execute(data::Sql("delete from wq_admin_recovery where adminid=?", {data::Value(adminid)}));
   for (const std::string& hash : hashes)
@@ -180,13 +181,15 @@ bool useSecondFactor(long adminid, std::string_view typed, bool recoveryToo) {
           data::adOpenKeyset, data::adLockReadOnly);
   long matched = 0;
   for (; !rs.Eof() && !matched; rs.MoveNext())
-    if (verifyPassword(rs("hash").text(), key) != PasswordMatch::No) matched = static_cast<long>(rs("id").value().toInteger());
+    if (verifyPassword(rs("hash").text(), key) != PasswordMatch::No)
+      matched = static_cast<long>(rs("id").value().toInteger());
   rs.Close();
   return matched && conn()->Execute(data::Sql("delete from wq_admin_recovery where id=?", {data::Value(matched)})) == 1;
 }
 
 void clearSecondFactor(long adminid) {
-  conn()->Execute(data::Sql("update wq_admin set otp_secret='', otp_step=null where adminid=?", {data::Value(adminid)}));
+  conn()->Execute(
+      data::Sql("update wq_admin set otp_secret='', otp_step=null where adminid=?", {data::Value(adminid)}));
   conn()->Execute(data::Sql("delete from wq_admin_recovery where adminid=?", {data::Value(adminid)}));
 }
 

@@ -30,8 +30,8 @@
 // ordinary back-office page (checkAdmin) that opens index.asp.
 //
 // mabex.logout (admin/logout.asp): empties the session keys admin and flag
-// (the session itself stays) and sends the browser to ./Index.asp, whose
-// guards then ask for a new login. Works the same for a visitor who never
+// and forgets a held login (the session itself stays), and sends the browser
+// to ./Index.asp, whose guards then ask for a new login. Works the same for a visitor who never
 // logged in. No failure path.
 #include <memory>
 #include <string>
@@ -87,6 +87,7 @@ class chkadmin : public frame::Component {
   throw frame::PageEnd{};  // End never returns; this tells the compiler
 }
 
+// A wrong or reused one-time code gets a wrong password's answer.
 const char kWrong[] = "用户名或密码错误，请重新登录！";
 
 [[noreturn]] void enter() {
@@ -165,7 +166,7 @@ void chkadmin::main() {
   switch (in.outcome) {
     case accounts::SignIn::Throttled: refuse("登录失败次数过多，请十五分钟后再试！");
     case accounts::SignIn::WrongCode: refuse("验证码错误，请重新登录！");
-    case accounts::SignIn::Wrong: refuse(kWrong);
+    case accounts::SignIn::Wrong: refuse("用户名或密码错误，请重新登录！");
     case accounts::SignIn::Right: break;
   }
   in.complete(password);
@@ -180,6 +181,7 @@ void chkadmin::main() {
                      (in.secondFactor ? "chkcode.asp" : "twofactor.asp") + "';</script>");
     Response().End();
   }
+  accounts::dropHeldLogin();  // one of another account, from an earlier try
   Session().Set("admin", data::Value(account));
   Session().Set("flag", flag.isNull() ? data::Value("") : flag);
   enter();
@@ -217,16 +219,18 @@ void chkcode::main() {
           data::adOpenKeyset, data::adLockReadOnly);
   const std::string name = rs.Eof() ? "" : frame::trim(rs("admin").text());
   rs.Close();
-  switch (gate_->confirm(name, [&] { return !name.empty() && accounts::useSecondFactor(held->adminid, code); })) {
-    case accounts::SignIn::Throttled: accounts::dropHeldLogin(); refuse("登录失败次数过多，请十五分钟后再试！");
-    case accounts::SignIn::Right: break;
-    default: accounts::dropHeldLogin(); refuse(kWrong);
+  accounts::SignIn::Outcome outcome =
+      gate_->confirm(name, [&] { return !name.empty() && accounts::useSecondFactor(held->adminid, code); });
+  if (outcome != accounts::SignIn::Right) {
+    accounts::dropHeldLogin();  // a wrong code starts over from the password, as a wrong password does
+    refuse(outcome == accounts::SignIn::Throttled ? "登录失败次数过多，请十五分钟后再试！" : kWrong);
   }
   if (!accounts::releaseLogin(held->adminid)) refuse(kWrong);
   enter();
 }
 
 void logout::main() {
+  accounts::dropHeldLogin();
   Session().Set("admin", data::Value(""));
   Session().Set("flag", data::Value(""));
   Response().Write("<script language='javascript'>alert('您已成功注销登陆')</script>");
@@ -242,8 +246,7 @@ const frame::PageRegistration pages([](frame::Registry& registry) {
   auto gate = std::make_shared<accounts::SignInGate>();
   registry.add("tovi.chkadmin", [gate] { return std::make_unique<chkadmin>(gate); },
                {frame::op("main", &chkadmin::main)});
-  registry.add("tovi.chkcode", [gate] { return std::make_unique<chkcode>(gate); },
-               {frame::op("main", &chkcode::main)});
+  registry.add("tovi.chkcode", [gate] { return std::make_unique<chkcode>(gate); }, {frame::op("main", &chkcode::main)});
 });
 
 }  // namespace

@@ -159,7 +159,8 @@ void manageadmin::main() {
   <tr><th class='tableHeaderText' colspan=2 height=25>两步验证</th></tr>
   <tr>
     <td width='80%' class='forumRow'><input type='checkbox' name='required' value='1')") +
-          (accounts::otpRequired() ? " checked" : "") + R"(> 所有后台用户登录时还须输入手机验证器上的动态验证码（尚未设置的用户登录后先设置）</td>
+          (accounts::otpRequired() ? " checked" : "") +
+          R"(> 所有后台用户登录时还须输入手机验证器上的动态验证码（尚未设置的用户登录后先设置）</td>
     <td width='20%' align='center' class='forumRow'><input class=button type='submit' name='Submit3' value='保 存'></td>
   </tr>
 </table>
@@ -247,8 +248,8 @@ void saveadmin::main() {
   if (action != "edit" && action != "add" && action != "del" && action != "otp") frame::alertBack("未知的操作！");
   if (action == "otp") {
     frame::requirePostFromSite();
-    conn()->Execute(data::Sql("update set_tamloall set otp_required=?",
-                              {data::Value(Request().Form("required") == "1" ? 1 : 0)}));
+    conn()->Execute(
+        data::Sql("update set_tamloall set otp_required=?", {data::Value(Request().Form("required") == "1" ? 1 : 0)}));
     frame::alertGo("设置成功！", kBackToList);
   }
 
@@ -398,10 +399,12 @@ void twofactor::main() {
   if (!held || !held->enrol) checkAdmin();
   long id = held && held->enrol ? held->adminid : 0;
   data::Recordset& rs = newRs();
-  if (id) rs.Open(data::Sql("select * from wq_admin where adminid=?", {data::Value(id)}), *conn(), data::adOpenKeyset,
-                  data::adLockReadOnly);
-  else rs.Open(data::Sql("select * from wq_admin where admin=?", {Session().Get("admin")}), *conn(),
-               data::adOpenKeyset, data::adLockReadOnly);
+  if (id)
+    rs.Open(data::Sql("select * from wq_admin where adminid=?", {data::Value(id)}), *conn(), data::adOpenKeyset,
+            data::adLockReadOnly);
+  else
+    rs.Open(data::Sql("select * from wq_admin where admin=?", {Session().Get("admin")}), *conn(), data::adOpenKeyset,
+            data::adLockReadOnly);
   if (rs.Eof()) frame::alertGo("您的用户已不存在，请重新登录！", "login.asp");
   id = static_cast<long>(rs("adminid").value().toInteger());
   const std::string account = frame::trim(rs("admin").text()), secret = rs("otp_secret").text();
@@ -428,7 +431,8 @@ void twofactor::show(const std::string& account, const std::string& secret) {
 )";
   };
   if (!secret.empty()) {
-    page += R"(  <tr><td colspan=2 class='forumRow'>两步验证已开启：登录时输入密码后，还须输入手机验证器上的六位动态验证码。</td></tr>
+    page +=
+        R"(  <tr><td colspan=2 class='forumRow'>两步验证已开启：登录时输入密码后，还须输入手机验证器上的六位动态验证码。</td></tr>
 )";
     if (!accounts::otpRequired()) page += form("off", "关闭两步验证");
   } else {
@@ -437,9 +441,10 @@ void twofactor::show(const std::string& account, const std::string& secret) {
     if (fresh.empty()) Session().Set("otp_new_secret", data::Value(fresh = accounts::newOtpSecret()));
     std::string grouped;
     for (std::size_t i = 0; i < fresh.size(); i += 4) grouped += fresh.substr(i, 4) + " ";
-    page += R"(  <tr><td colspan=2 class='forumRow' align='center'>用手机验证器（如 FreeOTP、Google Authenticator）扫描下面的二维码，或手动输入密钥，然后填写它显示的六位数字：<br>
+    page +=
+        R"(  <tr><td colspan=2 class='forumRow' align='center'>用手机验证器（如 FreeOTP、Google Authenticator）扫描下面的二维码，或手动输入密钥，然后填写它显示的六位数字：<br>
 )" + accounts::qrSvg(accounts::otpauthUri("岚禾订餐", account, fresh)) +
-            "<br>密钥：<code>" + grouped + "</code></td></tr>\n" + form("on", "开启两步验证");
+        "<br>密钥：<code>" + grouped + "</code></td></tr>\n" + form("on", "开启两步验证");
   }
   Response().Write(page + "</table>\n</body>\n</html>\n");
 }
@@ -447,7 +452,8 @@ void twofactor::show(const std::string& account, const std::string& secret) {
 void twofactor::turnOn(long id, bool held) {
   const std::string fresh = Session().Get("otp_new_secret").text();
   std::optional<std::int64_t> step =
-      fresh.empty() ? std::nullopt : accounts::acceptedStep(fresh, frame::trim(Request().Form("otpcode")), accounts::otpClock());
+      fresh.empty() ? std::nullopt
+                    : accounts::acceptedStep(fresh, frame::trim(Request().Form("otpcode")), accounts::otpClock());
   if (!step) frame::alertBack("动态验证码不正确，请重新输入！");
   std::vector<std::string> codes = accounts::enrolSecondFactor(id, fresh, *step);
   Session().Set("otp_new_secret", data::Value(""));
@@ -458,11 +464,13 @@ void twofactor::turnOn(long id, bool held) {
   }
   std::string list;
   for (const std::string& code : codes) list += "<code>" + code + "</code><br>\n";
-  Response().Write(frame::pageHead("两步验证") + frame::tableStart("两步验证已开启") +
-                   R"(  <tr><td class='forumRow'>下面十个恢复码只显示这一次，请抄下来妥善保存。手机不在身边时，每个恢复码可代替动态验证码登录一次。</td></tr>
-  <tr><td class='forumRow' align='center'>)" + list + "</td></tr>\n  <tr><td class='forumRow' align='center'>" +
-                   (held ? "<a href='index.asp' target='_top'>进入后台</a>" : "<a href='twofactor.asp'>返回</a>") +
-                   "</td></tr>\n</table>\n</body>\n</html>\n");
+  Response().Write(
+      frame::pageHead("两步验证") + frame::tableStart("两步验证已开启") +
+      R"(  <tr><td class='forumRow'>下面十个恢复码只显示这一次，请抄下来妥善保存。手机不在身边时，每个恢复码可代替动态验证码登录一次。</td></tr>
+  <tr><td class='forumRow' align='center'>)" +
+      list + "</td></tr>\n  <tr><td class='forumRow' align='center'>" +
+      (held ? "<a href='index.asp' target='_top'>进入后台</a>" : "<a href='twofactor.asp'>返回</a>") +
+      "</td></tr>\n</table>\n</body>\n</html>\n");
   Response().End();
   throw frame::PageEnd{};
 }
