@@ -31,8 +31,8 @@
 //
 // mabex.logout (admin/logout.asp): empties the session keys admin and flag
 // and forgets a held login (the session itself stays), and sends the browser
-// to ./Index.asp, whose guards then ask for a new login. Works the same for a visitor who never
-// logged in. No failure path.
+// to ./Index.asp, whose guards then ask for a new login. Works the same for a
+// visitor who never logged in. No failure path.
 #include <memory>
 #include <string>
 

@@ -412,7 +412,7 @@ void twofactor::main() {
   const std::string action = frame::asciiLower(Request().QueryString("action"));
   if (action == "on" || action == "off") {
     frame::requirePostFromSite();
-    if (action == "on") turnOn(id, held.has_value());
+    if (action == "on") turnOn(id, held && held->enrol);
     turnOff(id, secret);
   }
   show(account, secret);
