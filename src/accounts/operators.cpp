@@ -55,4 +55,16 @@ bool setAccountPassword(const std::string& databasePath, const std::string& name
   return found;
 }
 
+bool resetSecondFactor(const std::string& databasePath, const std::string& name) {
+  data::Connection conn;
+  conn.Open(connectionText(databasePath));
+  // The secret first: recovery codes left by a cut-short reset open nothing without one.
+  bool found = conn.Execute(data::Sql("update wq_admin set otp_secret='', otp_step=null where admin=?",
+                                      {data::Value(name)})) > 0;
+  conn.Execute(data::Sql("delete from wq_admin_recovery where adminid in (select adminid from wq_admin where admin=?)",
+                         {data::Value(name)}));
+  conn.Close();
+  return found;
+}
+
 }  // namespace tovi::accounts

@@ -36,8 +36,22 @@ SignIn SignInGate::attempt(const AccountTable& accounts, const std::string& name
     rs.Close();
     return failed(SignIn::Wrong);
   }
+  const bool second = accounts.secondFactorColumn && !rs(accounts.secondFactorColumn).text().empty();
+  if (!second) throttle_.succeeded(address, name);
+  return {SignIn::Right, match == PasswordMatch::YesRehash, second};
+}
+
+SignIn::Outcome SignInGate::confirm(const std::string& name, const std::function<bool()>& check) {
+  const std::string address = Http().clientAddress();
+  const std::int64_t now = Now().serialSeconds();
+  if (throttle_.refused(address, name, now)) return SignIn::Throttled;
+  if (!check()) {
+    throttle_.failed(address, name, now);
+    return SignIn::Wrong;
+  }
   throttle_.succeeded(address, name);
-  return {SignIn::Right, match == PasswordMatch::YesRehash};
+  Http().renewSession();
+  return SignIn::Right;
 }
 
 void SignIn::complete(std::string_view password) const {

@@ -64,7 +64,9 @@ const std::vector<TableDef>& tables() {
         {"order_time", "INTEGER"},
         {"order_times", "INTEGER"},
         {"order_delet_state", "INTEGER"},
-        {"order_deletkey", "TEXT"}},
+        {"order_deletkey", "TEXT"},
+        // 1: every back-office account must sign in with a one-time code as well.
+        {"otp_required", "INTEGER DEFAULT 0"}},
        "(order_time_state, order_time, order_times, order_delet_state, order_deletkey) values (0, 10, 3, 0, '')"},
       {"err_record", "id", {{"add_err_str", "TEXT"}}},
       {"reg",
@@ -87,7 +89,16 @@ const std::vector<TableDef>& tables() {
         {"monthss", "INTEGER"},
         {"dayss", "INTEGER"},
         {"dates", "DATETIME"}}},
-      {"wq_admin", "adminid", {{"admin", "TEXT"}, {"password", "TEXT"}, {"flag", "INTEGER"}}},
+      {"wq_admin",
+       "adminid",
+       {{"admin", "TEXT"},
+        {"password", "TEXT"},
+        {"flag", "INTEGER"},
+        // The one-time-code secret (base32; empty: none) and the last time step a code was accepted for.
+        {"otp_secret", "TEXT"},
+        {"otp_step", "INTEGER"}}},
+      // One-time recovery codes of back-office accounts, as argon2id strings; a row goes when its code is used.
+      {"wq_admin_recovery", "id", {{"adminid", "INTEGER"}, {"hash", "TEXT"}}},
       // Rows come from the public guestbook; unset flags mean an ordinary, kept message.
       // Title is the guestbook's own column (the back office does not show it).
       {"Feedback",
@@ -128,6 +139,7 @@ constexpr const char* kIndexes[][3] = {
     {"feedback_public", "Feedback", "Online, del, \"top\", PostDate"},
     {"wq_admin_admin", "wq_admin", "admin"},
     {"wq_admin_flag", "wq_admin", "flag"},
+    {"wq_admin_recovery_adminid", "wq_admin_recovery", "adminid"},
     {"reg_names", "reg", "names"},
 };
 

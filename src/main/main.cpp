@@ -1,4 +1,5 @@
 // tovi: serves the site and prepares its database.
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <termios.h>
@@ -39,6 +40,9 @@ commands:
         --error-log FILE     error log file (default: standard error)
         --max-body BYTES     largest request body accepted (default: 8 MiB)
         --fixed-code CODE    the login verification code is always CODE (tests only)
+        --totp-test-time SECONDS
+                             one-time login codes are checked as if the Unix
+                             time were always SECONDS (tests only)
   init  [--demo]
         creates the database, or adds what it misses; an existing database
         keeps everything it holds. A new database gets the site owner "admin",
@@ -47,6 +51,9 @@ commands:
   passwd NAME
         sets the password of the back-office account NAME: one line read from
         standard input, or asked twice without echo on a terminal.
+  passwd --reset-2fa NAME
+        turns off the one-time login codes of NAME (a lost phone): removes its
+        secret and its recovery codes; the password stays.
   backup FILE
         writes a copy of the database to the new file FILE; safe while the
         site is served.
@@ -219,11 +226,22 @@ std::string askHidden(const char* prompt) {
 
 int passwd(Args& args) {
   Site site;
+  auto reset = std::find(args.items.begin() + static_cast<std::ptrdiff_t>(args.pos), args.items.end(), "--reset-2fa");
+  const bool resetCodes = reset != args.items.end();
+  if (resetCodes) args.items.erase(reset);
   std::vector<std::string> names = operands(args, site, "passwd");
   if (names.empty()) throw std::invalid_argument("passwd: which account? tovi passwd [--root DIR] NAME");
   if (names.size() > 1) throw std::invalid_argument("passwd: one account name only");
   const std::string& name = names[0];
   std::string path = requireDatabase(site, "passwd");
+  if (resetCodes) {
+    if (!tovi::accounts::resetSecondFactor(path, name)) {
+      std::cerr << "tovi: passwd: no account named " << name << "\n";
+      return 1;
+    }
+    std::cout << "tovi: one-time login codes of \"" << name << "\" turned off (secret and recovery codes removed)\n";
+    return 0;
+  }
   std::string password;
   if (isatty(STDIN_FILENO)) {
     password = askHidden("New password: ");
@@ -276,6 +294,9 @@ int serve(Args& args) {
       o.options["fixed-code"] = args.next(a);
       std::cerr << "tovi: warning: the login verification code is fixed to \"" << o.options["fixed-code"]
                 << "\"; anyone can pass it. Use this for tests only.\n";
+    } else if (a == "--totp-test-time") {
+      o.options["totp-test-time"] = std::to_string(number(a, args.next(a), 1ul << 40));
+      std::cerr << "tovi: warning: one-time login codes are checked on a fixed clock. Use this for tests only.\n";
     }
     else throw std::invalid_argument("serve: unknown option " + a);
   }

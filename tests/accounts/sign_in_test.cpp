@@ -1,8 +1,9 @@
-// The account and member rules, passwords, the failure throttle, the login check and the code image.
+// The account and member rules, passwords, the failure throttle, the login check, the code image and one-time codes.
 #include <set>
 #include <thread>
 
 #include "accounts/code_image.h"
+#include "accounts/one_time_codes.h"
 #include "accounts/passwords.h"
 #include "accounts/rules.h"
 #include "accounts/throttle.h"
@@ -162,4 +163,23 @@ TEST(CodeImage, PngOfANewCodeKeptInTheSession) {
     EXPECT_THAT(*seen.insert(req.session["GetCode"].text()).first, ::testing::MatchesRegex("[0-9]{4}"));
   }
   EXPECT_GT(seen.size(), 1u);
+}
+
+TEST(OneTimeCodes, StepsOneEitherSideOfNowUriAndRecoveryCodes) {
+  const std::string key = "GEZDGNBVGY3TQOJQGEZDGNBVGY3TQOJQ";  // "12345678901234567890", the published test key
+  const std::tuple<const char*, std::int64_t, std::int64_t> cases[] = {
+      {"287082", 59, 1}, {"287082", 29, 1}, {"287082", 89, 1}, {"287082", 119, -1}, {"081804", 1111111109, 37037036},
+      {"050471", 1111111111, 37037037}, {"005924", 1234567890, 41152263}, {"279037", 2000000000, 66666666},
+      {"28708", 59, -1}, {"2870820", 59, -1}, {"28708a", 59, -1}, {" 287082", 59, -1}, {"", 59, -1}};
+  for (const auto& [code, now, step] : cases) EXPECT_EQ(acceptedStep(key, code, now).value_or(-1), step) << code << now;
+  EXPECT_FALSE(acceptedStep("not base32!", "287082", 59));
+  const std::string han = "%E5%B2%9A%E7%A6%BE";
+  EXPECT_EQ(otpauthUri("岚禾", "a b&c", "ABC"),
+            "otpauth://totp/" + han + ":a%20b%26c?secret=ABC&issuer=" + han + "&algorithm=SHA1&digits=6&period=30");
+  EXPECT_THAT(newOtpSecret(), ::testing::AllOf(::testing::MatchesRegex("[A-Z2-7]{32}"), ::testing::Ne(newOtpSecret())));
+  const std::vector<std::string> codes = newRecoveryCodes();
+  EXPECT_EQ(std::set<std::string>(codes.begin(), codes.end()).size(), 10u);
+  for (const std::string& code : codes) EXPECT_THAT(code, ::testing::MatchesRegex("[a-hjkmnp-z2-9]{5}-[a-hjkmnp-z2-9]{5}"));
+  for (const char* typed : {"abcde-fghjk", " ABCDE FGHJK ", "abcdefghjk", "AbCdE-fGhJk"})
+    EXPECT_EQ(recoveryCodeKey(typed), "abcdefghjk") << typed;
 }

@@ -103,7 +103,7 @@ test('the storefront and back-office pages pass the policy', async () => {
   const backOffice = `login index menu admin kcdg kcdgadd kcdgedit.asp?id=1 jpsq jpsqadd jpsqedit.asp?id=1 ylxg ylxgadd
     ylxgedit.asp?id=1 cygl cygledit.asp?id=1 cyxw cyxwadd cyxwedit.asp?id=1 book_admin book_admin.asp?action=replay&id=1
     bulletin ddgl ddgl1.asp?id=1 order_pass live live_ticket.asp?id=1 phone_order sales_report reg reg1.asp?id=1
-    manageadmin renpassword database_menager1 database_menager2 database_menager3 database_menager4 logout`;
+    manageadmin renpassword twofactor chkcode database_menager1 database_menager2 database_menager3 database_menager4 logout`;
   for (const path of storefront.split(/\s+/).concat(backOffice.split(/\s+/).map((p) => 'admin/' + p), 'signout')) {
     current = path.includes('.asp') ? path : path + '.asp';
     const answer = await page.goto(site.url + current, { waitUntil: 'load' });

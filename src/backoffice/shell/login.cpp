@@ -11,7 +11,10 @@
 // name is an account of wq_admin and the password matches it. Then it stores
 // the account's name and right in the session keys admin and flag, gives the
 // visitor a new session id and opens the frameset index.asp in the whole window.
-// A stored MD5 digest that matches is replaced by an argon2id hash.
+// A stored MD5 digest that matches is replaced by an argon2id hash. An account
+// with one-time codes is not logged in yet: its login is held in the session
+// and the visitor goes to chkcode.asp; an account without, when the site owner
+// asks every account for them, goes to enrol on twofactor.asp first.
 // Refusals: one alert and back to login.asp, the same answer for an unknown
 // name and a wrong password; the session keys stay as they were. Too many
 // failures from one address or for one name are refused for a while without
@@ -19,17 +22,27 @@
 // back to login.asp. With the start option fixed-code (tests only) that code
 // is also accepted when the session holds none.
 //
+// tovi.chkcode (admin/chkcode.asp): the code step of a held login
+// (accounts/one_time_codes.h). GET shows the form; a same-site POST of
+// `otpcode` (six digits, or a recovery code) completes the login as chkadmin
+// does. A wrong or reused code gets a wrong password's answer, counts with the
+// same throttle and ends the held login. Without a held login it is an
+// ordinary back-office page (checkAdmin) that opens index.asp.
+//
 // mabex.logout (admin/logout.asp): empties the session keys admin and flag
-// (the session itself stays) and sends the browser to ./Index.asp, whose
-// guards then ask for a new login. Works the same for a visitor who never
-// logged in. No failure path.
+// and forgets a held login (the session itself stays), and sends the browser
+// to ./Index.asp, whose guards then ask for a new login. Works the same for a
+// visitor who never logged in. No failure path.
 #include <memory>
 #include <string>
 
 #include "accounts/code_image.h"
+#include "accounts/one_time_codes.h"
 #include "accounts/sign_in.h"
 #include "data/recordset.h"
+#include "frame/admin_page.h"
 #include "frame/component.h"
+#include "frame/http_details.h"
 #include "frame/module1.h"
 #include "frame/request_guard.h"
 #include "frame/text.h"
@@ -42,6 +55,15 @@ using namespace frame::Module1;
 class login : public frame::Component {
  public:
   void main();
+};
+
+class chkcode : public frame::Component {
+ public:
+  explicit chkcode(std::shared_ptr<accounts::SignInGate> gate) : gate_(std::move(gate)) {}
+  void main();
+
+ private:
+  std::shared_ptr<accounts::SignInGate> gate_;
 };
 
 class logout : public frame::Component {
@@ -63,6 +85,15 @@ class chkadmin : public frame::Component {
                    "');window.location.href='login.asp';</script>");
   Response().End();
   throw frame::PageEnd{};  // End never returns; this tells the compiler
+}
+
+// A wrong or reused one-time code gets a wrong password's answer.
+const char kWrong[] = "用户名或密码错误，请重新登录！";
+
+[[noreturn]] void enter() {
+  Response().Write("<script language=javascript>top.location.href='index.asp';</script>");
+  Response().End();
+  throw frame::PageEnd{};
 }
 
 }  // namespace
@@ -142,14 +173,64 @@ void chkadmin::main() {
   data::Recordset& rs = *frame::Module1::rs();
   std::string account = frame::trim(rs("admin").text());
   data::Value flag = rs("flag").value();
+  const long id = static_cast<long>(rs("adminid").value().toInteger());
   rs.Close();
+  if (in.secondFactor || accounts::otpRequired()) {
+    accounts::holdLogin(id, !in.secondFactor);
+    Response().Write(std::string("<script language=javascript>top.location.href='") +
+                     (in.secondFactor ? "chkcode.asp" : "twofactor.asp") + "';</script>");
+    Response().End();
+  }
+  accounts::dropHeldLogin();  // one of another account, from an earlier try
   Session().Set("admin", data::Value(account));
   Session().Set("flag", flag.isNull() ? data::Value("") : flag);
-  Response().Write("<script language=javascript>top.location.href='index.asp';</script>");
-  Response().End();
+  enter();
+}
+
+void chkcode::main() {
+  std::optional<accounts::HeldLogin> held = accounts::heldLogin();
+  openAdminDb();
+  if (!held || held->enrol) {
+    checkAdmin();
+    enter();
+  }
+  if (!frame::iequals(Http().method(), "POST")) {
+    Response().Write(frame::pageHead("登录验证") + frame::tableStart("两步验证") +
+                     R"(  <form name='codeform' method='post' action='chkcode.asp'>
+  <tr>
+    <td width='35%' align='right' class='forumRowHighlight'>动态验证码：</td>
+    <td width='65%' class='forumRow'><input type='text' name='otpcode' size='12' maxlength='16' autocomplete='one-time-code' autofocus> <span class='note'>手机验证器上的六位数字，或一个恢复码</span></td>
+  </tr>
+  <tr>
+    <td class='forumRowHighlight'>&nbsp;</td>
+    <td class='forumRow'><input class='button' type='submit' name='Submit' value='登 录'></td>
+  </tr>
+  </form>
+</table>
+</body>
+</html>
+)");
+    return;
+  }
+  frame::requirePostFromSite();
+  const std::string code = frame::trim(Request().Form("otpcode"));
+  data::Recordset& rs = newRs();
+  rs.Open(data::Sql("select * from wq_admin where adminid=?", {data::Value(held->adminid)}), *conn(),
+          data::adOpenKeyset, data::adLockReadOnly);
+  const std::string name = rs.Eof() ? "" : frame::trim(rs("admin").text());
+  rs.Close();
+  accounts::SignIn::Outcome outcome =
+      gate_->confirm(name, [&] { return !name.empty() && accounts::useSecondFactor(held->adminid, code); });
+  if (outcome != accounts::SignIn::Right) {
+    accounts::dropHeldLogin();  // a wrong code starts over from the password, as a wrong password does
+    refuse(outcome == accounts::SignIn::Throttled ? "登录失败次数过多，请十五分钟后再试！" : kWrong);
+  }
+  if (!accounts::releaseLogin(held->adminid)) refuse(kWrong);
+  enter();
 }
 
 void logout::main() {
+  accounts::dropHeldLogin();
   Session().Set("admin", data::Value(""));
   Session().Set("flag", data::Value(""));
   Response().Write("<script language='javascript'>alert('您已成功注销登陆')</script>");
@@ -165,6 +246,7 @@ const frame::PageRegistration pages([](frame::Registry& registry) {
   auto gate = std::make_shared<accounts::SignInGate>();
   registry.add("tovi.chkadmin", [gate] { return std::make_unique<chkadmin>(gate); },
                {frame::op("main", &chkadmin::main)});
+  registry.add("tovi.chkcode", [gate] { return std::make_unique<chkcode>(gate); }, {frame::op("main", &chkcode::main)});
 });
 
 }  // namespace

@@ -4,7 +4,8 @@
 // mabex.manageadmin (admin/manageadmin.asp): site owners first, each as a
 // small edit form posting to saveadmin.asp?action=edit&id=<adminid> with a
 // delete link, then the form to add an account and a note on the right
-// levels. Right 1 only (checkTopAdmin); a refused visitor sees only the
+// levels, and the site owner's choice to ask every account for one-time
+// codes. Right 1 only (checkTopAdmin); a refused visitor sees only the
 // guard's answer. Reads only.
 //
 // tovi.saveadmin (admin/saveadmin.asp), right 1 only (checkTopAdmin):
@@ -12,6 +13,7 @@
 //   POST ?action=add        admin2, password2, flag2
 //   GET  ?id=N&action=del   a confirmation page whose button posts the same address
 //   POST ?id=N&action=del   deletes the account
+//   POST ?action=otp        required (1: every account signs in with one-time codes too)
 // Every change must be a same-site post. Refused, with an alert and nothing
 // changed: a missing or non-numeric id, an unknown account, a bad name or
 // password (accounts/rules.h), a right other than 1 or 2, a name another
@@ -22,8 +24,21 @@
 // tovi.renpassword (admin/renpassword.asp), any logged-in right (checkAdmin):
 // GET shows the form (old password, new twice); POST ?action=save checks the
 // old password and stores the new one as argon2id.
+//
+// tovi.twofactor (admin/twofactor.asp): one's own one-time codes
+// (accounts/one_time_codes.h), for any logged-in right (checkAdmin) and for a
+// login held until its enrolment (the site owner asks for the codes).
+//   GET                 without codes: a new secret (kept in the session until
+//                       confirmed) as a QR code and as text, and the form to confirm;
+//                       with codes: the form to turn them off
+//   POST ?action=on     otpcode: a current code of the new secret turns the codes
+//                       on and shows ten recovery codes once; a held login is then
+//                       logged in. Before that nothing is stored.
+//   POST ?action=off    otpcode: a current code turns them off, unless the site
+//                       owner asks for them
 #include <optional>
 
+#include "accounts/one_time_codes.h"
 #include "accounts/passwords.h"
 #include "accounts/rules.h"
 #include "frame/admin_page.h"
@@ -56,6 +71,16 @@ class saveadmin : public frame::Component {
 class renpassword : public frame::Component {
  public:
   void main();
+};
+
+class twofactor : public frame::Component {
+ public:
+  void main();
+
+ private:
+  void show(const std::string& account, const std::string& secret);
+  void turnOn(long id, bool held);
+  void turnOff(long id, const std::string& secret);
 };
 
 
@@ -127,6 +152,19 @@ void manageadmin::main() {
   </tr>
 </form>
 </table>
+<br>
+)");
+  r.Write(std::string(R"(<form name='otpform' method='post' action='saveadmin.asp?action=otp'>
+<table cellpadding='3' cellspacing='1' border='0' width='100%' class='tableBorder' align=center>
+  <tr><th class='tableHeaderText' colspan=2 height=25>两步验证</th></tr>
+  <tr>
+    <td width='80%' class='forumRow'><input type='checkbox' name='required' value='1')") +
+          (accounts::otpRequired() ? " checked" : "") +
+          R"(> 所有后台用户登录时还须输入手机验证器上的动态验证码（尚未设置的用户登录后先设置）</td>
+    <td width='20%' align='center' class='forumRow'><input class=button type='submit' name='Submit3' value='保 存'></td>
+  </tr>
+</table>
+</form>
 <br>
 )");
   r.Write(R"(<table cellpadding='3' cellspacing='1' border='0' width='100%' class='tableBorder' align=center>
@@ -207,7 +245,13 @@ void saveadmin::main() {
   openAdminDb();
   checkTopAdmin();
   std::string action = frame::asciiLower(frame::trim(Request().QueryString("action")));
-  if (action != "edit" && action != "add" && action != "del") frame::alertBack("未知的操作！");
+  if (action != "edit" && action != "add" && action != "del" && action != "otp") frame::alertBack("未知的操作！");
+  if (action == "otp") {
+    frame::requirePostFromSite();
+    conn()->Execute(
+        data::Sql("update set_tamloall set otp_required=?", {data::Value(Request().Form("required") == "1" ? 1 : 0)}));
+    frame::alertGo("设置成功！", kBackToList);
+  }
 
   std::optional<long> id;
   if (action != "add") {
@@ -320,6 +364,10 @@ void renpassword::main() {
     <td class='forumRow'><input class='button' type='submit' name='Submit' value='修 改'></td>
   </tr>
   </form>
+  <tr>
+    <td align='right' class='forumRowHighlight'>两步验证：</td>
+    <td class='forumRow'><a href='twofactor.asp'>登录时再输入手机验证器上的动态验证码</a></td>
+  </tr>
 </table>
 </body>
 </html>
@@ -345,12 +393,104 @@ void renpassword::main() {
   frame::alertGo("密码修改成功，下次登录请使用新密码！", "admin.asp");
 }
 
+void twofactor::main() {
+  openAdminDb();
+  std::optional<accounts::HeldLogin> held = accounts::heldLogin();
+  if (!held || !held->enrol) checkAdmin();
+  long id = held && held->enrol ? held->adminid : 0;
+  data::Recordset& rs = newRs();
+  if (id)
+    rs.Open(data::Sql("select * from wq_admin where adminid=?", {data::Value(id)}), *conn(), data::adOpenKeyset,
+            data::adLockReadOnly);
+  else
+    rs.Open(data::Sql("select * from wq_admin where admin=?", {Session().Get("admin")}), *conn(), data::adOpenKeyset,
+            data::adLockReadOnly);
+  if (rs.Eof()) frame::alertGo("您的用户已不存在，请重新登录！", "login.asp");
+  id = static_cast<long>(rs("adminid").value().toInteger());
+  const std::string account = frame::trim(rs("admin").text()), secret = rs("otp_secret").text();
+  rs.Close();
+  const std::string action = frame::asciiLower(Request().QueryString("action"));
+  if (action == "on" || action == "off") {
+    frame::requirePostFromSite();
+    if (action == "on") turnOn(id, held && held->enrol);
+    turnOff(id, secret);
+  }
+  show(account, secret);
+}
+
+void twofactor::show(const std::string& account, const std::string& secret) {
+  std::string page = frame::pageHead("两步验证") + frame::tableStart("两步验证");
+  auto form = [](const char* action, const char* button) {
+    return std::string("  <form name='otpform' method='post' action='twofactor.asp?action=") + action + R"('>
+  <tr>
+    <td width='35%' align='right' class='forumRowHighlight'>动态验证码：</td>
+    <td width='65%' class='forumRow'><input type='text' name='otpcode' size='12' maxlength='6' autocomplete='one-time-code'> <input class='button' type='submit' name='Submit' value=')" +
+           button + R"('></td>
+  </tr>
+  </form>
+)";
+  };
+  if (!secret.empty()) {
+    page +=
+        R"(  <tr><td colspan=2 class='forumRow'>两步验证已开启：登录时输入密码后，还须输入手机验证器上的六位动态验证码。</td></tr>
+)";
+    if (!accounts::otpRequired()) page += form("off", "关闭两步验证");
+  } else {
+    // One secret until it is confirmed: a reload shows the QR code the phone may have read already.
+    std::string fresh = Session().Get("otp_new_secret").text();
+    if (fresh.empty()) Session().Set("otp_new_secret", data::Value(fresh = accounts::newOtpSecret()));
+    std::string grouped;
+    for (std::size_t i = 0; i < fresh.size(); i += 4) grouped += fresh.substr(i, 4) + " ";
+    page +=
+        R"(  <tr><td colspan=2 class='forumRow' align='center'>用手机验证器（如 FreeOTP、Google Authenticator）扫描下面的二维码，或手动输入密钥，然后填写它显示的六位数字：<br>
+)" + accounts::qrSvg(accounts::otpauthUri("岚禾订餐", account, fresh)) +
+        "<br>密钥：<code>" + grouped + "</code></td></tr>\n" + form("on", "开启两步验证");
+  }
+  Response().Write(page + "</table>\n</body>\n</html>\n");
+}
+
+void twofactor::turnOn(long id, bool held) {
+  const std::string fresh = Session().Get("otp_new_secret").text();
+  std::optional<std::int64_t> step =
+      fresh.empty() ? std::nullopt
+                    : accounts::acceptedStep(fresh, frame::trim(Request().Form("otpcode")), accounts::otpClock());
+  if (!step) frame::alertBack("动态验证码不正确，请重新输入！");
+  std::vector<std::string> codes = accounts::enrolSecondFactor(id, fresh, *step);
+  Session().Set("otp_new_secret", data::Value(""));
+  if (codes.empty()) frame::alertGo("两步验证已经开启了。", "twofactor.asp");
+  if (held) {
+    if (!accounts::releaseLogin(id)) frame::alertGo("您的用户已不存在，请重新登录！", "login.asp");
+    Http().renewSession();
+  }
+  std::string list;
+  for (const std::string& code : codes) list += "<code>" + code + "</code><br>\n";
+  Response().Write(
+      frame::pageHead("两步验证") + frame::tableStart("两步验证已开启") +
+      R"(  <tr><td class='forumRow'>下面十个恢复码只显示这一次，请抄下来妥善保存。手机不在身边时，每个恢复码可代替动态验证码登录一次。</td></tr>
+  <tr><td class='forumRow' align='center'>)" +
+      list + "</td></tr>\n  <tr><td class='forumRow' align='center'>" +
+      (held ? "<a href='index.asp' target='_top'>进入后台</a>" : "<a href='twofactor.asp'>返回</a>") +
+      "</td></tr>\n</table>\n</body>\n</html>\n");
+  Response().End();
+  throw frame::PageEnd{};
+}
+
+void twofactor::turnOff(long id, const std::string& secret) {
+  if (secret.empty()) frame::alertGo("两步验证没有开启。", "twofactor.asp");
+  if (accounts::otpRequired()) frame::alertBack("站长要求所有后台用户使用两步验证，不能关闭！");
+  if (!accounts::useSecondFactor(id, frame::trim(Request().Form("otpcode")), false))
+    frame::alertBack("动态验证码不正确，请重新输入！");
+  accounts::clearSecondFactor(id);
+  frame::alertGo("两步验证已关闭。", "twofactor.asp");
+}
+
 namespace {
 
 const frame::PageRegistration pages([](frame::Registry& registry) {
   registry.addMain<manageadmin>("mabex.manageadmin");
   registry.addMain<saveadmin>("tovi.saveadmin");
   registry.addMain<renpassword>("tovi.renpassword");
+  registry.addMain<twofactor>("tovi.twofactor");
 });
 
 }  // namespace
