@@ -9,7 +9,7 @@
 // sees them masked:
 //
 //   maskPhone("13800138000")           == "138****8000"
-//   maskAddress("鼓楼区五四路1号")     == "鼓楼区五四路****"
+//   maskAddress("鼓楼区五四路1号")     == "鼓楼区五****"
 //
 // Pure functions, any thread; characters are counted, not bytes.
 #pragma once
@@ -23,8 +23,8 @@ namespace tovi::orders {
 // characters the first three and last four kept; from 7 the first and last
 // two; from 3 the last one; shorter ones wholly starred.
 [[nodiscard]] std::string maskPhone(std::string_view phone);
-// An address cut after its first six characters (half of a shorter one,
-// rounded down) and followed by "****"; "" stays "".
+// An address cut after its first characters, six at most and never more than
+// half of them (rounded down), and followed by "****"; "" stays "".
 [[nodiscard]] std::string maskAddress(std::string_view address);
 
 }  // namespace tovi::orders

@@ -173,7 +173,7 @@ void dctj::main() {
   std::optional<OrderFlood::Slot> slot = flood_->take(client, settings.flood, now.serialSeconds());
   if (!slot) {
     if (http) http->logLine("order refused by the flood guard: " + client);
-    conn()->Execute("update set_tamloall set order_flood_refused = coalesce(order_flood_refused, 0) + 1");
+    conn()->Execute("update set_tamloall set order_flood_refused = order_flood_refused + 1");
     refuse("对不起！您所在的网络提交的订单太多了，请稍后再试。");
   }
 

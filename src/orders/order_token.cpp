@@ -7,6 +7,8 @@
 
 #include "frame/host.h"
 #include "frame/http_details.h"
+#include "data/connection.h"
+#include "data/recordset.h"
 #include "frame/module1.h"
 
 namespace tovi::orders {
@@ -88,7 +90,7 @@ std::string withToken(std::string_view held, const std::string& token) {
 OrderKey siteOrderKey() {
   startSodium();
   auto stored = [] {
-    data::Recordset& rs = newRs();
+    data::Recordset rs;  // its own: the page's shared record set may be open
     rs.Open("select order_key from site_secret", *conn(), data::adOpenKeyset, data::adLockReadOnly);
     std::string hex = rs.Eof() ? "" : rs("order_key").text();
     rs.Close();
