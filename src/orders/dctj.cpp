@@ -21,8 +21,8 @@
 // window. A missing settings row reads as every filter off. Database failures
 // propagate to the host; the success alert is written only after the row is stored.
 #include <charconv>
-#include <memory>
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
@@ -86,7 +86,8 @@ Settings readSettings() {
     s.window = set("order_time").value().toInt32();
     s.limitOn = set("order_time_state").value().toInt32() == 1;
     s.addressFilterOn = set("order_delet_state").value().toInt32() == 1;
-    s.flood = {set("order_flood_times").value().toInt32(), std::int64_t{set("order_flood_time").value().toInt32()} * 60};
+    s.flood = {set("order_flood_times").value().toInt32(),
+               std::int64_t{set("order_flood_time").value().toInt32()} * 60};
   }
   set.Close();
   rs().reset();

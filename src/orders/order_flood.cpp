@@ -35,9 +35,8 @@ void InProcessOrderFlood::makeRoom(std::int64_t now) {
   if (windows_.size() < maxAddresses_) return;
   std::erase_if(windows_, [now](const auto& entry) { return entry.second.end <= now; });
   while (windows_.size() >= maxAddresses_)
-    windows_.erase(std::min_element(windows_.begin(), windows_.end(), [](const auto& a, const auto& b) {
-      return a.second.start < b.second.start;
-    }));
+    windows_.erase(std::min_element(windows_.begin(), windows_.end(),
+                                    [](const auto& a, const auto& b) { return a.second.start < b.second.start; }));
 }
 
 }  // namespace tovi::orders

@@ -28,8 +28,8 @@ namespace tovi::orders {
 class OrderFlood {
  public:
   struct Limit {
-    int orders = 30;                // per address and window; 0 or less: no limit
-    std::int64_t seconds = 10 * 60; // 0 or less: no limit
+    int orders = 30;                 // per address and window; 0 or less: no limit
+    std::int64_t seconds = 10 * 60;  // 0 or less: no limit
   };
 
   // One order taken from an address's window: given back when it dies unkept.

@@ -5,10 +5,10 @@
 #include <charconv>
 #include <stdexcept>
 
-#include "frame/host.h"
-#include "frame/http_details.h"
 #include "data/connection.h"
 #include "data/recordset.h"
+#include "frame/host.h"
+#include "frame/http_details.h"
 #include "frame/module1.h"
 
 namespace tovi::orders {
@@ -103,7 +103,8 @@ OrderKey siteOrderKey() {
     randombytes_buf(made.data(), made.size());
     char text[2 * crypto_auth_KEYBYTES + 1];
     sodium_bin2hex(text, sizeof text, made.data(), made.size());
-    conn()->Execute({"update site_secret set order_key=? where order_key='' or order_key is null", {std::string(text)}});
+    conn()->Execute(
+        {"update site_secret set order_key=? where order_key='' or order_key is null", {std::string(text)}});
     sodium_memzero(text, sizeof text);
     hex = stored();
   }

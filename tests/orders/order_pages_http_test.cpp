@@ -113,13 +113,15 @@ TEST_F(KitchenPages, SalesReportFiguresPerDayAndDishInPageAndBothCsvEncodings) {
 TEST(OrderIntake, RefusalsStoreNothingFloodCountsClientsApartHistoryShowsDetailsToTheOrdersBrowser) {
   for (bool proxied : {true, false}) {
     SCOPED_TRACE(proxied ? "behind a trusted proxy" : "straight");
-    LiveServer server({.args = proxied ? std::vector<std::string>{"--trusted-proxy", "127.0.0.1"} : std::vector<std::string>{}});
+    LiveServer server(
+        {.args = proxied ? std::vector<std::string>{"--trusted-proxy", "127.0.0.1"} : std::vector<std::string>{}});
     liveExec(server, "update set_tamloall set order_flood_times=2");
     HttpClient placer(server.port()), stranger(server.port());
     const Fields order = {{"list", "⊕鸡 12元 X 1份=12元 \n\n"}, {"list1", "12"}, {"yhm", "张三"},
                           {"telsss", "13800138000"}, {"addresss", "鼓楼区五四路1号"}};
     using Headers = std::map<std::string, std::string>;
-    const Headers own = {{"Origin", placer.origin()}}, a = {{"Origin", placer.origin()}, {"X-Forwarded-For", "10.0.0.1"}},
+    const Headers own = {{"Origin", placer.origin()}},
+                  a = {{"Origin", placer.origin()}, {"X-Forwarded-For", "10.0.0.1"}},
                   b = {{"Origin", placer.origin()}, {"X-Forwarded-For", "10.0.0.2"}};
     const char *refused = "只能从本站", *noDish = "还没有点菜", *stored = "订餐成功", *flood = "请稍后再试";
     EXPECT_THAT(placer.get("/dctj.asp?" + gbkForm(order)).text(), HasSubstr(refused));
@@ -141,7 +143,8 @@ TEST(OrderIntake, RefusalsStoreNothingFloodCountsClientsApartHistoryShowsDetails
 
     liveExec(server, "insert into tdgl (yhm, telsss, addresss, dcqk) values ('张三', '13911112222', '台江区', '鸭')");
     const std::string mine = placer.get("/ckdd.asp?names=" + percentEncode(toGbk("张三"))).text();
-    expectTexts(mine, {"电话号码：13800138000", "联系地址：鼓楼区五四路1号", "电话号码：139****2222", "联系地址：台****"});
+    expectTexts(mine,
+                {"电话号码：13800138000", "联系地址：鼓楼区五四路1号", "电话号码：139****2222", "联系地址：台****"});
     expectTexts(stranger.get("/ckdd.asp?names=" + percentEncode(toGbk("张三"))).text(),
                 {"电话号码：138****8000", "联系地址：鼓楼区五****"}, {"13800138000", "13911112222", "五四路1号"});
     for (int n = 1; n <= 21; ++n)

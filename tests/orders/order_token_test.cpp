@@ -10,8 +10,9 @@ TEST(OrderToken, ReadsBackOnlyUnderItsKeyAndTheCookieKeepsTheNewest) {
   EXPECT_EQ(tokenOrder(key, orderToken(key, 123456789012)), 123456789012);
   std::string changed = t7;
   changed[2] = changed[2] == 'A' ? 'B' : 'A';
-  for (const std::string& bad : {orderToken(other, 7), "8." + sig, "07." + sig, changed, t7 + "A", t7.substr(0, 20),
-                                 "-7." + sig, "." + sig, "7" + sig, std::string(""), std::string("7."), "99999999999999999999." + sig})
+  for (const std::string& bad :
+       {orderToken(other, 7), "8." + sig, "07." + sig, changed, t7 + "A", t7.substr(0, 20), "-7." + sig, "." + sig,
+        "7" + sig, std::string(""), std::string("7."), "99999999999999999999." + sig})
     EXPECT_EQ(tokenOrder(key, bad), std::nullopt) << bad;
   // Newest first, one token an order, garbage dropped, kKeptOrderTokens in all.
   EXPECT_EQ(withToken("", t7), t7);
