@@ -51,9 +51,16 @@ start_site() {
 }
 stop_site() { kill "$server"; wait "$server" 2>/dev/null || true; server=""; }
 
+# The clients order from one address, many more than the flood guard lets through.
+flood_off() {
+  python3 -c 'import sqlite3, sys
+c = sqlite3.connect(sys.argv[1])
+c.execute("update set_tamloall set order_flood_times=0")
+c.commit()' "$1"
+}
 echo "== orders with and without open live screens ($CLIENTS clients, ${SECONDS_EACH}s each)"
 for n in 0 "$SCREENS"; do
-  start_site "orders-$n"
+  start_site "orders-$n" flood_off
   "$BUILD/live_screens" "$port" "$cookie" "$n" "$CLIENTS" "$SECONDS_EACH"
   stop_site
 done

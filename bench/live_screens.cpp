@@ -144,6 +144,7 @@ int main(int argc, char** argv) {
   std::atomic<long> stored{0}, failed{0};
   const Clock::time_point start = Clock::now(), stop = start + std::chrono::seconds(seconds);
   std::vector<std::thread> threads;
+  const std::string site = "127.0.0.1:" + std::to_string(port);  // an order from the site's own page
   for (int t = 0; t < clients; ++t)
     threads.emplace_back([&, t] {
       int fd = connectTo(port);
@@ -153,8 +154,9 @@ int main(int argc, char** argv) {
         std::string body = "list=%A1%C0%BC%A6+12%D4%AA+X+1%B7%DD%3D12%D4%AA+%0A%0A&list1=12&yhm=" + name +
                            "&telsss=87001234&zffs=x&addresss=road&qtbz=&hours=12&minutes=30";
         sent[static_cast<std::size_t>(t)].emplace_back(name, Clock::now());
-        sendAll(fd, "POST /dctj.asp HTTP/1.1\r\nHost: 127.0.0.1\r\nContent-Type: application/x-www-form-urlencoded\r\n"
-                    "Content-Length: " + std::to_string(body.size()) + "\r\n\r\n" + body);
+        sendAll(fd, "POST /dctj.asp HTTP/1.1\r\nHost: " + site + "\r\nOrigin: http://" + site +
+                        "\r\nContent-Type: application/x-www-form-urlencoded\r\nContent-Length: " +
+                        std::to_string(body.size()) + "\r\n\r\n" + body);
         if (readAnswer(fd, buf) == 200) stored.fetch_add(1);
         else failed.fetch_add(1);
       }

@@ -41,7 +41,7 @@ password=$("$tovi" init --root "$work/root" --demo | sed -n 's/.*password: //p')
 db="$work/root/database/tamlo.mdb"
 seeded=2000
 sqlite3 "$db" <<SQL
-update set_tamloall set order_time_state=0, order_delet_state=0;
+update set_tamloall set order_time_state=0, order_delet_state=0, order_flood_times=0;
 with recursive n(i) as (select 1 union all select i + 1 from n where i < $seeded)
 insert into tdgl (dcqk, dczj, yhm, telsss, zffs, addresss, qtbz, years, months, days, fromdate, hourss, minutess,
                   hours, minutes, dczt)
@@ -95,7 +95,7 @@ local n = 0
 function request()
   n = n + 1
   if n % 4 == 0 then
-    return wrk.format("POST", "/dctj.asp", {["Content-Type"] = "application/x-www-form-urlencoded"},
+    return wrk.format("POST", "/dctj.asp", {["Content-Type"] = "application/x-www-form-urlencoded", ["Origin"] = "$site"},
                       body .. "&yhm=soak" .. math.random(1, 1000))
   end
   return wrk.format("GET", pages[n % #pages + 1])

@@ -84,7 +84,7 @@ STEPS = [
           "/nosuch.asp", "/database/tamlo.mdb", "/../index.asp"),
     ("guest", "PUT", "/index.asp"),
     ("guest", "HEAD", "/index.asp"),
-    # Orders: two accepted, then the per-browser limit, the address filter, a GET.
+    # Orders: two accepted, then the per-browser limit, the address filter, a GET (refused).
     *posts("guest", "/dctj.asp", order("张三"), order("李四", "鼓楼区东街9号"), order("张三")),
     ("guest2", "POST", "/dctj.asp", order("李四", "外地某处")),
     ("guest3", "GET", "/dctj.asp"),
@@ -140,7 +140,7 @@ STEPS = [
     *posts("owner", "/admin/order_pass.asp?action=save",
            {"radiobutton": "1", "order_time": "x", "order_times": "1", "order_delet": "1", "order_deletkey": "台江"},
            {"radiobutton": "0", "order_time": "15", "order_times": "2", "order_delet": "1",
-            "order_deletkey": "台江|鼓楼|仓山"}),
+            "order_deletkey": "台江|鼓楼|仓山", "order_flood_time": "10", "order_flood_times": "30"}),
     # Dishes: the lists, the add and edit forms, saving, deleting.
     *gets("owner", "/admin/kcdg.asp", "/admin/kcdg.asp?page=2", "/admin/kcdg.asp?page=99", "/admin/jpsq.asp",
           "/admin/ylxg.asp", "/admin/cygl.asp", "/admin/cygl.asp?page=3", "/admin/kcdgadd.asp", "/admin/jpsqadd.asp",
@@ -406,6 +406,9 @@ def masker(port, started, ended):
         (r"[A-Z][a-z]{2}, \d{2} [A-Z][a-z]{2} \d{4} \d{2}:\d{2}:\d{2} GMT", http_date),
         (r"(请在)\d+(分钟后再订餐)", r"\1{n}\2"),
         (r"(TOVISESSION=)[0-9a-f]{16,}", r"\1{session}"),
+        # Order tokens: signed under the site's own key, kept for six weeks.
+        (r"(?<=[=~])(\d+\.)[A-Za-z0-9_-]{22}(?=~|;|$)", r"\1{signature}"),
+        (r"(tovi_orders=[^;]*; expires=)[^;]+", r"\1{in six weeks}"),
         (r"(编号 )[0-9a-f]{6}-", r"\1{run}-"),
         (r"(uploadpic/)[0-9a-f]{32}", r"\1{random}"),
         (rf"(127\.0\.0\.1|localhost):{port}\b", r"\1:{port}"),

@@ -66,7 +66,11 @@ const std::vector<TableDef>& tables() {
         {"order_delet_state", "INTEGER"},
         {"order_deletkey", "TEXT"},
         // 1: every back-office account must sign in with a one-time code as well.
-        {"otp_required", "INTEGER DEFAULT 0"}},
+        {"otp_required", "INTEGER DEFAULT 0"},
+        // The flood guard per client address: orders per window of minutes (0: off), and the orders it refused.
+        {"order_flood_times", "INTEGER DEFAULT 30"},
+        {"order_flood_time", "INTEGER DEFAULT 10"},
+        {"order_flood_refused", "INTEGER DEFAULT 0"}},
        "(order_time_state, order_time, order_times, order_delet_state, order_deletkey) values (0, 10, 3, 0, '')"},
       {"err_record", "id", {{"add_err_str", "TEXT"}}},
       {"reg",
@@ -117,6 +121,8 @@ const std::vector<TableDef>& tables() {
         {"Title", "TEXT"}}},
       {"view2", nullptr, {{"view", "INTEGER"}}, "(view) values (1)"},
       {"bulletin", nullptr, {{"content", "TEXT"}}, "(content) values ('')"},
+      // Keys the site signs with, made once on first use (orders/order_token.h); never shown.
+      {"site_secret", nullptr, {{"order_key", "TEXT"}}, "(order_key) values ('')"},
   };
   return defs;
 }

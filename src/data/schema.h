@@ -1,4 +1,4 @@
-// The site database: its ten tables, their indexes, the single rows of the
+// The site database: its eleven tables, their indexes, the single rows of the
 // settings tables, and the helper tables the order list reads.
 //
 //   data::ensureDatabase(root + "/database/tamlo.mdb");   // at start and by `tovi init`

@@ -41,6 +41,10 @@ struct ResponseCookie {
   std::vector<std::pair<std::string, std::string>> keys;  // in the order first set
   std::optional<data::DateTime> expires;                  // session cookie when empty
   std::string path;
+  // Kept from the page's scripts, held back from other sites' requests, sent only over HTTPS.
+  bool httpOnly = false;
+  std::string sameSite;  // "Lax", "Strict"; not sent when empty
+  bool secure = false;
 
   // Response.Cookies(name)(key) = value
   void set(std::string_view key, std::string_view v);

@@ -39,6 +39,10 @@ class HttpDetails {
   // (a login must never keep an id chosen before it).
   virtual void renewSession() = 0;
 
+  // Writes one line to the server's error log (the time is added), for what
+  // the operator should hear of: a refused flood.
+  virtual void logLine(std::string_view text) = 0;
+
   // A start option of the server ("fixed-code"), "" when not given.
   virtual std::string option(std::string_view name) = 0;
   // The web root's file-system path.

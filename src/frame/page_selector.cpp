@@ -37,7 +37,8 @@ long wantedPage(std::string_view asked, long pages) {
 std::string listPageLinks(std::string_view file, long page, long pages, long total, std::string_view unit) {
   if (pages <= 1) return "";
   auto link = [&](long to, const char* label) {
-    return "<a href='" + std::string(file) + "?page=" + std::to_string(to) + "'>" + label + "</a> ";
+    const char* join = file.find('?') == std::string_view::npos ? "?" : "&amp;";
+    return "<a href='" + std::string(file) + join + "page=" + std::to_string(to) + "'>" + label + "</a> ";
   };
   std::string out = "<div class=pages>共" + std::to_string(total) + std::string(unit) + " ";
   out += page <= 1 ? std::string("<span>首页 前页</span> ") : link(1, "首页") + link(page - 1, "前页");

@@ -23,7 +23,8 @@ namespace tovi::frame {
 
 // The page links under a storefront list of `total` rows: "共N<unit>", first,
 // previous, next, last (plain text where they lead nowhere) and "第p页/共n页",
-// linking to `file`?page=N. Empty when there is at most one page.
+// linking to `file`?page=N (`file` may hold a query already, written for an
+// attribute: then &amp;page=N). Empty when there is at most one page.
 [[nodiscard]] std::string listPageLinks(std::string_view file, long page, long pages, long total,
                                         std::string_view unit);
 

@@ -247,6 +247,7 @@ class PageExchange final : public frame::Context,
     else session_ = state_.sessions.create();
     issueSessionCookie();
   }
+  void logLine(std::string_view text) override { state_.errors.write(text); }
   std::string option(std::string_view name) override {
     auto it = state_.options.options.find(std::string(name));
     return it == state_.options.options.end() ? "" : it->second;

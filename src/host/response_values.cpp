@@ -40,6 +40,9 @@ std::string setCookieLine(std::string_view name, const frame::ResponseCookie& c)
   }
   if (c.expires) line += "; expires=" + cookieDate(*c.expires);
   line += "; path=" + (c.path.empty() ? std::string("/") : c.path);
+  if (c.httpOnly) line += "; HttpOnly";
+  if (!c.sameSite.empty()) line += "; SameSite=" + c.sameSite;
+  if (c.secure) line += "; Secure";
   return line;
 }
 

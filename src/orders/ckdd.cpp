@@ -1,17 +1,15 @@
-// ckdd: the customer's order history, every order stored under one contact name.
-//
-// main() reads the request value `names` (bound into the query as a value),
-// writes a whole document: head, the hover box, and a table of the orders in
-// the database's natural order with order time, delivery time, order lines,
-// total and status label ("等待中", "处理当中", "派送当中", "已结帐"; nothing for
-// other codes). Pointing at a cell shows the order's phone, name and address.
-// No order under the name: "您还没订过餐！！" and the page ends. Everything the
-// customer typed is written as text. Database failures propagate to the host.
+// ckdd.asp, component mabex.ckdd: what it shows and to whom is told in ckdd.h.
+#include "orders/ckdd.h"
+
+#include <set>
 #include <string>
+#include <vector>
 
 #include "frame/component.h"
 #include "frame/module1.h"
+#include "frame/page_selector.h"
 #include "frame/text.h"
+#include "orders/order_token.h"
 #include "storefront/hover_box.h"
 
 namespace tovi::orders {
@@ -41,10 +39,51 @@ const char* statusLabel(const data::Value& dczt) {
   }
 }
 
+constexpr long kPageSize = 20;
+
 // Escaped as text: the hover box writes its arguments as markup.
 std::string boxText(const std::string& text) { return jsInAttr(htmlEncode(text)); }
 
+std::vector<std::string_view> chars(std::string_view text) {
+  std::vector<std::string_view> out;
+  for (std::size_t pos = 0, from = 0; pos < text.size(); from = pos) {
+    frame::nextChar(text, pos);
+    out.push_back(text.substr(from, pos - from));
+  }
+  return out;
+}
+
+// `name` for the page links' query: ASCII other than letters and digits
+// percent-encoded; other characters left for the page's encoding, which the
+// browser keeps when it follows the link.
+std::string queryValue(std::string_view name) {
+  static const char kHex[] = "0123456789ABCDEF";
+  std::string out;
+  for (unsigned char c : name)
+    if (c >= 0x80 || (c >= '0' && c <= '9') || (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z'))
+      out += static_cast<char>(c);
+    else
+      out += {'%', kHex[c >> 4], kHex[c & 15]};
+  return out;
+}
+
 }  // namespace
+
+std::string maskPhone(std::string_view phone) {
+  const auto cs = chars(phone);
+  const std::size_t n = cs.size(), head = n >= 11 ? 3 : n >= 7 ? 2 : 0, tail = n >= 11 ? 4 : n >= 7 ? 2 : n >= 3 ? 1 : 0;
+  std::string out;
+  for (std::size_t i = 0; i < n; ++i) out += i < head || i >= n - tail ? std::string(cs[i]) : "*";
+  return out;
+}
+
+std::string maskAddress(std::string_view address) {
+  const auto cs = chars(address);
+  if (cs.empty()) return "";
+  std::string out;
+  for (std::size_t i = 0; i < std::min<std::size_t>(6, cs.size() / 2); ++i) out += cs[i];
+  return out + "****";
+}
 
 void ckdd::main() {
   openFrontDb();
@@ -66,9 +105,10 @@ void ckdd::main() {
   storefront::writeHoverBox(storefront::HoverBox::orders());
   Response().Write("<form name='form1' method='post' action=''>\n");
 
-  std::string names = Request()("names");
+  const std::string names = Request()("names");
   data::Recordset& orders = newRs("adodb.recordset");
-  orders.Open(data::Sql("select * from tdgl where yhm=?", {names}), *conn(), data::adOpenKeyset,
+  orders.PageSize(kPageSize);
+  orders.Open(data::Sql("select * from tdgl where yhm=? order by id desc", {names}), *conn(), data::adOpenKeyset,
               data::adLockReadOnly);
   if (orders.Eof()) {
     Response().Write("<div align=center class=STYLE2>");
@@ -76,14 +116,22 @@ void ckdd::main() {
     Response().Write("</div>");
     Response().End();
   }
+  const long total = orders.RecordCount(), pages = orders.PageCount();
+  const long page = frame::wantedPage(Request().QueryString("page"), pages);
+  orders.AbsolutePage(page);
+  const data::Value member = Session()("names");
+  const bool memberOwn = !member.blank() && member.text() == names;
+  const std::set<long long> placedHere = heldOrders();
 
   Response().Write(R"(<table width=619 height=90 border=1 cellpadding=0 cellspacing=0 bordercolor=#AAE3FF>
 <tr><td width=40 align=center class=STYLE1>ID</td><td width=103 align=center class=STYLE1>订餐时间</td><td width=103 align=center class=STYLE1>到达时间</td><td width=195 align=center class=STYLE1>订餐内容</td><td width=47 align=center class=STYLE1>总计</td><td width=117 align=center class=STYLE1>订单状态</td></tr>
 )");
-  for (; !orders.Eof(); orders.MoveNext()) {
-    std::string hover = "<a class=c6 href='#' onmouseover=\"drc('<br>电话号码：" + boxText(orders("telsss").text()) +
-                        "','用户名：" + boxText(orders("yhm").text()) + "','联系地址：" +
-                        boxText(orders("addresss").text()) +
+  for (long n = 0; n < kPageSize && !orders.Eof(); ++n, orders.MoveNext()) {
+    const bool full = memberOwn || placedHere.count(orders("id").value().toInteger());
+    const std::string phone = orders("telsss").text(), address = orders("addresss").text();
+    std::string hover = "<a class=c6 href='#' onmouseover=\"drc('<br>电话号码：" +
+                        boxText(full ? phone : maskPhone(phone)) + "','用户名：" + boxText(orders("yhm").text()) +
+                        "','联系地址：" + boxText(full ? address : maskAddress(address)) +
                         "'); return true;\" onmouseout=\"nd(); return true;\" onfocus='this.blur()'>";
     std::string date = htmlEncode(orders("years").text()) + "年" + htmlEncode(orders("months").text()) + "月" +
                        htmlEncode(orders("days").text()) + "日<br>";
@@ -99,7 +147,9 @@ void ckdd::main() {
   orders.Close();
   rs().reset();
   conn()->Close();
-  Response().Write("</table>\n</form>\n</body>\n</html>\n");
+  Response().Write("</table>\n" +
+                   frame::listPageLinks("ckdd.asp?names=" + queryValue(names), page, pages, total, "个订单") +
+                   "</form>\n</body>\n</html>\n");
 }
 
 namespace {

@@ -1,35 +1,52 @@
 // dctj: order submission, the target of the storefront order form.
 //
-// main() applies the operator's filters from `set_tamloall` in this order and
-// stops at the first refusal with its alert script:
-//   1. the submission limit (when `order_time_state` is 1), counted per browser
+// main() checks, in this order, and stops at the first refusal with its alert script:
+//   1. the order is a POST from the site's own pages (frame/request_guard.h);
+//   2. it holds a dish: order lines `list` not blank, a total `list1` above 0;
+//   3. the flood guard (orders/order_flood.h): at most `order_flood_times` orders
+//      per client address in `order_flood_time` minutes (0: off); a refusal is
+//      logged with the address and counted in `order_flood_refused`;
+//   4. the submission limit (when `order_time_state` is 1), counted per browser
 //      in the cookie "tamlo" (`name_time` window start, `name_times` count);
-//   2. the address filter (when `order_delet_state` is 1): the address must hold
+//   5. the address filter (when `order_delet_state` is 1): the address must hold
 //      one of the "|"-separated keywords; a refused address is added to `err_record`;
-//   3. a signed-in member (session `names`) must give their own name as `yhm`.
-// Then it stores the order in `tdgl` with status 1 and answers the success
-// alert, which sends the browser to index.asp. Its whole answer is one script.
+//   6. a signed-in member (session `names`) must give their own name as `yhm`.
+// Then it stores the order in `tdgl` with status 1, gives the browser the
+// order's token (orders/order_token.h) and answers the success alert, which
+// sends the browser to index.asp. Its whole answer is one script. Only stored
+// orders count towards the flood guard.
 //
 // Cookie values that do not read back (a `name_time` that is no date-time or
 // lies in the future, a `name_times` that is no whole number) open a new
-// window. A missing settings row reads as both filters off. Database failures
+// window. A missing settings row reads as every filter off. Database failures
 // propagate to the host; the success alert is written only after the row is stored.
 #include <charconv>
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
 
 #include "frame/component.h"
+#include "frame/http_details.h"
 #include "frame/module1.h"
+#include "frame/request_guard.h"
+#include "frame/text.h"
+#include "orders/order_flood.h"
 #include "orders/order_row.h"
+#include "orders/order_token.h"
 
 namespace tovi::orders {
 namespace {
 
 class dctj : public frame::Component {
  public:
+  // `flood` counts the orders of each client address; shared by every request.
+  explicit dctj(std::shared_ptr<OrderFlood> flood) : flood_(std::move(flood)) {}
   void main();
+
+ private:
+  std::shared_ptr<OrderFlood> flood_;
 };
 
 }  // namespace
@@ -45,6 +62,7 @@ struct Settings {
   std::int32_t times = 0;   // orders per window
   bool addressFilterOn = false;
   std::vector<std::string> keywords;
+  OrderFlood::Limit flood{0, 0};  // off
 };
 
 std::vector<std::string> splitKeywords(const std::string& text) {
@@ -68,6 +86,8 @@ Settings readSettings() {
     s.window = set("order_time").value().toInt32();
     s.limitOn = set("order_time_state").value().toInt32() == 1;
     s.addressFilterOn = set("order_delet_state").value().toInt32() == 1;
+    s.flood = {set("order_flood_times").value().toInt32(),
+               std::int64_t{set("order_flood_time").value().toInt32()} * 60};
   }
   set.Close();
   rs().reset();
@@ -118,6 +138,18 @@ void applyLimit(const Settings& s, const DateTime& now) {
   refuse("对不起！为了避免提交的垃圾信息过多而影响正常用户，请在" + std::to_string(wait) + "分钟后再订餐。");
 }
 
+// A total the form computed for at least one dish: a decimal number above 0.
+bool positiveAmount(const std::string& text) {
+  const std::string t = frame::trim(text);
+  const std::size_t dot = t.find('.');
+  const std::string whole = t.substr(0, dot), part = dot == std::string::npos ? "" : t.substr(dot + 1);
+  auto digits = [](const std::string& d) { return d.find_first_not_of("0123456789") == std::string::npos; };
+  if (whole.empty() || !digits(whole) || !digits(part) || (dot != std::string::npos && part.empty())) return false;
+  return t.find_first_not_of("0.") != std::string::npos;
+}
+
+bool blank(const std::string& text) { return text.find_first_not_of(" \t\r\n") == std::string::npos; }
+
 bool inServiceArea(const Settings& s, const std::string& address) {
   for (const std::string& k : s.keywords)
     if (!k.empty() && address.find(k) != std::string::npos) return true;
@@ -127,9 +159,24 @@ bool inServiceArea(const Settings& s, const std::string& address) {
 }  // namespace
 
 void dctj::main() {
+  if (!frame::postedFromSite()) refuse("对不起！订单只能从本站的订餐页面提交。");
+  OrderRow row;
+  row.dcqk = Request()("list");
+  row.dczj = Request()("list1");
+  if (blank(row.dcqk) || !positiveAmount(row.dczj)) refuse("您还没有点菜，请先选好菜品再提交订单！");
+
   openFrontDb();
   Settings settings = readSettings();
   DateTime now = Now();
+
+  frame::HttpDetails* http = frame::pageContext().mys->http();
+  const std::string client = http ? http->clientAddress() : "";
+  std::optional<OrderFlood::Slot> slot = flood_->take(client, settings.flood, now.serialSeconds());
+  if (!slot) {
+    if (http) http->logLine("order refused by the flood guard: " + client);
+    conn()->Execute("update set_tamloall set order_flood_refused = order_flood_refused + 1");
+    refuse("对不起！您所在的网络提交的订单太多了，请稍后再试。");
+  }
 
   if (settings.limitOn) applyLimit(settings, now);
 
@@ -147,9 +194,6 @@ void dctj::main() {
     }
   }
 
-  OrderRow row;
-  row.dcqk = Request()("list");
-  row.dczj = Request()("list1");
   row.yhm = Request()("yhm");
   data::Value member = Session()("names");
   if (!member.blank() && member.text() != row.yhm) refuse("请输入和你的用户名一样的名称！");
@@ -166,6 +210,8 @@ void dctj::main() {
   order.AddNew();
   setOrderColumns(order, row, now);
   order.Update();
+  slot->keep();
+  issueOrderToken(order("id").value().toInteger());
 
   Response().Write(
       R"(<script>alert('订餐成功！！我们会准时送到您的手中！！谢谢光临！！');location.href="index.asp";</script>)");
@@ -178,7 +224,8 @@ void dctj::main() {
 namespace {
 
 const frame::PageRegistration pages([](frame::Registry& registry) {
-  registry.addMain<dctj>("mabex.dctj");
+  auto flood = std::make_shared<InProcessOrderFlood>();
+  registry.add("mabex.dctj", [flood] { return std::make_unique<dctj>(flood); }, {frame::op("main", &dctj::main)});
 });
 
 }  // namespace

@@ -1,13 +1,15 @@
 // order_pass.asp: the order filter settings ("订餐信息过虑"), the single row of
 // set_tamloall that order submission reads: the submission limit (on/off,
-// minutes, orders per window) and the delivery-address keyword filter.
+// minutes, orders per window), the delivery-address keyword filter, and the
+// flood guard per client address (orders per window of minutes, 0 for off),
+// with the number of orders it has refused.
 //
 //   order_pass.asp               shows the stored settings
 //   order_pass.asp?action=save   stores the posted form, then shows it
 //
 // How it fails: the back-office guard refuses visitors who are not logged in.
 // A save must be a post from the site's own pages; minutes and counts that are
-// not whole numbers from 0 to 999999999, or a switch other than 0 and 1, get a
+// not whole numbers from 0 to 999999999 (also the flood guard's), or a switch other than 0 and 1, get a
 // clear alert and nothing is stored. The browser checks the numbers too (check()).
 #include <optional>
 #include <string>
@@ -62,6 +64,8 @@ function check(){
   var f=document.order_pass;
   if(!/^\s*\d{1,9}\s*$/.test(f.order_time.value)){alert('限制时间必须是0或正整数！');f.order_time.focus();return false;}
   if(!/^\s*\d{1,9}\s*$/.test(f.order_times.value)){alert('限制次数必须是0或正整数！');f.order_times.focus();return false;}
+  if(!/^\s*\d{1,9}\s*$/.test(f.order_flood_time.value)){alert('防刷单时间必须是0或正整数！');f.order_flood_time.focus();return false;}
+  if(!/^\s*\d{1,9}\s*$/.test(f.order_flood_times.value)){alert('防刷单次数必须是0或正整数！');f.order_flood_times.focus();return false;}
   return true;
 }
 </script>)";
@@ -73,6 +77,10 @@ void save() {
   if (!minutes) alertBack("限制时间必须是0或正整数！");
   const auto times = count(q("order_times"));
   if (!times) alertBack("限制次数必须是0或正整数！");
+  const auto floodMinutes = count(q("order_flood_time"));
+  if (!floodMinutes) alertBack("防刷单时间必须是0或正整数！");
+  const auto floodTimes = count(q("order_flood_times"));
+  if (!floodTimes) alertBack("防刷单次数必须是0或正整数！");
   const auto timeState = onOff(q("radiobutton")), deleteState = onOff(q("order_delet"));
   if (!timeState || !deleteState) alertBack("请选择限时限次和送餐地址过虑的开或关！");
 
@@ -84,6 +92,8 @@ void save() {
   settings("order_time_state") = *timeState;
   settings("order_deletkey") = q("order_deletkey");
   settings("order_delet_state") = *deleteState;
+  settings("order_flood_time") = *floodMinutes;
+  settings("order_flood_times") = *floodTimes;
   settings.Update();
   settings.Close();
 }
@@ -131,6 +141,10 @@ void order_pass::main() {
 <tr><td width="40%" align="right" class="forumRowHighlight">送餐地址过虑：</td><td width="60%" class="forumRowHighlight"><textarea name="order_deletkey" rows="10" cols="60">
 )" +
             frame::htmlEncode(settings("order_deletkey").text()) + R"(</textarea><br>必需包含的字段用“|”隔开！</td></tr>
+<tr><td width="40%" align="right" class="forumRowHighlight">防刷单（同一网络地址）：</td><td width="60%" class="forumRowHighlight">每 <input type="text" name="order_flood_time" style="width:50px" value=")" +
+            frame::htmlEncode(settings("order_flood_time").text()) + R"("> 分钟最多 <input type="text" name="order_flood_times" style="width:50px" value=")" +
+            frame::htmlEncode(settings("order_flood_times").text()) + R"("> 单（填0关闭；已拦截 )" +
+            frame::htmlEncode(settings("order_flood_refused").text()) + R"( 单）</td></tr>
 <tr><td colspan="2" align="center" class="forumRowHighlight"><input type="submit" name="Submit" class="button" value="确定更改" onclick="return check();"></td></tr>
 </table>
 </form>

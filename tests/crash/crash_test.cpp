@@ -38,7 +38,8 @@ const std::vector<std::string> kServe = {"--access-log", "-", "--fixed-code", "1
 
 // Orders are taken from every browser and address, however often.
 void filtersOff(const LiveServer& site) {
-  sqliteColumn(site.databasePath(), "update set_tamloall set order_time_state=0, order_delet_state=0");
+  sqliteColumn(site.databasePath(),
+               "update set_tamloall set order_time_state=0, order_delet_state=0, order_flood_times=0");
 }
 
 Markers storedMarkers(const std::string& database) {
@@ -54,7 +55,8 @@ bool order(unsigned short port, const std::string& marker, HttpResponse* answer 
   static const Fields form = {{"list", "⊕宫保鸡丁饭 12元 X 2份=24元 \r\n\r\n"}, {"list1", "24"}, {"yhm", "张三"},
                               {"telsss", "13800000000"}, {"zffs", "餐到付费"}, {"addresss", "台江区五一路1号"},
                               {"qtbz", ""}, {"hours", "12"}, {"minutes", "00"}};
-  HttpResponse r = HttpClient(port).post("/dctj.asp", gbkForm(withField(form, "qtbz", marker)));
+  HttpClient http(port);
+  HttpResponse r = postOwn(http, "/dctj.asp", gbkForm(withField(form, "qtbz", marker)));
   if (answer) *answer = r;
   return r.status == 200 && r.body.find(success) != std::string::npos;
 }

@@ -219,7 +219,8 @@ TEST(CommandLine, DataApartBackedUpAndRestoredBesideTheRunningServer) {
     auto order = [&](const std::string& remark) {
       const Fields form = {{"list", "宫保鸡丁 12元 X 1份=12元"}, {"list1", "12"}, {"yhm", "张三"}, {"telsss", "87001234"},
                            {"zffs", "餐到付费"}, {"addresss", "鼓楼区"}, {"qtbz", remark}, {"hours", "12"}, {"minutes", "30"}};
-      EXPECT_THAT(HttpClient(server.port()).post("/dctj.asp", gbkForm(form)).text(), HasSubstr("订餐成功")) << remark;
+      HttpClient http(server.port());
+      EXPECT_THAT(postOwn(http, "/dctj.asp", gbkForm(form)).text(), HasSubstr("订餐成功")) << remark;
     };
     const std::vector<std::string> restored = {"ok", "before", "restored"};  // after the integrity check's ok
     const std::string remarks = "pragma integrity_check; select qtbz from tdgl order by qtbz";

@@ -27,7 +27,8 @@ TEST_F(KitchenPages, BadOrForeignRequestsChangeNothingGoodOnesMoveAndStoreOrders
   };
   auto filters = [](std::string field = "", std::string value = "") {
     return formBody(withField({{"radiobutton", "1"}, {"order_time", "10"}, {"order_times", "3"}, {"order_delet", "1"},
-                               {"order_deletkey", "x"}}, field, value));
+                               {"order_deletkey", "x"}, {"order_flood_time", "10"}, {"order_flood_times", "30"}},
+                              field, value));
   };
   std::vector<Ask> asks = {
       {&owner, phone, order(dish, "0"), {"请至少给一道菜填上数量"}}, {&owner, phone, order(dish, "1.5"), {"1 到 99 的整数"}},
@@ -47,7 +48,8 @@ TEST_F(KitchenPages, BadOrForeignRequestsChangeNothingGoodOnesMoveAndStoreOrders
     asks.push_back({&clerk, "/admin/ddgl2.asp?id=" + i, std::string("select=") + status, {"请选择正确的订餐状态"}});
   for (auto [field, value, answer] :
        {std::tuple{"order_time", "abc", "限制时间"}, {"order_time", "", "限制时间"}, {"order_times", "2.5", "限制次数"},
-        {"order_times", "99999999999", "限制次数"}, {"radiobutton", "", "开或关"}, {"order_delet", "2", "开或关"}})
+        {"order_times", "99999999999", "限制次数"}, {"order_flood_time", "", "防刷单时间"},
+        {"order_flood_times", "-1", "防刷单次数"}, {"radiobutton", "", "开或关"}, {"order_delet", "2", "开或关"}})
     asks.push_back({&owner, pass, filters(field, value), {answer}});
   expectRefused(asks);
   EXPECT_EQ(liveValue(server, "select * from set_tamloall where order_deletkey='x'"), "0");
@@ -102,4 +104,55 @@ TEST_F(KitchenPages, SalesReportFiguresPerDayAndDishInPageAndBothCsvEncodings) {
   for (auto [bad, answer] : {std::pair{"from=2026-02-30&to=2026-03-01", "正确的日期"},
                              {"from=2026-03-05&to=2026-03-01", "不能早于"}, {"from=2000-01-01&to=2026-01-01", "太长"}})
     EXPECT_THAT(owner.get(std::string("/admin/sales_report.asp?") + bad).text(), HasSubstr(answer)) << bad;
+}
+
+// What order intake refuses stores nothing: a GET, a post from elsewhere or from nowhere, an order without a dish, and
+// past the flood guard (here 2 orders), which counts each client apart: behind a trusted proxy the address it forwards,
+// else the peer whatever the header says; its refusals are logged and counted. The browser that placed an order sees
+// its contact details on ckdd.asp, a stranger sees them masked; twenty orders a page, newest first.
+TEST(OrderIntake, RefusalsStoreNothingFloodCountsClientsApartHistoryShowsDetailsToTheOrdersBrowser) {
+  for (bool proxied : {true, false}) {
+    SCOPED_TRACE(proxied ? "behind a trusted proxy" : "straight");
+    LiveServer server(
+        {.args = proxied ? std::vector<std::string>{"--trusted-proxy", "127.0.0.1"} : std::vector<std::string>{}});
+    liveExec(server, "update set_tamloall set order_flood_times=2");
+    HttpClient placer(server.port()), stranger(server.port());
+    const Fields order = {{"list", "⊕鸡 12元 X 1份=12元 \n\n"}, {"list1", "12"}, {"yhm", "张三"},
+                          {"telsss", "13800138000"}, {"addresss", "鼓楼区五四路1号"}};
+    using Headers = std::map<std::string, std::string>;
+    const Headers own = {{"Origin", placer.origin()}},
+                  a = {{"Origin", placer.origin()}, {"X-Forwarded-For", "10.0.0.1"}},
+                  b = {{"Origin", placer.origin()}, {"X-Forwarded-For", "10.0.0.2"}};
+    const char *refused = "只能从本站", *noDish = "还没有点菜", *stored = "订餐成功", *flood = "请稍后再试";
+    EXPECT_THAT(placer.get("/dctj.asp?" + gbkForm(order)).text(), HasSubstr(refused));
+    std::string token;  // the order's cookie as set
+    for (auto [form, headers, answer] : std::initializer_list<std::tuple<Fields, Headers, const char*>>{
+             {order, {{"Origin", "http://evil.example"}}, refused}, {order, {}, refused},
+             {withField(order, "list", " \r\n"), own, noDish}, {withField(order, "list1", "0.00"), own, noDish},
+             {withField(order, "list1", "-12"), own, noDish}, {order, a, stored}, {order, a, stored},
+             {order, a, flood}, {order, b, proxied ? stored : flood}}) {
+      HttpResponse r = placer.post("/dctj.asp", gbkForm(form), "application/x-www-form-urlencoded", headers);
+      EXPECT_THAT(r.text(), HasSubstr(answer));
+      if (answer == stored) token = r.headers["Set-Cookie"];
+    }
+    EXPECT_THAT(token, AllOf(StartsWith("tovi_orders="), HasSubstr("; path=/; HttpOnly; SameSite=Lax")));
+    EXPECT_EQ(liveValue(server, "select * from tdgl"), proxied ? "3" : "2");
+    EXPECT_EQ(liveValue(server, "select * from set_tamloall", "order_flood_refused"), proxied ? "1" : "2");
+    EXPECT_THAT(server.output(), HasSubstr(proxied ? "flood guard: 10.0.0.1" : "flood guard: 127.0.0.1"));
+    if (!proxied) continue;
+
+    liveExec(server, "insert into tdgl (yhm, telsss, addresss, dcqk) values ('张三', '13911112222', '台江区', '鸭')");
+    const std::string mine = placer.get("/ckdd.asp?names=" + percentEncode(toGbk("张三"))).text();
+    expectTexts(mine,
+                {"电话号码：13800138000", "联系地址：鼓楼区五四路1号", "电话号码：139****2222", "联系地址：台****"});
+    expectTexts(stranger.get("/ckdd.asp?names=" + percentEncode(toGbk("张三"))).text(),
+                {"电话号码：138****8000", "联系地址：鼓楼区五****"}, {"13800138000", "13911112222", "五四路1号"});
+    for (int n = 1; n <= 21; ++n)
+      liveExec(server, data::Sql("insert into tdgl (yhm, dcqk) values ('a&b', ?)", {"菜" + std::to_string(n)}));
+    const std::string first = stranger.get("/ckdd.asp?names=a%26b").text();
+    EXPECT_EQ(occurrences(first, "class='STYLE2 STYLE3'>"), 20);
+    EXPECT_LT(first.find(">菜21<"), first.find(">菜2<"));
+    expectTexts(first, {"共21个订单", "href='ckdd.asp?names=a%26b&amp;page=2'>下页"}, {">菜1<"});
+    expectTexts(stranger.get("/ckdd.asp?names=a%26b&page=9").text(), {">菜1<", "第2页/共2页"}, {">菜2<"});
+  }
 }

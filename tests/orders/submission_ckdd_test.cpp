@@ -1,10 +1,14 @@
-// Order history ckdd.asp: the orders of one name, their status labels, and what customers typed shown as text.
+// Order history ckdd.asp: the orders of one name, their status labels, and what customers typed shown as text, as the
+// signed-in member of that name sees them; how contact details are masked for others. (Who sees what, and the paging:
+// the order pages' HTTP test.)
+#include "orders/ckdd.h"
 #include "support/site_rows.h"
 #include "support/testing.h"
 
 static PageResult history(FakeSite& site, const std::string& names) {
   FakeRequest req;
   req.query = {{"names", names}};
+  req.session["names"] = names;
   return site.run("mabex.ckdd", req);
 }
 
@@ -24,12 +28,12 @@ TEST(OrderHistory, ListsTheOrdersOfExactlyOneNameWithTheirTimesTotalAndStatusAsT
                      ">⊕豆浆 3元 X 1份=3元 \n\n</a>",  // line feeds kept
                      "drc('<br>电话号码：0591-12345678','用户名：张三','联系地址：鼓楼区五四路1号')"},
               {"李四"});
-  EXPECT_LT(body.find("36</a>元"), body.find("⊕豆浆"));  // natural order
+  EXPECT_GT(body.find("36</a>元"), body.find("⊕豆浆"));  // newest first
   // Each row's status by its label; codes without one show an empty cell.
   std::string states = history(site, "状态").body, labels;
   for (std::size_t p = 0; (p = states.find(kCell, p)) != std::string::npos; p += kCell.size())
     labels += states.substr(p + kCell.size(), states.find("</td>", p) - p - kCell.size()) + "|";
-  EXPECT_EQ(labels, "等待中|处理当中|派送当中|已结帐||||");
+  EXPECT_EQ(labels, "|||已结帐|派送当中|处理当中|等待中|");
   // Names are looked up exactly, even empty or quoted.
   EXPECT_EQ(occurrences(history(site, "").body, kCell), 1);
   for (const char* names : {"张", "' or '1'='1"}) {
@@ -41,4 +45,14 @@ TEST(OrderHistory, ListsTheOrdersOfExactlyOneNameWithTheirTimesTotalAndStatusAsT
               {"&lt;/a&gt;&lt;script&gt;alert(3)&lt;/script&gt;</a>", "'用户名：\\x26lt;b\\x26gt;x\\x26lt;/b\\x26gt;'",
                "电话号码：1\\x26#39;);alert(1);//'"},
               {"<b>x</b>", "1');alert(1)", "<img src=x", "<script>alert(3)", "<i>9</i>"});
+}
+
+TEST(OrderHistory, MasksPhonesAndAddressesByCharacters) {
+  for (auto [phone, masked] : {std::pair{"13800138000", "138****8000"}, {"0591-12345678", "059******5678"},
+                               {"87001234", "87****34"}, {"1234567", "12***67"}, {"123456", "*****6"}, {"123", "**3"},
+                               {"12", "**"}, {"", ""}, {"一二三四五六七八九十一", "一二三****八九十一"}})
+    EXPECT_EQ(orders::maskPhone(phone), masked) << phone;
+  for (auto [address, masked] : {std::pair{"鼓楼区五四路1号", "鼓楼区五****"}, {"台江区", "台****"},
+                                 {"abcdefghijkl", "abcdef****"}, {"a", "****"}, {"", ""}})
+    EXPECT_EQ(orders::maskAddress(address), masked) << address;
 }

@@ -39,12 +39,14 @@ TEST_F(StorefrontMembers, SignUpAndSignInRenewTheSessionAndTellOnlyWhatTheBarNee
   EXPECT_EQ(info.body, R"({"name":"\u738b\u5c0f\u660e","tel":"05918765432",)"
                        R"("address":"\u9f13\u697c\u533a\u4e94\u56db\u8def1\u53f7"})");
   EXPECT_THAT(info.headers["Cache-Control"], HasSubstr("no-store"));
-  // "My orders" without a name typed: the sign-in's names cookie, which the sign-out drops.
-  liveExec(server, "insert into tdgl (yhm, dcqk) values ('王小明', '宫保鸡丁 1份')");
-  EXPECT_THAT(visitor.get("/ckdd.asp").text(), HasSubstr("宫保鸡丁 1份"));
+  // "My orders" without a name typed: the sign-in's names cookie, which the sign-out drops; the member's own phone in
+  // full, anyone else's view of it masked.
+  liveExec(server, "insert into tdgl (yhm, dcqk, telsss) values ('王小明', '宫保鸡丁 1份', '13800138000')");
+  expectTexts(visitor.get("/ckdd.asp").text(), {"宫保鸡丁 1份", "电话号码：13800138000"});
   (void)postOwn(visitor, "/signout.asp", "");
   EXPECT_EQ(visitor.get("/member.asp").body, "{}");
   EXPECT_THAT(visitor.get("/ckdd.asp").text(), HasSubstr("您还没订过餐"));
+  EXPECT_THAT(visitor.get("/ckdd.asp?names=" + percentEncode(toGbk("王小明"))).text(), HasSubstr("电话号码：138****8000"));
   // Back in: one answer for an unknown name and a wrong password.
   std::string wrong = signIn(visitor, "王小明", "secret2").text();
   EXPECT_THAT(wrong, HasSubstr(kWrong));

@@ -74,6 +74,7 @@ class Host final : public frame::Context,
   void setStatus(int status) override { out_.status = status; }
   void setHeader(std::string_view name, std::string_view value) override { out_.headers[std::string(name)] = value; }
   void renewSession() override { out_.sessionRenewed = true; }
+  void logLine(std::string_view) override {}
   std::string option(std::string_view) override { return ""; }
   std::string webRoot() override { return root_; }
 
