@@ -75,11 +75,11 @@ class LimitedSocket : public asio::ip::tcp::socket {
     auto executor = asio::get_associated_executor(handler, get_executor());
     tcp.async_read_some(buffer, asio::bind_executor(executor, [this, buffer, handler = std::forward<Handler>(handler)](
                                                                   const asio::error_code& ec, std::size_t n) mutable {
-      if (ec) return handler(ec, n);
-      std::size_t pass = watch_->feed(static_cast<const char*>(buffer.data()), n);
-      if (!watch_->refused() || pass > 0) return handler(ec, pass);
-      refuse(std::move(handler));
-    }));
+                          if (ec) return handler(ec, n);
+                          std::size_t pass = watch_->feed(static_cast<const char*>(buffer.data()), n);
+                          if (!watch_->refused() || pass > 0) return handler(ec, pass);
+                          refuse(std::move(handler));
+                        }));
   }
 
  private:
@@ -102,8 +102,9 @@ class LimitedSocket : public asio::ip::tcp::socket {
   template <class Handler, class Executor>
   void linger(Handler handler, Executor executor, std::shared_ptr<std::array<char, 16384>> buffer, std::size_t read) {
     asio::ip::tcp::socket::async_read_some(
-        asio::buffer(*buffer), asio::bind_executor(executor, [this, executor, buffer, read, handler = std::move(handler)](
-                                                                 const asio::error_code& ec, std::size_t n) mutable {
+        asio::buffer(*buffer),
+        asio::bind_executor(executor, [this, executor, buffer, read, handler = std::move(handler)](
+                                          const asio::error_code& ec, std::size_t n) mutable {
           if (ec || read + n > kLingerBytes) return handler(ec ? ec : asio::error::eof, 0);
           linger(std::move(handler), executor, std::move(buffer), read + n);
         }));
@@ -120,8 +121,8 @@ template <>
 class restinio::impl::sendfile_operation_runner_t<tovi::host::LimitedSocket> final : public sendfile_operation_base_t {
  public:
   using Tcp = sendfile_operation_runner_t<asio_ns::ip::tcp::socket>;
-  sendfile_operation_runner_t(const sendfile_t& file, default_asio_executor executor,
-                              tovi::host::LimitedSocket& socket, after_sendfile_cb_t done)
+  sendfile_operation_runner_t(const sendfile_t& file, default_asio_executor executor, tovi::host::LimitedSocket& socket,
+                              after_sendfile_cb_t done)
       : tcp_(std::make_shared<Tcp>(file, std::move(executor), socket, std::move(done))) {}
   void start() override { tcp_->start(); }
 

@@ -28,14 +28,22 @@ std::string turnedPhoto() {
   std::string photo(jpeg, static_cast<std::size_t>(size));
   gdFree(jpeg);
   gdImageDestroy(image);
-  const std::string exif("\xFF\xE1\0\x22" "Exif\0\0" "MM\0\x2A\0\0\0\x08" "\0\x01" "\x01\x12\0\x03\0\0\0\x01\0\x06\0\0" "\0\0\0\0", 36);
+  const std::string exif(
+      "\xFF\xE1\0\x22"
+      "Exif\0\0"
+      "MM\0\x2A\0\0\0\x08"
+      "\0\x01"
+      "\x01\x12\0\x03\0\0\0\x01\0\x06\0\0"
+      "\0\0\0\0",
+      36);
   return photo.insert(2, exif);  // APP1 right after the start of image
 }
 // "width x height" of a stored JPEG or PNG, and whether its top-left and top-right corners are red.
 std::string shape(const std::string& bytes) {
   void* data = const_cast<char*>(bytes.data());
   const int size = static_cast<int>(bytes.size());
-  gdImagePtr image = bytes.starts_with("\x89PNG") ? gdImageCreateFromPngPtr(size, data) : gdImageCreateFromJpegPtr(size, data);
+  gdImagePtr image =
+      bytes.starts_with("\x89PNG") ? gdImageCreateFromPngPtr(size, data) : gdImageCreateFromJpegPtr(size, data);
   if (!image) return "none";
   const int w = gdImageSX(image), h = gdImageSY(image);
   auto red = [&](int x) { return gdTrueColorGetRed(gdImageGetTrueColorPixel(image, x, 2)) > 200 ? " red" : " -"; };
@@ -69,8 +77,12 @@ struct BackOffice : StaffedSite, ::testing::Test {
 
 TEST(PictureUpload, TheTypeComesFromBytesThatDecode) {
   const std::string png = picture("png"), huge = std::string(png).replace(16, 8, std::string("\0\1\0\0\0\1\0\0", 8));
-  for (auto [bytes, type] : {std::pair{png, "png"}, {picture("gif"), "gif"}, {picture("jpg"), "jpg"},
-                             {png.substr(0, 40), ""}, {"GIF89a, then text", ""}, {"<%@ Language=VBScript %>", ""},
+  for (auto [bytes, type] : {std::pair{png, "png"},
+                             {picture("gif"), "gif"},
+                             {picture("jpg"), "jpg"},
+                             {png.substr(0, 40), ""},
+                             {"GIF89a, then text", ""},
+                             {"<%@ Language=VBScript %>", ""},
                              {huge, ""}}) {  // 65536 x 65536 declared: refused before decoding
     auto stored = backoffice::catalogue::webPicture(bytes);
     EXPECT_EQ(stored ? stored->extension : "", type) << bytes.substr(0, 8);
@@ -173,8 +185,12 @@ TEST_F(BackOffice, BadOrForeignRequestsChangeNothing) {
   const std::string png = picture("png"), big = png + std::string(backoffice::catalogue::kMaxPictureBytes, '\0');
   for (auto [who, name, bytes, says, from] :
        {std::tuple{o, "menu.png", std::string("<% Response.Write 1 %> text"), "只能上传", Site},
-        {o, "big.png", big, "不能超过 20 MB", Site}, {o, "huge.png", big + std::string(64 << 10, '\0'), "提交的内容太大", Site}, {o, "../../admin/x.png", png, "不能包含路径", Site},
-        {o, "", "", "请选择", Site}, {o, "a.png", png, no.c_str(), OtherSite}, {&visitor, "a.png", png, "还没有登录", Site}})
+        {o, "big.png", big, "不能超过 20 MB", Site},
+        {o, "huge.png", big + std::string(64 << 10, '\0'), "提交的内容太大", Site},
+        {o, "../../admin/x.png", png, "不能包含路径", Site},
+        {o, "", "", "请选择", Site},
+        {o, "a.png", png, no.c_str(), OtherSite},
+        {&visitor, "a.png", png, "还没有登录", Site}})
     asks.push_back({who, kUpload, multipart(name, bytes), {says}, from, false, kMultipart});
   expectRefused(asks);
 }

@@ -118,7 +118,8 @@ TEST_F(PagesOverHttp, Answers) {
 // A body over the limit: 413 and the page, before any of it is sent when its length is declared, once the chunks
 // pass the limit when not; after the answers to the requests before it; then a clean close (the client reads it all).
 TEST_F(PagesOverHttp, BodiesOverTheLimitGet413AndACleanClose) {
-  const std::string post = "POST /echo.asp HTTP/1.1\r\nHost: x\r\n", chunk = "800\r\n" + std::string(2048, 'x') + "\r\n";
+  const std::string post = "POST /echo.asp HTTP/1.1\r\nHost: x\r\n",
+                    chunk = "800\r\n" + std::string(2048, 'x') + "\r\n";
   const std::pair<std::string, std::vector<std::string>> cases[] = {
       {post + "Content-Length: 1073741824\r\n\r\n", {"413"}},
       {post + "Content-Length: 3000000\r\n\r\n" + std::string(3000000, 'x'), {"413"}},
@@ -134,7 +135,8 @@ TEST_F(PagesOverHttp, BodiesOverTheLimitGet413AndACleanClose) {
     for (std::sregex_iterator it(answer.begin(), answer.end(), status), end; it != end; ++it) seen.push_back((*it)[1]);
     EXPECT_EQ(seen, statuses);
     EXPECT_FALSE(broken);
-    EXPECT_THAT(answer, AllOf(HasSubstr("\r\nConnection: close\r\n"), ::testing::EndsWith("服务器不能接收。</p></body></html>")));
+    EXPECT_THAT(answer, AllOf(HasSubstr("\r\nConnection: close\r\n"),
+                              ::testing::EndsWith("服务器不能接收。</p></body></html>")));
   }
 }
 

@@ -52,7 +52,7 @@ double declaredPixels(std::string_view b, std::string_view ext) {
   auto at = [&](std::size_t i) -> double { return i < b.size() ? static_cast<unsigned char>(b[i]) : 0; };
   auto be16 = [&](std::size_t i) { return at(i) * 256 + at(i + 1); };
   if (ext == "png") return (be16(16) * 65536 + be16(18)) * (be16(20) * 65536 + be16(22));  // IHDR
-  if (ext == "gif") return (at(6) + at(7) * 256) * (at(8) + at(9) * 256);                 // the logical screen
+  if (ext == "gif") return (at(6) + at(7) * 256) * (at(8) + at(9) * 256);                  // the logical screen
   // A JPEG's frame header (SOF0 to SOF15 but DHT, JPG and DAC) among the segments before the scan.
   for (std::size_t i = 2; i + 9 < b.size() && at(i) == 0xFF;) {
     const int marker = static_cast<int>(at(i + 1));
@@ -87,7 +87,7 @@ Image upright(Image image, int orientation) {
     float turn;
     char flip;  // 'h'orizontal, 'v'ertical
   };
-  static constexpr Step kSteps[9] = {{0, 0},   {0, 0},     {0, 'h'},   {180, 0}, {0, 'v'},
+  static constexpr Step kSteps[9] = {{0, 0},     {0, 0},   {0, 'h'},   {180, 0}, {0, 'v'},
                                      {270, 'h'}, {270, 0}, {270, 'v'}, {90, 0}};
   if (orientation < 2 || orientation > 8) return image;
   const Step step = kSteps[orientation];
@@ -106,7 +106,8 @@ Image fitted(Image image) {
   const int w = gdImageSX(image.get()), h = gdImageSY(image.get());
   if (std::max(w, h) <= kMaxSide) return image;
   const double k = static_cast<double>(kMaxSide) / std::max(w, h);
-  const int fw = std::max(1, static_cast<int>(std::lround(w * k))), fh = std::max(1, static_cast<int>(std::lround(h * k)));
+  const int fw = std::max(1, static_cast<int>(std::lround(w * k))),
+            fh = std::max(1, static_cast<int>(std::lround(h * k)));
   Image out(gdImageCreateTrueColor(fw, fh), gdImageDestroy);
   if (!out) throw std::runtime_error("cannot make the smaller picture");
   gdImageAlphaBlending(out.get(), 0);
@@ -164,15 +165,18 @@ void writeForm(const std::string& formName, const std::string& fieldName) {
 <body style="margin:10px;font-size:12px">
 <form name="upform" method="post" enctype="multipart/form-data" action="Up_Bookpic.asp?formname=)" +
                    formName + "&amp;editname=" + fieldName + R"(">
-<p>选择图片：<input type="file" name="file1" accept="image/jpeg,image/png,image/gif"> 不超过 )" + mb + R"( MB</p>
+<p>选择图片：<input type="file" name="file1" accept="image/jpeg,image/png,image/gif"> 不超过 )" +
+                   mb + R"( MB</p>
 <p><input type="submit" name="Submit" value="上传图片" class="button"> 支持 JPG、PNG、GIF 图片；大图片存放时缩小到 )" +
                    std::to_string(kMaxSide) + R"( 像素。</p>
 </form>
 <script type="text/javascript">
 document.forms.upform.addEventListener('submit', function (e) {
   var files = this.elements.file1.files;
-  if (files && files.length && files[0].size > )" + bytes + R"() {
-    alert('图片太大：不能超过 )" + mb + R"( MB！');
+  if (files && files.length && files[0].size > )" +
+                   bytes + R"() {
+    alert('图片太大：不能超过 )" +
+                   mb + R"( MB！');
     e.preventDefault();
   }
 });
@@ -187,10 +191,10 @@ std::optional<WebPicture> webPicture(std::string_view bytes) {
   if (bytes.size() > kMaxPictureBytes || bytes.size() < 8) return std::nullopt;
   void* data = const_cast<char*>(bytes.data());
   const int size = static_cast<int>(bytes.size());
-  std::string_view ext = startsWith(bytes, "\xFF\xD8\xFF")                                ? "jpg"
-                         : startsWith(bytes, std::string_view("\x89PNG\r\n\x1A\n", 8))        ? "png"
-                         : startsWith(bytes, "GIF87a") || startsWith(bytes, "GIF89a") ? "gif"
-                                                                                      : "";
+  std::string_view ext = startsWith(bytes, "\xFF\xD8\xFF")                             ? "jpg"
+                         : startsWith(bytes, std::string_view("\x89PNG\r\n\x1A\n", 8)) ? "png"
+                         : startsWith(bytes, "GIF87a") || startsWith(bytes, "GIF89a")  ? "gif"
+                                                                                       : "";
   if (ext.empty() || declaredPixels(bytes, ext) > kMaxPixels) return std::nullopt;
   Image image(ext == "jpg"   ? gdImageCreateFromJpegPtrEx(size, data, 1)
               : ext == "png" ? gdImageCreateFromPngPtr(size, data)
@@ -225,7 +229,8 @@ void up_bookpic::main() {
   if (!file || file->bytes.empty()) refuse("请选择要上传的图片！");
   if (file->fileName.find_first_of(std::string_view("/\\\0", 3)) != std::string::npos)
     refuse("图片文件名不能包含路径！");
-  if (file->bytes.size() > kMaxPictureBytes) refuse("图片太大：不能超过 " + std::to_string(kMaxPictureBytes >> 20) + " MB！");
+  if (file->bytes.size() > kMaxPictureBytes)
+    refuse("图片太大：不能超过 " + std::to_string(kMaxPictureBytes >> 20) + " MB！");
   std::optional<WebPicture> picture = webPicture(file->bytes);
   if (!picture) refuse("只能上传 JPG、PNG 或 GIF 图片（不超过 " + std::to_string(kMaxPixels / 10000) + " 万像素）！");
 

@@ -32,8 +32,8 @@ namespace tovi::backoffice::catalogue {
 inline constexpr std::size_t kMaxPictureBytes = 20u << 20;
 inline constexpr std::size_t kUploadBodyBytes = kMaxPictureBytes + (64u << 10);  // the picture and its form
 inline constexpr std::string_view kUploadPath = "/Up_Bookpic.asp";
-inline constexpr int kMaxSide = 1600;                    // the stored picture's longest side at most
-inline constexpr long kMaxPixels = 60'000'000;           // as the picture declares them, before decoding
+inline constexpr int kMaxSide = 1600;           // the stored picture's longest side at most
+inline constexpr long kMaxPixels = 60'000'000;  // as the picture declares them, before decoding
 
 struct WebPicture {
   std::string_view extension;  // "jpg", "png" or "gif", as the picture's own type
