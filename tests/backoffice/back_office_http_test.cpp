@@ -19,9 +19,9 @@ std::string picture(const std::string& type) {
 }
 const std::string kBoundary = "----toviTestBoundary7MA4YWxk", kMultipart = "multipart/form-data; boundary=" + kBoundary,
                   kUpload = "/Up_Bookpic.asp?formname=form1&editname=addname&uppath=pic&filelx=jpg";
-// A 3000 x 2000 photo taken with the camera turned right (EXIF orientation 6), its top-left corner red.
-std::string turnedPhoto() {
-  gdImagePtr image = gdImageCreateTrueColor(3000, 2000);
+// A photo taken with the camera turned right (EXIF orientation 6), its top-left corner red.
+std::string turnedPhoto(int width, int height) {
+  gdImagePtr image = gdImageCreateTrueColor(width, height);
   gdImageFilledRectangle(image, 0, 0, 299, 199, gdTrueColorAlpha(255, 0, 0, 0));
   int size = 0;
   char* jpeg = static_cast<char*>(gdImageJpegPtr(image, &size, 90));
@@ -118,7 +118,10 @@ TEST_F(BackOffice, SavesStoreWhatWasAskedAsAnArgonHashAndDeletesAskFirst) {
   EXPECT_THAT(owner.get("/admin/manageadmin.asp").text(), HasSubstr("您没有管理权限!!"));
   // A picture: its type from the content, its name from the server; a photo turned upright, at most 1600 px.
   const std::string png = picture("png");
-  for (auto [bytes, stored] : {std::pair{png, "png " + shape(png)}, {turnedPhoto(), "jpg 1067x1600 - red"}}) {
+  // (3400 wide: decoded at half the size, then made smaller.)
+  for (auto [bytes, stored] : {std::pair{png, "png " + shape(png)},
+                               {turnedPhoto(3000, 2000), "jpg 1067x1600 - red"},
+                               {turnedPhoto(3400, 1700), "jpg 800x1600 - red"}}) {
     const std::string answer =
         owner.post(kUpload, multipart("我的菜.jpg", bytes), kMultipart, {{"Origin", owner.origin()}}).text();
     std::smatch path;
