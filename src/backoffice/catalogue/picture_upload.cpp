@@ -80,7 +80,8 @@ struct JpegErrors {
 // each side) that is still kMaxSide long, which gd's decoder cannot do: a
 // phone's photo never takes its full size in memory (a 12-megapixel one 12 MB
 // instead of 48), and decodes several times faster. nullptr when it does not
-// decode; `cmyk` when it is a CMYK one, which gd's decoder reads.
+// decode or would still be more than kMaxPixels; `cmyk` when it is a CMYK
+// one, which gd's decoder reads.
 // No C++ object lives between the setjmp and the jumps; what changes in
 // between is volatile.
 gdImagePtr decodedJpeg(std::string_view bytes, bool& cmyk) {
@@ -106,6 +107,7 @@ gdImagePtr decodedJpeg(std::string_view bytes, bool& cmyk) {
   for (unsigned denominator = 8; denominator > 1 && info.scale_denom == 1; denominator /= 2)
     if (longest / denominator >= static_cast<unsigned>(kMaxSide)) info.scale_denom = denominator;
   jpeg_start_decompress(&info);
+  if (static_cast<double>(info.output_width) * info.output_height > kMaxPixels) std::longjmp(errors.back, 1);
   image = gdImageCreateTrueColor(static_cast<int>(info.output_width), static_cast<int>(info.output_height));
   row = static_cast<JSAMPROW>(std::malloc(std::size_t{info.output_width} * 3));
   if (!image || !row) std::longjmp(errors.back, 1);
@@ -250,13 +252,16 @@ std::optional<WebPicture> webPicture(std::string_view bytes) {
                          : startsWith(bytes, std::string_view("\x89PNG\r\n\x1A\n", 8)) ? "png"
                          : startsWith(bytes, "GIF87a") || startsWith(bytes, "GIF89a")  ? "gif"
                                                                                        : "";
-  if (ext.empty() || declaredPixels(bytes, ext) > kMaxPixels) return std::nullopt;
+  if (ext.empty()) return std::nullopt;
+  // Those gd decodes (at their full size) are refused first when they declare too many pixels.
+  const bool few = declaredPixels(bytes, ext) <= kMaxPixels;
   bool cmyk = false;
   Image image(ext == "jpg"   ? decodedJpeg(bytes, cmyk)
+              : !few         ? nullptr
               : ext == "png" ? gdImageCreateFromPngPtr(size, data)
                              : gdImageCreateFromGifPtr(size, data),
               gdImageDestroy);
-  if (cmyk) image.reset(gdImageCreateFromJpegPtrEx(size, data, 1));
+  if (cmyk && few) image.reset(gdImageCreateFromJpegPtrEx(size, data, 1));
   if (!image) return std::nullopt;
   image = fitted(std::move(image));
   if (ext == "jpg") image = upright(std::move(image), exifOrientation(bytes));

@@ -33,7 +33,9 @@ inline constexpr std::size_t kMaxPictureBytes = 20u << 20;
 inline constexpr std::size_t kUploadBodyBytes = kMaxPictureBytes + (64u << 10);  // the picture and its form
 inline constexpr std::string_view kUploadPath = "/Up_Bookpic.asp";
 inline constexpr int kMaxSide = 1600;           // the stored picture's longest side at most
-inline constexpr long kMaxPixels = 60'000'000;  // as the picture declares them, before decoding
+// Decoded at most (a JPEG at a reduced size, so larger photos pass); PNG and
+// GIF pictures are refused by the size they declare, before decoding.
+inline constexpr long kMaxPixels = 60'000'000;
 
 struct WebPicture {
   std::string_view extension;  // "jpg", "png" or "gif", as the picture's own type
@@ -45,7 +47,7 @@ struct WebPicture {
 // held (a JPEG's EXIF orientation), its longest side at most kMaxSide, saved
 // again in its own type (a JPEG at quality 85; metadata are not kept).
 // nullopt for anything that does not start as one of the three types and
-// decode as it, or declares more than kMaxPixels.
+// decode as it, or that would take more than kMaxPixels decoded.
 [[nodiscard]] std::optional<WebPicture> webPicture(std::string_view bytes);
 
 }  // namespace tovi::backoffice::catalogue
