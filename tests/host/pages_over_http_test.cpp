@@ -1,5 +1,5 @@
 // Pages through the host over loopback: request values as a GBK browser sends
-// them, sessions, cookies, End, failures, MapPath, the worker pool, a stop.
+// them, sessions, cookies, End, failures, MapPath, bodies over the limit, the worker pool, a stop.
 #include <unistd.h>
 
 #include <regex>
