@@ -92,8 +92,7 @@ Reply handle(HostState& state, const restinio::request_t& req, Resolved known) {
       r.headers.emplace_back("Allow", "GET, HEAD, POST");
       return r;
     }
-    if (req.body().size() > state.options.maxBodyBytes)
-      return noticeReply(413, "提交的内容太大", "提交的内容太大，服务器不能接收。");
+    if (req.body().size() > state.bodyLimits.of(req.header().request_target())) return tooLarge();
 
     std::string_view path = req.header().path();
     Resolved target = known.kind == Resolved::Kind::None ? state.root.resolveCached(path) : std::move(known);

@@ -25,6 +25,7 @@ std::string randomPrefix() {
 HostState::HostState(const ServeOptions& o, const frame::Registry& r)
     : options(o),
       registry(r),
+      bodyLimits{o.maxBodyBytes, o.bodyLimits},
       root(o.root, o.mounts, o.hiddenFolders),
       pages(r),
       rendered(o.changeStamp),

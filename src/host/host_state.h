@@ -17,6 +17,7 @@
 #include <restinio/all.hpp>
 
 #include "frame/component.h"
+#include "host/body_limits.h"
 #include "host/forwarded.h"
 #include "host/logs.h"
 #include "host/page_file.h"
@@ -33,6 +34,7 @@ struct HostState {
 
   const ServeOptions& options;
   const frame::Registry& registry;
+  BodyLimits bodyLimits;  // from options.maxBodyBytes and options.bodyLimits
   WebRoot root;
   PageCache pages;
   RenderedPages rendered;  // pages whose output depends only on the database

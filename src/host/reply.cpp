@@ -16,6 +16,8 @@ Reply noticeReply(int status, std::string_view title, std::string_view text) {
 
 Reply notFound() { return noticeReply(404, "找不到网页", "您要找的网页不存在。"); }
 
+Reply tooLarge() { return noticeReply(413, "提交的内容太大", "提交的内容太大，服务器不能接收。"); }
+
 std::string pageErrorText(const std::string& id) { return "服务器处理本页时出错，请稍后再试。（编号 " + id + "）"; }
 
 const char* reasonPhrase(int status) {

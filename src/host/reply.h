@@ -1,7 +1,7 @@
 // The answer to one request as the host sends it, and the short pages the host
 // answers with itself (not found, too large, failed: sent in GBK).
 //
-//   Reply r = noticeReply(413, "提交的内容太大", "提交的内容太大，服务器不能接收。");
+//   Reply r = noticeReply(405, "不支持的请求", "服务器不支持这种请求方式。");
 //   return notFound();
 //   body += "<p>" + pageErrorText(id) + "</p>";     // after what a failed page wrote
 //
@@ -32,6 +32,8 @@ struct Reply {
 [[nodiscard]] Reply noticeReply(int status, std::string_view title, std::string_view text);
 // 404 and its page.
 [[nodiscard]] Reply notFound();
+// 413 and its page: a request body over the limit.
+[[nodiscard]] Reply tooLarge();
 // The generic text a failed page ends with; the request id lets the operator
 // find the details in the error log.
 [[nodiscard]] std::string pageErrorText(const std::string& id);

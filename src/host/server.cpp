@@ -17,6 +17,7 @@
 #include "frame/text.h"
 #include "host/dispatch.h"
 #include "host/event_streams.h"
+#include "host/limited_socket.h"
 #include "host/static_files.h"
 #include "host/worker_pool.h"
 
@@ -42,23 +43,43 @@ unsigned workerCount(const ServeOptions& o) {
   return std::max(8u, cores * 2);
 }
 
-std::string accessLine(const HostState& state, const restinio::request_t& req, const Reply& r, std::size_t bytes,
-                       Clock::duration took) {
+std::string accessLine(std::string_view client, std::string_view method, std::string_view target, int status,
+                       std::size_t bytes, Clock::duration took) {
   char tail[96];
-  std::snprintf(tail, sizeof tail, "\" %d %zu %.3fms", r.status, bytes,
+  std::snprintf(tail, sizeof tail, "\" %d %zu %.3fms", status, bytes,
                 std::chrono::duration<double, std::milli>(took).count());
   std::string line;
-  line.reserve(96 + req.header().request_target().size());
-  line += clientOf(state, req).address;
+  line.reserve(96 + target.size());
+  line += client;
   line += " [";
   line += logTime();
   line += "] \"";
-  line += req.header().method().c_str();
+  line += method;
   line += ' ';
-  line += req.header().request_target();
+  line += target;
   line += tail;
   return line;
 }
+
+// The 413 a connection's socket sends itself for a body over the limit
+// (limited_socket.h), whole, with the headers every answer carries.
+std::string refusedAnswer(HostState& state, const Refused& who) {
+  Reply r = tooLarge();
+  std::string out = "HTTP/1.1 413 " + std::string(reasonPhrase(r.status)) + "\r\nDate: " + std::string(httpDateNow()) +
+                    "\r\nConnection: close\r\nContent-Length: " + std::to_string(r.body.size()) + "\r\n";
+  for (const auto& [name, value] : r.headers) out += name + ": " + value + "\r\n";
+  for (const auto& [name, value] : state.answerHeaders) out += name + ": " + value + "\r\n";
+  out += "\r\n" + r.body;
+  if (state.access.enabled())
+    state.access.line(accessLine(who.client, who.method, who.target, r.status, r.body.size(), {}));
+  return out;
+}
+
+// RESTinio's traits with the socket that holds request bodies to their limits.
+template <class Base>
+struct Limited : Base {
+  using stream_socket_t = LimitedSocket;
+};
 
 template <class Traits>
 int run(const ServeOptions& options, HostState& state) {
@@ -105,7 +126,10 @@ int run(const ServeOptions& options, HostState& state) {
       resp.set_body(std::move(r.body));
     }
     resp.set_content_length(length);
-    if (timed) state.access.line(accessLine(state, req, r, withBody ? length : 0, Clock::now() - arrived));
+    if (timed)
+      state.access.line(accessLine(clientOf(state, req).address, req.header().method().c_str(),
+                                   req.header().request_target(), r.status, withBody ? length : 0,
+                                   Clock::now() - arrived));
     try {
       resp.done();
     } catch (const std::exception& e) {
@@ -129,6 +153,8 @@ int run(const ServeOptions& options, HostState& state) {
   // The event streams: held open by the I/O thread, fed by a thread of their own.
   EventStreams streams(state, options.streams, options.eventHeartbeat);
 
+  asio::make_service<BodyRefusals>(*io, state.bodyLimits,
+                                   [&state](const Refused& who) { return refusedAnswer(state, who); });
   restinio::server_settings_t<Traits> settings;
   unsigned short boundPort = 0;
   settings.port(options.port)
@@ -226,14 +252,12 @@ int serve(const ServeOptions& options, const frame::Registry& registry) {
     std::cerr << "tovi: " << e.what() << "\n";
     return 1;
   }
-  if (options.ioThreads > 1) return run<restinio::default_traits_t>(options, *state);
-  return run<restinio::default_single_thread_traits_t>(options, *state);
+  if (options.ioThreads > 1) return run<Limited<restinio::default_traits_t>>(options, *state);
+  return run<Limited<restinio::default_single_thread_traits_t>>(options, *state);
 }
 
 std::uint64_t receiveLimit(const ServeOptions& options) {
-  // A body somewhat over the limit is read whole, so that its sender sees the
-  // 413 page; a far larger one is cut off rather than held in memory.
-  return std::max<std::uint64_t>(std::uint64_t{options.maxBodyBytes} * 4, std::uint64_t{options.maxBodyBytes} + 65536);
+  return BodyLimits{options.maxBodyBytes, options.bodyLimits}.largest();
 }
 
 }  // namespace tovi::host

@@ -58,9 +58,12 @@ struct ServeOptions {
   std::map<std::string, std::string> options;  // start options the site's pages read ("fixed-code")
   std::string accessLog;           // file; "" for standard output, "-" for none
   std::string errorLog;            // file; "" for standard error ("-" for none)
-  // A posted body larger than this gets 413 and a short page; one larger than
-  // four times this is refused while it arrives (the connection is closed).
+  // A request body larger than this gets 413 and a short page, as soon as its
+  // length is known or, sent in chunks, once it grows past it; the connection
+  // is then closed (limited_socket.h). Nothing beyond the limit is kept.
   std::size_t maxBodyBytes = 8u << 20;
+  // Paths allowed another limit: path prefix (any letter case) -> limit.
+  std::vector<std::pair<std::string, std::size_t>> bodyLimits;
   std::chrono::seconds sessionTimeout{20 * 60};  // idle time after which a session ends
   std::chrono::seconds idleTimeout{30};   // keep-alive wait, and the limit for receiving one request
   std::chrono::seconds pageTimeout{120};  // a page that takes longer loses its connection
@@ -77,8 +80,7 @@ struct ServeOptions {
 // 1 when it cannot listen, the web root is missing or an option is invalid).
 int serve(const ServeOptions& options, const frame::Registry& registry);
 
-// The largest body the server receives at all: up to maxBodyBytes a page
-// runs, up to this it answers 413, beyond it the connection is closed.
+// The largest body the server receives for any path (the largest limit).
 [[nodiscard]] std::uint64_t receiveLimit(const ServeOptions& options);
 
 }  // namespace tovi::host

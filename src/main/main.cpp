@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "accounts/operators.h"
+#include "backoffice/catalogue/picture_upload.h"
 #include "data/change_stamp.h"
 #include "data/maintenance.h"
 #include "data/schema.h"
@@ -38,7 +39,8 @@ commands:
                              this peer (repeatable)
         --access-log FILE    access log file (default: standard output; "-" for none)
         --error-log FILE     error log file (default: standard error)
-        --max-body BYTES     largest request body accepted (default: 8 MiB)
+        --max-body BYTES     largest request body accepted (default: 8 MiB; the
+                             picture upload takes 20 MiB)
         --fixed-code CODE    the login verification code is always CODE (tests only)
         --totp-test-time SECONDS
                              one-time login codes are checked as if the Unix
@@ -301,6 +303,9 @@ int serve(Args& args) {
     else throw std::invalid_argument("serve: unknown option " + a);
   }
   o.root = site.root;
+  // Phone photos: the upload page takes a larger body than the other pages.
+  o.bodyLimits.emplace_back(tovi::backoffice::catalogue::kUploadPath,
+                            std::max(o.maxBodyBytes, tovi::backoffice::catalogue::kUploadBodyBytes));
   if (!site.data.empty()) o.mounts.emplace_back(tovi::frame::kDatabaseFolder, site.data);
   if (!site.uploads.empty()) o.mounts.emplace_back("uploadpic", site.uploads);
   o.hiddenFolders = {tovi::frame::kDatabaseFolder};  // the database file and its backups

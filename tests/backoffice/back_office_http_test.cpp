@@ -1,5 +1,6 @@
 // The back office's changes through the real server: what the saves and the upload store, what they refuse, two
 // owners demoting each other at once; the passwd command. (The upload handed to the form and shown: the browser.)
+#include <gd.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -18,6 +19,38 @@ std::string picture(const std::string& type) {
 }
 const std::string kBoundary = "----toviTestBoundary7MA4YWxk", kMultipart = "multipart/form-data; boundary=" + kBoundary,
                   kUpload = "/Up_Bookpic.asp?formname=form1&editname=addname&uppath=pic&filelx=jpg";
+// A photo taken with the camera turned right (EXIF orientation 6), its top-left corner red.
+std::string turnedPhoto(int width, int height) {
+  gdImagePtr image = gdImageCreateTrueColor(width, height);
+  gdImageFilledRectangle(image, 0, 0, 299, 199, gdTrueColorAlpha(255, 0, 0, 0));
+  int size = 0;
+  char* jpeg = static_cast<char*>(gdImageJpegPtr(image, &size, 90));
+  std::string photo(jpeg, static_cast<std::size_t>(size));
+  gdFree(jpeg);
+  gdImageDestroy(image);
+  const std::string exif(
+      "\xFF\xE1\0\x22"
+      "Exif\0\0"
+      "MM\0\x2A\0\0\0\x08"
+      "\0\x01"
+      "\x01\x12\0\x03\0\0\0\x01\0\x06\0\0"
+      "\0\0\0\0",
+      36);
+  return photo.insert(2, exif);  // APP1 right after the start of image
+}
+// "width x height" of a stored JPEG or PNG, and whether its top-left and top-right corners are red.
+std::string shape(const std::string& bytes) {
+  void* data = const_cast<char*>(bytes.data());
+  const int size = static_cast<int>(bytes.size());
+  gdImagePtr image =
+      bytes.starts_with("\x89PNG") ? gdImageCreateFromPngPtr(size, data) : gdImageCreateFromJpegPtr(size, data);
+  if (!image) return "none";
+  const int w = gdImageSX(image), h = gdImageSY(image);
+  auto red = [&](int x) { return gdTrueColorGetRed(gdImageGetTrueColorPixel(image, x, 2)) > 200 ? " red" : " -"; };
+  std::string out = std::to_string(w) + "x" + std::to_string(h) + red(2) + red(w - 3);
+  gdImageDestroy(image);
+  return out;
+}
 std::string multipart(const std::string& fileName, const std::string& bytes) {
   return "--" + kBoundary + "\r\nContent-Disposition: form-data; name=\"file1\"; filename=\"" + fileName +
          "\"\r\nContent-Type: image/png\r\n\r\n" + bytes + "\r\n--" + kBoundary + "--\r\n";
@@ -43,10 +76,17 @@ struct BackOffice : StaffedSite, ::testing::Test {
 }  // namespace
 
 TEST(PictureUpload, TheTypeComesFromBytesThatDecode) {
-  const std::string png = picture("png");
-  for (auto [bytes, type] : {std::pair{png, "png"}, {picture("gif"), "gif"}, {picture("jpg"), "jpg"},
-                             {png.substr(0, 40), ""}, {"GIF89a, then text", ""}, {"<%@ Language=VBScript %>", ""}})
-    EXPECT_EQ(backoffice::catalogue::pictureExtension(bytes).value_or(""), type) << bytes.substr(0, 8);
+  const std::string png = picture("png"), huge = std::string(png).replace(16, 8, std::string("\0\1\0\0\0\1\0\0", 8));
+  for (auto [bytes, type] : {std::pair{png, "png"},
+                             {picture("gif"), "gif"},
+                             {picture("jpg"), "jpg"},
+                             {png.substr(0, 40), ""},
+                             {"GIF89a, then text", ""},
+                             {"<%@ Language=VBScript %>", ""},
+                             {huge, ""}}) {  // 65536 x 65536 declared: refused before decoding
+    auto stored = backoffice::catalogue::webPicture(bytes);
+    EXPECT_EQ(stored ? stored->extension : "", type) << bytes.substr(0, 8);
+  }
 }
 
 TEST_F(BackOffice, SavesStoreWhatWasAskedAsAnArgonHashAndDeletesAskFirst) {
@@ -76,12 +116,18 @@ TEST_F(BackOffice, SavesStoreWhatWasAskedAsAnArgonHashAndDeletesAskFirst) {
   EXPECT_THAT(owner.get("/admin/admin.asp").text(), HasSubstr("岚禾统一后台"));
   liveExec(server, "update wq_admin set flag=1 where admin='chief'");
   EXPECT_THAT(owner.get("/admin/manageadmin.asp").text(), HasSubstr("您没有管理权限!!"));
-  // A picture: its type from the content, its name from the server.
-  const std::string png = picture("png"), answer = owner.post(kUpload, multipart("我的菜.jpg", png), kMultipart,
-                                                                {{"Origin", owner.origin()}}).text();
-  std::smatch path;
-  ASSERT_TRUE(std::regex_search(answer, path, std::regex("var path = '(uploadpic/[0-9a-f]{32}\\.png)';")));
-  EXPECT_EQ(readFile(server.root() + "/" + path[1].str()), png);
+  // A picture: its type from the content, its name from the server; a photo turned upright, at most 1600 px.
+  const std::string png = picture("png");
+  // (3400 wide: decoded at half the size, then made smaller.)
+  for (auto [bytes, stored] : {std::pair{png, "png " + shape(png)},
+                               {turnedPhoto(3000, 2000), "jpg 1067x1600 - red"},
+                               {turnedPhoto(3400, 1700), "jpg 800x1600 - red"}}) {
+    const std::string answer =
+        owner.post(kUpload, multipart("我的菜.jpg", bytes), kMultipart, {{"Origin", owner.origin()}}).text();
+    std::smatch path;
+    ASSERT_TRUE(std::regex_search(answer, path, std::regex("var path = '(uploadpic/[0-9a-f]{32}\\.(png|jpg))';")));
+    EXPECT_EQ(path[2].str() + " " + shape(readFile(server.root() + "/" + path[1].str())), stored);
+  }
 }
 
 // (Every malformed id: tests/frame's positiveId table; every malformed tick list: parseIdList's.)
@@ -137,12 +183,17 @@ TEST_F(BackOffice, BadOrForeignRequestsChangeNothing) {
   // The site owner's browser, driven by another site.
   for (From from : {OtherSite, OtherReferer, Nowhere})
     asks.push_back({o, s + "action=add", "admin2=sneaky&password2=sneaky-pass&flag2=1", {no}, from});
-  // Pictures that are none, too big (2 MB and a bit: under the host's limit), with a path, missing, from elsewhere.
+  // Pictures that are none, too big (for the page: 20 MB and a bit, under the host's limit for it; then over that),
+  // with a path, missing, from elsewhere.
   const std::string png = picture("png"), big = png + std::string(backoffice::catalogue::kMaxPictureBytes, '\0');
   for (auto [who, name, bytes, says, from] :
        {std::tuple{o, "menu.png", std::string("<% Response.Write 1 %> text"), "只能上传", Site},
-        {o, "big.png", big, "不能超过 2 MB", Site}, {o, "../../admin/x.png", png, "不能包含路径", Site},
-        {o, "", "", "请选择", Site}, {o, "a.png", png, no.c_str(), OtherSite}, {&visitor, "a.png", png, "还没有登录", Site}})
+        {o, "big.png", big, "不能超过 20 MB", Site},
+        {o, "huge.png", big + std::string(64 << 10, '\0'), "提交的内容太大", Site},
+        {o, "../../admin/x.png", png, "不能包含路径", Site},
+        {o, "", "", "请选择", Site},
+        {o, "a.png", png, no.c_str(), OtherSite},
+        {&visitor, "a.png", png, "还没有登录", Site}})
     asks.push_back({who, kUpload, multipart(name, bytes), {says}, from, false, kMultipart});
   expectRefused(asks);
 }

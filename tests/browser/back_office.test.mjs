@@ -103,8 +103,15 @@ test('a dish with bold text and a picture is added, shown and summed on the stor
   for (const step of ['非常 ', 'Control+B', '特辣', 'Control+B'])
     await (step.startsWith('Control') ? operator.keyboard.press(step) : operator.keyboard.type(step));
   assert.match(await operator.inputValue('textarea[name=Content]'), /<strong>特辣<\/strong>/);
-  // The upload pop-up hands the stored picture's path to the form and closes.
+  // The upload pop-up refuses a file over its limit before sending it; it hands the stored picture's path to the
+  // form and closes.
   const [popup] = await Promise.all([operator.waitForEvent('popup'), operator.click('input[name=Submit22]')]);
+  const popupSaid = [], popupSent = posts(popup);
+  popup.on('dialog', (d) => (popupSaid.push({ message: d.message() }), d.accept()));
+  await popup.setInputFiles('input[name=file1]', { name: 'big.jpg', mimeType: 'image/jpeg', buffer: Buffer.alloc(21 << 20) });
+  await popup.click('input[name=Submit]');
+  await dialog(popupSaid, '不能超过 20 MB');
+  assert.deepEqual(popupSent, []);
   await popup.setInputFiles('input[name=file1]', { name: 'fish.png', mimeType: 'image/png', buffer: png });
   await Promise.all([popup.waitForEvent('close'), popup.click('input[name=Submit]')]);
   const pic = await operator.inputValue('#addname');

@@ -1,5 +1,5 @@
 // Pages through the host over loopback: request values as a GBK browser sends
-// them, sessions, cookies, End, failures, MapPath, the worker pool, a stop.
+// them, sessions, cookies, End, failures, MapPath, bodies over the limit, the worker pool, a stop.
 #include <unistd.h>
 
 #include <regex>
@@ -43,6 +43,7 @@ class PagesOverHttp : public ::testing::Test {
     const Fields files = {{"Images/jb1.gif", "GIF89a"}, {"bad.asp", "<% Response.Write \"hi\" %>"}};
     host::ServeOptions o;
     o.maxBodyBytes = 4096;
+    o.bodyLimits = {{"/ADMIN/", 8192}};
     server_ = std::make_unique<InProcessServer>(pages(), files, o);
   }
   static void TearDownTestSuite() { server_.reset(); }
@@ -88,6 +89,7 @@ TEST_F(PagesOverHttp, Answers) {
       {"/bad.asp", "", "", 500, Not(HasSubstr("Response.Write"))},                   // a script the host does not run
       {"/echo.asp", "a=" + std::string(5000, 'x'), "", 413, Not(HasSubstr("xxx"))},  // over the body limit
       {"/echo.asp", "a=" + std::string(4000, 'x'), "", 200, HasSubstr("|form=xxx")},
+      {"/admin/map.asp?p=x", "a=" + std::string(6000, 'x'), "", 200, root + "/admin/x"},  // a path's own limit
       // MapPath: from the page's folder as it is on disk, letter case aside; never past the root.
       {"/admin/map.asp?p=../database/tamlo.mdb", "", "", 200, root + "/database/tamlo.mdb"},
       {"/ADMIN/map.asp?p=/images/JB1.gif", "", "", 200, root + "/Images/jb1.gif"},
@@ -111,6 +113,31 @@ TEST_F(PagesOverHttp, Answers) {
   EXPECT_THAT(readFile(server_->root + "/../errors.log"),
               AllOf(HasSubstr("request " + id[1].str() + " GET /ADMIN/fail.asp: secret detail"),
                     HasSubstr("bad.asp: page script line 1")));
+}
+
+// A body over the limit: 413 and the page, before any of it is sent when its length is declared, once the chunks
+// pass the limit when not; after the answers to the requests before it; then a clean close (the client reads it all).
+TEST_F(PagesOverHttp, BodiesOverTheLimitGet413AndACleanClose) {
+  const std::string post = "POST /echo.asp HTTP/1.1\r\nHost: x\r\n",
+                    chunk = "800\r\n" + std::string(2048, 'x') + "\r\n";
+  const std::pair<std::string, std::vector<std::string>> cases[] = {
+      {post + "Content-Length: 1073741824\r\n\r\n", {"413"}},
+      {post + "Content-Length: 3000000\r\n\r\n" + std::string(3000000, 'x'), {"413"}},
+      {post + "Transfer-Encoding: chunked\r\n\r\n" + chunk + chunk + chunk + "0\r\n\r\n", {"413"}},
+      {"GET /end.asp HTTP/1.1\r\nHost: x\r\n\r\n" + post + "Content-Length: 4097\r\n\r\n", {"200", "413"}},
+  };
+  for (const auto& [request, statuses] : cases) {
+    SCOPED_TRACE(request.substr(0, 80));
+    bool broken = true;
+    const std::string answer = host::fromGbk(exchange(connectLoopback(server_->port()), request, &broken));
+    std::vector<std::string> seen;
+    const std::regex status("HTTP/1\\.1 (\\d{3}) ");
+    for (std::sregex_iterator it(answer.begin(), answer.end(), status), end; it != end; ++it) seen.push_back((*it)[1]);
+    EXPECT_EQ(seen, statuses);
+    EXPECT_FALSE(broken);
+    EXPECT_THAT(answer, AllOf(HasSubstr("\r\nConnection: close\r\n"),
+                              ::testing::EndsWith("服务器不能接收。</p></body></html>")));
+  }
 }
 
 // A session cookie only once a page stores something; only the live id finds the session, and Abandon takes it back.
