@@ -12,6 +12,7 @@
 
 #include "accounts/operators.h"
 #include "data/change_stamp.h"
+#include "data/connection.h"
 #include "data/maintenance.h"
 #include "data/schema.h"
 #include "frame/component.h"
@@ -243,15 +244,24 @@ int passwd(Args& args) {
 // Before serving: a missing database is created; an existing one gets the
 // columns and indexes added since it was made, and its site owner when a
 // first `tovi init` was cut short before it.
+// A file that is no database of this site stops the start, untouched.
 void prepareDatabase(const Site& site) {
   const std::string database = site.database();
-  if (!std::filesystem::exists(database)) {
+  bool ours = false;
+  try {
+    ours = tovi::data::checkSiteDatabase(database);
+  } catch (const tovi::data::Error& e) {
+    throw std::runtime_error(std::string("serve: will not start: ") + e.what());
+  }
+  tovi::data::clearBackupLeftovers(site.databaseFolder() + "/backup");
+  if (!ours) {
     tovi::site::initSite(site.databaseFolder(), false, std::cout);
     return;
   }
   try {
     tovi::data::ensureDatabase(database);
     tovi::accounts::createFirstSiteOwner(database, std::cout);
+    std::cout.flush();  // a password printed is kept even if the server is killed soon after
   } catch (const std::exception& e) {
     std::cerr << "tovi: could not bring " << database << " up to date: " << e.what() << "\n";
   }
