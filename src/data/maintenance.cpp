@@ -186,8 +186,9 @@ bool checkSiteDatabase(const std::string& path) {
   char head[100] = {};
   in.read(head, sizeof head);
   const std::streamsize got = in.gcount();
-  if (got == 0) return false;  // made, but nothing written yet
-  static const char kSqlite[] = "SQLite format 3";  // and its NUL: the first 16 bytes of every SQLite file
+  if (got == 0) return false;  // made, but nothing written to it yet
+  // With its NUL, the first 16 bytes of every SQLite file.
+  static const char kSqlite[] = "SQLite format 3";
   if (got < static_cast<std::streamsize>(sizeof head) || std::memcmp(head, kSqlite, sizeof kSqlite) != 0) {
     const bool jet = got >= 19 && (std::memcmp(head + 4, "Standard Jet DB", 15) == 0 ||
                                    std::memcmp(head + 4, "Standard ACE DB", 15) == 0);
@@ -273,6 +274,7 @@ namespace {
 // Opens the copy `from` and checks it is a sound database of this site.
 Db openCopy(const std::string& from) {
   if (!std::filesystem::is_regular_file(from)) throw Error("restore: " + from + " is not a file");
+  if (from.ends_with(".part")) throw Error("restore: " + from + " is a copy cut short, not a backup");
   Db src = openToRead(from);
   std::string check;
   try {

@@ -49,7 +49,7 @@ void vacuum(const std::string& path);
 // Copies the database `from` over the content of the database at `path`,
 // then completes it as ensureDatabase does (a copy of an older layout).
 // Throws data::Error, changing nothing, when `from` is no sound database of
-// this site (integrity check fails, or it has no table wq_admin).
+// this site (integrity check fails, or it has no table wq_admin) or a *.part.
 void restore(const std::string& from, const std::string& path);
 // restore(), keeping a copy of the database as it was first: checks `from`,
 // backs `path` up to newBackupPath(backupFolder, when) (making the folder),
