@@ -30,8 +30,9 @@ commands:
   serve [--root DIR] [--host ADDR] [--port N] [--threads N]
         serves the site in DIR (default: site) on ADDR:N (default 127.0.0.1:8080)
         with N page workers (default: chosen for the machine); creates the
-        database when it is missing. Stops on SIGTERM or SIGINT after finishing
-        the requests in flight.
+        database when it is missing, and does not start, leaving it as it is,
+        when the file there is no database of this site. Stops on SIGTERM or
+        SIGINT after finishing the requests in flight.
         --https              the site is served behind TLS (session cookies get
                              Secure, answers Strict-Transport-Security)
         --trusted-proxy ADDR believe X-Forwarded-For and X-Forwarded-Proto from
@@ -42,7 +43,8 @@ commands:
         --fixed-code CODE    the login verification code is always CODE (tests only)
   init  [--demo]
         creates the database, or adds what it misses; an existing database
-        keeps everything it holds. A new database gets the site owner "admin",
+        keeps everything it holds, and a file that is no database of this
+        site is refused untouched. A new database gets the site owner "admin",
         whose password is printed once. --demo adds the demo menu when the
         database has no dishes.
   passwd NAME
