@@ -186,10 +186,12 @@ bool checkSiteDatabase(const std::string& path) {
   char head[100] = {};
   in.read(head, sizeof head);
   const std::streamsize got = in.gcount();
-  if (got == 0) return false;  // made, but nothing written to it yet
+  // Empty: made, but nothing written to it yet (or only to its -wal, which SQLite reads below).
+  if (got == 0 && !present(path + "-wal")) return false;
   // With its NUL, the first 16 bytes of every SQLite file.
   static const char kSqlite[] = "SQLite format 3";
-  if (got < static_cast<std::streamsize>(sizeof head) || std::memcmp(head, kSqlite, sizeof kSqlite) != 0) {
+  if (got != 0 &&
+      (got < static_cast<std::streamsize>(sizeof head) || std::memcmp(head, kSqlite, sizeof kSqlite) != 0)) {
     const bool jet = got >= 19 && (std::memcmp(head + 4, "Standard Jet DB", 15) == 0 ||
                                    std::memcmp(head + 4, "Standard ACE DB", 15) == 0);
     throw Error(path + " is not an SQLite file: " +

@@ -245,8 +245,8 @@ int passwd(Args& args) {
 
 // Before serving: a missing database is created; an existing one gets the
 // columns and indexes added since it was made, and its site owner when a
-// first `tovi init` was cut short before it.
-// A file that is no database of this site stops the start, untouched.
+// first `tovi init` was cut short before it. A file that is no database of
+// this site stops the start, untouched.
 void prepareDatabase(const Site& site) {
   const std::string database = site.database();
   bool ours = false;
