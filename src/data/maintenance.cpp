@@ -200,7 +200,11 @@ bool checkSiteDatabase(const std::string& path) {
   }
   std::vector<std::string> tables;
   try {
-    Db db = openToRead(path);
+    // Beside a -wal or -journal, what a killed writer left is to be recovered
+    // or rolled back first, as any writer opening the file would, and reading
+    // alone cannot do that.
+    const bool left = present(path + "-wal") || present(path + "-journal");
+    Db db = left ? open(path, SQLITE_OPEN_READWRITE) : openToRead(path);
     tables = column(db.get(), "select name from sqlite_schema where type='table' order by name");
   } catch (const Error& e) {
     throw Error(path + " is an SQLite file that cannot be read: " + e.what());

@@ -25,7 +25,9 @@
 namespace tovi::data {
 
 // Whether the file at `path` is a database of this site, told by reading it
-// without changing it or leaving anything beside it (no -wal, -shm, -journal).
+// without changing it or leaving anything beside it (no -wal, -shm, -journal),
+// unless a killed writer left a -wal or -journal there: that is recovered or
+// rolled back first, as any writer opening the file would.
 // Returns true for a database of this site, false when there is nothing to
 // lose: no file, an empty one, or an SQLite file without any table (a first
 // start cut short). Throws data::Error naming the file and what it is
