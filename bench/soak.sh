@@ -7,9 +7,10 @@
 #     list with and without filters and pages, order details, status changes.
 # Each minute prints the server's resident memory (VmRSS, and RssAnon: the
 # heap, without the database file's mapped pages), its open descriptors and
-# the request rates; at the end a verdict on whether memory and descriptors
-# stayed flat (the last two minutes against minute 2), and whether every
-# accepted order is stored.
+# the request rates; at the end the resident size at minute 1 (warmed up: the
+# bounded page caches are full by then) against the last minute, a verdict on
+# whether memory and descriptors stayed flat (the last two minutes against
+# minute 2), and whether every accepted order is stored.
 #
 #   bench/soak.sh                      # 30 minutes with build/tovi
 #   DURATION=300 bench/soak.sh build-crash/tovi
@@ -193,6 +194,8 @@ awk -v last="$minutes" '
     printf "heap slope from minute %d to %d: %+.2f MB a minute\n", half, last, slope
     printf "VmRSS (heap + mapped database pages): minute 2 %.1f MB, last minutes %.1f MB (%+.1f%%)\n",
            r0 / 1024, r1 / 1024, (r1 - r0) * 100 / r0
+    printf "flat after warm-up: VmRSS at minute 1 %.1f MB, at the end %.1f MB (%+.1f MB); heap %.1f -> %.1f MB\n",
+           rss[1] / 1024, rss[last] / 1024, (rss[last] - rss[1]) / 1024, anon[1] / 1024, anon[last] / 1024
     printf "descriptors: minute 2 %d, last minutes %.1f: %s\n", f0, f1, fdsFlat ? "flat" : "GROWING"
     printf "verdict: %s\n", heapFlat && fdsFlat ? "memory and descriptors stayed flat" : "NOT FLAT"
   }' "$work/figures"

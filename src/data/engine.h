@@ -76,7 +76,11 @@ class Engine {
 };
 
 // The engine for the database file at `path` (it must exist), from this
-// thread's pool. Throws data::Error when the file is missing or unusable.
+// thread's pool of the last 4 files it used. Each engine holds a connection
+// with a bounded page cache (sqlite_statements.h): a server's page caches
+// take at most its threads x files in use (one) x kReaderCacheKiB, plus one
+// writer's kWriterCacheKiB per file. Throws data::Error when the file is
+// missing or unusable.
 std::shared_ptr<Engine> openEngine(const std::string& path);
 
 // Waiting for the disk: every write waits until its commit is on disk. A

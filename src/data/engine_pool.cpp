@@ -19,6 +19,7 @@ std::shared_ptr<internal::SqliteEngine> pooledEngine(const std::string& path) {
     throw Error("database file not found: " + path);
   internal::FileId id{st.st_dev, st.st_ino};
   // Most recently used first; a handful of files per thread at most (tests open many).
+  constexpr std::size_t kPooledFiles = 4;
   thread_local std::vector<std::shared_ptr<internal::SqliteEngine>> pool;
   for (auto it = pool.begin(); it != pool.end(); ++it) {
     if ((*it)->path() != path) continue;
@@ -31,7 +32,7 @@ std::shared_ptr<internal::SqliteEngine> pooledEngine(const std::string& path) {
   }
   auto engine = std::make_shared<internal::SqliteEngine>(path, id);
   pool.insert(pool.begin(), engine);
-  if (pool.size() > 8) pool.pop_back();
+  if (pool.size() > kPooledFiles) pool.pop_back();
   return engine;
 }
 

@@ -10,6 +10,7 @@
 
 #include "data/connection.h"
 #include "data/jet_sql.h"
+#include "data/maintenance.h"
 
 namespace tovi::data {
 namespace {
@@ -329,6 +330,7 @@ std::vector<std::string> triggersOf(const std::string& helper) {
 }
 
 bool ensureDatabase(const std::string& path) {
+  checkSiteDatabase(path);  // another program's file is refused before anything is written to it
   struct stat st {};
   bool created = ::stat(path.c_str(), &st) != 0;
   Db db(path);

@@ -16,7 +16,9 @@
 namespace tovi::data {
 
 // Creates or completes the database file at `path` (its folder must exist).
-// Returns true when the file was created. Throws data::Error on failure.
+// Returns true when the file was created. Throws data::Error on failure, and
+// without writing anything when the file is not (yet) a database of this
+// site: see checkSiteDatabase (maintenance.h).
 bool ensureDatabase(const std::string& path);
 
 // Helper tables that triggers keep in step with a table, so that lists over

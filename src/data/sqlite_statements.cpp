@@ -4,7 +4,7 @@
 
 namespace tovi::data::internal {
 
-Statements::Statements(const std::string& path) {
+Statements::Statements(const std::string& path, int cacheKiB) {
   int rc = sqlite3_open_v2(path.c_str(), &db_, SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX, nullptr);
   if (rc != SQLITE_OK) {
     std::string msg = db_ ? sqlite3_errmsg(db_) : sqlite3_errstr(rc);
@@ -19,6 +19,7 @@ Statements::Statements(const std::string& path) {
     sqlite3_busy_timeout(db_, 5000);
     run("pragma journal_mode=wal");
     run("pragma synchronous=full");
+    run("pragma cache_size=" + std::to_string(-cacheKiB));  // negative: KiB rather than pages
     // No file mapping (SQLite's default): a connection that sees another's
     // commit unmaps the whole file at its next read, a cross-thread TLB flush
     // that under a stream of orders costs more than the read calls it saves.

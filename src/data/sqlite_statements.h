@@ -1,7 +1,7 @@
 // One SQLite connection with its prepared statements: the file engine's way
 // to the file (internal to the data layer).
 //
-//   Statements db(path);                 // WAL, synchronous=FULL, 5 s busy timeout
+//   Statements db(path);                 // WAL, synchronous=FULL, 5 s busy timeout, bounded cache
 //   sqlite3_stmt* s = db.prepared("select yhm from tdgl where id=?");
 //   Use use(s);                          // reset and unbound when the scope ends
 //   db.bindAll(s, params, 0);
@@ -25,10 +25,18 @@
 
 namespace tovi::data::internal {
 
+// Page cache of one connection, in KiB. A reader's cache is emptied at its
+// first read after another connection's commit (WAL), so it only ever needs
+// what one read touches; the writer's keeps the pages its commits come back
+// to. Bounded, so that the memory of a server whose file grows stops growing
+// once the caches are full (see openEngine for how many connections there are).
+constexpr int kReaderCacheKiB = 512;
+constexpr int kWriterCacheKiB = 2048;
+
 class Statements {
  public:
-  // Opens the existing file at `path`. Throws data::Error.
-  explicit Statements(const std::string& path);
+  // Opens the existing file at `path` with a page cache of `cacheKiB`. Throws data::Error.
+  explicit Statements(const std::string& path, int cacheKiB = kReaderCacheKiB);
   ~Statements();
   Statements(const Statements&) = delete;
   Statements& operator=(const Statements&) = delete;

@@ -131,7 +131,7 @@ std::int64_t WriteQueue::run(Work work) {
 void WriteQueue::commitBatch(const std::vector<std::shared_ptr<Job>>& batch) noexcept {
   try {
     if (!writer_) {
-      writer_ = std::make_unique<Statements>(path_);
+      writer_ = std::make_unique<Statements>(path_, kWriterCacheKiB);
       // In place of the connection's own checkpoints, which would hold up the writers of its commit.
       sqlite3_wal_hook(
           writer_->db(),

@@ -14,6 +14,7 @@
 #include "accounts/operators.h"
 #include "backoffice/catalogue/picture_upload.h"
 #include "data/change_stamp.h"
+#include "data/connection.h"
 #include "data/maintenance.h"
 #include "data/schema.h"
 #include "frame/component.h"
@@ -31,8 +32,9 @@ commands:
   serve [--root DIR] [--host ADDR] [--port N] [--threads N]
         serves the site in DIR (default: site) on ADDR:N (default 127.0.0.1:8080)
         with N page workers (default: chosen for the machine); creates the
-        database when it is missing. Stops on SIGTERM or SIGINT after finishing
-        the requests in flight.
+        database when it is missing, and does not start, leaving it as it is,
+        when the file there is no database of this site. Stops on SIGTERM or
+        SIGINT after finishing the requests in flight.
         --https              the site is served behind TLS (session cookies get
                              Secure, answers Strict-Transport-Security)
         --trusted-proxy ADDR believe X-Forwarded-For and X-Forwarded-Proto from
@@ -47,7 +49,8 @@ commands:
                              time were always SECONDS (tests only)
   init  [--demo]
         creates the database, or adds what it misses; an existing database
-        keeps everything it holds. A new database gets the site owner "admin",
+        keeps everything it holds, and a file that is no database of this
+        site is refused untouched. A new database gets the site owner "admin",
         whose password is printed once. --demo adds the demo menu when the
         database has no dishes.
   passwd NAME
@@ -262,16 +265,25 @@ int passwd(Args& args) {
 
 // Before serving: a missing database is created; an existing one gets the
 // columns and indexes added since it was made, and its site owner when a
-// first `tovi init` was cut short before it.
+// first `tovi init` was cut short before it. A file that is no database of
+// this site stops the start, untouched.
 void prepareDatabase(const Site& site) {
   const std::string database = site.database();
-  if (!std::filesystem::exists(database)) {
+  bool ours = false;
+  try {
+    ours = tovi::data::checkSiteDatabase(database);
+  } catch (const tovi::data::Error& e) {
+    throw std::runtime_error(std::string("serve: will not start: ") + e.what());
+  }
+  tovi::data::clearBackupLeftovers(site.databaseFolder() + "/backup");
+  if (!ours) {
     tovi::site::initSite(site.databaseFolder(), false, std::cout);
     return;
   }
   try {
     tovi::data::ensureDatabase(database);
     tovi::accounts::createFirstSiteOwner(database, std::cout);
+    std::cout.flush();  // a password printed is kept even if the server is killed soon after
   } catch (const std::exception& e) {
     std::cerr << "tovi: could not bring " << database << " up to date: " << e.what() << "\n";
   }

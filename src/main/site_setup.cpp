@@ -17,6 +17,8 @@ bool initSite(const std::string& databaseFolder, bool demo, std::ostream& out) {
   // Also for a file that was there: a first run killed between making the
   // tables and adding the owner leaves a database nobody can log in to.
   accounts::createFirstSiteOwner(path, out);
+  // The password is printed once: out of the buffer before anything else can go wrong.
+  out.flush();
   if (demo) {
     int dishes = seedDemoMenu(path);
     if (dishes > 0) out << "tovi: added the demo menu (" << dishes << " dishes)\n";

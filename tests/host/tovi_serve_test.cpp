@@ -1,5 +1,7 @@
 // `tovi serve` over loopback: the framing and headers of every kind of answer, static files, what is never served, idle
 // connections; forwarded headers; the data folders apart from the root, and backup and restore beside the running server.
+#include <fcntl.h>
+#include <sys/file.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -7,6 +9,7 @@
 #include <ctime>
 #include <filesystem>
 #include <fstream>
+#include <set>
 
 #include "host/forwarded.h"
 #include "host/static_files.h"
@@ -202,17 +205,29 @@ TEST(ForwardedOverHttp, BelievedOnlyFromATrustedPeer) {
   }
 }
 
+static std::set<std::string> namesIn(const std::string& folder) {
+  std::set<std::string> out;
+  for (const auto& e : fs::directory_iterator(folder)) out.insert(e.path().filename().string());
+  return out;
+}
+
 // `tovi serve`, `backup` and `restore` with the database and the uploads apart from the root (a restore under orders
-// and killed: tests/crash; the copy it keeps: the maintenance pages'): serve makes the database in the data folder, the
-// server goes on in the restored one, and a file that is no database of the site is refused without a change.
+// and killed: tests/crash; the copy it keeps: the maintenance pages'): serve makes the database in the data folder
+// and clears what killed backups and readers left, the server goes on in the restored one, a file that is no database
+// of the site is refused without a change, and reading a copy leaves nothing beside it.
 TEST(CommandLine, DataApartBackedUpAndRestoredBesideTheRunningServer) {
   char tmpl[] = "/tmp/tovi-data-XXXXXX";
   const std::string data = mkdtemp(tmpl), uploads = data + "/pictures", copy = data + "/copy.mdb";
   fs::create_directories(uploads);
   std::ofstream(uploads + "/dish.gif") << "GIF89a";
+  fs::create_directories(data + "/backup");
+  for (const char* name : {"tamlo-1.mdb.part", "tamlo-1.mdb.part-journal", "tamlo-2.mdb", "tamlo-2.mdb-shm"})
+    std::ofstream(data + "/backup/" + name) << "x";
+  std::ofstream(data + "/backup/tamlo-2.mdb-wal");  // empty: what a reader of a copy in WAL mode left
   {
     LiveServer server({.init = false, .args = {"--data", data, "--uploads", uploads}});
     EXPECT_EQ(HttpClient(server.port()).get("/UploadPic/dish.gif").body, "GIF89a");
+    EXPECT_EQ(namesIn(data + "/backup"), std::set<std::string>{"tamlo-2.mdb"});
     auto tovi = [&](const std::string& command, const std::string& file) {
       return Process({command, "--root", server.root(), "--data", data, file}, data + "/command.log").wait();
     };
@@ -225,14 +240,39 @@ TEST(CommandLine, DataApartBackedUpAndRestoredBesideTheRunningServer) {
     const std::vector<std::string> restored = {"ok", "before", "restored"};  // after the integrity check's ok
     const std::string remarks = "pragma integrity_check; select qtbz from tdgl order by qtbz";
     order("before");
+    std::ofstream(copy + ".part") << "being written";
+    const int writing = open((copy + ".part").c_str(), O_RDONLY);  // locked as a backup still writing it holds it
+    ASSERT_EQ(flock(writing, LOCK_EX), 0);
+    EXPECT_NE(tovi("backup", copy), 0);
+    EXPECT_EQ(readFile(copy + ".part"), "being written");
+    close(writing);  // now left by a backup that is gone: started afresh
     EXPECT_EQ(tovi("backup", copy), 0);
     order("after");
     EXPECT_EQ(tovi("restore", copy), 0);
     order("restored");
     EXPECT_EQ(sqliteColumn(data + "/tamlo.mdb", remarks), restored);
     std::ofstream(copy + ".junk") << "not a database";
-    EXPECT_NE(tovi("restore", copy + ".junk"), 0);
+    fs::copy_file(copy, copy + ".part");  // sound, but a .part is never a backup
+    for (const std::string& refused : {copy + ".junk", copy + ".part"}) EXPECT_NE(tovi("restore", refused), 0);
     EXPECT_EQ(sqliteColumn(data + "/tamlo.mdb", remarks), restored);
+    EXPECT_EQ(namesIn(data).count("copy.mdb-wal") + namesIn(data).count("copy.mdb-shm"), 0u);
+    // What the data folder holds instead of a database of the site stops the start, named, and is left as it was.
+    const std::string other = data + "/other", file = other + "/tamlo.mdb";
+    for (const auto& [bytes, found] : std::vector<std::pair<std::string, std::string>>{
+             {std::string("\0\1\0\0Standard Jet DB\0", 20) + std::string(4096, 'j'), "not an SQLite file: it is a Jet"},
+             {std::string(4096, 'z'), "not an SQLite file"},
+             {"", "an SQLite file without this site's tables (it holds notes)"}}) {
+      fs::create_directories(other);
+      std::ofstream(file, std::ios::binary) << bytes;
+      if (bytes.empty()) sqliteColumn(file, "create table notes (x)");
+      const std::string before = readFile(file);
+      Process serve({"serve", "--root", server.root(), "--data", other, "--port", "0"}, data + "/refused.log");
+      EXPECT_EQ(serve.wait(), 1) << found;
+      EXPECT_THAT(serve.output(), HasSubstr("will not start: " + file + " is " + found));
+      EXPECT_EQ(std::tuple(readFile(file) == before, namesIn(other)),
+                std::tuple(true, std::set<std::string>{"tamlo.mdb"}));
+      fs::remove_all(other);
+    }
   }
   fs::remove_all(data);
 }

@@ -58,6 +58,7 @@ std::string actionRow(const std::string& page, const std::string& inner, const s
 }  // namespace
 
 std::vector<std::string> listBackups(const std::string& folder) {
+  data::clearBackupLeftovers(folder);  // a copy cut short is no backup, nor a file beside one
   std::vector<std::string> names;
   std::error_code ec;
   for (const auto& e : fs::directory_iterator(folder, ec)) {
