@@ -34,7 +34,7 @@ if [ ${#missing[@]} -gt 0 ]; then
   DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
 fi
 
-if [ ! -d node_modules/quill ] || [ ! -d node_modules/playwright-core ] || [ package-lock.json -nt node_modules/.package-lock.json ]; then
+if [ ! -d node_modules/quill ] || [ ! -d node_modules/playwright-core ] || [ ! -d node_modules/@axe-core/playwright ] || [ package-lock.json -nt node_modules/.package-lock.json ]; then
   echo "setup: installing npm packages"
   npm ci --no-audit --no-fund --loglevel=error
 fi

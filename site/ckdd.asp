@@ -1,4 +1,5 @@
 <%@ Language=VBScript %>
+<meta name='viewport' content='width=device-width, initial-scale=1'>
 <link href='css/front.css' rel='stylesheet' type='text/css'>
 <%
 Set nav = Server.CreateObject("tovi.nav")

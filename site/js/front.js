@@ -1,6 +1,7 @@
 // The storefront's navigation bar: marks the current page, and for a
 // signed-in member shows the name, the order history and sign-out, and fills
-// the order form's contact fields that are still empty. What the member is
+// the order form's contact fields that are still empty. Also what makes the
+// pages' pointer-only parts work by keyboard and by touch. What the member is
 // comes from member.asp, so the pages themselves stay the same for everyone.
 // Its texts are \u escapes, so they read the same whatever character set
 // the page that loads it declares (the comments beside them show them).
@@ -50,6 +51,45 @@
       if (input && !input.value && fill[field]) input.value = fill[field];
     }
   }
+
+  // Pictures written without alternative text (the banner's separator) are decoration.
+  document.addEventListener('DOMContentLoaded', function () {
+    var images = document.querySelectorAll('img:not([alt])');
+    for (var i = 0; i < images.length; i++) images[i].alt = '';
+  });
+  // An element acting as a button (the order picture) answers Enter and Space as a click does.
+  document.addEventListener('keydown', function (e) {
+    var t = e.target;
+    if (t.getAttribute && t.getAttribute('role') === 'button' && (e.key === 'Enter' || e.key === ' ')) {
+      e.preventDefault();
+      t.click();
+    }
+  });
+  // The hover box of a dish or an order: opened by the keyboard's focus as by the pointer, placed at the link.
+  function hoverLink(e) {
+    var a = e.target.closest ? e.target.closest('a.c6') : null;
+    return a && a.getAttribute('onmouseover') ? a : null;
+  }
+  document.addEventListener('focusin', function (e) {
+    var a = hoverLink(e);
+    if (!a || !window.drc) return;
+    var r = a.getBoundingClientRect();
+    window.x = r.left + window.pageXOffset + r.width / 2;
+    window.y = r.bottom + window.pageYOffset;
+    a.onmouseover();
+  });
+  document.addEventListener('focusout', function (e) {
+    if (hoverLink(e) && window.nd) window.nd();
+  });
+  // A finger has no hover: its tap opens the box (the tap's mouseover does) and a second tap follows the link.
+  var touched = false, opened = null;
+  document.addEventListener('pointerdown', function (e) { touched = e.pointerType === 'touch'; }, true);
+  document.addEventListener('click', function (e) {
+    var a = hoverLink(e);
+    if (!a || !touched) return;
+    if (a !== opened || a.getAttribute('href') === '#') e.preventDefault();
+    opened = a === opened ? null : a;
+  }, true);
 
   if (!window.fetch || !document.getElementById('member')) return;
   fetch('member.asp', { credentials: 'same-origin', cache: 'no-store' })

@@ -87,7 +87,7 @@ std::string maskAddress(std::string_view address) {
 
 void ckdd::main() {
   openFrontDb();
-  Response().Write(R"(<html>
+  Response().Write(R"(<html lang='zh-CN'>
 <head>
 <meta http-equiv='Content-Type' content='text/html; charset=gb2312' />
 <title>岚禾在线订餐系统</title>
@@ -132,7 +132,7 @@ void ckdd::main() {
     std::string hover = "<a class=c6 href='#' onmouseover=\"drc('<br>电话号码：" +
                         boxText(full ? phone : maskPhone(phone)) + "','用户名：" + boxText(orders("yhm").text()) +
                         "','联系地址：" + boxText(full ? address : maskAddress(address)) +
-                        "'); return true;\" onmouseout=\"nd(); return true;\" onfocus='this.blur()'>";
+                        "'); return true;\" onmouseout=\"nd(); return true;\">";
     std::string date = htmlEncode(orders("years").text()) + "年" + htmlEncode(orders("months").text()) + "月" +
                        htmlEncode(orders("days").text()) + "日<br>";
     Response().Write("<tr><td align=center>" + hover + htmlEncode(orders("id").text()) + "</a></td>" +

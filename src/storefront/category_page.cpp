@@ -18,12 +18,14 @@ namespace {
 
 class categorybody : public frame::Component {
  public:
-  // `lei2`: 1 fast food (kcdgbody), 2 premium dishes (jpsqbody), 3 drinks (ylxgbody).
-  explicit categorybody(int lei2) : lei2_(lei2) {}
+  // `lei2`: 1 fast food (kcdgbody), 2 premium dishes (jpsqbody), 3 drinks (ylxgbody); `title` the
+  // category's name, the text of the title picture.
+  categorybody(int lei2, const char* title) : lei2_(lei2), title_(title) {}
   void main();
 
  private:
   int lei2_;
+  const char* title_;
 };
 
 }  // namespace
@@ -40,7 +42,7 @@ void writeDishCell(data::Recordset& dish) {
   std::string name = dish("name").text();
   std::string price = dish("jiage").text();
   Response().Write(R"(<td width=160 height=210 align=center background='./images/main_bg.gif'><div align=center style='width:159px'><img src=')" +
-                   htmlEncode(dish("pic").text()) + R"(' width=123 height=93 border=1>&nbsp;<br><br>)" +
+                   htmlEncode(dish("pic").text()) + "' alt='" + htmlEncode(name) + R"(' width=123 height=93 border=1>&nbsp;<br><br>)" +
                    htmlEncode(name) + "<br>" + dish("content").text() + "<br>");
   writeDishFields("name1", "jiage1", name, price);
   Response().Write("&nbsp;" + htmlEncode(price) + "元</div></td><td><samp style='width:9'>&nbsp;</samp></td>");
@@ -50,7 +52,7 @@ void writeDishCell(data::Recordset& dish) {
 
 void categorybody::main() {
   openFrontDb();
-  writeOrderPageStart("./images/kcdg.gif");
+  writeOrderPageStart("./images/kcdg.gif", title_);
   Response().Write(R"(<TR><TD>
 <table width=566 border=0 cellpadding=0 cellspacing=0><tr><td height=76 align=center valign=top>
 )");
@@ -92,10 +94,11 @@ const frame::PageRegistration pages([](frame::Registry& registry) {
   struct Category {
     const char* id;
     int lei2;
+    const char* title;
   };
-  for (Category c : {Category{"mabex.kcdgbody", 1}, Category{"mabex.jpsqbody", 2}, Category{"mabex.ylxgbody", 3}}) {
-    int lei2 = c.lei2;
-    registry.add(c.id, [lei2] { return std::make_unique<categorybody>(lei2); },
+  for (Category c : {Category{"mabex.kcdgbody", 1, "快餐订购"}, Category{"mabex.jpsqbody", 2, "精品食区"},
+                     Category{"mabex.ylxgbody", 3, "饮料选购"}}) {
+    registry.add(c.id, [c] { return std::make_unique<categorybody>(c.lei2, c.title); },
                  {frame::op("main", &categorybody::main)}, frame::Output::DatabaseOnly);
   }
 });

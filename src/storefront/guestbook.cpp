@@ -98,12 +98,12 @@ function checkGuestbook(f) {
 </script>
 <form name=guestbook method=post action='guestbook.asp?action=post' onsubmit='return checkGuestbook(this)'>
 <table class=fields>
-<tr><td class=label>姓名：</td><td><input type=text name=UserName size=20 maxlength=20> *</td></tr>
-<tr><td class=label>电子邮件：</td><td><input type=text name=UserMail size=30 maxlength=50> 可不填，不会公开</td></tr>
-<tr><td class=label>QQ：</td><td><input type=text name=qq size=14 maxlength=12> 可不填，不会公开</td></tr>
-<tr><td class=label>标题：</td><td><input type=text name=Title size=40 maxlength=50> *</td></tr>
-<tr><td class=label>留言内容：</td><td><textarea name=Comments cols=58 rows=8></textarea><br>最多2000个字符</td></tr>
-<tr><td class=label>验证码：</td><td><input type=text name=verifycode size=6 maxlength=4> <img src='GetCode.asp' alt='验证码' align=absbottom onclick="this.src='GetCode.asp?'+Math.random()" title='看不清？点击换一张'></td></tr>
+<tr><td class=label><label for=UserName>姓名：</label></td><td><input type=text name=UserName id=UserName size=20 maxlength=20> *</td></tr>
+<tr><td class=label><label for=UserMail>电子邮件：</label></td><td><input type=text name=UserMail id=UserMail size=30 maxlength=50> 可不填，不会公开</td></tr>
+<tr><td class=label><label for=qq>QQ：</label></td><td><input type=text name=qq id=qq size=14 maxlength=12> 可不填，不会公开</td></tr>
+<tr><td class=label><label for=Title>标题：</label></td><td><input type=text name=Title id=Title size=40 maxlength=50> *</td></tr>
+<tr><td class=label><label for=Comments>留言内容：</label></td><td><textarea name=Comments id=Comments cols=58 rows=8></textarea><br>最多2000个字符</td></tr>
+<tr><td class=label><label for=verifycode>验证码：</label></td><td><input type=text name=verifycode id=verifycode size=6 maxlength=4> <img src='GetCode.asp' alt='验证码' align=absbottom onclick="this.src='GetCode.asp?'+Math.random()" title='看不清？点击换一张'></td></tr>
 <tr><td></td><td><input type=submit value=' 提交留言 '></td></tr>
 </table></form></div></div>
 )html");

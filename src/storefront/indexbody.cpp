@@ -58,7 +58,7 @@ void writeDishCell(const DishList& list, data::Recordset& dish) {
                    "元</td><td width=126><a class=c6 href='" + htmlEncode(pic) +
                    "' target='_blank' onmouseover=\"drc('" + jsInAttr(dish("content").text() + list.descriptionEnd) +
                    "','" + jsInAttr(htmlEncode(name)) + "','" + jsInAttr(htmlEncode(pic)) +
-                   "'); return true;\" onmouseout=\"nd(); return true;\" onfocus='this.blur()'>&nbsp;&nbsp;<font color=#808080>" +
+                   "'); return true;\" onmouseout=\"nd(); return true;\">&nbsp;&nbsp;<font color=#808080>" +
                    htmlEncode(name) + "</font></a></td></tr></table></td>");
 }
 
@@ -83,7 +83,7 @@ void writeDishList(const DishList& list) {
 
 void indexbody::main() {
   openFrontDb();
-  writeOrderPageStart("./images/xptj.gif");
+  writeOrderPageStart("./images/xptj.gif", "新品推荐");
 
   Response().Write(R"(<TR><TD>
 <table width=566 border=0 cellpadding=0 cellspacing=0><tr><td height=76 align=center valign=top bgcolor=#FFFFFF bordercolor=#FFFFFF><br>
@@ -94,7 +94,7 @@ void indexbody::main() {
 </TD></TR>
 <TR><TD>
 <table width=566 height=39 border=0 cellpadding=0 cellspacing=0>
-<tr><td width=9 class=com1>&nbsp;</td><td width=386 class=com1><img src='./images/lpmc.gif' width=120 height=25></td><td width=140><div align=center><span class=STYLE3><a href='kcdg.asp' class=STYLE1>MORE</a>&gt;&gt;&gt;</span></div></td></tr>
+<tr><td width=9 class=com1>&nbsp;</td><td width=386 class=com1><img src='./images/lpmc.gif' alt='招牌老菜' width=120 height=25></td><td width=140><div align=center><span class=STYLE3><a href='kcdg.asp' class=STYLE1>MORE</a>&gt;&gt;&gt;</span></div></td></tr>
 <tr><td colspan=3 height=3 background='./images/xian.gif'></td></tr>
 </table>
 </TD></TR>

@@ -95,22 +95,22 @@ function checkSignup(f) {
 </script>
 <form name=signup method=post action='register.asp' onsubmit='return checkSignup(this)'>
 <table class=fields>
-<tr><td class=label>用户名：</td><td><input type=text name=names size=20 maxlength=5> 两个到五个汉字，订餐时作为联系人</td></tr>
-<tr><td class=label>密码：</td><td><input type=password name=password size=20 maxlength=15> 6到15个字符</td></tr>
-<tr><td class=label>密码确认：</td><td><input type=password name=password1 size=20 maxlength=15></td></tr>
-<tr><td class=label>密码提示问题：</td><td><input type=text name=question size=30 maxlength=50></td></tr>
-<tr><td class=label>密码提示答案：</td><td><input type=text name=answer size=30 maxlength=50></td></tr>
+<tr><td class=label><label for=names>用户名：</label></td><td><input type=text name=names id=names size=20 maxlength=5> 两个到五个汉字，订餐时作为联系人</td></tr>
+<tr><td class=label><label for=password>密码：</label></td><td><input type=password name=password id=password size=20 maxlength=15> 6到15个字符</td></tr>
+<tr><td class=label><label for=password1>密码确认：</label></td><td><input type=password name=password1 id=password1 size=20 maxlength=15></td></tr>
+<tr><td class=label><label for=question>密码提示问题：</label></td><td><input type=text name=question id=question size=30 maxlength=50></td></tr>
+<tr><td class=label><label for=answer>密码提示答案：</label></td><td><input type=text name=answer id=answer size=30 maxlength=50></td></tr>
 <tr><td class=label>性别：</td><td><label><input type=radio name=sex value=1 checked>男</label> <label><input type=radio name=sex value=0>女</label></td></tr>
-<tr><td class=label>联系电话：</td><td><input type=text name=tel size=20 maxlength=11> 7位、8位或11位数字</td></tr>
-<tr><td class=label>送餐地址：</td><td><input type=text name=address size=50 maxlength=100></td></tr>
-<tr><td class=label>电子邮件：</td><td><input type=text name=email size=30 maxlength=50></td></tr>
-<tr><td class=label>邮编：</td><td><input type=text name=postcode size=10 maxlength=6></td></tr>
-<tr><td class=label>出生日期：</td><td><input type=text name=yearss size=4 maxlength=4>年 <input type=text name=monthss size=2 maxlength=2>月 <input type=text name=dayss size=2 maxlength=2>日 （可不填）</td></tr>
-<tr><td class=label>行业：</td><td><input type=text name=vocation size=20 maxlength=20></td></tr>
-<tr><td class=label>职业：</td><td><input type=text name=profession size=20 maxlength=20></td></tr>
-<tr><td class=label>教育程度：</td><td><select name=education><option value=''>请选择</option><option>初中及以下</option><option>高中</option><option>大专</option><option>本科</option><option>研究生及以上</option></select></td></tr>
-<tr><td class=label>收入：</td><td><select name=income><option value=''>请选择</option><option>2000元以下</option><option>2000-5000元</option><option>5000-10000元</option><option>10000元以上</option></select></td></tr>
-<tr><td class=label>验证码：</td><td><input type=text name=verifycode size=6 maxlength=4> <img src='GetCode.asp' alt='验证码' align=absbottom onclick="this.src='GetCode.asp?'+Math.random()" title='看不清？点击换一张'></td></tr>
+<tr><td class=label><label for=tel>联系电话：</label></td><td><input type=text name=tel id=tel size=20 maxlength=11> 7位、8位或11位数字</td></tr>
+<tr><td class=label><label for=address>送餐地址：</label></td><td><input type=text name=address id=address size=50 maxlength=100></td></tr>
+<tr><td class=label><label for=email>电子邮件：</label></td><td><input type=text name=email id=email size=30 maxlength=50></td></tr>
+<tr><td class=label><label for=postcode>邮编：</label></td><td><input type=text name=postcode id=postcode size=10 maxlength=6></td></tr>
+<tr><td class=label><label for=yearss>出生日期：</label></td><td><input type=text name=yearss id=yearss size=4 maxlength=4>年 <input type=text name=monthss size=2 maxlength=2 aria-label='出生日期 月'>月 <input type=text name=dayss size=2 maxlength=2 aria-label='出生日期 日'>日 （可不填）</td></tr>
+<tr><td class=label><label for=vocation>行业：</label></td><td><input type=text name=vocation id=vocation size=20 maxlength=20></td></tr>
+<tr><td class=label><label for=profession>职业：</label></td><td><input type=text name=profession id=profession size=20 maxlength=20></td></tr>
+<tr><td class=label><label for=education>教育程度：</label></td><td><select name=education id=education><option value=''>请选择</option><option>初中及以下</option><option>高中</option><option>大专</option><option>本科</option><option>研究生及以上</option></select></td></tr>
+<tr><td class=label><label for=income>收入：</label></td><td><select name=income id=income><option value=''>请选择</option><option>2000元以下</option><option>2000-5000元</option><option>5000-10000元</option><option>10000元以上</option></select></td></tr>
+<tr><td class=label><label for=verifycode>验证码：</label></td><td><input type=text name=verifycode id=verifycode size=6 maxlength=4> <img src='GetCode.asp' alt='验证码' align=absbottom onclick="this.src='GetCode.asp?'+Math.random()" title='看不清？点击换一张'></td></tr>
 <tr><td></td><td><input type=submit value=' 注 册 '> 已是会员？<a href='signin.asp'>会员登录</a></td></tr>
 </table></form></div></div>
 )html");
@@ -120,8 +120,8 @@ void writeSigninForm() {
   writeFormHead("会员登录");
   Response().Write(R"(<form name=signin method=post action='signin.asp'>
 <table class=fields>
-<tr><td class=label>用户名：</td><td><input type=text name=names size=20 maxlength=5></td></tr>
-<tr><td class=label>密码：</td><td><input type=password name=password size=20 maxlength=15></td></tr>
+<tr><td class=label><label for=names>用户名：</label></td><td><input type=text name=names id=names size=20 maxlength=5></td></tr>
+<tr><td class=label><label for=password>密码：</label></td><td><input type=password name=password id=password size=20 maxlength=15></td></tr>
 <tr><td></td><td><input type=submit value=' 登 录 '> 还不是会员？<a href='register.asp'>免费注册</a></td></tr>
 </table></form></div></div>
 )");

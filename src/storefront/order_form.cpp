@@ -162,14 +162,14 @@ std::string hourOptions() {
 }
 
 std::string orderFields() {
-  return std::string(R"(<table width=564 height=181 border=0 cellpadding=0 cellspacing=0 background='./images/053ca.jpg'>
+  return std::string(R"(<table width=564 height=181 border=0 cellpadding=0 cellspacing=0 background='./images/053ca.jpg' class=orderFields>
 <tr><td width=385 valign=top>
-联 系 人：<input type=text name='yhm' size=16> 联系电话：<input type=text name='telsss' size=18><br><br>
-送餐地址：<input type=text name='addresss' size=47 value=''><br><br>
-到达时间：<select name='hours'>)") +
-         hourOptions() + R"(</select>点<select name='minutes'><option value='00' selected>00</option><option value='10'>10</option><option value='20'>20</option><option value='30'>30</option><option value='40'>40</option><option value='50'>50</option></select>分<br><br>
-其他备注：<textarea name='qtbz' rows=3 style='width:294px; height:30px'></textarea><br><br>
-支付方式：<select name='zffs'><option value='餐到付费'>餐到付费</option></select>&nbsp;&nbsp;&nbsp;&nbsp;&nbsp;&nbsp;&nbsp;&nbsp;<label><img src='./images/cartnext.gif' id='orderImage' alt='订餐' style='cursor:pointer' align=absbottom onclick='subm()'></label>
+<label class=field>联 系 人：<input type=text name='yhm' size=16 autocomplete=name></label> <label class=field>联系电话：<input type=tel name='telsss' size=18 autocomplete=tel></label><br><br>
+<label class=field>送餐地址：<input type=text name='addresss' size=47 value='' autocomplete=street-address></label><br><br>
+<span class=field><label for=hours>到达时间：</label><select name='hours' id=hours>)") +
+         hourOptions() + R"(</select>点<select name='minutes' aria-label='到达时间 分'><option value='00' selected>00</option><option value='10'>10</option><option value='20'>20</option><option value='30'>30</option><option value='40'>40</option><option value='50'>50</option></select>分</span><br><br>
+<label class=field>其他备注：<textarea name='qtbz' rows=3 style='width:294px; height:30px'></textarea></label><br><br>
+<label class=field>支付方式：<select name='zffs'><option value='餐到付费'>餐到付费</option></select></label>&nbsp;&nbsp;&nbsp;&nbsp;&nbsp;&nbsp;&nbsp;&nbsp;<label><img src='./images/cartnext.gif' id='orderImage' alt='订餐' style='cursor:pointer' align=absbottom onclick='subm()' role=button tabindex=0></label>
 </td>
 <td width=169 valign=top align=center><span class=STYLE1>∞∞服务范围∞∞</span><br><br>东至 刺桐路<br><br>南至  宝洲路<br><br>西至 新华路<br><br>北至 东&nbsp;街</td></tr>
 </table>
@@ -178,17 +178,17 @@ std::string orderFields() {
 
 }  // namespace
 
-void writeOrderPageStart(std::string_view titleImage) {
+void writeOrderPageStart(std::string_view titleImage, std::string_view titleText) {
   auto& r = frame::Module1::Response();
   r.Write(kOrderScript);
   frame::Module1::showBanner();
   r.Write(R"(<TR><TD>
-<table width=565 height=39 border=0 cellpadding=0 cellspacing=0>
+<table width=565 height=39 border=0 cellpadding=0 cellspacing=0 class=title>
 <tr><td width=10 class=com1>&nbsp;</td><td width=179 class=com1><img src=')" + htmlEncode(titleImage) +
-          R"(' width=120 height=25></td>
-<td width=376 class=com1><marquee scrolldelay=1 scrollamount=2 onmouseover='this.stop()' onmouseout='this.start()'><div align=center>)");
+          "' alt='" + htmlEncode(titleText) + R"(' width=120 height=25></td>
+<td width=376 class=com1><div align=center class=notice>)");
   r.Write(kDateLine);
-  r.Write(R"(&nbsp;&nbsp;<font color='#ff0000'>每天8：30后菜单均为当日最新，周六周日除外</font></div></marquee></td></tr>
+  r.Write(R"(&nbsp;&nbsp;<font color='#ff0000'>每天8：30后菜单均为当日最新，周六周日除外</font></div></td></tr>
 </table>
 </TD></TR>
 <TR><TD height=3 background='./images/xian.gif'></TD></TR>
@@ -200,7 +200,8 @@ void writeDishFields(std::string_view nameField, std::string_view priceField, st
   frame::Module1::Response().Write("<input type=hidden name='" + std::string(nameField) + "' value='" +
                                    htmlEncode(name) + "'><input type=hidden name='" + std::string(priceField) +
                                    "' value='" + htmlEncode(price) +
-                                   "'><input type=text name='number' size=1 maxlength=2 onmouseover='this.select()'>");
+                                   "'><input type=text name='number' size=1 maxlength=2 onmouseover='this.select()' inputmode=numeric aria-label='" +
+                                   htmlEncode(name) + " 数量'>");
 }
 
 void writeOrderBlock(OrderBlock kind) {
@@ -208,7 +209,7 @@ void writeOrderBlock(OrderBlock kind) {
   if (kind == OrderBlock::category) {
     r.Write(R"(<TR><TD>
 <table width=566 height=39 border=0 cellpadding=0 cellspacing=0>
-<tr><td width=9 class=com1>&nbsp;</td><td width=386 class=com1><img src='./images/wydc.gif' width=120 height=25></td><td width=140></td></tr>
+<tr><td width=9 class=com1>&nbsp;</td><td width=386 class=com1><img src='./images/wydc.gif' alt='我要订餐' width=120 height=25></td><td width=140></td></tr>
 </table>
 </TD></TR>
 <TR><TD height=3 background='./images/xian.gif'></TD></TR>
@@ -218,7 +219,7 @@ void writeOrderBlock(OrderBlock kind) {
     return;
   }
   r.Write(R"(<table width=566 height=212 border=0 cellpadding=0 cellspacing=0>
-<tr><td width=9 height=39 class=com1>&nbsp;</td><td width=386 class=com1><img src='./images/wydc.gif' width=120 height=25></td><td width=140 class=com1><a href='https://tovi.example/Product.asp' target='_blank'></a></td></tr>
+<tr><td width=9 height=39 class=com1>&nbsp;</td><td width=386 class=com1><img src='./images/wydc.gif' alt='我要订餐' width=120 height=25></td><td width=140 class=com1><a href='https://tovi.example/Product.asp' target='_blank' aria-hidden=true tabindex=-1></a></td></tr>
 <tr><td colspan=3 height=3 background='./images/xian.gif'></td></tr>
 <tr><td colspan=3>
 )" + orderFields() + R"(</td></tr>

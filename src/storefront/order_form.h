@@ -3,7 +3,7 @@
 // title row with the date line, the dish field triples and the contact and
 // delivery block at the bottom.
 //
-//   storefront::writeOrderPageStart("./images/kcdg.gif");   // script .. title row
+//   storefront::writeOrderPageStart("./images/kcdg.gif", "快餐订购");   // script .. title row
 //   ... rows of the outer table with dishes, each ending in writeDishFields(..)
 //   storefront::writeOrderBlock(storefront::OrderBlock::category);
 //   storefront::writeOrderPageEnd();                           // </table></form>
@@ -19,11 +19,12 @@
 namespace tovi::storefront {
 
 // Script block, style block, form start with `list` and `list1`, the outer
-// table (565 wide), the banner rows and the title row with `titleImage`.
-void writeOrderPageStart(std::string_view titleImage);
+// table (565 wide), the banner rows and the title row with `titleImage`
+// (`titleText` its alternative text).
+void writeOrderPageStart(std::string_view titleImage, std::string_view titleText);
 
 // The hidden dish name and price (fields `nameField`, `priceField`) and the
-// quantity field `number`.
+// quantity field `number`, named after the dish for screen readers.
 void writeDishFields(std::string_view nameField, std::string_view priceField, std::string_view name,
                      std::string_view price);
 

@@ -1,13 +1,22 @@
 // The storefront with the demo menu in a real browser: the order form's checks, summary and posting, the member bar,
-// the hover boxes, the date line, the banner, the guestbook's form; every page under the Content-Security-Policy.
+// the hover boxes, the date line, the banner, the guestbook's form; an order on a phone; every page under the
+// Content-Security-Policy, the visitor's pages without a serious accessibility fault (axe) on a desktop and a phone.
 import { test } from 'node:test';
 import assert from 'node:assert/strict';
+import { AxeBuilder } from '@axe-core/playwright';
+import { devices } from 'playwright-core';
 import { openSite, newVisitor, until, posts, dialog, clickTo, fillIn, logIn } from './support.mjs';
 
 const { site, browser } = await openSite({ demo: true });
 
 // The quantity field of `dish` on an ordering page.
 const quantityOf = (dish) => `input[type=hidden][value="${dish}"] ~ input[name=number]`;
+// The pages a visitor reads (the order history of 赵六, GBK in the query).
+const visitorPages = `index kcdg jpsq ylxg ckdd.asp?names=%D5%D4%C1%F9 guestbook news newsitem.asp?id=1 bulletin register
+  signin`.split(/\s+/);
+// The serious and critical faults axe finds on `page`, each as "path: rule element".
+const faults = async (page, path) => (await new AxeBuilder({ page }).analyze()).violations
+  .filter((v) => ['serious', 'critical'].includes(v.impact)).map((v) => `${path}: ${v.id} ${v.nodes[0].target}`);
 
 test('a visitor: the order form\'s checks, sign-up, the home page, an order, sign-out, the guestbook', async () => {
   let confirmAnswer = false;
@@ -85,21 +94,41 @@ test('a visitor: the order form\'s checks, sign-up, the home page, an order, sig
   assert.equal(site.sql("select Online, Comments from Feedback where UserName='李四'"), '0|第一行<BR>第二行');
 });
 
+test('on a phone: a tap shows a dish, a newcomer taps two dishes and orders; every page fits the screen', async () => {
+  const { page, dialogs } = await newVisitor(browser, () => true, devices['iPhone 13']), found = [];
+  await page.goto(site.url + 'index.asp');
+  await page.tap('a.c6 >> text=卤肉饭');
+  assert.deepEqual([await page.isVisible('#overDiv'), page.url()], [true, site.url + 'index.asp'], 'not followed');
+  await page.goto(site.url + 'kcdg.asp');
+  for (const [dish, n] of [['宫保鸡丁饭', '1'], ['番茄炒蛋饭', '3']]) await page.tap(quantityOf(dish)), await page.type(':focus', n);
+  await fillIn(page, { yhm: '赵六', telsss: '13900000000', addresss: '鼓楼区' });
+  await Promise.all([page.waitForURL(/index\.asp$/), page.tap('#orderImage')]);
+  await dialog(dialogs, '总计:     36元');
+  assert.equal(site.sql("select dczj from tdgl where yhm='赵六'"), '36');
+  for (const path of visitorPages.map((p) => (p.includes('.asp') ? p : p + '.asp'))) {
+    await page.goto(site.url + path);
+    const [wide, shown] = await page.evaluate(() => [document.documentElement.scrollWidth, screen.width]);
+    if (wide > shown) found.push(`${path}: ${wide} px wide on ${shown}`);
+    found.push(...(await faults(page, path)));
+  }
+  assert.deepEqual(found, []);
+});
+
 // After the walks above (they made the member and the message the ids name): a news item, an order through the form,
 // then every page, the sign-outs last (".asp" added where a path has none). A new page goes in one of the lists.
 test('the storefront and back-office pages pass the policy', async () => {
   site.sql("insert into cyxw (title, content, dates) values ('开业', '<p>欢迎</p>', '2024-03-09 10:00:00')");
-  const { page } = await logIn(browser, site), violations = [];
+  const { page } = await logIn(browser, site), violations = [], visitors = new Set(visitorPages), found = [];
   let current = 'kcdg.asp';
   page.on('console', (m) => /Content Security Policy/i.test(m.text()) && violations.push(`${current}: ${m.text()}`));
   // Also what the document's own event tells, frames included.
   await page.addInitScript(() => document.addEventListener('securitypolicyviolation', (e) =>
     console.error(`Content Security Policy violation: ${e.violatedDirective} ${e.blockedURI}`)));
   await page.goto(site.url + current);
-  await Promise.all([page.waitForURL(/dctj\.asp/),
-    fillIn(page, { number: '1', yhm: '张三', telsss: '13800000000', addresss: '台江区' }, '#orderImage')]);
-  const storefront = `index kcdg jpsq ylxg ckdd guestbook news newsitem.asp?id=1 bulletin register signin member test
-    Up_Bookpic.asp?formname=form1&editname=pic`;
+  await fillIn(page, { number: '1', yhm: '张三', telsss: '13800000000', addresss: '台江区' });
+  await Promise.all([page.waitForURL(/dctj\.asp/), page.press('#orderImage', 'Enter')]);  // the keyboard orders too
+  const storefront = `index kcdg jpsq ylxg ckdd.asp?names=%D5%D4%C1%F9 guestbook news newsitem.asp?id=1 bulletin register
+    signin member test Up_Bookpic.asp?formname=form1&editname=pic`;
   const backOffice = `login index menu admin kcdg kcdgadd kcdgedit.asp?id=1 jpsq jpsqadd jpsqedit.asp?id=1 ylxg ylxgadd
     ylxgedit.asp?id=1 cygl cygledit.asp?id=1 cyxw cyxwadd cyxwedit.asp?id=1 book_admin book_admin.asp?action=replay&id=1
     bulletin ddgl ddgl1.asp?id=1 order_pass live live_ticket.asp?id=1 phone_order sales_report reg reg1.asp?id=1
@@ -108,6 +137,7 @@ test('the storefront and back-office pages pass the policy', async () => {
     current = path.includes('.asp') ? path : path + '.asp';
     const answer = await page.goto(site.url + current, { waitUntil: 'load' });
     assert.ok(answer.status() < 400, `${current} answers ${answer.status()}`);
+    if (visitors.has(path)) found.push(...(await faults(page, current)));
   }
-  assert.deepEqual(violations, []);
+  assert.deepEqual([violations, found], [[], []]);
 });

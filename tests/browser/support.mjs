@@ -36,9 +36,10 @@ export async function openSite({ demo = false } = {}) {
   return { site: { url, password: initOut.match(/password: (\S+)/)[1], sql }, browser };
 }
 
-// A page in a context of its own (a visitor's cookies) and its dialogs ({ type, message }); `answer` decides confirms.
-export async function newVisitor(browser, answer = () => true) {
-  const page = await (await browser.newContext()).newPage(), dialogs = [];
+// A page in a context of its own (a visitor's cookies; `device` e.g. a phone's) and its dialogs ({ type, message });
+// `answer` decides confirms.
+export async function newVisitor(browser, answer = () => true, device = {}) {
+  const page = await (await browser.newContext(device)).newPage(), dialogs = [];
   page.on('dialog', (d) => (dialogs.push({ type: d.type(), message: d.message() }),
     d.type() === 'confirm' && !answer() ? d.dismiss() : d.accept()));
   return { page, dialogs };

@@ -27,6 +27,7 @@ TEST(CategoryPage, StoredValuesCannotBreakOutOfTheirAttributes) {
   FakeRequest req;
   expectTexts(site.run("mabex.jpsqbody", req).body,
               {"name='name1' value='O&#39;Neil&quot;&lt;script&gt;x()&lt;/script&gt;'", "name='jiage1' value='9&#39;'",
-               "<img src='x.jpg&#39; onerror=&#39;alert(1)'"},
+               "<img src='x.jpg&#39; onerror=&#39;alert(1)' alt='O&#39;Neil&quot;&lt;script&gt;x()&lt;/script&gt;'",
+               "aria-label='O&#39;Neil&quot;&lt;script&gt;x()&lt;/script&gt; 数量'"},
               {"<script>x()", "' onerror='alert(1)"});
 }

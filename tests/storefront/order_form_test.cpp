@@ -9,7 +9,7 @@ TEST(OrderForm, EachOrderingPageCarriesItOnce) {
   for (const char* id : {"mabex.indexbody", "mabex.kcdgbody", "mabex.jpsqbody", "mabex.ylxgbody"}) {
     FakeRequest req;
     const std::string body = site.run(id, req).body;
-    for (const char* once : {"<form name='form3'", "<select name='hours'>", "<select name='zffs'>", "id='dateLine'"})
+    for (const char* once : {"<form name='form3'", "<select name='hours'", "<select name='zffs'>", "id='dateLine'"})
       EXPECT_EQ(occurrences(body, once), 1) << id << ": " << once;
     EXPECT_LT(body.find("<select name='zffs'>"), body.find("</form>")) << id;  // no walk stores the payment method
   }
