@@ -52,11 +52,6 @@
     }
   }
 
-  // Pictures written without alternative text (the banner's separator) are decoration.
-  document.addEventListener('DOMContentLoaded', function () {
-    var images = document.querySelectorAll('img:not([alt])');
-    for (var i = 0; i < images.length; i++) images[i].alt = '';
-  });
   // An element acting as a button (the order picture) answers Enter and Space as a click does.
   document.addEventListener('keydown', function (e) {
     var t = e.target;

@@ -175,7 +175,7 @@ void showBanner() {
   r.Write("<TR>");
   r.Write("  <TD><IMG height=7");
   r.Write("  src = './images/jb1.gif'");
-  r.Write(" width=560></TD></TR>");
+  r.Write(" width=560 alt=''></TD></TR>");
 }
 
 }  // namespace Module1
