@@ -28,21 +28,6 @@ void ensureOath() {
   });
 }
 
-std::string percentEncoded(std::string_view text) {
-  static const char kHex[] = "0123456789ABCDEF";
-  std::string out;
-  for (unsigned char c : text) {
-    if (std::isalnum(c) || c == '-' || c == '.' || c == '_' || c == '~') {
-      out += static_cast<char>(c);
-    } else {
-      out += '%';
-      out += kHex[c >> 4];
-      out += kHex[c & 15];
-    }
-  }
-  return out;
-}
-
 struct Freer {
   void operator()(char* p) const { std::free(p); }
 };
@@ -64,8 +49,8 @@ std::string newOtpSecret() {
 }
 
 std::string otpauthUri(std::string_view issuer, std::string_view account, std::string_view secret) {
-  const std::string i = percentEncoded(issuer);
-  return "otpauth://totp/" + i + ":" + percentEncoded(account) + "?secret=" + std::string(secret) + "&issuer=" + i +
+  const std::string i = frame::percentEncode(issuer);
+  return "otpauth://totp/" + i + ":" + frame::percentEncode(account) + "?secret=" + std::string(secret) + "&issuer=" + i +
          "&algorithm=SHA1&digits=6&period=" + std::to_string(kOtpStepSeconds);
 }
 

@@ -164,4 +164,27 @@ std::string jsonString(std::string_view utf8) {
   return out + "\"";
 }
 
+std::string percentEncodeUnless(std::string_view bytes, bool (*keep)(unsigned char)) {
+  static const char kHex[] = "0123456789ABCDEF";
+  std::string out;
+  out.reserve(bytes.size());
+  for (unsigned char c : bytes) {
+    if (keep(c)) {
+      out += static_cast<char>(c);
+    } else {
+      out += '%';
+      out += kHex[c >> 4];
+      out += kHex[c & 15];
+    }
+  }
+  return out;
+}
+
+std::string percentEncode(std::string_view bytes) {
+  return percentEncodeUnless(bytes, [](unsigned char c) {
+    return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '-' || c == '_' ||
+           c == '.' || c == '~';
+  });
+}
+
 }  // namespace tovi::frame

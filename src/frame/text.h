@@ -33,6 +33,10 @@ namespace tovi::frame {
 
 // Removes blanks (U+0020 only) at both ends, as the pages' Trim does.
 [[nodiscard]] std::string trim(std::string_view text);
+// Percent-encodes bytes for a URL or a cookie: letters, digits and -_.~ stay.
+[[nodiscard]] std::string percentEncode(std::string_view bytes);
+// Percent-encodes (upper-case hex) every byte for which `keep` is false.
+[[nodiscard]] std::string percentEncodeUnless(std::string_view bytes, bool (*keep)(unsigned char));
 // Every occurrence of `from` replaced by `to` (case-sensitive, left to right).
 [[nodiscard]] std::string replaceAll(std::string_view text, std::string_view from, std::string_view to);
 

@@ -15,6 +15,8 @@
 #include <utility>
 #include <vector>
 
+#include "frame/text.h"
+
 namespace tovi::host {
 
 using Pairs = std::vector<std::pair<std::string, std::string>>;
@@ -23,10 +25,8 @@ using Pairs = std::vector<std::pair<std::string, std::string>>;
 // escape stays as written. The result is bytes, not yet text.
 [[nodiscard]] std::string percentDecode(std::string_view raw, bool plusIsSpace);
 
-// Percent-encodes bytes for a URL or a cookie: letters, digits and -_.~ stay.
-[[nodiscard]] std::string percentEncode(std::string_view bytes);
-// Percent-encodes (upper-case hex) every byte for which `keep` is false.
-[[nodiscard]] std::string percentEncodeUnless(std::string_view bytes, bool (*keep)(unsigned char));
+using frame::percentEncode;
+using frame::percentEncodeUnless;
 
 // "a=1&b=2&a=3" (url-encoded GBK) to pairs in order, decoded to UTF-8. A part
 // without '=' is a name with an empty value; empty parts are skipped.
