@@ -9,7 +9,8 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 
 packages=(g++ cmake make pkg-config ccache librestinio-dev libasio-dev libfmt-dev libhttp-parser-dev
-          libsqlite3-dev libsodium-dev libssl-dev libgd-dev liboath-dev libqrencode-dev libexif-dev libjpeg-dev)
+          libsqlite3-dev libsodium-dev libssl-dev libgd-dev liboath-dev libqrencode-dev libexif-dev libjpeg-dev
+          zlib1g-dev)
 want_node=0
 for arg in "$@"; do
   case "$arg" in

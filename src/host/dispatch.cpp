@@ -14,12 +14,17 @@ bool mayReuse(const restinio::request_t& req, const PageFile& page) {
          req.body().empty() && (method == restinio::http_method_get() || method == restinio::http_method_head());
 }
 
+bool takesGzip(const restinio::request_t& req) {
+  return acceptsGzip(req.header().get_field_or(restinio::http_field::accept_encoding, ""));
+}
+
 // The rendered copy as an answer.
-Reply copyReply(const RenderedPages::Copy& copy) {
+Reply copyReply(const restinio::request_t& req, const RenderedPages::Copy& copy) {
   Reply r;
   r.status = copy.status;
   r.headers = copy.headers;
   r.shared = copy.body;
+  encodeReply(r, takesGzip(req));
   return r;
 }
 
@@ -41,7 +46,7 @@ Reply runPage(HostState& state, const restinio::request_t& req, const Resolved& 
   std::optional<std::uint64_t> stamp;
   if (mayReuse(req, *page) && (stamp = state.rendered.stamp())) {
     auto copy = state.rendered.find(target.path, page.get());
-    if (copy && copy->stamp == *stamp) return copyReply(*copy);
+    if (copy && copy->stamp == *stamp) return copyReply(req, *copy);
   }
   PageOutcome out = runPageFile(state, req, target.folder, *page);
   if (stamp && out.impersonal) {
@@ -54,6 +59,7 @@ Reply runPage(HostState& state, const restinio::request_t& req, const Resolved& 
     out.reply.shared = copy->body;
     state.rendered.keep(target.path, page, std::move(copy));
   }
+  encodeReply(out.reply, takesGzip(req));
   return std::move(out.reply);
 }
 
@@ -62,7 +68,7 @@ std::optional<Reply> quickPage(HostState& state, const restinio::request_t& req,
     return std::nullopt;
   std::shared_ptr<const PageFile> page = state.pages.fresh(target.path);
   if (!page || !mayReuse(req, *page)) return std::nullopt;
-  if (auto copy = state.rendered.current(target.path, page.get())) return copyReply(*copy);
+  if (auto copy = state.rendered.current(target.path, page.get())) return copyReply(req, *copy);
   return std::nullopt;
 }
 

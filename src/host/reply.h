@@ -4,8 +4,10 @@
 //   Reply r = noticeReply(405, "不支持的请求", "服务器不支持这种请求方式。");
 //   return notFound();
 //   body += "<p>" + pageErrorText(id) + "</p>";     // after what a failed page wrote
+//   encodeReply(r, acceptsGzip(acceptEncodingHeader));  // compressed for a client that takes it
 //
-// Pure values and functions: safe from any thread.
+// Pure values and functions: safe from any thread. gzip() throws std::runtime_error
+// when zlib fails (out of memory).
 #pragma once
 
 #include <memory>
@@ -37,6 +39,25 @@ struct Reply {
 // The generic text a failed page ends with; the request id lets the operator
 // find the details in the error log.
 [[nodiscard]] std::string pageErrorText(const std::string& id);
+
+// Compression. Pages, style sheets and scripts shrink to a fraction over a
+// phone's slow link; pictures are compressed already, and event streams must
+// reach the browser as each event is written.
+inline constexpr std::size_t kMinGzipBody = 512;  // below this the gzip framing eats the gain
+// Whether an Accept-Encoding value takes gzip (gzip, x-gzip or *, and not refused by q=0).
+[[nodiscard]] bool acceptsGzip(std::string_view acceptEncoding);
+// Whether answers of this Content-Type are worth compressing.
+[[nodiscard]] bool compressible(std::string_view contentType);
+// The bytes in gzip framing (zlib, level 6).
+[[nodiscard]] std::string gzip(std::string_view bytes);
+// `body` compressed when its type is compressible and it is not too short to gain; null otherwise.
+[[nodiscard]] std::shared_ptr<const std::string> gzipVariant(std::string_view contentType, std::string_view body);
+// Makes `r` the answer for a client that takes gzip or not: a compressible
+// type gets `Vary: Accept-Encoding`, and when accepted and worth it a
+// compressed body (`gzipped` when given, made once for a kept answer;
+// else compressed now) with `Content-Encoding: gzip`. Answers from disk
+// (filePath) and headers-only answers stay as they are.
+void encodeReply(Reply& r, bool acceptsGzip, std::shared_ptr<const std::string> gzipped = nullptr);
 
 // The reason phrase of a status code ("OK" or "Error" for one it does not name).
 [[nodiscard]] const char* reasonPhrase(int status);

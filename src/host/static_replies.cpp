@@ -17,9 +17,11 @@ Reply staticReply(const restinio::request_t& req, const std::shared_ptr<const St
   if ((inm && inm->find(file->etag) != std::string_view::npos) || (!inm && ims && *ims == file->lastModified)) {
     r.status = 304;
     r.bodyless = true;  // a 304 may only announce the length the 200 would have
+    if (compressible(file->contentType)) r.headers.emplace_back("Vary", "Accept-Encoding");
     return r;
   }
   r.headers.emplace_back("Content-Type", file->contentType);
+  encodeReply(r, acceptsGzip(req.header().get_field_or(restinio::http_field::accept_encoding, "")));
   return r;
 }
 

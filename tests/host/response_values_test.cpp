@@ -1,6 +1,8 @@
 // Set-Cookie and Location values as GBK browsers read them back.
 #include "host/response_values.h"
 
+#include "host/reply.h"
+
 #include <cstdlib>
 #include <ctime>
 
@@ -33,4 +35,12 @@ TEST(ResponseValues, LocationUrls) {
       {"login.asp", "login.asp"}, {"./Index.asp?x=中", "./Index.asp?x=%D6%D0"},         {"€5", "%805"},
       {"a b", "a%20b"},           {"x\r\nSet-Cookie: y=1", "x%0D%0ASet-Cookie:%20y=1"}, {"", ""}};
   for (const auto& [url, sent] : cases) EXPECT_EQ(host::locationUrl(url), sent) << url;
+}
+
+TEST(ResponseValues, WhichAcceptEncodingTakesGzip) {
+  for (const auto& [header, takes] : std::vector<std::pair<const char*, bool>>{
+           {"", false}, {"identity", false}, {"deflate, br", false}, {"gzip;q=0", false}, {"br, GZIP ; q=0.000", false},
+           {"*;q=0, gzip;q=0", false}, {"gzip, *;q=0", true}, {"x-gzip", true}, {"gzip;q=0.001", true},
+           {"deflate, gzip;level=1;q=1.0", true}, {"*", true}, {"*, gzip;q=0", false}})
+    EXPECT_EQ(host::acceptsGzip(header), takes) << header;
 }

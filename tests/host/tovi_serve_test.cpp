@@ -6,6 +6,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <zlib.h>
+
 #include <ctime>
 #include <filesystem>
 #include <fstream>
@@ -37,6 +39,21 @@ static std::string largeFile() {
   std::string bytes(static_cast<std::size_t>(host::StaticFiles::kKeepLimit) + 4097, '\0');
   for (std::size_t i = 0; i < bytes.size(); ++i) bytes[i] = static_cast<char>('a' + i % 26);
   return bytes;
+}
+
+// A gzip stream inflated; "" when it is not one whole stream.
+static std::string gunzip(const std::string& in) {
+  z_stream z{};
+  EXPECT_EQ(inflateInit2(&z, 15 + 16), Z_OK);
+  std::string out(in.size() * 20 + 64, '\0');
+  z.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(in.data()));
+  z.avail_in = static_cast<uInt>(in.size());
+  z.next_out = reinterpret_cast<Bytef*>(out.data());
+  z.avail_out = static_cast<uInt>(out.size());
+  bool whole = inflate(&z, Z_FINISH) == Z_STREAM_END && z.avail_in == 0;
+  out.resize(z.total_out);
+  inflateEnd(&z);
+  return whole ? out : "";
 }
 
 class ToviServe : public ::testing::Test {
@@ -88,6 +105,31 @@ TEST_F(ToviServe, HeadAndNotModifiedSendNoBody) {
   struct stat st {};
   ASSERT_EQ(stat((server_->root() + "/large.js").c_str(), &st), 0);
   EXPECT_EQ(large.headers["Last-Modified"], host::httpDate(st.st_mtime));
+}
+
+// Pages (one personal, the home page twice: run, then its rendered copy), a style sheet and a script go out
+// compressed to a client that takes gzip, HEAD announcing the same; they inflate to the very bytes any other client
+// gets, and both answers say they vary by Accept-Encoding. Pictures and tiny bodies go out as they are.
+TEST_F(ToviServe, CompressedAnswersInflateToThePlainOnes) {
+  HttpClient http(server_->port());
+  const std::map<std::string, std::string> gz = {{"Accept-Encoding", "deflate, gzip"}};
+  for (const auto& [target, compressed] : std::vector<std::pair<std::string, bool>>{
+           {"/admin/login.asp", true}, {"/index.asp", true}, {"/index.asp", true}, {"/css/style.css", true},
+           {"/js/front.js", true}, {"/images/dot.gif", false}, {"/test.asp", false}}) {
+    SCOPED_TRACE(target);
+    HttpResponse packed = ask(http, "GET", target, gz), head = ask(http, "HEAD", target, gz);
+    EXPECT_EQ(std::tie(packed.status, packed.headers["Content-Encoding"], head.headers["Content-Length"]),
+              std::forward_as_tuple(200, compressed ? "gzip" : "", std::to_string(packed.body.size())));
+    for (const char* accept : {"", "identity", "gzip;q=0"}) {
+      HttpResponse plain =
+          ask(http, "GET", target, *accept ? decltype(gz){{"Accept-Encoding", accept}} : decltype(gz){});
+      EXPECT_EQ(std::tie(plain.headers["Content-Encoding"], plain.headers["Vary"]),
+                std::forward_as_tuple("", packed.headers["Vary"])) << accept;
+      EXPECT_EQ(compressed ? gunzip(packed.body) : packed.body, plain.body) << accept;
+      EXPECT_GT(plain.body.size(), compressed ? packed.body.size() * 2 : 0) << accept;
+    }
+    EXPECT_EQ(packed.headers["Vary"], target.find(".gif") == std::string::npos ? "Accept-Encoding" : "");
+  }
 }
 
 // A static file's type by its name, its cache time, and a file rewritten (same size) sent anew at once with a new tag,
