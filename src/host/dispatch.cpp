@@ -24,7 +24,7 @@ Reply copyReply(const restinio::request_t& req, const RenderedPages::Copy& copy)
   r.status = copy.status;
   r.headers = copy.headers;
   r.shared = copy.body;
-  encodeReply(r, takesGzip(req));
+  encodeReply(r, takesGzip(req), copy.gzipped);
   return r;
 }
 
@@ -57,7 +57,10 @@ Reply runPage(HostState& state, const restinio::request_t& req, const Resolved& 
     copy->body = std::make_shared<const std::string>(std::move(out.reply.body));
     out.reply.body.clear();
     out.reply.shared = copy->body;
+    copy->gzipped = gzipVariant(out.reply);  // once: every later visitor gets these bytes
+    encodeReply(out.reply, takesGzip(req), copy->gzipped);
     state.rendered.keep(target.path, page, std::move(copy));
+    return std::move(out.reply);
   }
   encodeReply(out.reply, takesGzip(req));
   return std::move(out.reply);

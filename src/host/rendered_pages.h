@@ -38,6 +38,7 @@ class RenderedPages {
     int status = 200;
     std::vector<std::pair<std::string, std::string>> headers;
     std::shared_ptr<const std::string> body;
+    std::shared_ptr<const std::string> gzipped;  // the body compressed once (reply.h's gzipVariant), or null
   };
 
   // Without a stamp source no copy is ever current.

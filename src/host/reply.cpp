@@ -77,14 +77,28 @@ std::shared_ptr<const std::string> gzipVariant(std::string_view contentType, std
   return std::make_shared<const std::string>(gzip(body));
 }
 
+namespace {
+
+const std::string* contentType(const Reply& r) {
+  for (const auto& [name, value] : r.headers)
+    if (frame::iequals(name, "Content-Type")) return &value;
+  return nullptr;
+}
+
+std::string_view bodyOf(const Reply& r) { return r.shared ? std::string_view(*r.shared) : std::string_view(r.body); }
+
+}  // namespace
+
+std::shared_ptr<const std::string> gzipVariant(const Reply& r) {
+  const std::string* type = contentType(r);
+  return type && r.filePath.empty() ? gzipVariant(*type, bodyOf(r)) : nullptr;
+}
+
 void encodeReply(Reply& r, bool acceptsGzip, std::shared_ptr<const std::string> gzipped) {
   if (!r.filePath.empty() || r.bodyless) return;
-  const std::string* type = nullptr;
-  for (const auto& [name, value] : r.headers)
-    if (frame::iequals(name, "Content-Type")) type = &value;
+  const std::string* type = contentType(r);
   if (!type || !compressible(*type)) return;
-  std::string_view plain = r.shared ? std::string_view(*r.shared) : std::string_view(r.body);
-  if (!gzipped && acceptsGzip) gzipped = gzipVariant(*type, plain);
+  if (!gzipped && acceptsGzip) gzipped = gzipVariant(*type, bodyOf(r));
   r.headers.emplace_back("Vary", "Accept-Encoding");
   if (!acceptsGzip || !gzipped) return;
   r.body.clear();

@@ -52,6 +52,8 @@ inline constexpr std::size_t kMinGzipBody = 512;  // below this the gzip framing
 [[nodiscard]] std::string gzip(std::string_view bytes);
 // `body` compressed when its type is compressible and it is not too short to gain; null otherwise.
 [[nodiscard]] std::shared_ptr<const std::string> gzipVariant(std::string_view contentType, std::string_view body);
+// The same for the body and Content-Type of `r`.
+[[nodiscard]] std::shared_ptr<const std::string> gzipVariant(const Reply& r);
 // Makes `r` the answer for a client that takes gzip or not: a compressible
 // type gets `Vary: Accept-Encoding`, and when accepted and worth it a
 // compressed body (`gzipped` when given, made once for a kept answer;

@@ -11,6 +11,7 @@
 #include <mutex>
 
 #include "frame/text.h"
+#include "host/reply.h"
 
 namespace tovi::host {
 
@@ -123,6 +124,8 @@ std::shared_ptr<const StaticFile> StaticFiles::get(const std::string& path) {
   if (size > kKeepLimit) return file;  // not kept: large files go out with sendfile
   auto bytes = std::make_shared<std::string>();
   if (!readAll(path, *bytes, size)) return nullptr;
+  file->gzipped = gzipVariant(file->contentType, *bytes);
+  if (file->gzipped) file->gzipEtag = file->etag.substr(0, file->etag.size() - 1) + "-gz\"";
   file->bytes = std::move(bytes);
   std::unique_lock lock(mutex_);
   auto& slot = files_[path];

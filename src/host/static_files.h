@@ -5,6 +5,9 @@
 //   httpDateNow()                          // the same for now, for the Date header
 //   StaticFiles files;
 //   auto f = files.get("/srv/site/Style.css");   // null when it cannot be read
+//
+// A kept file of a compressible type (reply.h) keeps its gzip-compressed
+// bytes beside the plain ones, made when it is read, with their own ETag.
 #pragma once
 
 #include <ctime>
@@ -36,6 +39,8 @@ inline constexpr std::string_view kStaticCacheControl = "public, max-age=3600";
 struct StaticFile {
   std::string etag, lastModified, contentType;
   std::shared_ptr<const std::string> bytes;  // null: too large to keep, sent from disk
+  std::shared_ptr<const std::string> gzipped;  // bytes compressed; null when not worth it or not kept
+  std::string gzipEtag;                        // the ETag of the compressed bytes, never that of the plain ones
   long long size = 0, mtimeNs = 0;
 };
 

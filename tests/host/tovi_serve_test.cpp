@@ -128,6 +128,13 @@ TEST_F(ToviServe, CompressedAnswersInflateToThePlainOnes) {
       EXPECT_EQ(compressed ? gunzip(packed.body) : packed.body, plain.body) << accept;
       EXPECT_GT(plain.body.size(), compressed ? packed.body.size() * 2 : 0) << accept;
     }
+    if (compressed && packed.headers.count("ETag")) {  // a static file: each variant revalidates with its own tag
+      const std::string tag = packed.headers["ETag"];
+      HttpResponse same = ask(http, "GET", target, {{"Accept-Encoding", "gzip"}, {"If-None-Match", tag}}),
+                   other = ask(http, "GET", target, {{"If-None-Match", tag}});
+      EXPECT_EQ(std::tuple(same.status, same.headers["Vary"], other.status, other.body.empty()),
+                std::tuple(304, "Accept-Encoding", 200, false));
+    }
     EXPECT_EQ(packed.headers["Vary"], target.find(".gif") == std::string::npos ? "Accept-Encoding" : "");
   }
 }
