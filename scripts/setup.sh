@@ -10,12 +10,13 @@ cd "$(dirname "$0")/.."
 
 packages=(g++ cmake make pkg-config ccache librestinio-dev libasio-dev libfmt-dev libhttp-parser-dev
           libsqlite3-dev libsodium-dev libssl-dev libgd-dev liboath-dev libqrencode-dev libexif-dev libjpeg-dev
-          zlib1g-dev)
+          zlib1g-dev libpq-dev)
 want_node=0
 for arg in "$@"; do
   case "$arg" in
     --test) packages+=(googletest libgtest-dev chromium fonts-wqy-microhei sqlite3 dpkg-dev
-                          clang libclang-rt-14-dev); want_node=1 ;;
+                          clang libclang-rt-14-dev
+                          postgresql); want_node=1 ;;
     --package) packages+=(dpkg-dev) ;;
     --bench) packages+=(wrk nginx-light linux-perf) ;;
   esac
