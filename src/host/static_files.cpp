@@ -1,11 +1,13 @@
 #include "host/static_files.h"
 
 #include <fcntl.h>
+#include <sodium.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <cerrno>
 #include <algorithm>
+#include <cctype>
+#include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <mutex>
@@ -86,7 +88,36 @@ bool readAll(const std::string& path, std::string& out, long long size) {
   return got == out.size();
 }
 
+std::string fingerprintOf(std::string_view bytes) {
+  unsigned char digest[crypto_hash_sha256_BYTES];
+  crypto_hash_sha256(digest, reinterpret_cast<const unsigned char*>(bytes.data()), bytes.size());
+  char hex[2 * sizeof digest + 1];
+  sodium_bin2hex(hex, sizeof hex, digest, sizeof digest);
+  return std::string(hex, 10);
+}
+
+bool isUniqueUploadName(std::string_view name) {
+  if (name.size() < 33 || (name[32] != '.' && name[32] != '-')) return false;
+  for (char c : name.substr(0, 32))
+    if (!std::isxdigit(static_cast<unsigned char>(c))) return false;
+  std::string_view type = contentTypeFor(name);
+  return type == "image/jpeg" || type == "image/png" || type == "image/gif" || type == "image/webp";
+}
+
 }  // namespace
+
+bool queryNamesFingerprint(std::string_view query, std::string_view fingerprint) {
+  if (fingerprint.empty()) return false;
+  while (!query.empty()) {
+    std::size_t amp = query.find('&');
+    std::string_view pair = query.substr(0, amp);
+    if (pair.size() == 2 + fingerprint.size() && pair.substr(0, 2) == "v=" && pair.substr(2) == fingerprint)
+      return true;
+    if (amp == std::string_view::npos) break;
+    query.remove_prefix(amp + 1);
+  }
+  return false;
+}
 
 std::shared_ptr<const StaticFile> StaticFiles::kept(const std::string& path) {
   struct stat st{};
@@ -121,9 +152,11 @@ std::shared_ptr<const StaticFile> StaticFiles::get(const std::string& path) {
   file->contentType = std::string(contentTypeFor(name));
   if (file->contentType.rfind("text/", 0) == 0 || file->contentType == "application/javascript")
     file->contentType += "; charset=gb2312";
+  file->immutable = isUniqueUploadName(name);
   if (size > kKeepLimit) return file;  // not kept: large files go out with sendfile
   auto bytes = std::make_shared<std::string>();
   if (!readAll(path, *bytes, size)) return nullptr;
+  file->fingerprint = fingerprintOf(*bytes);
   file->gzipped = gzipVariant(file->contentType, *bytes);
   if (file->gzipped) file->gzipEtag = file->etag.substr(0, file->etag.size() - 1) + "-gz\"";
   file->bytes = std::move(bytes);

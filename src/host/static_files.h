@@ -8,6 +8,15 @@
 //
 // A kept file of a compressible type (reply.h) keeps its gzip-compressed
 // bytes beside the plain ones, made when it is read, with their own ETag.
+//
+// Lifetimes: a file is kept by browsers an hour and then revalidated, except
+// where its URL changes whenever its bytes do, which browsers may keep a year:
+//   - css/front.css?v=<fingerprint>: the fingerprint of the current bytes
+//     (the first 10 hex digits of their SHA-256, as `sha256sum | cut -c1-10`;
+//     scripts/fingerprint.sh writes them into the links). Any other v= gets the
+//     current bytes with the short lifetime, never old bytes for a year.
+//   - a picture named by 128 random bits (32 hex digits, then '.' or '-'):
+//     uploads get such names and are never rewritten.
 #pragma once
 
 #include <ctime>
@@ -33,6 +42,11 @@ namespace tovi::host {
 
 // How long browsers may keep a static file without asking again.
 inline constexpr std::string_view kStaticCacheControl = "public, max-age=3600";
+// The same for one whose URL names its bytes (above).
+inline constexpr std::string_view kImmutableCacheControl = "public, max-age=31536000, immutable";
+
+// Whether a query string holds v=`fingerprint` (an empty fingerprint never matches).
+[[nodiscard]] bool queryNamesFingerprint(std::string_view query, std::string_view fingerprint);
 
 // A static file as it is sent: its headers worked out once, and small files'
 // bytes kept in memory (shared by every answer that sends them).
@@ -41,6 +55,8 @@ struct StaticFile {
   std::shared_ptr<const std::string> bytes;  // null: too large to keep, sent from disk
   std::shared_ptr<const std::string> gzipped;  // bytes compressed; null when not worth it or not kept
   std::string gzipEtag;                        // the ETag of the compressed bytes, never that of the plain ones
+  std::string fingerprint;                     // of the kept bytes; empty for a file sent from disk
+  bool immutable = false;                      // named uniquely per upload: never rewritten
   long long size = 0, mtimeNs = 0;
 };
 

@@ -13,7 +13,8 @@ Reply staticReply(const restinio::request_t& req, const std::shared_ptr<const St
   r.headers.reserve(7);
   r.headers.emplace_back("Last-Modified", file->lastModified);
   r.headers.emplace_back("ETag", etag);
-  r.headers.emplace_back("Cache-Control", std::string(kStaticCacheControl));
+  const bool named = file->immutable || queryNamesFingerprint(req.header().query(), file->fingerprint);
+  r.headers.emplace_back("Cache-Control", std::string(named ? kImmutableCacheControl : kStaticCacheControl));
   if (compressible(file->contentType)) r.headers.emplace_back("Vary", "Accept-Encoding");
   auto inm = req.header().opt_value_of(restinio::http_field::if_none_match);
   auto ims = req.header().opt_value_of(restinio::http_field::if_modified_since);
