@@ -11,6 +11,7 @@
 #include "frame/component.h"
 #include "frame/module1.h"
 #include "frame/text.h"
+#include "storefront/dish_picture.h"
 #include "storefront/order_form.h"
 
 namespace tovi::storefront {
@@ -42,7 +43,8 @@ void writeDishCell(data::Recordset& dish) {
   std::string name = dish("name").text();
   std::string price = dish("jiage").text();
   Response().Write(R"(<td width=160 height=210 align=center background='./images/main_bg.gif'><div align=center style='width:159px'><img src=')" +
-                   htmlEncode(dish("pic").text()) + "' alt='" + htmlEncode(name) + R"(' width=123 height=93 border=1>&nbsp;<br><br>)" +
+                   htmlEncode(shownPicture(dish("pic").text())) + "' alt='" + htmlEncode(name) +
+                   R"(' width=123 height=93 border=1>&nbsp;<br><br>)" +
                    htmlEncode(name) + "<br>" + dish("content").text() + "<br>");
   writeDishFields("name1", "jiage1", name, price);
   Response().Write("&nbsp;" + htmlEncode(price) + "元</div></td><td><samp style='width:9'>&nbsp;</samp></td>");

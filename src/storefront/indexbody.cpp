@@ -12,6 +12,7 @@
 #include "frame/component.h"
 #include "frame/module1.h"
 #include "frame/text.h"
+#include "storefront/dish_picture.h"
 #include "storefront/hover_box.h"
 #include "storefront/order_form.h"
 
@@ -53,11 +54,12 @@ void writeDishCell(const DishList& list, data::Recordset& dish) {
                    "><table width=180 border=0 cellspacing=0 cellpadding=0><tr><td width=23>");
   writeDishFields(list.nameField, list.priceField, name, price);
   // The description is the operator's markup; name and picture path go into
-  // the box's markup as text.
+  // the box's markup as text. The link opens the picture as uploaded, the box
+  // shows its small copy.
   Response().Write("</td><td width=31 align=right>" + htmlEncode(price) +
                    "元</td><td width=126><a class=c6 href='" + htmlEncode(pic) +
                    "' target='_blank' onmouseover=\"drc('" + jsInAttr(dish("content").text() + list.descriptionEnd) +
-                   "','" + jsInAttr(htmlEncode(name)) + "','" + jsInAttr(htmlEncode(pic)) +
+                   "','" + jsInAttr(htmlEncode(name)) + "','" + jsInAttr(htmlEncode(shownPicture(pic))) +
                    "'); return true;\" onmouseout=\"nd(); return true;\">&nbsp;&nbsp;<font color=#808080>" +
                    htmlEncode(name) + "</font></a></td></tr></table></td>");
 }

@@ -116,17 +116,22 @@ TEST_F(BackOffice, SavesStoreWhatWasAskedAsAnArgonHashAndDeletesAskFirst) {
   EXPECT_THAT(owner.get("/admin/admin.asp").text(), HasSubstr("岚禾统一后台"));
   liveExec(server, "update wq_admin set flag=1 where admin='chief'");
   EXPECT_THAT(owner.get("/admin/manageadmin.asp").text(), HasSubstr("您没有管理权限!!"));
-  // A picture: its type from the content, its name from the server; a photo turned upright, at most 1600 px.
+  // A picture: its type from the content, its name from the server; a photo turned upright, at most 1600 px, with a
+  // small copy within 246 x 186 served beside it when larger (none for the small code image).
   const std::string png = picture("png");
   // (3400 wide: decoded at half the size, then made smaller.)
-  for (auto [bytes, stored] : {std::pair{png, "png " + shape(png)},
-                               {turnedPhoto(3000, 2000), "jpg 1067x1600 - red"},
-                               {turnedPhoto(3400, 1700), "jpg 800x1600 - red"}}) {
+  for (auto [bytes, stored] : {std::pair{png, "png " + shape(png) + ", 404"},
+                               {turnedPhoto(3000, 2000), "jpg 1067x1600 - red, 124x186 - red"},
+                               {turnedPhoto(3400, 1700), "jpg 800x1600 - red, 93x186 - red"}}) {
     const std::string answer =
         owner.post(kUpload, multipart("我的菜.jpg", bytes), kMultipart, {{"Origin", owner.origin()}}).text();
     std::smatch path;
-    ASSERT_TRUE(std::regex_search(answer, path, std::regex("var path = '(uploadpic/[0-9a-f]{32}\\.(png|jpg))';")));
-    EXPECT_EQ(path[2].str() + " " + shape(readFile(server.root() + "/" + path[1].str())), stored);
+    ASSERT_TRUE(std::regex_search(answer, path, std::regex("var path = '(uploadpic/[0-9a-f]{32})\\.(png|jpg)';")));
+    const HttpResponse copy = owner.get("/" + path[1].str() + "-s." + path[2].str());
+    const std::string small = copy.status == 200 ? shape(copy.body) : std::to_string(copy.status);
+    EXPECT_EQ(path[2].str() + " " + shape(readFile(server.root() + "/" + path[1].str() + "." + path[2].str())) +
+                  ", " + small,
+              stored);
   }
 }
 

@@ -11,6 +11,7 @@
 #include <ctime>
 #include <filesystem>
 #include <fstream>
+#include <regex>
 #include <set>
 
 #include "host/forwarded.h"
@@ -155,6 +156,41 @@ TEST_F(ToviServe, StaticFilesCarryTheirTypeAndAreSentAnewOnceChanged) {
   EXPECT_NE(changed.headers["ETag"], r.headers["ETag"]);
   fs::remove(probe);
   EXPECT_EQ(ask(http, "GET", "/css/probe.css").status, 404);
+}
+
+// A URL that names the file's bytes is kept a year: the fingerprint every storefront link carries (its bytes' now, so
+// the links are current), a picture named as uploads are. Anything else an hour, a stale fingerprint too, and a file
+// rewritten under the fingerprint of its old bytes: never old bytes for a year. The favicon is there.
+TEST_F(ToviServe, OnlyUrlsThatNameTheBytesAreKeptAYear) {
+  const std::string year(host::kImmutableCacheControl), hour(host::kStaticCacheControl), hex(32, 'c');
+  HttpClient http(server_->port());
+  std::vector<std::pair<std::string, std::string>> cases;
+  const std::regex link("(?:href|src)='([^']+[?]v=[^']*)'");
+  for (const char* page : {"/index.asp", "/kcdg.asp", "/guestbook.asp", "/register.asp", "/signin.asp"}) {
+    const std::string body = ask(http, "GET", page).text();
+    for (std::sregex_iterator m(body.begin(), body.end(), link), end; m != end; ++m)
+      cases.emplace_back("/" + (*m)[1].str(), year);
+  }
+  ASSERT_GE(cases.size(), 10u);
+  fs::create_directories(server_->root() + "/uploadpic");
+  for (const std::string& name : {hex + ".gif", hex + "-s.gif", std::string("c.gif")})
+    std::ofstream(server_->root() + "/uploadpic/" + name) << "GIF89a";
+  const std::string css = cases.front().first;
+  ASSERT_THAT(css, StartsWith("/css/front.css?v="));
+  cases.insert(cases.end(), {{css + "&x=1", year}, {css.substr(0, css.size() - 1) + "0", hour},
+                             {css.substr(0, css.find('?')), hour}, {"/favicon.ico", hour},
+                             {"/uploadpic/" + hex + ".gif", year}, {"/uploadpic/" + hex + "-s.gif", year},
+                             {"/uploadpic/c.gif", hour}});
+  for (const auto& [target, lifetime] : cases) {
+    HttpResponse r = ask(http, "GET", target);
+    EXPECT_EQ(std::tie(r.status, r.headers["Cache-Control"]), std::make_tuple(200, lifetime)) << target;
+  }
+  // The style sheet rewritten: its link as the pages still write it gets the new bytes, for an hour.
+  const std::string file = server_->root() + "/css/front.css", before = readFile(file);
+  std::ofstream(file) << "body{}";
+  HttpResponse stale = ask(http, "GET", css);
+  EXPECT_EQ(std::tie(stale.status, stale.body, stale.headers["Cache-Control"]), std::make_tuple(200, "body{}", hour));
+  std::ofstream(file) << before;
 }
 
 // Names resolve without regard to case; a folder redirects, other methods are refused. Outside the root, the database,

@@ -1,5 +1,8 @@
 // The three category pages: each lists its own category in a grid of at most three rows of three, and stored values
 // stay inside their attributes.
+#include <filesystem>
+#include <fstream>
+
 #include "support/site_rows.h"
 #include "support/testing.h"
 
@@ -30,4 +33,23 @@ TEST(CategoryPage, StoredValuesCannotBreakOutOfTheirAttributes) {
                "<img src='x.jpg&#39; onerror=&#39;alert(1)' alt='O&#39;Neil&quot;&lt;script&gt;x()&lt;/script&gt;'",
                "aria-label='O&#39;Neil&quot;&lt;script&gt;x()&lt;/script&gt; 数量'"},
               {"<script>x()", "' onerror='alert(1)"});
+}
+
+// An uploaded picture is shown by its small copy where the upload made one; any other path as it is, never looked up.
+TEST(CategoryPage, PicturesAreShownByTheirSmallCopyWhereThereIsOne) {
+  const std::string a(32, 'a'), b(32, 'b');
+  for (auto [pic, shown] : {std::pair<std::string, std::string>{"uploadpic/" + a + ".jpg", "uploadpic/" + a + "-s.jpg"},
+                            {"uploadpic/" + b + ".png", "uploadpic/" + b + ".png"},  // stored before copies were made
+                            {"../uploadpic/" + a + ".jpg", "../uploadpic/" + a + ".jpg"},
+                            {"uploadpic/" + a + ".jpeg", "uploadpic/" + a + ".jpeg"},
+                            {"images/dishes/d01.jpg", "images/dishes/d01.jpg"}}) {
+    FakeSite site;
+    std::filesystem::create_directories(site.root() + "/uploadpic");
+    std::ofstream(site.root() + "/uploadpic/" + a + "-s.jpg") << "small";
+    addDish(site, {.lei = "新品推荐", .pic = pic});
+    FakeRequest category, home;
+    EXPECT_THAT(site.run("mabex.kcdgbody", category).body, HasSubstr("<img src='" + shown + "'"));
+    // The home page links the picture as stored; its hover box shows the copy.
+    expectTexts(site.run("mabex.indexbody", home).body, {"href='" + pic + "'", "'" + shown + "'); return true"}, {});
+  }
 }

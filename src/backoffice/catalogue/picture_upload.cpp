@@ -22,6 +22,7 @@
 #include "frame/module1.h"
 #include "frame/request_guard.h"
 #include "frame/text.h"
+#include "storefront/dish_picture.h"
 
 namespace tovi::backoffice::catalogue {
 
@@ -158,19 +159,26 @@ Image upright(Image image, int orientation) {
   return image;
 }
 
-// The picture with its longest side at most kMaxSide, averaged down.
-Image fitted(Image image) {
-  const int w = gdImageSX(image.get()), h = gdImageSY(image.get());
-  if (std::max(w, h) <= kMaxSide) return image;
-  const double k = static_cast<double>(kMaxSide) / std::max(w, h);
+// The picture averaged down to fit in `width` x `height`, its proportions
+// kept; null when it fits already.
+Image scaledInto(gdImagePtr image, int width, int height) {
+  const int w = gdImageSX(image), h = gdImageSY(image);
+  if (w <= width && h <= height) return Image(nullptr, gdImageDestroy);
+  const double k = std::min(static_cast<double>(width) / w, static_cast<double>(height) / h);
   const int fw = std::max(1, static_cast<int>(std::lround(w * k))),
             fh = std::max(1, static_cast<int>(std::lround(h * k)));
   Image out(gdImageCreateTrueColor(fw, fh), gdImageDestroy);
   if (!out) throw std::runtime_error("cannot make the smaller picture");
   gdImageAlphaBlending(out.get(), 0);
   gdImageSaveAlpha(out.get(), 1);
-  gdImageCopyResampled(out.get(), image.get(), 0, 0, 0, 0, fw, fh, w, h);
+  gdImageCopyResampled(out.get(), image, 0, 0, 0, 0, fw, fh, w, h);
   return out;
+}
+
+// The picture with its longest side at most kMaxSide.
+Image fitted(Image image) {
+  Image smaller = scaledInto(image.get(), kMaxSide, kMaxSide);
+  return smaller ? std::move(smaller) : std::move(image);
 }
 
 std::string encoded(gdImagePtr image, std::string_view ext) {
@@ -265,7 +273,9 @@ std::optional<WebPicture> webPicture(std::string_view bytes) {
   if (!image) return std::nullopt;
   image = fitted(std::move(image));
   if (ext == "jpg") image = upright(std::move(image), exifOrientation(bytes));
-  WebPicture out{ext, encoded(image.get(), ext), gdImageSX(image.get()), gdImageSY(image.get())};
+  WebPicture out{ext, encoded(image.get(), ext), gdImageSX(image.get()), gdImageSY(image.get()), {}};
+  if (Image small = scaledInto(image.get(), storefront::kSmallCopyWidth, storefront::kSmallCopyHeight))
+    out.small = encoded(small.get(), ext);
   return out;
 }
 
@@ -300,9 +310,12 @@ void up_bookpic::main() {
   std::filesystem::path folder = Server().MapPath("/" + std::string(kFolder));
   std::filesystem::create_directories(folder);
   std::string name = randomName() + "." + std::string(picture->extension);
+  std::string path = std::string(kFolder) + "/" + name;
+  // The small copy first: once the picture's path is handed out, its copy is there.
+  if (!picture->small.empty())
+    writeNewFile((folder / std::filesystem::path(storefront::smallCopyPath(path)).filename()).string(), picture->small);
   writeNewFile((folder / name).string(), picture->bytes);
 
-  std::string path = std::string(kFolder) + "/" + name;
   Response().Write(R"(<html><head><meta http-equiv="Content-Type" content="text/html; charset=gb2312"></head><body>
 <p>图片已上传：)" + path + R"(</p>
 <script language=javascript>

@@ -7,7 +7,8 @@
 // same-site) takes one picture: JPEG, PNG or GIF recognised by its bytes and
 // confirmed by decoding it, at most kMaxPictureBytes (a phone's photo). What is
 // stored is webPicture() of it, as uploadpic/<32 random hex digits>.<jpg|png|gif>
-// under the web root, a name the server alone chooses, and the page then puts
+// under the web root, a name the server alone chooses, with its small copy
+// beside it (storefront/dish_picture.h) when it is larger; the page then puts
 // that path (relative to the storefront root) into field `editname` of form
 // `formname` in the window that opened it and closes. `uppath` and `filelx`
 // are accepted and not needed: the folder and the type come from the server
@@ -41,11 +42,13 @@ struct WebPicture {
   std::string_view extension;  // "jpg", "png" or "gif", as the picture's own type
   std::string bytes;
   int width = 0, height = 0;
+  std::string small;  // the same at the storefront's small copy size, same type; empty when it fits already
 };
 
 // The picture in `bytes` as the storefront shows it: turned as the camera was
 // held (a JPEG's EXIF orientation), its longest side at most kMaxSide, saved
-// again in its own type (a JPEG at quality 85; metadata are not kept).
+// again in its own type (a JPEG at quality 85; metadata are not kept), and
+// its small copy made the same way.
 // nullopt for anything that does not start as one of the three types and
 // decode as it, or that would take more than kMaxPixels decoded.
 [[nodiscard]] std::optional<WebPicture> webPicture(std::string_view bytes);
