@@ -6,10 +6,11 @@ set -euo pipefail
 cd "$(dirname "$0")/../site/images"
 font=/usr/share/fonts/truetype/wqy/wqy-microhei.ttc
 
+# Titles at twice the 120 x 25 the pages show them at, sharp on phones' screens.
 title() {  # file text colour
-  convert -size 120x25 xc:none -fill "$3" -draw "roundrectangle 0,2 119,22 6,6" \
-    -fill white -draw "circle 12,12 16,12" -font "$font" -pointsize 14 -fill white \
-    -gravity west -annotate +24+0 "$2" "$1"
+  convert -size 240x50 xc:none -fill "$3" -draw "roundrectangle 0,4 239,44 12,12" \
+    -fill white -draw "circle 24,24 32,24" -font "$font" -pointsize 28 -fill white \
+    -gravity west -annotate +48+0 "$2" "$1"
 }
 title kcdg.gif "快餐订购" "#D9661F"
 title xptj.gif "新品推荐" "#C23B22"
