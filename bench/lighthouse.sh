@@ -13,6 +13,7 @@
 #   ORDER_PAGE    the order's page, {id} for its number (default: where the
 #                 order form's answer sends the browser; skipped when none)
 #   FORM_FACTOR   mobile (default) or desktop
+#   PAGES         the other pages, blank-separated (default: index.asp kcdg.asp guestbook.asp register.asp)
 # Installs Lighthouse 12 into bench/.lighthouse (git-ignored) on first use;
 # needs node, npm, /usr/bin/chromium, curl and python3.
 set -euo pipefail
@@ -64,9 +65,9 @@ else
   order_url=$(printf '%s' "$answer" | grep -o 'location.href="[^"]*"' | head -1 | sed 's/location.href="//; s/"$//')
   [ "$order_url" = index.asp ] && order_url=
 fi
-cookie=$(awk '!/^#/ && NF >= 7 {printf "%s%s=%s", (n++ ? "; " : ""), $6, $7}' "$work/cookies")
+cookie=$(sed 's/^#HttpOnly_//' "$work/cookies" | awk '!/^#/ && NF >= 7 {printf "%s%s=%s", (n++ ? "; " : ""), $6, $7}')
 
-pages=("index.asp" "kcdg.asp" "guestbook.asp" "register.asp")
+read -r -a pages <<<"${PAGES-index.asp kcdg.asp guestbook.asp register.asp}"
 [ -n "$order_url" ] && pages+=("$order_url")
 flags=(--quiet --output=json --only-categories=performance,accessibility,best-practices,seo
        "--chrome-flags=--headless=new --no-sandbox")
@@ -93,8 +94,8 @@ pages.forEach((page, i) => {
   let r;
   try { r = JSON.parse(fs.readFileSync(`${work}/report${i}.json`, 'utf8')); } catch { console.log(page.padEnd(26) + '  (no report)'); return; }
   const scores = cats.map((c) => r.categories[c] && r.categories[c].score !== null ? Math.round(r.categories[c].score * 100) : '-');
-  const bytes = r.audits['total-byte-weight'] ? (r.audits['total-byte-weight'].numericValue / 1024).toFixed(1) : '-';
-  const requests = r.audits['network-requests'] ? r.audits['network-requests'].details.items.length : '-';
+  const weight = r.audits['total-byte-weight'], bytes = weight && weight.numericValue ? (weight.numericValue / 1024).toFixed(1) : '-';
+  const net = r.audits['network-requests'], requests = net && net.details ? net.details.items.length : '-';
   console.log(page.slice(0, 25).padEnd(26) + scores.map((s) => pad(s, 9)).join('') + pad(bytes, 10) + pad(requests, 10));
   cats.forEach((c, k) => {
     if (!(scores[k] < 95)) return;
