@@ -67,14 +67,7 @@ std::string queryValue(std::string_view name) {
 
 std::string maskPhone(std::string_view phone) {
   const auto cs = chars(phone);
-  const std::size_t n = cs.size(),
-                    head = n >= 11  ? 3
-                           : n >= 7 ? 2
-                                    : 0,
-                    tail = n >= 11  ? 4
-                           : n >= 7 ? 2
-                           : n >= 3 ? 1
-                                    : 0;
+  const std::size_t n = cs.size(), head = n >= 11 ? 3 : n >= 7 ? 2 : 0, tail = n >= 11 ? 4 : n >= 7 ? 2 : n >= 3 ? 1 : 0;
   std::string out;
   for (std::size_t i = 0; i < n; ++i) out += i < head || i >= n - tail ? std::string(cs[i]) : "*";
   return out;

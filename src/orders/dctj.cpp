@@ -13,8 +13,9 @@
 //   6. a signed-in member (session `names`) must give their own name as `yhm`.
 // Then it stores the order in `tdgl` with status 1, gives the browser the
 // order's token (orders/order_token.h) and answers the success alert, which
-// sends the browser to the order's own page ddxx.asp (orders/order_page.h). Its whole answer is one script. Only stored
-// orders count towards the flood guard.
+// sends the browser to the order's own page ddxx.asp (orders/order_page.h).
+// Its whole answer is one script. Only stored orders count towards the flood
+// guard.
 //
 // Cookie values that do not read back (a `name_time` that is no date-time or
 // lies in the future, a `name_times` that is no whole number) open a new
