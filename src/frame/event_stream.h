@@ -63,7 +63,7 @@ struct Admission {
   Verdict verdict = Verdict::NotLoggedIn;
   std::string holder;  // when admitted: whom the stream serves (an account); it ends once another is named
   std::string reason;  // when refused: the answer's short text
-  std::string channel; // when admitted: the stream gets only the events of this channel and those of none
+  std::string channel;  // when admitted: the stream gets only the events of this channel and those of none
 };
 
 struct Update {
@@ -86,7 +86,7 @@ class EventSource {
   virtual void rest() {}
   // Before each poll: the channels the source's open streams are admitted to
   // (a stream on no channel adds none), so that it reads only what they follow.
-  virtual void follow(const std::set<std::string>& channels) { (void)channels; }
+  virtual void follow(const std::set<std::string>& /*channels*/) {}
 };
 
 // A stream as main registers it with the host.

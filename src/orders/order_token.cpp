@@ -105,8 +105,7 @@ OrderKey siteOrderKey(data::Connection& db) {
     randombytes_buf(made.data(), made.size());
     char text[2 * crypto_auth_KEYBYTES + 1];
     sodium_bin2hex(text, sizeof text, made.data(), made.size());
-    db.Execute(
-        {"update site_secret set order_key=? where order_key='' or order_key is null", {std::string(text)}});
+    db.Execute({"update site_secret set order_key=? where order_key='' or order_key is null", {std::string(text)}});
     sodium_memzero(text, sizeof text);
     hex = stored();
   }

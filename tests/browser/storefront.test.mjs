@@ -95,7 +95,7 @@ test('a visitor: the order form\'s checks, sign-up, the home page, an order, sig
   assert.equal(site.sql("select Online, Comments from Feedback where UserName='李四'"), '0|第一行<BR>第二行');
 });
 
-test('on a phone: a tap shows a dish, a newcomer orders and follows the order live; every page fits the screen', async () => {
+test('on a phone: a tap shows a dish, a newcomer orders and follows it; every page fits the screen', async () => {
   const { page, dialogs } = await newVisitor(browser, () => true, devices['iPhone 13']), found = [];
   await page.goto(site.url + 'index.asp');
   await page.tap('a.c6 >> text=卤肉饭');
@@ -113,7 +113,8 @@ test('on a phone: a tap shows a dish, a newcomer orders and follows the order li
   const { page: kitchen } = await logIn(browser, site), move = `.card[data-id="${id}"] button.move`;
   await kitchen.goto(site.url + 'admin/live.asp');
   await Promise.all([kitchen.waitForResponse(/action=move/), kitchen.click(move)]);
-  await page.waitForFunction(() => document.getElementById('orderStatus').textContent === '处理当中', null, { timeout: 1000 });
+  await page.waitForFunction(() => document.getElementById('orderStatus').textContent === '处理当中', null,
+    { timeout: 1000 });
   await page.route('**/order_events*', (route) => route.fulfill({ status: 502, body: 'bad gateway' }));
   await page.reload();
   await Promise.all([kitchen.waitForResponse(/action=move/), kitchen.click(move)]);

@@ -32,7 +32,9 @@ struct ProbeSource final : frame::EventSource {
     if (failing) throw std::runtime_error("the probe is down");
     return {std::exchange(changed, false), std::exchange(queued, {})};
   }
-  std::vector<frame::Event> since(std::int64_t id) override { return {{"missed", id + 1, "@" + std::to_string(id), {}}}; }
+  std::vector<frame::Event> since(std::int64_t id) override {
+    return {{"missed", id + 1, "@" + std::to_string(id), {}}};
+  }
   std::mutex mutex;
   std::vector<frame::Event> queued;
   std::set<std::string> banned, followed;
