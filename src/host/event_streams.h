@@ -12,7 +12,8 @@
 // source hands out (of its channel, or of none), and a comment line each heartbeat (15 s) so that proxies
 // and the browser keep the connection. Refused: 401 or 403 with the source's
 // reason, 503 while the source fails or the server stops. An open stream
-// keeps its session alive; it ends after the source's next change or at the
+// keeps the query string and cookies it was asked with, for the source's later
+// admissions, and keeps its session alive; it ends after the source's next change or at the
 // next heartbeat once its admission lapses.
 // Threads: take() runs on an I/O thread and only hands the request over. The
 // feed thread does the rest: it polls each source every 100 ms, opens the
