@@ -13,8 +13,8 @@
 // and the browser keep the connection. Refused: 401 or 403 with the source's
 // reason, 503 while the source fails or the server stops. An open stream
 // keeps the query string and cookies it was asked with, for the source's later
-// admissions, and keeps its session alive; it ends after the source's next change or at the
-// next heartbeat once its admission lapses.
+// admissions, and keeps its session alive; it ends after the source's next
+// change or at the next heartbeat once its admission lapses.
 // Threads: take() runs on an I/O thread and only hands the request over. The
 // feed thread does the rest: it polls each source every 100 ms, opens the
 // streams asked for, and hands the bytes to RESTinio, so an idle stream costs
