@@ -2,7 +2,9 @@
 
 #include <algorithm>
 #include <list>
+#include <map>
 #include <memory>
+#include <set>
 
 #include "data/value.h"
 #include "frame/text.h"
@@ -28,21 +30,43 @@ std::int64_t positiveId(std::string_view text) {
   return std::stoll(t);
 }
 
+// Who asks for a stream, as the host keeps it for the stream's life: its
+// session id, query string and cookies.
+struct Asker {
+  std::string sessionId;
+  std::string query;
+  Pairs cookies;  // raw values
+
+  explicit Asker(const restinio::request_t& req)
+      : query(std::string(req.header().query())),
+        cookies(parseCookieHeader(req.header().get_field_or(restinio::http_field::cookie, ""))) {
+    for (const auto& [name, value] : cookies)
+      if (frame::iequals(name, kSessionCookie)) sessionId = value;
+  }
+};
+
 // The visitor of a stream, as its session holds it now.
 class Visitor final : public frame::StreamVisitor {
  public:
-  Visitor(SessionStore& sessions, const std::string& id) : session_(sessions.find(id)) {}
+  Visitor(SessionStore& sessions, const Asker& asker) : session_(sessions.find(asker.sessionId)), asker_(asker) {}
   data::Value session(std::string_view key) const override { return session_ ? session_->get(key) : data::Value(); }
+  std::string query(std::string_view name) const override { return joined(parsePairs(asker_.query), name); }
+  std::string cookie(std::string_view name) const override {
+    for (const auto& [n, value] : asker_.cookies)
+      if (frame::iequals(n, name)) return cookieText(value);
+    return "";
+  }
 
  private:
   std::shared_ptr<Session> session_;
+  const Asker& asker_;
 };
 
 struct Stream {
   Chunked resp;
   std::size_t source;
-  std::string sessionId;
-  std::string holder;
+  Asker asker;
+  std::string holder, channel;
   std::shared_ptr<std::atomic<bool>> broken = std::make_shared<std::atomic<bool>>(false);
 
   void send(const std::shared_ptr<const std::string>& b) {
@@ -59,6 +83,13 @@ struct Stream {
 std::int64_t resumeAfter(std::string_view lastEventId, std::string_view query) {
   std::int64_t after = positiveId(lastEventId);
   return after ? after : positiveId(joined(parsePairs(query), "after"));
+}
+
+std::string textFor(const std::vector<frame::Event>& events, const std::string& channel) {
+  std::string out;
+  for (const frame::Event& e : events)
+    if (e.channel.empty() || e.channel == channel) out += eventText(e);
+  return out;
 }
 
 std::string eventText(const frame::Event& event) {
@@ -96,13 +127,14 @@ class EventStreams::Feed {
       }
       resting_[i] = false;
       try {
+        std::set<std::string> channels;
+        for (const Stream& s : streams_)
+          if (s.source == i && !s.channel.empty()) channels.insert(s.channel);
+        sources_[i].source->follow(channels);
         frame::Update update = sources_[i].source->poll();
         failing_[i] = false;
         if (update.changed) dropRefused(i);
-        if (update.events.empty()) continue;
-        std::string text;
-        for (const frame::Event& e : update.events) text += eventText(e);
-        broadcast(i, bytes(std::move(text)));
+        if (!update.events.empty()) broadcast(i, update.events);
       } catch (const std::exception& e) {
         failing_[i] = true;
         failed(i, e);
@@ -128,16 +160,15 @@ class EventStreams::Feed {
     if (failing_[p.source]) return refuse(p, 503, "the " + registered.name + " is not available");
     try {
       restinio::request_t& req = *p.req;
-      std::string sessionId;
-      for (const auto& [name, value] : parseCookieHeader(req.header().get_field_or(restinio::http_field::cookie, "")))
-        if (frame::iequals(name, kSessionCookie)) sessionId = value;
-      frame::Admission admission = registered.source->admit(Visitor(state_.sessions, sessionId));
+      Asker asker(req);
+      frame::Admission admission = registered.source->admit(Visitor(state_.sessions, asker));
       if (admission.verdict != Verdict::Admitted)
         return refuse(p, admission.verdict == Verdict::NotLoggedIn ? 401 : 403, admission.reason);
       std::string first = "retry: 2000\n\n";
       if (std::int64_t after = resumeAfter(req.header().get_field_or("Last-Event-ID", ""), req.header().query()))
-        for (const frame::Event& e : registered.source->since(after)) first += eventText(e);
-      Stream s{req.create_response<restinio::chunked_output_t>(), p.source, sessionId, admission.holder};
+        first += textFor(registered.source->since(after), admission.channel);
+      Stream s{req.create_response<restinio::chunked_output_t>(), p.source, std::move(asker), admission.holder,
+               admission.channel};
       s.resp.append_header(restinio::http_field::content_type, "text/event-stream; charset=utf-8");
       s.resp.append_header(restinio::http_field::cache_control, "no-store");
       s.resp.append_header(restinio::http_field::date, std::string(httpDateNow()));
@@ -183,17 +214,23 @@ class EventStreams::Feed {
     frame::EventSource& source = *sources_[i].source;
     std::erase_if(streams_, [&](Stream& s) {
       if (s.source != i) return false;
-      frame::Admission now = source.admit(Visitor(state_.sessions, s.sessionId));
-      bool keep = now.verdict == Verdict::Admitted && now.holder == s.holder;
+      frame::Admission now = source.admit(Visitor(state_.sessions, s.asker));
+      bool keep = now.verdict == Verdict::Admitted && now.holder == s.holder && now.channel == s.channel;
       if (!keep) s.end();
       return !keep;
     });
     open_.store(streams_.size());
   }
 
-  void broadcast(std::size_t i, const std::shared_ptr<const std::string>& b) {
-    for (Stream& s : streams_)
-      if (s.source == i) s.send(b);
+  // Each stream of source `i` gets the events of no channel and those of its own, the bytes made once a channel.
+  void broadcast(std::size_t i, const std::vector<frame::Event>& events) {
+    std::map<std::string, std::shared_ptr<const std::string>> texts;
+    for (Stream& s : streams_) {
+      if (s.source != i) continue;
+      auto& text = texts[s.channel];
+      if (!text) text = bytes(textFor(events, s.channel));
+      if (!text->empty()) s.send(text);
+    }
   }
 
   // A failure goes to the error log once a minute at most.

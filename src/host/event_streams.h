@@ -9,11 +9,12 @@
 // The answer: 200, text/event-stream, chunked, never cached nor buffered by a
 // proxy; first "retry: 2000" and the events the stream missed (after its
 // Last-Event-ID, or ?after=N on a first connect), then every event its
-// source hands out, and a comment line each heartbeat (15 s) so that proxies
+// source hands out (of its channel, or of none), and a comment line each heartbeat (15 s) so that proxies
 // and the browser keep the connection. Refused: 401 or 403 with the source's
 // reason, 503 while the source fails or the server stops. An open stream
-// keeps its session alive; it ends after the source's next change or at the
-// next heartbeat once its admission lapses.
+// keeps the query string and cookies it was asked with, for the source's later
+// admissions, and keeps its session alive; it ends after the source's next
+// change or at the next heartbeat once its admission lapses.
 // Threads: take() runs on an I/O thread and only hands the request over. The
 // feed thread does the rest: it polls each source every 100 ms, opens the
 // streams asked for, and hands the bytes to RESTinio, so an idle stream costs
@@ -84,6 +85,10 @@ class EventStreams {
 // Where a stream resumes: its Last-Event-ID, else the `after` of its query
 // string, as a whole number above 0; 0 for neither.
 [[nodiscard]] std::int64_t resumeAfter(std::string_view lastEventId, std::string_view query);
+
+// The text of those of `events` a stream on `channel` gets: the ones of no
+// channel and of that one.
+[[nodiscard]] std::string textFor(const std::vector<frame::Event>& events, const std::string& channel);
 
 // An event as sent: its event, id and data lines (one for each line of its
 // data) and the blank line that ends it.

@@ -23,6 +23,7 @@
 #include "host/server.h"
 #include "main/site_setup.h"
 #include "orders/live_feed.h"
+#include "orders/order_follow.h"
 
 namespace {
 
@@ -323,6 +324,7 @@ int serve(Args& args) {
   o.hiddenFolders = {tovi::frame::kDatabaseFolder};  // the database file and its backups
   o.changeStamp = [database = site.database()] { return tovi::data::changeStamp(database); };
   o.streams.push_back(tovi::orders::liveEvents(site.database(), o.changeStamp));
+  o.streams.push_back(tovi::orders::orderEvents(site.database(), o.changeStamp));
   // A missing web root is reported by the server, before anything is created in it.
   if (std::filesystem::is_directory(site.root)) prepareDatabase(site);
   tovi::frame::Registry registry;

@@ -9,6 +9,7 @@
 #include "frame/module1.h"
 #include "frame/page_selector.h"
 #include "frame/text.h"
+#include "orders/order_page.h"
 #include "orders/order_token.h"
 #include "storefront/hover_box.h"
 
@@ -28,15 +29,10 @@ using frame::jsInAttr;
 
 namespace {
 
+// Codes without a label of their own show nothing here.
 const char* statusLabel(const data::Value& dczt) {
-  if (!dczt.isNumeric()) return "";
-  switch (dczt.toInteger()) {
-    case 1: return "等待中";
-    case 2: return "处理当中";
-    case 3: return "派送当中";
-    case 4: return "已结帐";
-    default: return "";
-  }
+  const long long code = dczt.isNumeric() ? dczt.toInteger() : 0;
+  return code >= 1 && code <= 4 ? customerStatusLabel(static_cast<int>(code)) : "";
 }
 
 constexpr long kPageSize = 20;
@@ -127,7 +123,12 @@ void ckdd::main() {
 <tr><td width=40 align=center class=STYLE1>ID</td><td width=103 align=center class=STYLE1>订餐时间</td><td width=103 align=center class=STYLE1>到达时间</td><td width=195 align=center class=STYLE1>订餐内容</td><td width=47 align=center class=STYLE1>总计</td><td width=117 align=center class=STYLE1>订单状态</td></tr>
 )");
   for (long n = 0; n < kPageSize && !orders.Eof(); ++n, orders.MoveNext()) {
-    const bool full = memberOwn || placedHere.count(orders("id").value().toInteger());
+    const long long id = orders("id").value().toInteger();
+    const bool full = memberOwn || placedHere.count(id);
+    // The order's own page, for those it opens to.
+    const std::string follow = full ? "<br><a href='ddxx.asp?id=" + std::to_string(id) + "' aria-label='订单" +
+                                          std::to_string(id) + "的进度'>进度</a>"
+                                    : "";
     const std::string phone = orders("telsss").text(), address = orders("addresss").text();
     std::string hover = "<a class=c6 href='#' onmouseover=\"drc('<br>电话号码：" +
                         boxText(full ? phone : maskPhone(phone)) + "','用户名：" + boxText(orders("yhm").text()) +
@@ -138,10 +139,10 @@ void ckdd::main() {
     Response().Write("<tr><td align=center>" + hover + htmlEncode(orders("id").text()) + "</a></td>" +
                      "<td align=center>" + hover + date + htmlEncode(orders("hourss").text()) + "点" +
                      htmlEncode(orders("minutess").text()) + "分</a></td>" + "<td align=center>" + hover + date +
-                     htmlEncode(orders("hours").text()) + "点" + htmlEncode(orders("minutes").text()) +
-                     "分</a></td>" + "<td>" + hover + htmlEncode(orders("dcqk").text()) + "</a></td>" +
-                     "<td align=center>" + hover + htmlEncode(orders("dczj").text()) + "</a>元</td>" +
-                     "<td align=center bgcolor=#FFFFFF class='STYLE2 STYLE3'>" + statusLabel(orders("dczt")) +
+                     htmlEncode(orders("hours").text()) + "点" + htmlEncode(orders("minutes").text()) + "分</a></td>" +
+                     "<td>" + hover + htmlEncode(orders("dcqk").text()) + "</a></td>" + "<td align=center>" + hover +
+                     htmlEncode(orders("dczj").text()) + "</a>元</td>" +
+                     "<td align=center bgcolor=#FFFFFF class='STYLE2 STYLE3'>" + statusLabel(orders("dczt")) + follow +
                      "</td></tr>\n");
   }
   orders.Close();
@@ -154,9 +155,7 @@ void ckdd::main() {
 
 namespace {
 
-const frame::PageRegistration pages([](frame::Registry& registry) {
-  registry.addMain<ckdd>("mabex.ckdd");
-});
+const frame::PageRegistration pages([](frame::Registry& registry) { registry.addMain<ckdd>("mabex.ckdd"); });
 
 }  // namespace
 }  // namespace tovi::orders

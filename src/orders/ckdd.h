@@ -5,8 +5,9 @@
 // Pointing at a cell shows the order's phone, name and address. Phone and
 // address are shown in full only to the browser that placed the order (its
 // token, orders/order_token.h) and to the signed-in member of that name
-// (session `names` equal to the order's `yhm`); anyone else who types the name
-// sees them masked:
+// (session `names` equal to the order's `yhm`), who also get a link to each
+// order's own page (ddxx.asp, orders/order_page.h); anyone else who types the
+// name sees them masked:
 //
 //   maskPhone("13800138000")           == "138****8000"
 //   maskAddress("鼓楼区五四路1号")     == "鼓楼区五****"

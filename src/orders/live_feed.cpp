@@ -15,10 +15,10 @@ namespace {
 constexpr int kCatchUp = 500;                              // orders sent to a reconnecting screen at most
 constexpr std::size_t kTracked = 2 * kBoardLimit;          // board orders whose status is watched
 
-frame::Event orderEvent(const BoardOrder& o) { return {"order", o.id, orderJson(o)}; }
+frame::Event orderEvent(const BoardOrder& o) { return {"order", o.id, orderJson(o), {}}; }
 
 frame::Event statusEvent(std::int64_t id, int status) {
-  return {"status", 0, "{\"id\":" + std::to_string(id) + ",\"status\":" + std::to_string(status) + "}"};
+  return {"status", 0, "{\"id\":" + std::to_string(id) + ",\"status\":" + std::to_string(status) + "}", {}};
 }
 
 }  // namespace
@@ -29,12 +29,12 @@ LiveFeed::LiveFeed(std::string database, std::function<std::uint64_t()> changeSt
 frame::Admission LiveFeed::admit(const frame::StreamVisitor& visitor) {
   using Verdict = frame::Admission::Verdict;
   std::string account = visitor.session("admin").text();
-  if (account.empty()) return {Verdict::NotLoggedIn, "", "not logged in"};
+  if (account.empty()) return {Verdict::NotLoggedIn, "", "not logged in", {}};
   std::optional<data::Value> held;
   if (auto it = accounts_.find(account); it != accounts_.end()) held = it->second;
   if (!frame::admitsBackOffice(frame::presentRight(visitor.session("flag"), held)))
-    return {Verdict::Forbidden, "", "no right to the live screen"};
-  return {Verdict::Admitted, account, ""};
+    return {Verdict::Forbidden, "", "no right to the live screen", {}};
+  return {Verdict::Admitted, account, "", {}};
 }
 
 // On a change of the database: the accounts read again, the new orders, the

@@ -16,7 +16,7 @@ namespace {
 
 using namespace frame::Module1;
 
-constexpr char kCookie[] = "tovi_orders";
+constexpr std::string_view kCookie = kOrderTokenCookie;
 constexpr int kCookieDays = 42;
 constexpr std::size_t kSignatureBytes = 16;  // of crypto_auth's 32: unguessable, and a short cookie
 constexpr std::size_t kSignatureChars = 22;  // kSignatureBytes in base64 without padding
@@ -87,11 +87,13 @@ std::string withToken(std::string_view held, const std::string& token) {
   return out;
 }
 
-OrderKey siteOrderKey() {
+OrderKey siteOrderKey() { return siteOrderKey(*conn()); }
+
+OrderKey siteOrderKey(data::Connection& db) {
   startSodium();
-  auto stored = [] {
+  auto stored = [&db] {
     data::Recordset rs;  // its own: the page's shared record set may be open
-    rs.Open("select order_key from site_secret", *conn(), data::adOpenKeyset, data::adLockReadOnly);
+    rs.Open("select order_key from site_secret", db, data::adOpenKeyset, data::adLockReadOnly);
     std::string hex = rs.Eof() ? "" : rs("order_key").text();
     rs.Close();
     return hex;
@@ -103,8 +105,7 @@ OrderKey siteOrderKey() {
     randombytes_buf(made.data(), made.size());
     char text[2 * crypto_auth_KEYBYTES + 1];
     sodium_bin2hex(text, sizeof text, made.data(), made.size());
-    conn()->Execute(
-        {"update site_secret set order_key=? where order_key='' or order_key is null", {std::string(text)}});
+    db.Execute({"update site_secret set order_key=? where order_key='' or order_key is null", {std::string(text)}});
     sodium_memzero(text, sizeof text);
     hex = stored();
   }
@@ -128,14 +129,16 @@ void issueOrderToken(long long id) {
 }
 
 std::set<long long> heldOrders() {
-  std::set<long long> out;
   const std::string held = Request().Cookies(kCookie);
-  if (held.empty()) return out;
-  const OrderKey key = siteOrderKey();
+  return held.empty() ? std::set<long long>{} : heldOrders(siteOrderKey(), held);
+}
+
+std::set<long long> heldOrders(const OrderKey& key, std::string_view held) {
+  std::set<long long> out;
   std::size_t count = 0;
   for (std::size_t pos = 0; pos <= held.size() && count < kKeptOrderTokens; ++count) {
     std::size_t end = std::min(held.find('~', pos), held.size());
-    if (std::optional<long long> id = tokenOrder(key, std::string_view(held).substr(pos, end - pos))) out.insert(*id);
+    if (std::optional<long long> id = tokenOrder(key, held.substr(pos, end - pos))) out.insert(*id);
     pos = end + 1;
   }
   return out;

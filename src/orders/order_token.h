@@ -26,6 +26,10 @@
 #include <string>
 #include <string_view>
 
+namespace tovi::data {
+class Connection;
+}
+
 namespace tovi::orders {
 
 using OrderKey = std::array<unsigned char, 32>;
@@ -40,11 +44,18 @@ inline constexpr std::size_t kKeptOrderTokens = 36;
 // value) for other orders, kKeptOrderTokens in all at most.
 [[nodiscard]] std::string withToken(std::string_view held, const std::string& token);
 
-// The site's key, made and stored on first use.
+// The site's key, made and stored on first use: through the page's
+// connection, or through `db` outside a page.
 [[nodiscard]] OrderKey siteOrderKey();
+[[nodiscard]] OrderKey siteOrderKey(data::Connection& db);
 // Gives the browser the token of order `id`, in front of those it holds.
 void issueOrderToken(long long id);
-// The orders whose valid tokens the request's browser holds.
+// The orders whose valid tokens the request's browser holds; the second
+// form reads a cookie value `held` of the site's key.
 [[nodiscard]] std::set<long long> heldOrders();
+[[nodiscard]] std::set<long long> heldOrders(const OrderKey& key, std::string_view held);
+
+// The name of the cookie holding the tokens.
+inline constexpr std::string_view kOrderTokenCookie = "tovi_orders";
 
 }  // namespace tovi::orders

@@ -1,6 +1,7 @@
 // The storefront with the demo menu in a real browser: the order form's checks, summary and posting, the member bar,
-// the hover boxes, the date line, the banner, the guestbook's form; an order on a phone; every page under the
-// Content-Security-Policy, the visitor's pages without a serious accessibility fault (axe) on a desktop and a phone.
+// the hover boxes, the date line, the banner, the guestbook's form; an order on a phone, followed live on its own page;
+// every page under the Content-Security-Policy, the visitor's pages without a serious accessibility fault (axe) on a
+// desktop and a phone.
 import { test } from 'node:test';
 import assert from 'node:assert/strict';
 import { AxeBuilder } from '@axe-core/playwright';
@@ -69,7 +70,7 @@ test('a visitor: the order form\'s checks, sign-up, the home page, an order, sig
   assert.deepEqual(await dialog(dialogs, '订单'), { type: 'confirm', message: '您的订单如下：\n\n' + '-'.repeat(19) + '\n\n'
     + '⊕宫保鸡丁饭 12元 X 2份=24元 \n\n⊕番茄炒蛋饭 8元 X 1份=8元 \n\n' + '-'.repeat(37) + '\n\n总计:     32元\n\n送餐时间：12点00分' });
   confirmAnswer = true;
-  await clickTo(page, '#orderImage', /index\.asp$/);
+  await clickTo(page, '#orderImage', /ddxx\.asp\?id=1$/);
   assert.equal(site.sql('select yhm, telsss, dczj, hours from tdgl'), '王小明|13800001111|32|12');
 
   // The bar leads to the member's orders, whose hover box opens right of the pointer, and signs out.
@@ -94,7 +95,7 @@ test('a visitor: the order form\'s checks, sign-up, the home page, an order, sig
   assert.equal(site.sql("select Online, Comments from Feedback where UserName='李四'"), '0|第一行<BR>第二行');
 });
 
-test('on a phone: a tap shows a dish, a newcomer taps two dishes and orders; every page fits the screen', async () => {
+test('on a phone: a tap shows a dish, a newcomer orders and follows it; every page fits the screen', async () => {
   const { page, dialogs } = await newVisitor(browser, () => true, devices['iPhone 13']), found = [];
   await page.goto(site.url + 'index.asp');
   await page.tap('a.c6 >> text=卤肉饭');
@@ -102,10 +103,27 @@ test('on a phone: a tap shows a dish, a newcomer taps two dishes and orders; eve
   await page.goto(site.url + 'kcdg.asp');
   for (const [dish, n] of [['宫保鸡丁饭', '1'], ['番茄炒蛋饭', '3']]) await page.tap(quantityOf(dish)), await page.type(':focus', n);
   await fillIn(page, { yhm: '赵六', telsss: '13900000000', addresss: '鼓楼区' });
-  await Promise.all([page.waitForURL(/index\.asp$/), page.tap('#orderImage')]);
+  await Promise.all([page.waitForURL(/ddxx\.asp\?id=\d+$/), page.tap('#orderImage')]);
   await dialog(dialogs, '总计:     36元');
-  assert.equal(site.sql("select dczj from tdgl where yhm='赵六'"), '36');
-  for (const path of visitorPages.map((p) => (p.includes('.asp') ? p : p + '.asp'))) {
+  const [id, shown] = [site.sql("select id from tdgl where yhm='赵六'"), () => page.textContent('#orderStatus')];
+  assert.deepEqual([site.sql(`select dczj from tdgl where id=${id}`), page.url(), await shown()],
+    ['36', `${site.url}ddxx.asp?id=${id}`, '等待中']);
+  // The order's own page follows the kitchen's live screen: a move shows within a second; without the stream (a proxy
+  // that drops it) the page asks every few seconds. A stranger's phone is refused the page.
+  const { page: kitchen } = await logIn(browser, site), move = `.card[data-id="${id}"] button.move`;
+  await kitchen.goto(site.url + 'admin/live.asp');
+  await Promise.all([kitchen.waitForResponse(/action=move/), kitchen.click(move)]);
+  await page.waitForFunction(() => document.getElementById('orderStatus').textContent === '处理当中', null,
+    { timeout: 1000 });
+  await page.route('**/order_events*', (route) => route.fulfill({ status: 502, body: 'bad gateway' }));
+  await page.reload();
+  await Promise.all([kitchen.waitForResponse(/action=move/), kitchen.click(move)]);
+  await until(async () => (await shown()) === '派送当中', 'the move seen by polling');
+  const stranger = (await newVisitor(browser, () => true, devices['iPhone 13'])).page;
+  const refused = await stranger.goto(`${site.url}ddxx.asp?id=${id}`);
+  assert.deepEqual([refused.status(), await stranger.textContent('[role=alert]')], [403,
+    '这张订单只能在下单时所用的浏览器上查看，或由订餐的会员登录后查看。']);
+  for (const path of visitorPages.map((p) => (p.includes('.asp') ? p : p + '.asp')).concat(`ddxx.asp?id=${id}`)) {
     await page.goto(site.url + path);
     const [wide, shown] = await page.evaluate(() => [document.documentElement.scrollWidth, screen.width]);
     if (wide > shown) found.push(`${path}: ${wide} px wide on ${shown}`);
@@ -127,13 +145,15 @@ test('the storefront and back-office pages pass the policy', async () => {
   await page.goto(site.url + current);
   await fillIn(page, { number: '1', yhm: '张三', telsss: '13800000000', addresss: '台江区' });
   await Promise.all([page.waitForURL(/dctj\.asp/), page.press('#orderImage', 'Enter')]);  // the keyboard orders too
+  const own = 'ddxx.asp?id=' + site.sql("select max(id) from tdgl where yhm='张三'");  // the order's own page
+  visitors.add(own);
   const storefront = `index kcdg jpsq ylxg ckdd.asp?names=%D5%D4%C1%F9 guestbook news newsitem.asp?id=1 bulletin register
     signin member test Up_Bookpic.asp?formname=form1&editname=pic`;
   const backOffice = `login index menu admin kcdg kcdgadd kcdgedit.asp?id=1 jpsq jpsqadd jpsqedit.asp?id=1 ylxg ylxgadd
     ylxgedit.asp?id=1 cygl cygledit.asp?id=1 cyxw cyxwadd cyxwedit.asp?id=1 book_admin book_admin.asp?action=replay&id=1
     bulletin ddgl ddgl1.asp?id=1 order_pass live live_ticket.asp?id=1 phone_order sales_report reg reg1.asp?id=1
     manageadmin renpassword twofactor chkcode database_menager1 database_menager2 database_menager3 database_menager4 logout`;
-  for (const path of storefront.split(/\s+/).concat(backOffice.split(/\s+/).map((p) => 'admin/' + p), 'signout')) {
+  for (const path of storefront.split(/\s+/).concat(own, backOffice.split(/\s+/).map((p) => 'admin/' + p), 'signout')) {
     current = path.includes('.asp') ? path : path + '.asp';
     const answer = await page.goto(site.url + current, { waitUntil: 'load' });
     assert.ok(answer.status() < 400, `${current} answers ${answer.status()}`);

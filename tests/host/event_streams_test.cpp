@@ -13,24 +13,31 @@
 
 using Verdict = frame::Admission::Verdict;
 
-// Admits a session whose "who" is set and not banned; a stream resumes with one event naming where.
+// Admits a session whose "who" is set and not banned, to the channel its query or cookie "ch" names; a stream resumes
+// with one event naming where.
 struct ProbeSource final : frame::EventSource {
   frame::Admission admit(const frame::StreamVisitor& visitor) override {
     std::lock_guard lock(mutex);
-    const std::string who = visitor.session("who").text();
-    return who.empty()         ? frame::Admission{Verdict::NotLoggedIn, "", "who are you"}
-           : banned.count(who) ? frame::Admission{Verdict::Forbidden, "", "not you"}
-                               : frame::Admission{Verdict::Admitted, who, ""};
+    const std::string who = visitor.session("who").text(), channel = visitor.query("ch") + visitor.cookie("ch");
+    return who.empty()         ? frame::Admission{Verdict::NotLoggedIn, "", "who are you", {}}
+           : banned.count(who) ? frame::Admission{Verdict::Forbidden, "", "not you", {}}
+                               : frame::Admission{Verdict::Admitted, who, "", channel};
+  }
+  void follow(const std::set<std::string>& channels) override {
+    std::lock_guard lock(mutex);
+    followed = channels;
   }
   frame::Update poll() override {
     std::lock_guard lock(mutex);
     if (failing) throw std::runtime_error("the probe is down");
     return {std::exchange(changed, false), std::exchange(queued, {})};
   }
-  std::vector<frame::Event> since(std::int64_t id) override { return {{"missed", id + 1, "@" + std::to_string(id)}}; }
+  std::vector<frame::Event> since(std::int64_t id) override {
+    return {{"missed", id + 1, "@" + std::to_string(id), {}}};
+  }
   std::mutex mutex;
   std::vector<frame::Event> queued;
-  std::set<std::string> banned;
+  std::set<std::string> banned, followed;
   bool changed = false, failing = false;
 };
 
@@ -92,7 +99,7 @@ TEST_F(EventStreams, CatchUpThenEventsAndHeartbeatsUntilTheAdmissionLapsesOrTheS
       cs(server->port(), cara);
   ASSERT_TRUE(s.waitFor("\r\nretry: 2000\n\nevent: missed\nid: 5\ndata: @4\n\n\r\n"));
   EXPECT_THAT(s.raw, AllOf(StartsWith("HTTP/1.1 200 "), HasSubstr("text/event-stream")));
-  change([](ProbeSource& p) { p.queued = {{"order", 7, "one\ntwo"}, {"status", 0, "{}"}}; });
+  change([](ProbeSource& p) { p.queued = {{"order", 7, "one\ntwo", {}}, {"status", 0, "{}", {}}}; });
   EXPECT_TRUE(s.waitFor("\r\nevent: order\nid: 7\ndata: one\ndata: two\n\nevent: status\ndata: {}\n\n\r\n"));
   EXPECT_TRUE(s.waitFor("\r\n: keep-alive\n\n\r\n"));
   ASSERT_TRUE(bs.waitFor("retry: 2000\n\n") && cs.waitFor("retry: 2000\n\n"));
@@ -102,6 +109,19 @@ TEST_F(EventStreams, CatchUpThenEventsAndHeartbeatsUntilTheAdmissionLapsesOrTheS
   EXPECT_TRUE(cs.waitFor(""));
   EXPECT_EQ(server->stop(), 0);
   EXPECT_TRUE(s.waitFor(""));
+}
+
+// The events of a channel reach only the streams admitted to it (named in the query or a cookie), those of none every
+// stream; the source hears which channels its streams follow.
+TEST_F(EventStreams, ChannelEventsReachOnlyTheirStreams) {
+  const std::string ann = as("ann");
+  Stream a(server->port(), ann, "?ch=a HTTP/1.1\r\n"), b(server->port(), ann + "; ch=b"), all(server->port(), ann);
+  ASSERT_TRUE(a.waitFor("retry: 2000") && b.waitFor("retry: 2000") && all.waitFor("retry: 2000"));
+  change([](ProbeSource& p) { p.queued = {{"x", 0, "to a", "a"}, {"x", 0, "to b", "b"}, {"x", 0, "to all", {}}}; });
+  for (Stream* s : {&a, &b, &all}) ASSERT_TRUE(s->waitFor("data: to all\n"));
+  EXPECT_EQ(occurrences(a.raw + b.raw + all.raw, "data: to"), 5);
+  EXPECT_TRUE(a.raw.find("data: to a\n") < a.raw.find("to all") && b.raw.find("data: to b\n") < b.raw.find("to all"));
+  change([](ProbeSource& p) { EXPECT_EQ(p.followed, (std::set<std::string>{"a", "b"})); });
 }
 
 TEST_F(EventStreams, RefusedWithTheSourcesReasonOrWhileItFails) {

@@ -56,6 +56,8 @@ TEST_F(LiveFeed, AdmitsTheBackOfficeAsItsAccountsStandNow) {
   struct Visitor final : frame::StreamVisitor {
     Visitor(data::Value admin, data::Value flag) : admin(admin), flag(flag) {}
     data::Value session(std::string_view key) const override { return key == "admin" ? admin : flag; }
+    std::string query(std::string_view) const override { return ""; }
+    std::string cookie(std::string_view) const override { return ""; }
     data::Value admin, flag;
   };
   (void)feed.poll();

@@ -109,7 +109,8 @@ TEST_F(KitchenPages, SalesReportFiguresPerDayAndDishInPageAndBothCsvEncodings) {
 // What order intake refuses stores nothing: a GET, a post from elsewhere or from nowhere, an order without a dish, and
 // past the flood guard (here 2 orders), which counts each client apart: behind a trusted proxy the address it forwards,
 // else the peer whatever the header says; its refusals are logged and counted. The browser that placed an order sees
-// its contact details on ckdd.asp, a stranger sees them masked; twenty orders a page, newest first.
+// its contact details on ckdd.asp and its own page, a stranger sees them masked and is refused the page; twenty orders
+// a page, newest first.
 TEST(OrderIntake, RefusalsStoreNothingFloodCountsClientsApartHistoryShowsDetailsToTheOrdersBrowser) {
   for (bool proxied : {true, false}) {
     SCOPED_TRACE(proxied ? "behind a trusted proxy" : "straight");
@@ -143,10 +144,25 @@ TEST(OrderIntake, RefusalsStoreNothingFloodCountsClientsApartHistoryShowsDetails
 
     liveExec(server, "insert into tdgl (yhm, telsss, addresss, dcqk) values ('张三', '13911112222', '台江区', '鸭')");
     const std::string mine = placer.get("/ckdd.asp?names=" + percentEncode(toGbk("张三"))).text();
-    expectTexts(mine,
-                {"电话号码：13800138000", "联系地址：鼓楼区五四路1号", "电话号码：139****2222", "联系地址：台****"});
+    const std::string n = liveValue(server, "select * from tdgl where telsss='13800138000' order by id desc", "id");
+    expectTexts(mine, {"电话号码：13800138000", "联系地址：鼓楼区五四路1号", "电话号码：139****2222", "联系地址：台****",
+                       "<a href='ddxx.asp?id=" + n + "'"});
     expectTexts(stranger.get("/ckdd.asp?names=" + percentEncode(toGbk("张三"))).text(),
-                {"电话号码：138****8000", "联系地址：鼓楼区五****"}, {"13800138000", "13911112222", "五四路1号"});
+                {"电话号码：138****8000", "联系地址：鼓楼区五****"}, {"13800138000", "13911112222", "五四路1号", "ddxx"});
+    // The order's own page and its status answer open to its browser only; the stream refuses a stranger too.
+    liveExec(server, "update tdgl set dczt=3 where id=" + n);
+    using Case = std::tuple<HttpClient*, std::string, int, std::string>;
+    for (auto [client, target, status, text] : std::initializer_list<Case>{
+             {&placer, "/ddxx.asp?id=" + n, 200, "订单状态：<strong id=orderStatus>派送当中</strong>"},
+             {&placer, "/ddzt.asp?id=" + n, 200, R"({"id":)" + n + R"(,"status":3,"label":"\u6d3e\u9001)"},
+             {&placer, "/ddxx.asp?id=" + n + "0", 404, "没有找到这张订单"}, {&placer, "/ddzt.asp?id=x", 404, "no such"},
+             {&stranger, "/ddxx.asp?id=" + n, 403, "只能在下单时所用的浏览器上查看"},
+             {&stranger, "/ddzt.asp?id=" + n, 403, "not yours"},
+             {&stranger, "/order_events?id=" + n, 403, "not your order"}}) {
+      HttpResponse r = client->get(target);
+      EXPECT_EQ(r.status, status) << target;
+      EXPECT_THAT(r.text(), HasSubstr(text)) << target;
+    }
     for (int n = 1; n <= 21; ++n)
       liveExec(server, data::Sql("insert into tdgl (yhm, dcqk) values ('a&b', ?)", {"菜" + std::to_string(n)}));
     const std::string first = stranger.get("/ckdd.asp?names=a%26b").text();

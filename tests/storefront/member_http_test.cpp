@@ -43,7 +43,10 @@ TEST_F(StorefrontMembers, SignUpAndSignInRenewTheSessionAndTellOnlyWhatTheBarNee
   // full, anyone else's view of it masked.
   liveExec(server, "insert into tdgl (yhm, dcqk, telsss) values ('王小明', '宫保鸡丁 1份', '13800138000')");
   expectTexts(visitor.get("/ckdd.asp").text(), {"宫保鸡丁 1份", "电话号码：13800138000"});
+  const std::string own = "/ddzt.asp?id=" + liveValue(server, "select * from tdgl", "id");  // opens to its member
+  EXPECT_EQ(visitor.get(own).status, 200);
   (void)postOwn(visitor, "/signout.asp", "");
+  EXPECT_EQ(visitor.get(own).status, 403);
   EXPECT_EQ(visitor.get("/member.asp").body, "{}");
   EXPECT_THAT(visitor.get("/ckdd.asp").text(), HasSubstr("您还没订过餐"));
   EXPECT_THAT(visitor.get("/ckdd.asp?names=" + percentEncode(toGbk("王小明"))).text(), HasSubstr("电话号码：138****8000"));

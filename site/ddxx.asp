@@ -1,0 +1,19 @@
+<%@ Language=VBScript %>
+<html lang='zh-CN'>
+<head>
+<meta http-equiv='Content-Type' content='text/html; charset=gb2312'>
+<title>订单进度 - 岚禾在线订餐系统</title>
+<meta name='viewport' content='width=device-width, initial-scale=1'>
+<link href='css/front.css' rel='stylesheet' type='text/css'>
+</head>
+<body>
+<%
+Set nav = Server.CreateObject("tovi.nav")
+nav.main
+%>
+<%
+Set obj = Server.CreateObject("mabex.ddxx")
+obj.main
+%>
+</body>
+</html>

@@ -1,0 +1,5 @@
+<%@ Language=VBScript %>
+<%
+Set obj = Server.CreateObject("mabex.ddzt")
+obj.main
+%>
