@@ -41,6 +41,12 @@ int Connection::Execute(const Sql& sql) {
   return engine().execute(*st, sql.params);
 }
 
+std::vector<std::vector<Value>> Connection::rows(const Sql& sql, std::int64_t offset, std::int64_t limit) {
+  std::vector<Row> out;
+  engine().fetch(*jet::translate(sql.text), sql.params, offset, limit, out, nullptr);
+  return out;
+}
+
 void Connection::Close() { engine_.reset(); }
 
 Engine& Connection::engine() {

@@ -16,6 +16,7 @@
 // Errors: every failure throws data::Error with the engine's message.
 #pragma once
 
+#include <cstdint>
 #include <memory>
 #include <stdexcept>
 #include <string>
@@ -59,6 +60,9 @@ class Connection {
   // Runs a statement that returns no rows (delete, update, insert).
   // Returns the number of rows it changed.
   int Execute(const Sql& sql);
+  // Rows [offset, offset + limit) of a select, each its row id (or null) and
+  // then its columns (engine.h's Row): a few values read without a record set.
+  std::vector<std::vector<Value>> rows(const Sql& sql, std::int64_t offset = 0, std::int64_t limit = 1);
   // Gives the engine connection back to this thread's pool. Record sets still
   // open on this connection must not be used afterwards.
   void Close();

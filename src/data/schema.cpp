@@ -124,6 +124,19 @@ const std::vector<TableDef>& tables() {
       {"bulletin", nullptr, {{"content", "TEXT"}}, "(content) values ('')"},
       // Keys the site signs with, made once on first use (orders/order_token.h); never shown.
       {"site_secret", nullptr, {{"order_key", "TEXT"}}, "(order_key) values ('')"},
+      // What several servers of one site share between requests (sharedStateTables()); empty on a single server.
+      {"tovi_sessions", nullptr, {{"sid", "TEXT NOT NULL UNIQUE"}, {"vals", "TEXT"}, {"last_use", "INTEGER"}}},
+      {"tovi_throttle",
+       nullptr,
+       {{"k", "TEXT NOT NULL UNIQUE"},
+        {"scope", "TEXT"},
+        {"failures", "INTEGER"},
+        {"since", "INTEGER"},
+        {"locked_until", "INTEGER"},
+        {"lapse", "INTEGER"}}},
+      {"tovi_flood",
+       nullptr,
+       {{"k", "TEXT NOT NULL UNIQUE"}, {"start", "INTEGER"}, {"ends", "INTEGER"}, {"orders", "INTEGER"}}},
   };
   return defs;
 }
@@ -148,6 +161,10 @@ constexpr const char* kIndexes[][3] = {
     {"wq_admin_flag", "wq_admin", "flag"},
     {"wq_admin_recovery_adminid", "wq_admin_recovery", "adminid"},
     {"reg_names", "reg", "names"},
+    // The sweeps of what several servers share.
+    {"tovi_sessions_last_use", "tovi_sessions", "last_use"},
+    {"tovi_throttle_lapse", "tovi_throttle", "scope, lapse"},
+    {"tovi_flood_ends", "tovi_flood", "ends"},
 };
 
 // Fixed planner statistics for the order list's indexes, the shape of a busy
@@ -322,6 +339,11 @@ const std::vector<NameSearch>& nameSearches() {
   // The order list's filter by a fragment of the customer's name.
   // Its columns are those of the list's index tdgl_fromdate, in that order.
   static const std::vector<NameSearch> all = {{"tdgl_yhm_grams", "tdgl", "id", "yhm", {"fromdate", "dczt", "yhm"}}};
+  return all;
+}
+
+const std::vector<std::string>& sharedStateTables() {
+  static const std::vector<std::string> all = {"tovi_sessions", "tovi_throttle", "tovi_flood"};
   return all;
 }
 

@@ -131,7 +131,7 @@ class EventStreams::Feed {
       std::string sessionId;
       for (const auto& [name, value] : parseCookieHeader(req.header().get_field_or(restinio::http_field::cookie, "")))
         if (frame::iequals(name, kSessionCookie)) sessionId = value;
-      frame::Admission admission = registered.source->admit(Visitor(state_.sessions, sessionId));
+      frame::Admission admission = registered.source->admit(Visitor(*state_.sessions, sessionId));
       if (admission.verdict != Verdict::Admitted)
         return refuse(p, admission.verdict == Verdict::NotLoggedIn ? 401 : 403, admission.reason);
       std::string first = "retry: 2000\n\n";
@@ -183,7 +183,7 @@ class EventStreams::Feed {
     frame::EventSource& source = *sources_[i].source;
     std::erase_if(streams_, [&](Stream& s) {
       if (s.source != i) return false;
-      frame::Admission now = source.admit(Visitor(state_.sessions, s.sessionId));
+      frame::Admission now = source.admit(Visitor(*state_.sessions, s.sessionId));
       bool keep = now.verdict == Verdict::Admitted && now.holder == s.holder;
       if (!keep) s.end();
       return !keep;

@@ -263,6 +263,13 @@ int passwd(Args& args) {
   return 0;
 }
 
+// Whether the site's database at `location` is one that several servers may
+// share (PostgreSQL): then sessions, login failures and flood windows are kept
+// in it; a database file serves one server, which keeps them in its memory.
+bool usesSharedState(std::string_view location) {
+  return location.starts_with("postgresql://") || location.starts_with("postgres://");
+}
+
 // Before serving: a missing database is created; an existing one gets the
 // columns and indexes added since it was made, and its site owner when a
 // first `tovi init` was cut short before it. A file that is no database of
@@ -325,7 +332,9 @@ int serve(Args& args) {
   o.streams.push_back(tovi::orders::liveEvents(site.database(), o.changeStamp));
   // A missing web root is reported by the server, before anything is created in it.
   if (std::filesystem::is_directory(site.root)) prepareDatabase(site);
+  if (usesSharedState(site.database())) o.sharedState = site.database();
   tovi::frame::Registry registry;
+  registry.keepSharedStateIn(o.sharedState);
   tovi::frame::registerPages(registry);
   return tovi::host::serve(o, registry);
 }
