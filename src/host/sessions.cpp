@@ -37,10 +37,15 @@ data::Value Session::get(std::string_view key) const {
 
 void Session::set(std::string_view key, data::Value value) {
   std::lock_guard lock(mutex_);
-  changed_ = true;
   auto it = values_.find(key);
-  if (it == values_.end()) values_.emplace(std::string(key), std::move(value));
-  else it->second = std::move(value);
+  if (it == values_.end()) {
+    values_.emplace(std::string(key), std::move(value));
+  } else {
+    // A page that sets what the session holds already costs no write.
+    if (it->second.kind() == value.kind() && it->second == value) return;
+    it->second = std::move(value);
+  }
+  changed_ = true;
 }
 
 SessionStore::SessionStore() {
