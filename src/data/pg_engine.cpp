@@ -1,6 +1,7 @@
 #include "data/pg_engine.h"
 
 #include <algorithm>
+#include <sstream>
 
 #include "data/change_stamp.h"
 #include "data/connection.h"
@@ -31,6 +32,18 @@ struct Wrote {
   StampWatch& w;
   ~Wrote() { w.wrote(); }
 };
+
+// The table a write with a subquery changes ("update t set ... where (select
+// count(*) from t ...) > 1"): such a write runs alone on its table, so that
+// what its subquery counts is what the other writers left, as on the file
+// engine, whose writes run one at a time. Empty for any other write.
+std::string lockedTable(const jet::Statement& st) {
+  if (st.text.find("select") == std::string::npos) return {};
+  std::istringstream words(st.text);
+  std::string verb, second, third;
+  words >> verb >> second >> third;
+  return verb == "update" ? second : third;
+}
 
 }  // namespace
 
@@ -74,7 +87,21 @@ std::string PgEngine::windowText(const jet::Statement& st, bool reverse) {
 int PgEngine::execute(const jet::Statement& st, std::span<const Value> params) {
   if (st.kind == jet::Statement::Kind::Select) return static_cast<int>(db_.run(st.text, params, true).changed());
   Wrote wrote(watch_);
-  return static_cast<int>(db_.run(st.text, params, false).changed());
+  const std::string locked = lockedTable(st);
+  if (locked.empty()) return static_cast<int>(db_.run(st.text, params, false).changed());
+  db_.exec("begin");
+  try {
+    db_.exec("lock table " + locked + " in share row exclusive mode");
+    const auto n = db_.run(st.text, params, false).changed();
+    db_.exec("commit");
+    return static_cast<int>(n);
+  } catch (...) {
+    try {
+      db_.exec("rollback");
+    } catch (const Error&) {  // a broken connection has rolled back already
+    }
+    throw;
+  }
 }
 
 std::size_t PgEngine::fetch(const jet::Statement& st, std::span<const Value> params, std::int64_t offset,

@@ -67,6 +67,10 @@ class LiveServer {
   bool kill9() { return process_ && process_->kill9(); }
   unsigned short port() const { return port_; }
   const std::string& root() const { return root_; }
+  // The options that name this site to a `tovi` command, for a shell: --root (and --database).
+  std::string siteOptions() const {
+    return "--root '" + root_ + "'" + (db_.url().empty() ? "" : " --database '" + db_.url() + "'");
+  }
   // The database file, or under the label postgresql the server database's URL.
   std::string databasePath() const { return db_.url().empty() ? root_ + "/database/tamlo.mdb" : db_.url(); }
   const std::string& initOutput() const { return initOutput_; }
