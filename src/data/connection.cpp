@@ -43,8 +43,9 @@ int Connection::Execute(const Sql& sql) {
 }
 
 std::vector<std::vector<Value>> Connection::rows(const Sql& sql, std::int64_t offset, std::int64_t limit) {
+  Engine& e = engine();
   std::vector<Row> out;
-  engine().fetch(*jet::translate(sql.text), sql.params, offset, limit, out, nullptr);
+  e.fetch(*jet::translate(sql.text, e.dialect()), sql.params, offset, limit, out, nullptr);
   return out;
 }
 

@@ -6,6 +6,7 @@
 #include "data/jet_sql.h"
 #include "data/pg_engine.h"
 #include "data/pg_stamp.h"
+#include "data/schema.h"
 
 namespace tovi::data::internal {
 namespace {
@@ -52,7 +53,11 @@ std::string columnList(const std::string& sqliteColumns) {
 
 std::string pgType(const std::string& declared) {
   std::string type = upper(declared);
-  std::string def;
+  std::string def, constraint;
+  if (auto at = type.find(" NOT NULL"); at != std::string::npos) {  // "TEXT NOT NULL UNIQUE": a key of its own
+    constraint = " not null" + std::string(type.find(" UNIQUE", at) != std::string::npos ? " unique" : "");
+    type = type.substr(0, at);
+  }
   if (auto at = type.find(" DEFAULT "); at != std::string::npos) {
     def = declared.substr(at + 9);
     type = type.substr(0, at);
@@ -62,7 +67,7 @@ std::string pgType(const std::string& declared) {
   else if (type == "DATETIME") out = "timestamp(0)";
   else if (type == "BOOLEAN") out = "boolean", def = def.empty() ? def : def == "0" ? "false" : "true";
   else out = "text";
-  return def.empty() ? out : out + " default " + def;
+  return (def.empty() ? out : out + " default " + def) + constraint;
 }
 
 bool ensureServerSchema(const std::string& url, const std::vector<TableShape>& tables,
@@ -85,6 +90,9 @@ bool ensureServerSchema(const std::string& url, const std::vector<TableShape>& t
       if (!t.row.empty() && db.exec("select count(*) from " + name).value(0, 0).toInteger() == 0)
         db.exec("insert into " + name + " " + t.row);
       db.exec("drop trigger if exists tovi_changed on " + name);
+      // What several servers share between requests is no content of the site: it moves no stamp.
+      const auto& shared = sharedStateTables();
+      if (std::find(shared.begin(), shared.end(), t.name) != shared.end()) continue;
       db.exec("create trigger tovi_changed after insert or update or delete or truncate on " + name +
               " for each statement execute function tovi_changed()");
     }

@@ -7,6 +7,7 @@
 #include "accounts/passwords.h"
 #include "accounts/rules.h"
 #include "accounts/throttle.h"
+#include "support/shared_database.h"
 #include "support/site_rows.h"
 #include "support/testing.h"
 
@@ -72,14 +73,13 @@ TEST(Passwords, HashesVerifyAndLegacyDigestsAskForRehash) {
     EXPECT_EQ(verifyPassword(stored, typed), match) << stored << " " << typed;
 }
 
-// Two servers' throttles: one in this process (a single server is both), or two on one database file (GetParam()).
-class Throttles : public ::testing::TestWithParam<bool> {
+// Two servers' throttles: one in this process (a single server is both), or two on one database (GetParam()).
+class Throttles : public SharedDatabase {
  protected:
   std::array<std::shared_ptr<LoginThrottle>, 2> nodes(LoginThrottle::Limits limits) {
-    auto one = makeLoginThrottle(GetParam() ? site_.databasePath() : "", "test", limits);
-    return {one, GetParam() ? makeLoginThrottle(site_.databasePath(), "test", limits) : one};
+    auto one = makeLoginThrottle(GetParam() ? location() : "", "test", limits);
+    return {one, GetParam() ? makeLoginThrottle(location(), "test", limits) : one};
   }
-  FakeSite site_;
 };
 INSTANTIATE_TEST_SUITE_P(InProcessAndDatabase, Throttles, ::testing::Bool());
 

@@ -4,6 +4,7 @@
 
 #include "host/sessions.h"
 #include "host/worker_pool.h"
+#include "support/shared_database.h"
 #include "support/site_rows.h"
 #include "support/testing.h"
 
@@ -11,15 +12,15 @@ using data::Value;
 using host::InProcessSessionStore;
 using host::SessionStore;
 
-// Two servers' stores: one in this process (a single server is both), or two on one database file (GetParam()).
-class Sessions : public ::testing::TestWithParam<bool> {
+// Two servers' stores: one in this process (a single server is both), or two on one database (GetParam()): the
+// site's file, or PostgreSQL under the label postgresql.
+class Sessions : public SharedDatabase {
  protected:
   std::array<std::shared_ptr<SessionStore>, 2> nodes(std::chrono::nanoseconds timeout = std::chrono::minutes(20)) {
     if (!GetParam()) return {std::make_shared<InProcessSessionStore>(timeout), nullptr};
-    return {std::make_shared<host::DatabaseSessionStore>(site_.databasePath(), timeout),
-            std::make_shared<host::DatabaseSessionStore>(site_.databasePath(), timeout)};
+    return {std::make_shared<host::DatabaseSessionStore>(location(), timeout),
+            std::make_shared<host::DatabaseSessionStore>(location(), timeout)};
   }
-  FakeSite site_;
 };
 INSTANTIATE_TEST_SUITE_P(InProcessAndDatabase, Sessions, ::testing::Bool());
 

@@ -3,19 +3,19 @@
 #include <thread>
 
 #include "orders/order_flood.h"
+#include "support/shared_database.h"
 #include "support/site_rows.h"
 #include "support/testing.h"
 
 using namespace tovi::orders;
 
-// Two servers' guards: one in this process (a single server is both), or two on one database file (GetParam()).
-class Floods : public ::testing::TestWithParam<bool> {
+// Two servers' guards: one in this process (a single server is both), or two on one database (GetParam()).
+class Floods : public SharedDatabase {
  protected:
   std::array<std::shared_ptr<OrderFlood>, 2> nodes() {
-    auto one = makeOrderFlood(GetParam() ? site_.databasePath() : "");
-    return {one, GetParam() ? makeOrderFlood(site_.databasePath()) : one};
+    auto one = makeOrderFlood(GetParam() ? location() : "");
+    return {one, GetParam() ? makeOrderFlood(location()) : one};
   }
-  FakeSite site_;
 };
 INSTANTIATE_TEST_SUITE_P(InProcessAndDatabase, Floods, ::testing::Bool());
 
