@@ -65,6 +65,7 @@ class OrderFlood {
   // Counts one order of `address` at `now` unless its window is full; true when counted.
   virtual bool count(std::string_view address, Limit limit, std::int64_t now) = 0;
   // Uncounts an order counted at `takenAt`, unless its window has ended since.
+  // Runs as a slot dies: throws nothing.
   virtual void giveBack(std::string_view address, std::int64_t takenAt) = 0;
 };
 
