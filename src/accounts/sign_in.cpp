@@ -18,9 +18,9 @@ SignIn SignInGate::attempt(const AccountTable& accounts, const std::string& name
                            bool codeOk, void (*openDb)()) {
   const std::string address = Http().clientAddress();
   const std::int64_t now = Now().serialSeconds();
-  if (throttle_.refused(address, name, now)) return {SignIn::Throttled};
+  if (throttle_->refused(address, name, now)) return {SignIn::Throttled};
   auto failed = [&](SignIn::Outcome why) {
-    throttle_.failed(address, name, now);
+    throttle_->failed(address, name, now);
     return SignIn{why};
   };
   if (!codeOk) return failed(SignIn::WrongCode);
@@ -37,19 +37,19 @@ SignIn SignInGate::attempt(const AccountTable& accounts, const std::string& name
     return failed(SignIn::Wrong);
   }
   const bool second = accounts.secondFactorColumn && !rs(accounts.secondFactorColumn).text().empty();
-  if (!second) throttle_.succeeded(address, name);
+  if (!second) throttle_->succeeded(address, name);
   return {SignIn::Right, match == PasswordMatch::YesRehash, second};
 }
 
 SignIn::Outcome SignInGate::confirm(const std::string& name, const std::function<bool()>& check) {
   const std::string address = Http().clientAddress();
   const std::int64_t now = Now().serialSeconds();
-  if (throttle_.refused(address, name, now)) return SignIn::Throttled;
+  if (throttle_->refused(address, name, now)) return SignIn::Throttled;
   if (!check()) {
-    throttle_.failed(address, name, now);
+    throttle_->failed(address, name, now);
     return SignIn::Wrong;
   }
-  throttle_.succeeded(address, name);
+  throttle_->succeeded(address, name);
   Http().renewSession();
   return SignIn::Right;
 }

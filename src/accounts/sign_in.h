@@ -2,7 +2,8 @@
 // wq_admin) and members (signin.asp on reg): throttle, check, verify, upgrade
 // an old hash, renew the session.
 //
-//   SignInGate gate;                                  // one per page, kept for the server's lifetime
+//   // one per page, kept for the server's lifetime:
+//   SignInGate gate(makeLoginThrottle(registry.sharedState(), "operators"));
 //   SignIn in = gate.attempt(kOperators, name, password, codeOk, &openAdminDb);
 //   if (in.outcome != SignIn::Right) refuse(...);     // rs() is closed
 //   ... read the account's columns from rs() ...
@@ -20,6 +21,7 @@
 #pragma once
 
 #include <functional>
+#include <memory>
 #include <mutex>
 #include <string>
 #include <string_view>
@@ -52,8 +54,9 @@ struct SignIn {
 
 class SignInGate {
  public:
-  SignInGate() = default;
-  explicit SignInGate(LoginThrottle::Limits limits) : throttle_(limits) {}
+  // Failures counted in this process.
+  SignInGate() : SignInGate(std::make_shared<InProcessLoginThrottle>()) {}
+  explicit SignInGate(std::shared_ptr<LoginThrottle> throttle) : throttle_(std::move(throttle)) {}
 
   // One attempt with `name` and `password` from the visitor's address at the
   // page clock: Throttled (too many failures; nothing checked), WrongCode (the
@@ -73,7 +76,7 @@ class SignInGate {
  private:
   const std::string& decoyHash();
 
-  LoginThrottle throttle_;
+  std::shared_ptr<LoginThrottle> throttle_;
   std::once_flag once_;
   std::string decoy_;
 };

@@ -37,8 +37,16 @@ void Connection::Open(std::string_view connectionString, std::string_view, std::
 }
 
 int Connection::Execute(const Sql& sql) {
-  auto st = jet::translate(sql.text);
-  return engine().execute(*st, sql.params);
+  Engine& e = engine();
+  auto st = jet::translate(sql.text, e.dialect());
+  return e.execute(*st, sql.params);
+}
+
+std::vector<std::vector<Value>> Connection::rows(const Sql& sql, std::int64_t offset, std::int64_t limit) {
+  Engine& e = engine();
+  std::vector<Row> out;
+  e.fetch(*jet::translate(sql.text, e.dialect()), sql.params, offset, limit, out, nullptr);
+  return out;
 }
 
 void Connection::Close() { engine_.reset(); }

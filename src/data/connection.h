@@ -16,6 +16,7 @@
 // Errors: every failure throws data::Error with the engine's message.
 #pragma once
 
+#include <cstdint>
 #include <memory>
 #include <stdexcept>
 #include <string>
@@ -53,17 +54,21 @@ class Connection {
   Connection& operator=(const Connection&) = delete;
 
   // Opens the database named by "Data Source=" in the connection text (other
-  // keys, such as the provider, are accepted and ignored). The file must exist.
+  // keys, such as the provider, are accepted and ignored). The file must
+  // exist; a postgresql:// URL there opens that server's database instead.
   void Open(std::string_view connectionString, std::string_view user = {}, std::string_view password = {},
             int options = -1);
   // Runs a statement that returns no rows (delete, update, insert).
   // Returns the number of rows it changed.
   int Execute(const Sql& sql);
+  // Rows [offset, offset + limit) of a select, each its row id (or null) and
+  // then its columns (engine.h's Row): a few values read without a record set.
+  std::vector<std::vector<Value>> rows(const Sql& sql, std::int64_t offset = 0, std::int64_t limit = 1);
   // Gives the engine connection back to this thread's pool. Record sets still
   // open on this connection must not be used afterwards.
   void Close();
   [[nodiscard]] bool isOpen() const { return engine_ != nullptr; }
-  // The file path from the connection text.
+  // The file path (or server URL) from the connection text.
   [[nodiscard]] const std::string& path() const { return path_; }
 
   // For the record sets of this layer.

@@ -10,7 +10,9 @@
 
 #include "data/connection.h"
 #include "data/jet_sql.h"
+#include "data/engine.h"
 #include "data/maintenance.h"
+#include "data/pg_schema.h"
 
 namespace tovi::data {
 namespace {
@@ -124,6 +126,19 @@ const std::vector<TableDef>& tables() {
       {"bulletin", nullptr, {{"content", "TEXT"}}, "(content) values ('')"},
       // Keys the site signs with, made once on first use (orders/order_token.h); never shown.
       {"site_secret", nullptr, {{"order_key", "TEXT"}}, "(order_key) values ('')"},
+      // What several servers of one site share between requests (sharedStateTables()); empty on a single server.
+      {"tovi_sessions", nullptr, {{"sid", "TEXT NOT NULL UNIQUE"}, {"vals", "TEXT"}, {"last_use", "INTEGER"}}},
+      {"tovi_throttle",
+       nullptr,
+       {{"k", "TEXT NOT NULL UNIQUE"},
+        {"scope", "TEXT"},
+        {"failures", "INTEGER"},
+        {"since", "INTEGER"},
+        {"locked_until", "INTEGER"},
+        {"lapse", "INTEGER"}}},
+      {"tovi_flood",
+       nullptr,
+       {{"k", "TEXT NOT NULL UNIQUE"}, {"start", "INTEGER"}, {"ends", "INTEGER"}, {"orders", "INTEGER"}}},
   };
   return defs;
 }
@@ -148,6 +163,10 @@ constexpr const char* kIndexes[][3] = {
     {"wq_admin_flag", "wq_admin", "flag"},
     {"wq_admin_recovery_adminid", "wq_admin_recovery", "adminid"},
     {"reg_names", "reg", "names"},
+    // The sweeps of what several servers share.
+    {"tovi_sessions_last_use", "tovi_sessions", "last_use"},
+    {"tovi_throttle_lapse", "tovi_throttle", "scope, lapse"},
+    {"tovi_flood_ends", "tovi_flood", "ends"},
 };
 
 // Fixed planner statistics for the order list's indexes, the shape of a busy
@@ -162,6 +181,19 @@ constexpr const char* kStats[][3] = {
     {"tdgl", "tdgl_dczt", "100000 20000 2 2"},
     {"tdgl", "tdgl_yhm", "100000 20"},
 };
+
+// The site's tables and indexes above, made on a PostgreSQL server instead.
+bool ensureServer(const std::string& url) {
+  std::vector<internal::TableShape> shapes;
+  for (const TableDef& t : tables()) {
+    internal::TableShape s{t.name, t.key ? t.key : "", {}, t.row ? t.row : ""};
+    for (const ColumnDef& c : t.columns) s.columns.emplace_back(c.name, c.type);
+    shapes.push_back(std::move(s));
+  }
+  std::vector<internal::IndexShape> indexes;
+  for (const auto& ix : kIndexes) indexes.push_back({ix[0], ix[1], ix[2]});
+  return internal::ensureServerSchema(url, shapes, indexes);
+}
 
 class Db {
  public:
@@ -325,11 +357,17 @@ const std::vector<NameSearch>& nameSearches() {
   return all;
 }
 
+const std::vector<std::string>& sharedStateTables() {
+  static const std::vector<std::string> all = {"tovi_sessions", "tovi_throttle", "tovi_flood"};
+  return all;
+}
+
 std::vector<std::string> triggersOf(const std::string& helper) {
   return {helper + "_insert", helper + "_delete", helper + "_update"};
 }
 
 bool ensureDatabase(const std::string& path) {
+  if (isServerLocation(path)) return ensureServer(path);
   checkSiteDatabase(path);  // another program's file is refused before anything is written to it
   struct stat st {};
   bool created = ::stat(path.c_str(), &st) != 0;

@@ -1,5 +1,6 @@
-// The site database: its eleven tables, their indexes, the single rows of the
-// settings tables, and the helper tables the order list reads.
+// The site database: its eleven tables (and three of what several servers
+// share), their indexes, the single rows of the settings tables, and the
+// helper tables the order list reads.
 //
 //   data::ensureDatabase(root + "/database/tamlo.mdb");   // at start and by `tovi init`
 //
@@ -15,7 +16,8 @@
 
 namespace tovi::data {
 
-// Creates or completes the database file at `path` (its folder must exist).
+// Creates or completes the database file at `path` (its folder must exist),
+// or the PostgreSQL database a postgresql:// `path` names (pg_schema.h).
 // Returns true when the file was created. Throws data::Error on failure, and
 // without writing anything when the file is not (yet) a database of this
 // site: see checkSiteDatabase (maintenance.h).
@@ -51,6 +53,10 @@ struct NameSearch {
 };
 [[nodiscard]] const std::vector<Tally>& tallies();
 [[nodiscard]] const std::vector<NameSearch>& nameSearches();
+// The tables of what several servers of one site share between requests
+// (sessions, login failure counts, order flood windows): no site content, so
+// a change of theirs need not move a cache's change stamp.
+[[nodiscard]] const std::vector<std::string>& sharedStateTables();
 // Names of the triggers that keep a helper table in step ("<name>_insert", ...).
 [[nodiscard]] std::vector<std::string> triggersOf(const std::string& helper);
 

@@ -115,8 +115,16 @@ class Registry {
   [[nodiscard]] const ComponentType* find(std::string_view id) const;
   [[nodiscard]] std::vector<std::string> ids() const;
 
+  // Where pages keep what a later request needs (failure counts, flood
+  // windows) when several servers answer the site: the data source text of
+  // its database. Empty (the default): in this process. Set before the pages
+  // are registered; their registrations choose their stores by it.
+  void keepSharedStateIn(std::string location) { sharedState_ = std::move(location); }
+  [[nodiscard]] const std::string& sharedState() const { return sharedState_; }
+
  private:
   std::map<std::string, ComponentType, std::less<>> types_;  // by lower-case id
+  std::string sharedState_;
 };
 
 // Server.CreateObject for every host: database objects by their ProgIDs,

@@ -161,7 +161,7 @@ class EventStreams::Feed {
     try {
       restinio::request_t& req = *p.req;
       Asker asker(req);
-      frame::Admission admission = registered.source->admit(Visitor(state_.sessions, asker));
+      frame::Admission admission = registered.source->admit(Visitor(*state_.sessions, asker));
       if (admission.verdict != Verdict::Admitted)
         return refuse(p, admission.verdict == Verdict::NotLoggedIn ? 401 : 403, admission.reason);
       std::string first = "retry: 2000\n\n";
@@ -214,7 +214,7 @@ class EventStreams::Feed {
     frame::EventSource& source = *sources_[i].source;
     std::erase_if(streams_, [&](Stream& s) {
       if (s.source != i) return false;
-      frame::Admission now = source.admit(Visitor(state_.sessions, s.asker));
+      frame::Admission now = source.admit(Visitor(*state_.sessions, s.asker));
       bool keep = now.verdict == Verdict::Admitted && now.holder == s.holder && now.channel == s.channel;
       if (!keep) s.end();
       return !keep;

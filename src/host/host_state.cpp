@@ -29,7 +29,9 @@ HostState::HostState(const ServeOptions& o, const frame::Registry& r)
       root(o.root, o.mounts, o.hiddenFolders),
       pages(r),
       rendered(o.changeStamp),
-      sessions(o.sessionTimeout),
+      sessions(o.sharedState.empty()
+                   ? std::unique_ptr<SessionStore>(std::make_unique<InProcessSessionStore>(o.sessionTimeout))
+                   : std::make_unique<DatabaseSessionStore>(o.sharedState, o.sessionTimeout)),
       access(o.accessLog),
       errors(o.errorLog),
       proxies(o.trustedProxies),
@@ -65,7 +67,11 @@ void sweepSessions(HostState& state) {
   std::int64_t last = state.lastSweep.load(std::memory_order_relaxed);
   if (now - last < 60) return;
   if (!state.lastSweep.compare_exchange_strong(last, now)) return;  // another worker sweeps
-  state.sessions.sweep();
+  try {
+    state.sessions->sweep();
+  } catch (const std::exception& e) {
+    state.errors.write(std::string("session sweep: ") + e.what());  // tried again a minute later
+  }
 }
 
 }  // namespace tovi::host

@@ -10,6 +10,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <utility>
 #include <vector>
@@ -39,7 +40,7 @@ struct HostState {
   PageCache pages;
   RenderedPages rendered;  // pages whose output depends only on the database
   StaticFiles files;
-  SessionStore sessions;
+  std::unique_ptr<SessionStore> sessions;  // in this process, or in options.sharedState
   AccessLog access;
   ErrorLog errors;
   TrustedProxies proxies;

@@ -93,6 +93,11 @@ class PageExchange final : public frame::Context,
            !sessionCookie_;
   }
 
+  // Keeps what the page changed in its session: a shared store writes it now.
+  void saveSession() {
+    if (session_) state_.sessions->save(*session_);
+  }
+
   // frame::Context
   frame::ResponseObject& response() override { return response_; }
   frame::RequestObject& request() override { return *this; }
@@ -191,7 +196,7 @@ class PageExchange final : public frame::Context,
   Session* currentSession() {
     if (!sessionLooked_) {
       sessionLooked_ = true;
-      if (const std::string* id = rawCookie(kSessionCookie)) session_ = state_.sessions.find(*id);
+      if (const std::string* id = rawCookie(kSessionCookie)) session_ = state_.sessions->find(*id);
     }
     return session_.get();
   }
@@ -202,13 +207,13 @@ class PageExchange final : public frame::Context,
   }
   void Set(std::string_view key, data::Value value) override {
     if (!currentSession()) {
-      session_ = state_.sessions.create();
+      session_ = state_.sessions->create();
       issueSessionCookie();
     }
     session_->set(key, std::move(value));
   }
   void Abandon() override {
-    if (currentSession()) state_.sessions.remove(session_->id());
+    if (currentSession()) state_.sessions->remove(session_->id());
     session_.reset();
     if (rawCookie(kSessionCookie) || sessionCookie_)
       sessionCookie_ = endedSessionCookieLine();
@@ -243,8 +248,8 @@ class PageExchange final : public frame::Context,
     headers_.emplace_back(std::string(name), std::string(value));
   }
   void renewSession() override {
-    if (currentSession()) state_.sessions.renew(*session_);
-    else session_ = state_.sessions.create();
+    if (currentSession()) state_.sessions->renew(*session_);
+    else session_ = state_.sessions->create();
     issueSessionCookie();
   }
   void logLine(std::string_view text) override { state_.errors.write(text); }
@@ -298,6 +303,10 @@ class PageExchange final : public frame::Context,
 PageOutcome runPageFile(HostState& state, const restinio::request_t& req, std::string folder, const PageFile& page) {
   PageExchange exchange(state, req, std::move(folder));
   auto failed = [&](std::string_view what) {
+    try {
+      exchange.saveSession();  // what the page set before it failed stays, as it does in this process
+    } catch (const std::exception&) {
+    }
     std::string id = requestId(state);
     state.errors.write("request " + id + " " + std::string(req.header().method().c_str()) + " " +
                        std::string(req.header().request_target()) + ": " + std::string(what));
@@ -305,6 +314,7 @@ PageOutcome runPageFile(HostState& state, const restinio::request_t& req, std::s
   };
   try {
     exchange.run(page);
+    exchange.saveSession();
     Reply r = exchange.reply(nullptr);
     bool impersonal = exchange.impersonal() && r.status == 200 && r.filePath.empty() && !r.shared;
     return {std::move(r), impersonal};

@@ -5,10 +5,11 @@
 //   if (out.impersonal) ...the reply may be kept as a rendered copy...
 //
 // What the page sees: query, form (request_body.h) and cookie values decoded
-// from GBK; the session, looked up only when the page asks and created only
-// when it stores; MapPath from the page's folder. What it writes is encoded to
-// GBK once, at the end (unless it sent binary bytes); its cookies and redirect
-// become headers (response_values.h).
+// from GBK; the session, looked up only when the page asks, created only when
+// it stores, and saved in its store once at the end (sessions.h); MapPath from
+// the page's folder. What it writes is encoded to GBK once, at the end (unless
+// it sent binary bytes); its cookies and redirect become headers
+// (response_values.h).
 // Threads: the whole run happens on the calling thread (a worker's), whose
 // page-text buffer it reuses from page to page.
 // Errors: never throws. A page that throws ends in a 500 that shows what it

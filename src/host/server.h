@@ -65,6 +65,9 @@ struct ServeOptions {
   // Paths allowed another limit: path prefix (any letter case) -> limit.
   std::vector<std::pair<std::string, std::size_t>> bodyLimits;
   std::chrono::seconds sessionTimeout{20 * 60};  // idle time after which a session ends
+  // The database (a data source text) that keeps the sessions when several
+  // servers answer the site's requests; empty: this process keeps them.
+  std::string sharedState;
   std::chrono::seconds idleTimeout{30};   // keep-alive wait, and the limit for receiving one request
   std::chrono::seconds pageTimeout{120};  // a page that takes longer loses its connection
   // Called once listening, with the bound port (tests and benchmarks use it).

@@ -228,7 +228,7 @@ void dctj::main() {
 namespace {
 
 const frame::PageRegistration pages([](frame::Registry& registry) {
-  auto flood = std::make_shared<InProcessOrderFlood>();
+  auto flood = makeOrderFlood(registry.sharedState());
   registry.add("mabex.dctj", [flood] { return std::make_unique<dctj>(flood); }, {frame::op("main", &dctj::main)});
 });
 

@@ -10,11 +10,14 @@
 //
 // A window opens with an address's first order and lasts its seconds; only
 // stored orders count, so a refusal (also the guard's own) never moves or
-// fills it. The state sits behind OrderFlood so that several servers can
-// share it in their database; InProcessOrderFlood keeps it in this process.
+// fills it. The state sits behind OrderFlood: InProcessOrderFlood keeps it in
+// this process (one server on the site's file), DatabaseOrderFlood in the
+// site's database, so that several servers fill one window per address.
 // Threads: every member may be called from any thread.
+// Errors: the database kind throws data::Error when the database fails.
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <memory>
 #include <mutex>
@@ -62,6 +65,7 @@ class OrderFlood {
   // Counts one order of `address` at `now` unless its window is full; true when counted.
   virtual bool count(std::string_view address, Limit limit, std::int64_t now) = 0;
   // Uncounts an order counted at `takenAt`, unless its window has ended since.
+  // Runs as a slot dies: throws nothing.
   virtual void giveBack(std::string_view address, std::int64_t takenAt) = 0;
 };
 
@@ -86,5 +90,30 @@ class InProcessOrderFlood final : public OrderFlood {
   std::mutex mutex_;
   std::unordered_map<std::string, Window> windows_;
 };
+
+// In the table tovi_flood of the database at `location` (a data source text):
+// a row per address, each count one statement that reads and moves it at
+// once, so servers counting together lose none and overfill no window. About
+// `maxAddresses` rows are kept: lapsed ones go first, then the oldest.
+class DatabaseOrderFlood final : public OrderFlood {
+ public:
+  explicit DatabaseOrderFlood(std::string location, std::size_t maxAddresses = 8192)
+      : location_(std::move(location)), maxAddresses_(maxAddresses) {}
+
+ protected:
+  bool count(std::string_view address, Limit limit, std::int64_t now) override;
+  void giveBack(std::string_view address, std::int64_t takenAt) override;
+
+ private:
+  void sweep(std::int64_t now);
+
+  std::string location_;
+  std::size_t maxAddresses_;
+  std::atomic<std::int64_t> lastSweep_{0};
+};
+
+// The flood guard in the database `sharedState` when it is set
+// (frame::Registry::sharedState), else in this process.
+[[nodiscard]] std::shared_ptr<OrderFlood> makeOrderFlood(const std::string& sharedState);
 
 }  // namespace tovi::orders

@@ -210,7 +210,8 @@ void guestbook::post() {
 const frame::PageRegistration pages([](frame::Registry& registry) {
   // The login's throttle counts any event per address; here each stored
   // message is one. Three per address in ten minutes; the fourth waits.
-  auto posts = std::make_shared<LoginThrottle>(
+  auto posts = accounts::makeLoginThrottle(
+      registry.sharedState(), "guestbook",
       LoginThrottle::Limits{.perAddress = 3, .perName = 3, .window = 10 * 60, .lockout = 10 * 60});
   // Without a query string the list shows the database alone.
   registry.add("tovi.guestbook", [posts] { return std::make_unique<guestbook>(posts); },

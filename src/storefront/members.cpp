@@ -306,7 +306,7 @@ const frame::PageRegistration pages([](frame::Registry& registry) {
   registry.add("tovi.register", [signup] { return std::make_unique<register_>(signup); },
                {frame::op("main", &register_::main)});
   // Member sign-ins keep their own failure counts, apart from the back office's.
-  auto gate = std::make_shared<accounts::SignInGate>();
+  auto gate = std::make_shared<accounts::SignInGate>(accounts::makeLoginThrottle(registry.sharedState(), "members"));
   registry.add("tovi.signin", [gate] { return std::make_unique<signin>(gate); }, {frame::op("main", &signin::main)});
   registry.addMain<signout>("tovi.signout");
   registry.addMain<memberinfo>("tovi.memberinfo");

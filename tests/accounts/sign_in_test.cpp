@@ -7,6 +7,7 @@
 #include "accounts/passwords.h"
 #include "accounts/rules.h"
 #include "accounts/throttle.h"
+#include "support/shared_database.h"
 #include "support/site_rows.h"
 #include "support/testing.h"
 
@@ -72,29 +73,49 @@ TEST(Passwords, HashesVerifyAndLegacyDigestsAskForRehash) {
     EXPECT_EQ(verifyPassword(stored, typed), match) << stored << " " << typed;
 }
 
-TEST(Throttle, LocksAnAddressOrANameForAWhileAndStaysBounded) {
-  LoginThrottle t(LoginThrottle::Limits{.perAddress = 3, .perName = 5, .window = 100, .lockout = 50});
-  // Address: three failures within the window lock it, for every name, until the lockout ends.
-  for (auto [name, at] : {std::pair{"a", 0}, {"b", 10}, {"c", 20}}) {
-    EXPECT_FALSE(t.refused("10.0.0.1", "c", at));
-    t.failed("10.0.0.1", name, at);
+// Two servers' throttles: one in this process (a single server is both), or two on one database (GetParam()).
+class Throttles : public SharedDatabase {
+ protected:
+  std::array<std::shared_ptr<LoginThrottle>, 2> nodes(LoginThrottle::Limits limits) {
+    auto one = makeLoginThrottle(GetParam() ? location() : "", "test", limits);
+    return {one, GetParam() ? makeLoginThrottle(location(), "test", limits) : one};
+  }
+};
+INSTANTIATE_TEST_SUITE_P(InProcessAndDatabase, Throttles, ::testing::Bool());
+
+TEST_P(Throttles, LockAnAddressOrANameForAWhileCountingOnBothServers) {
+  auto [a, b] = nodes({.perAddress = 3, .perName = 5, .window = 100, .lockout = 50});
+  // Address: three failures within the window, on either server, lock it, for every name, until the lockout ends.
+  for (auto [name, at, node] : {std::tuple{"a", 0, a}, {"b", 10, b}, {"c", 20, a}}) {
+    EXPECT_FALSE(node->refused("10.0.0.1", "c", at));
+    node->failed("10.0.0.1", name, at);
   }
   for (auto [address, at, refused] :
        {std::tuple{"10.0.0.1", 21, true}, {"10.0.0.2", 21, false}, {"10.0.0.1", 69, true}, {"10.0.0.1", 70, false}})
-    EXPECT_EQ(t.refused(address, "zzz", at), refused) << address << " at " << at;
+    EXPECT_EQ(b->refused(address, "zzz", at), refused) << address << " at " << at;
   // Name: five failures from many addresses lock it, whatever its letter case.
-  for (int i = 0; i < 5; ++i) t.failed("192.168.0." + std::to_string(i), "Admin", 200 + i);
-  EXPECT_TRUE(t.refused("172.16.0.9", "admin ", 205));
-  EXPECT_FALSE(t.refused("172.16.0.9", "other", 205));
+  for (int i = 0; i < 5; ++i) (i % 2 ? a : b)->failed("192.168.0." + std::to_string(i), "Admin", 200 + i);
+  EXPECT_TRUE(a->refused("172.16.0.9", "admin ", 205));
+  EXPECT_FALSE(b->refused("172.16.0.9", "other", 205));
   // Failures spread wider than the window never lock; a login forgets the counts.
-  for (int at : {1000, 1060, 1120}) t.failed("10.0.0.9", "x", at);
-  EXPECT_FALSE(t.refused("10.0.0.9", "x", 1121));
-  for (int at : {2000, 2001}) t.failed("10.0.0.9", "x", at);
-  t.succeeded("10.0.0.9", "x");
-  t.failed("10.0.0.9", "x", 2002);
-  EXPECT_FALSE(t.refused("10.0.0.9", "x", 2003));
-  // Bounded, from any thread: four threads of a thousand names each leave at most 64 keys per table.
-  LoginThrottle bounded(LoginThrottle::Limits{.maxEntries = 64});
+  for (int at : {1000, 1060, 1120}) (at % 120 ? a : b)->failed("10.0.0.9", "x", at);
+  EXPECT_FALSE(b->refused("10.0.0.9", "x", 1121));
+  for (int at : {2000, 2001}) a->failed("10.0.0.9", "x", at);
+  b->succeeded("10.0.0.9", "x");
+  a->failed("10.0.0.9", "x", 2002);
+  EXPECT_FALSE(b->refused("10.0.0.9", "x", 2003));
+  // Two servers counting at once lose nothing: twenty failures from two threads reach a limit of twenty.
+  auto both = nodes({.perAddress = 20});
+  {
+    std::jthread first([&] { for (int i = 0; i < 10; ++i) both[0]->failed("10.9.9.9", "", 3000); });
+    for (int i = 0; i < 10; ++i) both[1]->failed("10.9.9.9", "", 3000);
+  }
+  EXPECT_TRUE(both[0]->refused("10.9.9.9", "", 3001));
+}
+
+// About `maxEntries` keys per table: in memory under four threads; in the database, once swept (once a minute).
+TEST(Throttle, StaysBounded) {
+  InProcessLoginThrottle bounded(LoginThrottle::Limits{.maxEntries = 64});
   std::vector<std::jthread> threads;
   for (int k = 0; k < 4000; k += 1000)
     threads.emplace_back([&bounded, k] {
@@ -102,6 +123,10 @@ TEST(Throttle, LocksAnAddressOrANameForAWhileAndStaysBounded) {
     });
   threads.clear();  // joins them
   EXPECT_LE(bounded.size(), 128u);
+  FakeSite site;
+  DatabaseLoginThrottle stored(site.databasePath(), "test", {.window = 100, .lockout = 100, .maxEntries = 8});
+  for (int i = 0; i < 300; ++i) stored.failed("a" + std::to_string(i), "", 1000 + i);
+  EXPECT_LE(rowCount(site, "tovi_throttle"), 16 + 60);
 }
 
 // A login post as the login form sends it, from `address` at `second` past ten, with the code the session holds.

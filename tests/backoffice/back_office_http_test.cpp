@@ -140,13 +140,13 @@ TEST_F(BackOffice, BadOrForeignRequestsChangeNothing) {
   HttpClient *const o = &owner, *const c = &clerk;
   const std::string s = "/admin/saveadmin.asp?", pw = "/admin/renpassword.asp?action=save", no = "操作被拒绝";
   const std::string cid = clerkId, oid = ownerId, edit = s + "action=edit&id=" + cid, reg2 = "/admin/reg2.asp?id=" + m;
-  liveExec(server, "insert into Feedback (UserName, Comments, top, Online, del) values ('客', '你好', 0, 1, 0), "
-                   "('删', '你好', 0, 1, 1)");
+  liveExec(server, "insert into Feedback (UserName, Comments, top, Online, del) values ('客', '你好', 0, 1, false), "
+                   "('删', '你好', 0, 1, true)");
   const std::string drink = id("cygl", "id", "lei2=3"), save = "/admin/ylxgedit.asp?action=save&id=" + drink,
                     add = "/admin/kcdgadd.asp?form1up=yes", dish = "newsname=x&jiage=1234&fblx=xp",
                     del = "/admin/ylxg.asp?action=del", book = "/admin/book_admin.asp",
-                    shown = id("Feedback", "ID", "del=0"), reply = book + "?action=replay&id=",
-                    removed = id("Feedback", "ID", "del=1");
+                    shown = id("Feedback", "ID", "del=false"), reply = book + "?action=replay&id=",
+                    removed = id("Feedback", "ID", "del=true");
   auto answer = [](const char* top, const char* online) {
     return gbkForm({{"comments", "改"}, {"Replay", "r"}, {"top", top}, {"Online", online}, {"send", "ok"}});
   };
@@ -206,7 +206,7 @@ TEST_F(BackOffice, BadOrForeignRequestsChangeNothing) {
 TEST(PasswdCommand, SetsAPasswordFromStandardInput) {
   LiveServer server({.args = {"--fixed-code", "1234"}});
   auto passwd = [&](const std::string& name, const std::string& password) {
-    return std::system(("echo '" + password + "' | " TOVI_BINARY " passwd --root '" + server.root() + "' " + name +
+    return std::system(("echo '" + password + "' | " TOVI_BINARY " passwd " + server.siteOptions() + " " + name +
                         " >/dev/null 2>&1").c_str());
   };
   EXPECT_NE(passwd("admin", "short"), 0);

@@ -38,8 +38,13 @@ class OrderList : public TempDb {
         out.push_back(Sql("select * from tdgl where " + (where + order), params));
     return out;
   }
-  // The ids (the first column) of a list straight from SQLite, without the engine and its helper tables.
-  Strings plain(const Sql& sql) { return raw(jet::translate(sql.text)->text, sql.params); }
+  // The ids (the first column) of a list straight from SQLite, without the engine and its helper tables;
+  // on PostgreSQL with ties in key order.
+  Strings plain(const Sql& sql) {
+    if (!onServer()) return raw(jet::translate(sql.text)->text, sql.params);
+    std::string text = jet::translate(sql.text, jet::Dialect::Postgres)->text;
+    return raw(text + (text.ends_with("desc") ? ", id desc" : ", id"), sql.params);
+  }
   // Pages of 20 of the list through the engine against the plain rows, each read
   // cold (after a change of the file) or as the reads and writes before left it.
   // A page n <= 0 counts from the end: 0 is the last.
@@ -189,4 +194,27 @@ TEST_F(OrderList, AnOlderFileIsReadAsItIsAndGainsThePresentLayoutAtAStartOrARest
   expectWalked("older copy restored");
   EXPECT_EQ(raw("select (" + helpers + ") || ' ' || sum(n) from tdgl_tally"), Strings{"9 298"});
   expectSameAsPlain(byName, {1});
+}
+
+// On PostgreSQL: pages near either end, in the middle and past it (read from
+// the end) are the plain statement's, and a write of another connection
+// reaches the kept count through the change stamp.
+TEST_F(OrderList, PagesOnTheServerAreThePlainStatementsAndFollowOtherWriters) {
+  if (!onServer()) GTEST_SKIP() << "runs under the label postgresql";
+  raw("insert into tdgl (yhm, fromdate, dczt) select '客户' || i, timestamp '2024-01-01' + (i / 3 * 17) * interval "
+      "'1 minute', 1 + i % 5 from generate_series(0, 2499) i");
+  for (const Sql& sql : lists()) {
+    expectSameAsPlain(sql, {1, 2, 40, 60, -1, 0});
+    expectSameAsPlain(sql, {60, 61, 0, 60, 2}, false);
+  }
+  const Sql list = lists()[0];
+  const long before = static_cast<long>(plain(list).size());
+  raw("insert into tdgl (yhm, fromdate, dczt) values ('other', '2024-02-01', 1)");
+  Recordset rs;
+  for (int tries = 0; tries < 100 && (rs.Close(), rs.Open(list, conn_, adOpenKeyset), rs.RecordCount() == before);
+       ++tries)
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+  EXPECT_EQ(rs.RecordCount(), before + 1);
+  rs.AbsolutePage(rs.PageCount());
+  expectSameAsPlain(list, {0}, false);
 }

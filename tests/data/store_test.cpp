@@ -49,7 +49,8 @@ TEST_F(StoreTest, OpeningNeedsADatabaseFileAndAReplacedOneIsSeenAfresh) {
 // Values bound to '?' act only as values; what the engine cannot run is
 // refused and changes nothing (what the translation refuses: jet_sql_test).
 TEST_F(StoreTest, HostileValuesStayValuesAndRefusedStatementsChangeNothing) {
-  const Strings hostile = {"x' or '1'='1", "'; delete from tdgl; --", "#2024-1-1#", "%", "?", std::string("a\0b", 3)};
+  Strings hostile = {"x' or '1'='1", "'; delete from tdgl; --", "#2024-1-1#", "%", "?"};
+  if (!onServer()) hostile.push_back(std::string("a\0b", 3));  // PostgreSQL's texts hold no NUL: refused there
   for (const auto& h : hostile) addOrder(h, {2024, 1, 1, 0, 0, 0});
   for (const auto& h : hostile) EXPECT_EQ(column(Sql("select * from tdgl where yhm=?", {h}), "yhm"), Strings{h}) << h;
   Recordset rs;
@@ -57,7 +58,9 @@ TEST_F(StoreTest, HostileValuesStayValuesAndRefusedStatementsChangeNothing) {
                  [&] { conn_.Execute("delete from tdgl where x=1"); }, [&] { conn_.Execute("delete from tdgl where"); },
                  [&] { conn_.Execute(Sql("delete from tdgl where yhm=?", {1, 2})); },
                  [&] { open(rs, "delete from tdgl"); }, [&] { open(rs, Sql("select * from tdgl where id=?", {})); }});
-  EXPECT_EQ(conn_.Execute(Sql("delete from tdgl where id=? or yhm=?", {"1 or 1=1", "x' or '1'='1' --"})), 0);
+  const Sql words("delete from tdgl where id=? or yhm=?", {"1 or 1=1", "x' or '1'='1' --"});
+  if (onServer()) EXPECT_THROW(conn_.Execute(words), Error);  // PostgreSQL takes no word for a whole number
+  else EXPECT_EQ(conn_.Execute(words), 0);
   EXPECT_EQ(column("select * from tdgl order by id", "yhm"), hostile);
 }
 

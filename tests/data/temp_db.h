@@ -1,5 +1,6 @@
 // A fresh site database in a temporary folder with a connection of the test's
-// own, for the data layer's tests on real files.
+// own, for the data layer's tests on real files; under the CTest label
+// postgresql a fresh PostgreSQL database instead (support/server_db.h).
 #pragma once
 
 #include <sqlite3.h>
@@ -11,6 +12,7 @@
 #include "data/connection.h"
 #include "data/recordset.h"
 #include "data/schema.h"
+#include "support/server_db.h"
 #include "support/site_rows.h"
 #include "support/testing.h"
 
@@ -24,7 +26,7 @@ class TempDb : public ::testing::Test {
     char tmpl[] = "/tmp/tovi-data-XXXXXX";
     ASSERT_NE(mkdtemp(tmpl), nullptr);
     dir_ = tmpl;
-    path_ = dir_ + "/tamlo.mdb";
+    path_ = server_.url().empty() ? dir_ + "/tamlo.mdb" : server_.url();
     ASSERT_TRUE(data::ensureDatabase(path_));
     conn_.Open(connectionText());
   }
@@ -38,6 +40,11 @@ class TempDb : public ::testing::Test {
   // as another program would: column `col` of every row it gives, its
   // parameters bound as numbers when they are numeric, else as stored texts.
   Strings raw(const std::string& sql, const std::vector<data::Value>& params = {}, int col = 0) {
+    if (!server_.url().empty()) {
+      Strings texts;
+      for (const data::Value& v : params) texts.push_back(v.kind() == data::Value::Kind::Date ? v.toDate()->iso() : v.text());
+      return serverColumn(path_, sql, texts);
+    }
     sqlite3* db = nullptr;
     EXPECT_EQ(sqlite3_open(path_.c_str(), &db), SQLITE_OK);
     sqlite3_busy_timeout(db, 5000);
@@ -71,6 +78,7 @@ class TempDb : public ::testing::Test {
   }
   Strings column(const data::Sql& sql, const std::string& field) { return valuesOf(conn_, sql, field); }
 
+  ServerDb server_;
   std::string dir_, path_;
   data::Connection conn_;
 };

@@ -80,6 +80,7 @@ LiveServer::LiveServer(Options options) : options_(std::move(options)) {
   if (options_.init) {
     std::vector<std::string> args = {"init", "--root", root_};
     if (options_.demo) args.push_back("--demo");
+    if (!db_.url().empty()) args.insert(args.end(), {"--database", db_.url()});
     Process init(args, root_ + ".init");
     if (init.wait() != 0) throw std::runtime_error("tovi init failed: " + init.output());
     initOutput_ = init.output();
@@ -96,6 +97,7 @@ LiveServer::~LiveServer() {
 
 void LiveServer::start() {
   std::vector<std::string> args = {"serve", "--root", root_, "--port", "0"};
+  if (!db_.url().empty()) args.insert(args.end(), {"--database", db_.url()});
   args.insert(args.end(), options_.args.begin(), options_.args.end());
   process_.reset();
   process_ = std::make_unique<Process>(args, root_ + ".log");
@@ -172,8 +174,17 @@ std::string readFile(const std::string& path) {
 }
 
 std::vector<std::string> sqliteColumn(const std::string& file, const std::string& sql) {
-  sqlite3* db = nullptr;
   std::vector<std::string> out;
+  if (file.starts_with("postgresql://")) {
+    std::string text = std::regex_replace(sql, std::regex(R"(\bprintf\()"), "format(");
+    for (std::size_t from = 0; from < text.size();) {
+      std::size_t end = std::min(text.find(';', from), text.size());
+      for (auto& v : serverColumn(file, text.substr(from, end - from))) out.push_back(std::move(v));
+      from = end + 1;
+    }
+    return out;
+  }
+  sqlite3* db = nullptr;
   char* error = nullptr;
   int rc = sqlite3_open_v2(file.c_str(), &db, SQLITE_OPEN_READWRITE, nullptr);
   if (rc == SQLITE_OK) {

@@ -21,6 +21,7 @@
 #include "data/recordset.h"
 #include "host/gbk.h"
 #include "host/request_values.h"
+#include "support/server_db.h"
 #include "support/site_rows.h"
 #include "support/testing.h"
 
@@ -66,13 +67,19 @@ class LiveServer {
   bool kill9() { return process_ && process_->kill9(); }
   unsigned short port() const { return port_; }
   const std::string& root() const { return root_; }
-  std::string databasePath() const { return root_ + "/database/tamlo.mdb"; }
+  // The options that name this site to a `tovi` command, for a shell: --root (and --database).
+  std::string siteOptions() const {
+    return "--root '" + root_ + "'" + (db_.url().empty() ? "" : " --database '" + db_.url() + "'");
+  }
+  // The database file, or under the label postgresql the server database's URL.
+  std::string databasePath() const { return db_.url().empty() ? root_ + "/database/tamlo.mdb" : db_.url(); }
   const std::string& initOutput() const { return initOutput_; }
   // What the last server printed so far: both streams (access and error log).
   std::string output() const { return process_ ? process_->output() : ""; }
 
  private:
   Options options_;
+  ServerDb db_;
   std::string root_, initOutput_;
   unsigned short port_ = 0;
   std::unique_ptr<Process> process_;
@@ -126,6 +133,7 @@ std::string formBody(const std::vector<std::pair<std::string, std::string>>& fie
 // A file's bytes ("" when it cannot be read).
 std::string readFile(const std::string& path);
 // The first column of every row the statements `sql` give, straight through SQLite on `file` ("" for NULL); throws.
+// A postgresql:// `file`: through libpq, SQLite's printf read as PostgreSQL's format.
 std::vector<std::string> sqliteColumn(const std::string& file, const std::string& sql);
 
 

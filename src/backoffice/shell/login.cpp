@@ -243,7 +243,7 @@ const frame::PageRegistration pages([](frame::Registry& registry) {
   registry.addMain<login>("mabex.login");
   registry.addMain<logout>("mabex.logout");
   // One gate for the server's lifetime: the failure counts and the decoy hash.
-  auto gate = std::make_shared<accounts::SignInGate>();
+  auto gate = std::make_shared<accounts::SignInGate>(accounts::makeLoginThrottle(registry.sharedState(), "operators"));
   registry.add("tovi.chkadmin", [gate] { return std::make_unique<chkadmin>(gate); },
                {frame::op("main", &chkadmin::main)});
   registry.add("tovi.chkcode", [gate] { return std::make_unique<chkcode>(gate); }, {frame::op("main", &chkcode::main)});

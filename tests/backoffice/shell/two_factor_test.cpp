@@ -82,7 +82,7 @@ TEST(TwoFactor, CodesServeOnceRecoveryCodesOnceTheOwnerCanRequireThemAndTheComma
   // A lost phone: the command clears the secret, the step and the codes; an unknown name fails.
   auto reset = [&](const std::string& name) {
     return std::system(
-        (TOVI_BINARY " passwd --reset-2fa --root '" + server.root() + "' " + name + " >/dev/null").c_str());
+        (TOVI_BINARY " passwd --reset-2fa " + server.siteOptions() + " " + name + " >/dev/null").c_str());
   };
   EXPECT_NE(reset("nobody"), 0);
   ASSERT_EQ(reset("admin"), 0);
