@@ -56,6 +56,7 @@ front() {
     "$here/packaging/nginx-tovi.conf" | sed "s/^    listen 80;/    listen 127.0.0.1:$port;/" >"$dir/tovi.conf"
   cat >"$dir/nginx.conf" <<CONF
 worker_processes 2;
+$([ "$(id -u)" = 0 ] && echo "user root;" || true)
 daemon off;
 pid $dir/nginx.pid;
 error_log $dir/error.log;

@@ -29,7 +29,8 @@ OrderClients::OrderClients(int n, unsigned short port) : port_(port) {
         HttpResponse r;
         const bool accepted = order(port_, a.marker, &r);
         a.answered = Clock::now();
-        a.outcome = !r.sent ? Attempt::NotSent : !r.status ? Attempt::CutOff
+        // A proxy's 502 or 504: the server went away with the order, as if cut off.
+        a.outcome = !r.sent ? Attempt::NotSent : !r.status || r.status == 502 || r.status == 504 ? Attempt::CutOff
                     : accepted ? Attempt::Accepted : Attempt::Refused;
         std::lock_guard lock(mutex_);
         ledger_.push_back(a);
