@@ -37,8 +37,9 @@ void Connection::Open(std::string_view connectionString, std::string_view, std::
 }
 
 int Connection::Execute(const Sql& sql) {
-  auto st = jet::translate(sql.text);
-  return engine().execute(*st, sql.params);
+  Engine& e = engine();
+  auto st = jet::translate(sql.text, e.dialect());
+  return e.execute(*st, sql.params);
 }
 
 void Connection::Close() { engine_.reset(); }

@@ -53,7 +53,8 @@ class Connection {
   Connection& operator=(const Connection&) = delete;
 
   // Opens the database named by "Data Source=" in the connection text (other
-  // keys, such as the provider, are accepted and ignored). The file must exist.
+  // keys, such as the provider, are accepted and ignored). The file must
+  // exist; a postgresql:// URL there opens that server's database instead.
   void Open(std::string_view connectionString, std::string_view user = {}, std::string_view password = {},
             int options = -1);
   // Runs a statement that returns no rows (delete, update, insert).
@@ -63,7 +64,7 @@ class Connection {
   // open on this connection must not be used afterwards.
   void Close();
   [[nodiscard]] bool isOpen() const { return engine_ != nullptr; }
-  // The file path from the connection text.
+  // The file path (or server URL) from the connection text.
   [[nodiscard]] const std::string& path() const { return path_; }
 
   // For the record sets of this layer.

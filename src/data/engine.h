@@ -53,6 +53,9 @@ class Engine {
  public:
   virtual ~Engine() = default;
 
+  // The dialect its statements are to be translated to.
+  virtual jet::Dialect dialect() const { return jet::Dialect::Sqlite; }
+
   // Runs a statement that returns no rows; returns the rows it changed.
   virtual int execute(const jet::Statement& st, std::span<const Value> params) = 0;
   // Rows [offset, offset + limit) of a select, appended to `out`; fills
@@ -75,8 +78,14 @@ class Engine {
                                     const std::vector<std::string>& columns, const std::vector<Value>& values) = 0;
 };
 
+// Whether a database location names a PostgreSQL server
+// ("postgresql://user@host:5432/tovi", or "postgres://...") rather than a file.
+[[nodiscard]] bool isServerLocation(std::string_view location);
+
 // The engine for the database file at `path` (it must exist), from this
-// thread's pool of the last 4 files it used. Each engine holds a connection
+// thread's pool of the last 4 files it used. A server location
+// (isServerLocation) gives a PostgreSQL engine (pg_engine.h) instead, kept
+// per thread and location the same way. Each engine holds a connection
 // with a bounded page cache (sqlite_statements.h): a server's page caches
 // take at most its threads x files in use (one) x kReaderCacheKiB, plus one
 // writer's kWriterCacheKiB per file. Throws data::Error when the file is

@@ -77,7 +77,28 @@ std::string readQuoted(std::string_view sql, std::size_t& i, char quote) {
   }
 }
 
-std::vector<Token> tokenize(std::string_view sql) {
+// PostgreSQL's `like` tells letter case apart and takes a backslash as its
+// escape: `a like p` becomes `a ilike p escape ''`, p running to the next
+// keyword, comma or closing parenthesis outside parentheses.
+void caseBlindLike(std::vector<Token>& toks) {
+  for (std::size_t i = 0; i < toks.size(); ++i) {
+    if (toks[i].type != Tok::Keyword || toks[i].text != "like") continue;
+    toks[i].text = "ilike";
+    std::size_t j = i + 1;
+    for (int depth = 0; j < toks.size(); ++j) {
+      const Token& t = toks[j];
+      if (depth == 0 && (t.type == Tok::Keyword || t.text == "," || t.text == ")")) break;
+      if (t.text == "(") ++depth;
+      if (t.text == ")") --depth;
+    }
+    toks.insert(toks.begin() + static_cast<long>(j), Token{Tok::Keyword, "escape ''"});
+  }
+}
+
+std::vector<Token> tokenize(std::string_view sql, Dialect dialect) {
+  const bool pg = dialect == Dialect::Postgres;
+  auto name = [pg](std::string_view n) { return pg ? pgName(n) : quoteName(n); };
+  int marks = 0;
   std::vector<Token> out;
   std::size_t i = 0;
   while (i < sql.size()) {
@@ -93,12 +114,12 @@ std::vector<Token> tokenize(std::string_view sql) {
       auto dt = DateTime::parse(sql.substr(i + 1, end - i - 1));
       if (!dt) refuse("not a date-time: #" + std::string(sql.substr(i + 1, end - i - 1)) + "#", sql);
       std::string literal = dt->iso();
-      out.push_back({Tok::Text, literal.insert(0, 1, '\'').append(1, '\'')});
+      out.push_back({Tok::Text, literal.insert(0, pg ? "timestamp '" : "'").append(1, '\'')});
       i = end + 1;
     } else if (c == '[') {
       std::size_t end = sql.find(']', i + 1);
       if (end == std::string_view::npos || end == i + 1) refuse("unterminated bracketed name", sql);
-      out.push_back({Tok::Name, quoteName(sql.substr(i + 1, end - i - 1))});
+      out.push_back({Tok::Name, name(sql.substr(i + 1, end - i - 1))});
       i = end + 1;
     } else if (isDigit(c) || (c == '.' && i + 1 < sql.size() && isDigit(sql[i + 1]))) {
       std::size_t start = i;
@@ -122,7 +143,7 @@ std::vector<Token> tokenize(std::string_view sql) {
       bool keyword = false;
       for (auto k : kKeywords) keyword = keyword || k == low;
       if (low == "true" || low == "false") {
-        out.push_back({Tok::Number, low == "true" ? "1" : "0"});
+        out.push_back({Tok::Number, pg ? low : low == "true" ? "1" : "0"});
       } else if (keyword) {
         out.push_back({Tok::Keyword, low});
       } else if (call) {
@@ -132,10 +153,10 @@ std::vector<Token> tokenize(std::string_view sql) {
         if (mapped.empty()) refuse("unknown function " + word, sql);
         out.push_back({Tok::Function, std::string(mapped)});
       } else {
-        out.push_back({Tok::Name, quoteName(word)});
+        out.push_back({Tok::Name, name(word)});
       }
     } else if (c == '?') {
-      out.push_back({Tok::Param, "?"});
+      out.push_back({Tok::Param, pg ? "$" + std::to_string(++marks) : "?"});
       ++i;
     } else if (c == '-' && i + 1 < sql.size() && sql[i + 1] == '-') {
       refuse("comments are not accepted", sql);
@@ -162,6 +183,7 @@ std::vector<Token> tokenize(std::string_view sql) {
       refuse("unexpected character '" + std::string(1, c) + "'", sql);
     }
   }
+  if (pg) caseBlindLike(out);
   return out;
 }
 
@@ -180,6 +202,7 @@ std::string join(const std::vector<Token>& toks, std::size_t from, std::size_t t
 bool isKeyword(const Token& t, std::string_view k) { return t.type == Tok::Keyword && t.text == k; }
 
 std::string unquoted(std::string_view quoted) {
+  if (quoted.empty() || quoted.front() != '"') return lower(quoted);
   std::string out;
   for (std::size_t i = 1; i + 1 < quoted.size(); ++i) {
     out += quoted[i];
@@ -215,8 +238,8 @@ void describeCondition(const std::vector<Token>& toks, std::size_t from, std::si
   if (!chain || subquery) st.likes.clear();
 }
 
-Statement translateText(std::string_view sql) {
-  std::vector<Token> toks = tokenize(sql);
+Statement translateText(std::string_view sql, Dialect dialect) {
+  std::vector<Token> toks = tokenize(sql, dialect);
   if (toks.empty()) refuse("empty statement", sql);
   Statement st;
   int depth = 0;
@@ -242,7 +265,7 @@ Statement translateText(std::string_view sql) {
   // "select top n": a limit at the end in the engine's dialect.
   std::size_t after = 1;
   if (after < toks.size() && isKeyword(toks[after], "distinct")) ++after;
-  if (after + 1 < toks.size() && toks[after].type == Tok::Name && lower(toks[after].text) == "\"top\"" &&
+  if (after + 1 < toks.size() && toks[after].type == Tok::Name && unquoted(toks[after].text) == "top" &&
       toks[after + 1].type == Tok::Number) {
     Value n(toks[after + 1].text);
     if (!isWholeNumber(toks[after + 1].text) || n.toInteger() < 0) refuse("top needs a whole number", sql);
@@ -284,6 +307,24 @@ Statement translateText(std::string_view sql) {
   return st;
 }
 
+// Words PostgreSQL reserves (as names of columns or tables they need quotes).
+bool pgReserved(std::string_view w) {
+  static constexpr std::string_view kReserved[] = {
+      "all", "analyse", "analyze", "and", "any", "array", "as", "asc", "asymmetric", "authorization", "binary", "both",
+      "case", "cast", "check", "collate", "collation", "column", "concurrently", "constraint", "create", "cross",
+      "current_catalog", "current_date", "current_role", "current_schema", "current_time", "current_timestamp",
+      "current_user", "default", "deferrable", "desc", "distinct", "do", "else", "end", "except", "false", "fetch",
+      "for", "foreign", "freeze", "from", "full", "grant", "group", "having", "ilike", "in", "initially", "inner",
+      "intersect", "into", "is", "isnull", "join", "lateral", "leading", "left", "like", "limit", "localtime",
+      "localtimestamp", "natural", "not", "notnull", "null", "offset", "on", "only", "or", "order", "outer",
+      "overlaps", "placing", "primary", "references", "returning", "right", "select", "session_user", "similar",
+      "some", "symmetric", "system_user", "table", "tablesample", "then", "to", "trailing", "true", "union", "unique",
+      "user", "using", "variadic", "verbose", "when", "where", "window", "with"};
+  for (auto r : kReserved)
+    if (r == w) return true;
+  return false;
+}
+
 }  // namespace
 
 std::string quoteName(std::string_view name) {
@@ -295,13 +336,21 @@ std::string quoteName(std::string_view name) {
   return out + "\"";
 }
 
-std::shared_ptr<const Statement> translate(std::string_view sql) {
+std::string pgName(std::string_view name) {
+  std::string low = lower(name);
+  bool plain = !low.empty() && !isDigit(low[0]) && !pgReserved(low);
+  for (char c : low) plain = plain && isNameChar(static_cast<unsigned char>(c)) && c != '$';
+  return plain ? low : quoteName(low);
+}
+
+std::shared_ptr<const Statement> translate(std::string_view sql, Dialect dialect) {
   // Pages send a few dozen distinct texts; texts with spliced ids vary, so the
   // cache is bounded and simply starts over when full.
   thread_local std::unordered_map<std::string, std::shared_ptr<const Statement>> cache;
   std::string key(sql);
+  if (dialect == Dialect::Postgres) key.insert(0, 1, '\0');  // no page text starts with a NUL
   if (auto it = cache.find(key); it != cache.end()) return it->second;
-  auto st = std::make_shared<const Statement>(translateText(sql));
+  auto st = std::make_shared<const Statement>(translateText(sql, dialect));
   if (cache.size() >= 512) cache.clear();
   cache.emplace(std::move(key), st);
   return st;

@@ -14,6 +14,11 @@
 // other than select/insert/update/delete, a second statement after ';',
 // comments, unterminated literals, a date that is no real date, characters
 // outside the dialect, unknown functions.
+// For PostgreSQL (Dialect::Postgres) names are written in lower case and
+// unquoted (quoted only where the server reserves the word), as the schema
+// creates them; date-times become timestamp literals, true/false stay
+// logicals, `like` becomes `ilike ... escape ''` (case-blind, and a backslash
+// is an ordinary character as in the file engine) and the marks are $1, $2...
 // Threads: translate() keeps a per-thread cache of recent translations.
 #pragma once
 
@@ -55,10 +60,14 @@ struct Statement {
   std::vector<Like> likes;
 };
 
+enum class Dialect { Sqlite, Postgres };
+
 // Translates one statement; cached per thread. Throws data::Error.
-std::shared_ptr<const Statement> translate(std::string_view sql);
+std::shared_ptr<const Statement> translate(std::string_view sql, Dialect dialect = Dialect::Sqlite);
 
 // Quotes a name for the engine ("a\"b" -> "\"a\"\"b\"").
 std::string quoteName(std::string_view name);
+// A name as PostgreSQL is to read it: lower case, quoted only when reserved ("Top" -> top, "user" -> "user").
+std::string pgName(std::string_view name);
 
 }  // namespace tovi::data::jet

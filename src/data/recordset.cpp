@@ -189,7 +189,7 @@ Recordset::Impl& Recordset::impl() {
 }
 
 void Recordset::Open(const Sql& sql, Connection& conn, int, int lockType) {
-  auto st = jet::translate(sql.text);
+  auto st = jet::translate(sql.text, conn.engine().dialect());
   if (st->kind != jet::Statement::Kind::Select) throw Error("a record set needs a select statement: " + sql.text);
   if (st->params != static_cast<int>(sql.params.size()))
     throw Error("statement has " + std::to_string(st->params) + " parameter marks but " +

@@ -10,7 +10,9 @@
 
 #include "data/connection.h"
 #include "data/jet_sql.h"
+#include "data/engine.h"
 #include "data/maintenance.h"
+#include "data/pg_schema.h"
 
 namespace tovi::data {
 namespace {
@@ -162,6 +164,19 @@ constexpr const char* kStats[][3] = {
     {"tdgl", "tdgl_dczt", "100000 20000 2 2"},
     {"tdgl", "tdgl_yhm", "100000 20"},
 };
+
+// The site's tables and indexes above, made on a PostgreSQL server instead.
+bool ensureServer(const std::string& url) {
+  std::vector<internal::TableShape> shapes;
+  for (const TableDef& t : tables()) {
+    internal::TableShape s{t.name, t.key ? t.key : "", {}, t.row ? t.row : ""};
+    for (const ColumnDef& c : t.columns) s.columns.emplace_back(c.name, c.type);
+    shapes.push_back(std::move(s));
+  }
+  std::vector<internal::IndexShape> indexes;
+  for (const auto& ix : kIndexes) indexes.push_back({ix[0], ix[1], ix[2]});
+  return internal::ensureServerSchema(url, shapes, indexes);
+}
 
 class Db {
  public:
@@ -330,6 +345,7 @@ std::vector<std::string> triggersOf(const std::string& helper) {
 }
 
 bool ensureDatabase(const std::string& path) {
+  if (isServerLocation(path)) return ensureServer(path);
   checkSiteDatabase(path);  // another program's file is refused before anything is written to it
   struct stat st {};
   bool created = ::stat(path.c_str(), &st) != 0;

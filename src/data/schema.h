@@ -15,7 +15,8 @@
 
 namespace tovi::data {
 
-// Creates or completes the database file at `path` (its folder must exist).
+// Creates or completes the database file at `path` (its folder must exist),
+// or the PostgreSQL database a postgresql:// `path` names (pg_schema.h).
 // Returns true when the file was created. Throws data::Error on failure, and
 // without writing anything when the file is not (yet) a database of this
 // site: see checkSiteDatabase (maintenance.h).

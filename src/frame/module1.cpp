@@ -25,10 +25,19 @@ T& present(T* p) {
 
 const char kProvider[] = "Provider=Microsoft.Jet.OLEDB.4.0;Data Source=";
 
+// The site's database on a server, when the host was started with one (the
+// start option "database"); empty for the file under the web root.
+std::string serverDatabase() {
+  Context* c = pageContext().mys;
+  HttpDetails* http = c ? c->http() : nullptr;
+  return http ? http->option("database") : std::string();
+}
+
 void openDb(std::string_view above) {
   std::string path = std::string(above) + kDatabaseFolder + "/" + kDatabaseFile;
+  std::string server = serverDatabase();
   conn() = Server().CreateObject("ADODB.Connection").connection();
-  conn()->Open(kProvider + Server().MapPath(path), "", "");
+  conn()->Open(kProvider + (server.empty() ? Server().MapPath(path) : server), "", "");
 }
 
 }  // namespace
@@ -100,7 +109,10 @@ namespace {
 
 void openAdminDb() { openDb("../"); }
 void openFrontDb() { openDb("./"); }
-std::string databasePath() { return Server().MapPath(std::string("/") + kDatabaseFolder + "/" + kDatabaseFile); }
+std::string databasePath() {
+  std::string server = serverDatabase();
+  return server.empty() ? Server().MapPath(std::string("/") + kDatabaseFolder + "/" + kDatabaseFile) : server;
+}
 
 void checkAdmin() {
   ResponseObject& r = Response();

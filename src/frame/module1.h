@@ -74,7 +74,8 @@ data::Recordset& newRs(std::string_view progid = "adodb.recordset");
 // Open `conn` on ../database/tamlo.mdb (back office) or ./database/tamlo.mdb (storefront).
 void openAdminDb();
 void openFrontDb();
-// The file-system path of the site's database file, as the open procedures reach it.
+// The file-system path of the site's database file, as the open procedures
+// reach it; the server's URL when the site keeps its data in PostgreSQL.
 std::string databasePath();
 // The back-office guards: admit a logged-in visitor of right 1 or 2 (checkAdmin)
 // or of right 1 (checkTopAdmin); otherwise write the refusal and end the page.

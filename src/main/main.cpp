@@ -15,6 +15,7 @@
 #include "backoffice/catalogue/picture_upload.h"
 #include "data/change_stamp.h"
 #include "data/connection.h"
+#include "data/engine.h"
 #include "data/maintenance.h"
 #include "data/schema.h"
 #include "frame/component.h"
@@ -74,6 +75,11 @@ where the site is (every command):
   --data DIR      the folder of the database tamlo.mdb and its backup/ folder
                   (default: DIR/database of the web root)
   --uploads DIR   the folder of uploaded pictures (default: uploadpic of the root)
+  --database URL  keeps the site's data in PostgreSQL instead of the file:
+                  postgresql://USER@HOST:PORT/DB (never with a password: libpq
+                  reads it from ~/.pgpass, or PGPASSFILE)
+  --database-password-file FILE
+                  the password file (.pgpass format) for --database
   --config FILE   reads options from FILE, one "key = value" a line (keys: the
                   long option names without "--"; https = yes|no); options
                   after it on the command line win
@@ -106,7 +112,7 @@ unsigned long number(const std::string& flag, const std::string& text, unsigned 
 std::vector<std::string> configOptions(const std::string& path, bool serve) {
   std::ifstream in(path);
   if (!in) throw std::invalid_argument("--config: cannot read " + path);
-  static const std::set<std::string> kSiteKeys = {"root", "data", "uploads"};
+  static const std::set<std::string> kSiteKeys = {"root", "data", "uploads", "database", "database-password-file"};
   static const std::set<std::string> kServeKeys = {"host", "address", "port", "threads", "io-threads", "https",
                                                    "trusted-proxy", "access-log", "error-log", "max-body"};
   std::vector<std::string> out;
@@ -137,17 +143,30 @@ std::vector<std::string> configOptions(const std::string& path, bool serve) {
 
 // Where the site's files are, from --root, --data, --uploads and --config.
 struct Site {
-  std::string root = "site", data, uploads;
+  std::string root = "site", data, uploads, server;  // server: a PostgreSQL URL, or empty for the file
   std::string databaseFolder() const { return data.empty() ? root + "/" + tovi::frame::kDatabaseFolder : data; }
-  std::string database() const { return databaseFolder() + "/" + tovi::frame::kDatabaseFile; }
+  std::string database() const {
+    return server.empty() ? databaseFolder() + "/" + tovi::frame::kDatabaseFile : server;
+  }
 
   // Takes the option at args.pos when it is one of these; false otherwise.
   bool take(Args& args, bool serve) {
     const std::string a = args.items[args.pos];
-    if (a != "--root" && a != "--data" && a != "--uploads" && a != "--config") return false;
+    if (a != "--root" && a != "--data" && a != "--uploads" && a != "--config" && a != "--database" &&
+        a != "--database-password-file")
+      return false;
     ++args.pos;
     std::string value = args.next(a);
     if (a == "--root") root = value;
+    else if (a == "--database") {
+      if (!tovi::data::isServerLocation(value))
+        throw std::invalid_argument("--database: not a postgresql:// URL: " + value);
+      if (value.find(':', value.find("://") + 3) < value.find('@'))
+        throw std::invalid_argument("--database: no password in the URL (use ~/.pgpass or --database-password-file)");
+      server = value;
+    } else if (a == "--database-password-file") {
+      ::setenv("PGPASSFILE", value.c_str(), 1);  // libpq's own way; set before any connection
+    }
     else if (a == "--data") data = value;
     else if (a == "--uploads") uploads = value;
     else {
@@ -173,7 +192,7 @@ std::vector<std::string> operands(Args& args, Site& site, const std::string& com
 
 std::string requireDatabase(const Site& site, const std::string& command) {
   std::string path = site.database();
-  if (!std::filesystem::exists(path)) throw std::invalid_argument(command + ": no database at " + path + " (run tovi init)");
+  if (!tovi::data::isServerLocation(path) && !std::filesystem::exists(path)) throw std::invalid_argument(command + ": no database at " + path + " (run tovi init)");
   return path;
 }
 
@@ -186,7 +205,7 @@ int init(Args& args) {
     if (a == "--demo") demo = true;
     else throw std::invalid_argument("init: unknown option " + a);
   }
-  tovi::site::initSite(site.databaseFolder(), demo, std::cout);
+  tovi::site::initSite(site.databaseFolder(), demo, std::cout, site.server);
   return 0;
 }
 
@@ -269,6 +288,14 @@ int passwd(Args& args) {
 // this site stops the start, untouched.
 void prepareDatabase(const Site& site) {
   const std::string database = site.database();
+  if (tovi::data::isServerLocation(database)) {
+    try {
+      tovi::site::initSite(site.databaseFolder(), false, std::cout, database);
+    } catch (const tovi::data::Error& e) {
+      throw std::runtime_error(std::string("serve: will not start: ") + e.what());
+    }
+    return;
+  }
   bool ours = false;
   try {
     ours = tovi::data::checkSiteDatabase(database);
@@ -321,6 +348,7 @@ int serve(Args& args) {
   if (!site.data.empty()) o.mounts.emplace_back(tovi::frame::kDatabaseFolder, site.data);
   if (!site.uploads.empty()) o.mounts.emplace_back("uploadpic", site.uploads);
   o.hiddenFolders = {tovi::frame::kDatabaseFolder};  // the database file and its backups
+  if (!site.server.empty()) o.options["database"] = site.server;  // the pages' data source (frame/module1.h)
   o.changeStamp = [database = site.database()] { return tovi::data::changeStamp(database); };
   o.streams.push_back(tovi::orders::liveEvents(site.database(), o.changeStamp));
   // A missing web root is reported by the server, before anything is created in it.

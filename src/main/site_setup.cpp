@@ -9,9 +9,9 @@
 
 namespace tovi::site {
 
-bool initSite(const std::string& databaseFolder, bool demo, std::ostream& out) {
-  std::filesystem::create_directories(databaseFolder);
-  std::string path = databaseFolder + "/" + frame::kDatabaseFile;
+bool initSite(const std::string& databaseFolder, bool demo, std::ostream& out, const std::string& server) {
+  if (server.empty()) std::filesystem::create_directories(databaseFolder);
+  std::string path = server.empty() ? databaseFolder + "/" + frame::kDatabaseFile : server;
   bool created = data::ensureDatabase(path);
   out << (created ? "tovi: created " : "tovi: checked ") << path << "\n";
   // Also for a file that was there: a first run killed between making the

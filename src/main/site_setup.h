@@ -11,7 +11,8 @@ namespace tovi::site {
 // without accounts (a new one) gets its first site owner, whose password is
 // printed once to `out`; `demo`
 // adds the demo menu to a database that has no dishes yet. Returns true when
-// the file was created.
-bool initSite(const std::string& databaseFolder, bool demo, std::ostream& out);
+// the file was created. A `server` URL (postgresql://...) prepares that
+// database instead of the file, the same way.
+bool initSite(const std::string& databaseFolder, bool demo, std::ostream& out, const std::string& server = "");
 
 }  // namespace tovi::site
