@@ -108,9 +108,10 @@ TEST_F(Nodes, NoOrderAnsweredAsStoredIsLostWhenANodeIsKilled) {
     std::this_thread::sleep_for(std::chrono::milliseconds(500));
     a.start();
     const Clock::time_point back = Clock::now();
-    for (const Attempt& t : clients.ledger())
+    const std::vector<Attempt> told = clients.ledger();  // before the orders are read: all answered by then
+    for (const Attempt& t : told)
       acceptedWhileDown += t.outcome == Attempt::Accepted && t.sent > killed && t.answered < back;
-    const OrderCheck check = checkOrders(clients.ledger(), stored());
+    const OrderCheck check = checkOrders(told, stored());
     EXPECT_THAT(check.problems, IsEmpty()) << "after kill " << k << ": " << check.summary();
   }
   std::this_thread::sleep_for(std::chrono::milliseconds(300));
