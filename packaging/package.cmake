@@ -10,6 +10,8 @@ install(DIRECTORY ${PROJECT_SOURCE_DIR}/site/ DESTINATION share/tovi/site
   PATTERN "*.mdb-*" EXCLUDE)
 install(FILES ${PROJECT_SOURCE_DIR}/packaging/tovi.conf DESTINATION /etc/tovi)
 install(FILES ${PROJECT_SOURCE_DIR}/packaging/tovi.service DESTINATION /lib/systemd/system)
+# For several servers on one PostgreSQL database: nginx in front of them.
+install(FILES ${PROJECT_SOURCE_DIR}/packaging/nginx-tovi.conf DESTINATION share/doc/tovi/examples)
 
 set(CPACK_GENERATOR DEB)
 set(CPACK_PACKAGE_NAME tovi)

@@ -16,7 +16,7 @@ for arg in "$@"; do
   case "$arg" in
     --test) packages+=(googletest libgtest-dev chromium fonts-wqy-microhei sqlite3 dpkg-dev
                           clang libclang-rt-14-dev
-                          postgresql); want_node=1 ;;
+                          postgresql nginx-light); want_node=1 ;;
     --package) packages+=(dpkg-dev) ;;
     --bench) packages+=(wrk nginx-light linux-perf) ;;
   esac

@@ -22,6 +22,7 @@
 #include "frame/module1.h"
 #include "frame/text.h"
 #include "host/server.h"
+#include "main/migrate.h"
 #include "main/site_setup.h"
 #include "orders/live_feed.h"
 #include "orders/order_follow.h"
@@ -68,6 +69,14 @@ commands:
         replaces the database's content with the copy FILE, after checking it
         is a sound database of this site and keeping the current one in the
         backup folder (its name is printed). Safe while the site is served.
+        (A site on PostgreSQL is backed up and restored with pg_dump and
+        pg_restore; backup and restore refuse it.)
+  migrate --to URL
+        copies the site's database file into the empty PostgreSQL database
+        URL (postgresql://USER@HOST:PORT/DB), ids kept, then compares each
+        table on both sides (rows and a checksum) and prints them; refuses a
+        database that holds anything. Stop the server first. Without --to,
+        the database that --database (or the config) names.
   --help
         shows this text.
 
@@ -210,9 +219,18 @@ int init(Args& args) {
   return 0;
 }
 
+// backup and restore copy the file; PostgreSQL has its own tools.
+void refuseServer(const Site& site, const std::string& command) {
+  if (site.server.empty()) return;
+  throw std::invalid_argument(command + ": the site's data is in PostgreSQL (" + tovi::site::shownLocation(site.server) +
+                              "): " + (command == "backup" ? "back it up with pg_dump, e.g. pg_dump -Fc -f FILE DB"
+                                                           : "restore it with pg_restore, e.g. pg_restore --clean -d DB FILE"));
+}
+
 int backup(Args& args) {
   Site site;
   std::vector<std::string> files = operands(args, site, "backup");
+  refuseServer(site, "backup");
   if (files.size() != 1) throw std::invalid_argument("backup: one file: tovi backup [--root DIR] FILE");
   tovi::data::backup(requireDatabase(site, "backup"), files[0]);
   std::cout << "tovi: backed up " << site.database() << " to " << files[0] << "\n";
@@ -222,6 +240,7 @@ int backup(Args& args) {
 int restore(Args& args) {
   Site site;
   std::vector<std::string> files = operands(args, site, "restore");
+  refuseServer(site, "restore");
   if (files.size() != 1) throw std::invalid_argument("restore: one file: tovi restore [--root DIR] FILE");
   std::string db = requireDatabase(site, "restore");
   std::string kept =
@@ -229,6 +248,26 @@ int restore(Args& args) {
   std::cout << "tovi: kept the database as it was in " << kept << "\n"
             << "tovi: restored " << db << " from " << files[0] << "\n";
   return 0;
+}
+
+int migrate(Args& args) {
+  Site site;
+  std::string to;
+  while (args.more()) {
+    if (site.take(args, false)) continue;
+    std::string a = args.items[args.pos++];
+    if (a == "--to") to = args.next(a);
+    else throw std::invalid_argument("migrate: unknown option " + a);
+  }
+  if (to.empty()) to = site.server;
+  if (!tovi::data::isServerLocation(to))
+    throw std::invalid_argument("migrate: where to? tovi migrate [--root DIR] --to postgresql://USER@HOST/DB");
+  // The file, even when the config already names the server.
+  const std::string file = site.databaseFolder() + "/" + tovi::frame::kDatabaseFile;
+  if (!tovi::data::checkSiteDatabase(file)) throw std::invalid_argument("migrate: no database at " + file);
+  const tovi::site::Migration m = tovi::site::migrate(file, to);
+  tovi::site::printMigration(m, std::cout);
+  return m.same() ? 0 : 1;
 }
 
 // One line from the terminal without echo; the prompt goes to standard error.
@@ -385,6 +424,7 @@ int main(int argc, char** argv) {
     if (command == "passwd") return passwd(args);
     if (command == "backup") return backup(args);
     if (command == "restore") return restore(args);
+    if (command == "migrate") return migrate(args);
     std::cerr << "tovi: unknown command " << command << "\n\n" << kUsage;
     return 2;
   } catch (const std::invalid_argument& e) {

@@ -13,13 +13,11 @@
 #include <set>
 #include <thread>
 
-#include "support/over_http.h"
+#include "support/order_clients.h"
 
 namespace {
 
 namespace fs = std::filesystem;
-using Clock = std::chrono::steady_clock;
-using Markers = std::map<std::string, int>;  // each order remark stored, with how often
 
 std::mt19937 seeded(const std::string& test) {
   const char* given = std::getenv("TOVI_CRASH_SEED");
@@ -42,106 +40,7 @@ void filtersOff(const LiveServer& site) {
                "update set_tamloall set order_time_state=0, order_delet_state=0, order_flood_times=0");
 }
 
-Markers storedMarkers(const std::string& database) {
-  Markers out;
-  for (const std::string& m : sqliteColumn(database, "select qtbz from tdgl")) ++out[m];
-  return out;
-}
-
-// The storefront's order form as a browser posts it, `marker` as its remark;
-// whether the answer is the success alert.
-bool order(unsigned short port, const std::string& marker, HttpResponse* answer = nullptr) {
-  static const std::string success = toGbk("订餐成功！！我们会准时送到您的手中！！谢谢光临！！");
-  static const Fields form = {{"list", "⊕宫保鸡丁饭 12元 X 2份=24元 \r\n\r\n"}, {"list1", "24"}, {"yhm", "张三"},
-                              {"telsss", "13800000000"}, {"zffs", "餐到付费"}, {"addresss", "台江区五一路1号"},
-                              {"qtbz", ""}, {"hours", "12"}, {"minutes", "00"}};
-  HttpClient http(port);
-  HttpResponse r = postOwn(http, "/dctj.asp", gbkForm(withField(form, "qtbz", marker)));
-  if (answer) *answer = r;
-  return r.status == 200 && r.body.find(success) != std::string::npos;
-}
-
-// What each order was answered. Markers are unique.
-struct Attempt {
-  enum Outcome { NotSent, CutOff, Refused, Accepted } outcome;
-  std::string marker;
-  Clock::time_point sent, answered;
-};
-
-// `n` clients ordering one after the other, each order on a new connection to
-// the port last aimed at; an order that cannot connect is retried shortly
-// after under a new marker.
-class OrderClients {
- public:
-  OrderClients(int n, unsigned short port) : port_(port) {
-    for (int c = 0; c < n; ++c)
-      threads_.emplace_back([this, c] {
-        for (long seq = 0; !stop_; ++seq) {
-          Attempt a{Attempt::NotSent, "order-" + std::to_string(c) + "-" + std::to_string(seq), Clock::now(), {}};
-          HttpResponse r;
-          const bool accepted = order(port_, a.marker, &r);
-          a.answered = Clock::now();
-          a.outcome = !r.sent ? Attempt::NotSent : !r.status ? Attempt::CutOff
-                      : accepted ? Attempt::Accepted : Attempt::Refused;
-          std::lock_guard lock(mutex_);
-          ledger_.push_back(a);
-          if (!r.sent) sleepMs(5);
-        }
-      });
-  }
-  ~OrderClients() { stop(); }
-  void aim(unsigned short port) { port_ = port; }
-  void stop() {
-    stop_ = true;
-    for (std::thread& t : threads_)
-      if (t.joinable()) t.join();
-  }
-  std::vector<Attempt> ledger() {
-    std::lock_guard lock(mutex_);
-    return ledger_;
-  }
-
- private:
-  std::atomic<unsigned short> port_{0};
-  std::atomic<bool> stop_{false};
-  std::mutex mutex_;
-  std::vector<Attempt> ledger_;
-  std::vector<std::thread> threads_;
-};
-
-// The ledger held against the stored orders: every accepted order stored (in
-// `stored` or in one of `kept`, the copies restores kept), none stored twice,
-// none stored that never got out or was refused.
-struct OrderCheck {
-  long counts[4] = {};  // by outcome
-  std::vector<std::string> problems;
-  std::string summary() const {
-    std::string s;
-    for (const auto& [outcome, name] : {std::pair{Attempt::Accepted, " accepted, "}, {Attempt::CutOff, " cut off, "},
-                                        {Attempt::Refused, " refused, "}, {Attempt::NotSent, " not sent"}})
-      s += std::to_string(counts[outcome]) + name;
-    for (const std::string& p : problems) s += "\n  " + p;
-    return s;
-  }
-};
-
-OrderCheck checkOrders(const std::vector<Attempt>& attempts, const Markers& stored,
-                       const std::vector<Markers>& kept = {}) {
-  OrderCheck c;
-  for (const Attempt& a : attempts) {
-    ++c.counts[a.outcome];
-    const int times = stored.count(a.marker) ? stored.at(a.marker) : 0;
-    const bool elsewhere = std::any_of(kept.begin(), kept.end(), [&](const Markers& m) { return m.count(a.marker); });
-    const std::string problem =
-        times > 1 ? "is stored " + std::to_string(times) + " times"
-        : a.outcome == Attempt::Accepted && times == 0 && !elsewhere ? "was accepted but is not stored"
-        : a.outcome == Attempt::NotSent && times > 0                 ? "never reached the server but is stored"
-        : a.outcome == Attempt::Refused && times > 0                 ? "was refused but is stored"
-                                                                     : "";
-    if (!problem.empty() && c.problems.size() < 20) c.problems.push_back(a.marker + " " + problem);
-  }
-  return c;
-}
+Markers storedMarkers(const std::string& database) { return markers(sqliteColumn(database, "select qtbz from tdgl")); }
 
 // The file after a kill and a restart: sound, and the ledger holds.
 OrderCheck expectSound(const std::string& database, const std::vector<Attempt>& attempts, const std::string& when,

@@ -15,7 +15,8 @@ deb=$(ls "$out"/tovi_*.deb)
 files=$(dpkg-deb -c "$deb" | awk '{print $6}')
 for f in ./usr/bin/tovi ./etc/tovi/tovi.conf ./lib/systemd/system/tovi.service \
          ./usr/share/tovi/site/index.asp ./usr/share/tovi/site/admin/login.asp \
-         ./usr/share/tovi/site/css/style.css ./usr/share/tovi/site/webedit/quill/quill.js; do
+         ./usr/share/tovi/site/css/style.css ./usr/share/tovi/site/webedit/quill/quill.js \
+         ./usr/share/doc/tovi/examples/nginx-tovi.conf; do
   grep -qxF "$f" <<<"$files" || fail "missing $f"
 done
 if grep -E '/(database|uploadpic)(/|$)|\.mdb' <<<"$files"; then fail "holds data that belongs in /var/lib/tovi"; fi

@@ -39,15 +39,15 @@ std::string exchange(int fd, const std::string& bytes, bool* broken) {
   return got;
 }
 
-Process::Process(const std::vector<std::string>& args, std::string log) : log_(std::move(log)) {
-  std::vector<char*> argv = {const_cast<char*>(TOVI_BINARY)};
+Process::Process(const std::vector<std::string>& args, std::string log, const char* program) : log_(std::move(log)) {
+  std::vector<char*> argv = {const_cast<char*>(program)};
   for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
   argv.push_back(nullptr);
   posix_spawn_file_actions_t io;
   posix_spawn_file_actions_init(&io);
   posix_spawn_file_actions_addopen(&io, 1, log_.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
   posix_spawn_file_actions_adddup2(&io, 1, 2);
-  const int failed = posix_spawn(&pid_, argv[0], &io, nullptr, argv.data(), environ);
+  const int failed = posix_spawnp(&pid_, argv[0], &io, nullptr, argv.data(), environ);
   posix_spawn_file_actions_destroy(&io);
   if (failed) throw std::runtime_error("posix_spawn failed");
 }

@@ -27,10 +27,10 @@
 
 namespace tovi::testing {
 
-// A `tovi` command in the background, both output streams into the file `log`.
+// A `tovi` command (or another `program`) in the background, both output streams into the file `log`.
 class Process {
  public:
-  Process(const std::vector<std::string>& args, std::string log);
+  Process(const std::vector<std::string>& args, std::string log, const char* program = TOVI_BINARY);
   ~Process() { kill9(); }
   Process(const Process&) = delete;
 
