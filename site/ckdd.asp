@@ -1,6 +1,6 @@
 <%@ Language=VBScript %>
 <meta name='viewport' content='width=device-width, initial-scale=1'>
-<link href='css/front.css?v=1bd77f7324' rel='stylesheet' type='text/css'>
+<link href='css/front.css?v=e1daf3df7c' rel='stylesheet' type='text/css'>
 <%
 Set nav = Server.CreateObject("tovi.nav")
 nav.main

@@ -4,7 +4,8 @@
 <meta http-equiv='Content-Type' content='text/html; charset=gb2312'>
 <title>订单进度 - 岚禾在线订餐系统</title>
 <meta name='viewport' content='width=device-width, initial-scale=1'>
-<link href='css/front.css' rel='stylesheet' type='text/css'>
+<meta name='description' content='岚禾在线订餐：订单进度，随时查看您的订单送到哪一步。'>
+<link href='css/front.css?v=e1daf3df7c' rel='stylesheet' type='text/css'>
 </head>
 <body>
 <%

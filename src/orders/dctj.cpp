@@ -13,9 +13,9 @@
 //   6. a signed-in member (session `names`) must give their own name as `yhm`.
 // Then it stores the order in `tdgl` with status 1, gives the browser the
 // order's token (orders/order_token.h) and answers the success alert, which
-// sends the browser to the order's own page ddxx.asp (orders/order_page.h).
-// Its whole answer is one script. Only stored orders count towards the flood
-// guard.
+// sends the browser to index.asp; the order history (ckdd.asp) links each of
+// the browser's orders to its own page (orders/order_page.h). Its whole
+// answer is one script. Only stored orders count towards the flood guard.
 //
 // Cookie values that do not read back (a `name_time` that is no date-time or
 // lies in the future, a `name_times` that is no whole number) open a new
@@ -215,10 +215,8 @@ void dctj::main() {
   const long long id = order("id").value().toInteger();
   issueOrderToken(id);
 
-  // On to the order's own page, where the customer watches it move (order_page.h).
   Response().Write(
-      R"(<script>alert('订餐成功！！我们会准时送到您的手中！！谢谢光临！！');location.href="ddxx.asp?id=)" +
-      std::to_string(id) + R"(";</script>)");
+      R"(<script>alert('订餐成功！！我们会准时送到您的手中！！谢谢光临！！');location.href="index.asp";</script>)");
   order.Close();
   rs().reset();
   conn()->Close();

@@ -70,7 +70,7 @@ test('a visitor: the order form\'s checks, sign-up, the home page, an order, sig
   assert.deepEqual(await dialog(dialogs, '订单'), { type: 'confirm', message: '您的订单如下：\n\n' + '-'.repeat(19) + '\n\n'
     + '⊕宫保鸡丁饭 12元 X 2份=24元 \n\n⊕番茄炒蛋饭 8元 X 1份=8元 \n\n' + '-'.repeat(37) + '\n\n总计:     32元\n\n送餐时间：12点00分' });
   confirmAnswer = true;
-  await clickTo(page, '#orderImage', /ddxx\.asp\?id=1$/);
+  await clickTo(page, '#orderImage', /index\.asp$/);
   assert.equal(site.sql('select yhm, telsss, dczj, hours from tdgl'), '王小明|13800001111|32|12');
 
   // The bar leads to the member's orders, whose hover box opens right of the pointer, and signs out.
@@ -103,8 +103,12 @@ test('on a phone: a tap shows a dish, a newcomer orders and follows it; every pa
   await page.goto(site.url + 'kcdg.asp');
   for (const [dish, n] of [['宫保鸡丁饭', '1'], ['番茄炒蛋饭', '3']]) await page.tap(quantityOf(dish)), await page.type(':focus', n);
   await fillIn(page, { yhm: '赵六', telsss: '13900000000', addresss: '鼓楼区' });
-  await Promise.all([page.waitForURL(/ddxx\.asp\?id=\d+$/), page.tap('#orderImage')]);
+  await Promise.all([page.waitForURL(/index\.asp$/), page.tap('#orderImage')]);
   await dialog(dialogs, '总计:     36元');
+  // The order history, looked up by name, links the order to its own page.
+  await fillIn(page, { names: '赵六' });
+  await Promise.all([page.waitForURL(/ckdd\.asp/), page.press('#lookup [name=names]', 'Enter')]);
+  await Promise.all([page.waitForURL(/ddxx\.asp\?id=\d+$/), page.tap('a >> text=进度')]);
   const [id, shown] = [site.sql("select id from tdgl where yhm='赵六'"), () => page.textContent('#orderStatus')];
   assert.deepEqual([site.sql(`select dczj from tdgl where id=${id}`), page.url(), await shown()],
     ['36', `${site.url}ddxx.asp?id=${id}`, '等待中']);
