@@ -48,14 +48,8 @@ site="http://127.0.0.1:$port"
 
 # One order, as the order form posts it (GBK), in a browser of its own: its
 # cookies open the order's page.
-body=$(python3 - <<'PY'
-from urllib.parse import quote
-fields = [("list", "⊕宫保鸡丁饭 12元 X 2份=24元 \r\n\r\n"), ("list1", "24"), ("yhm", "张三"),
-          ("telsss", "13800000000"), ("addresss", "台江区五一路1号"), ("hours", "12"), ("minutes", "00"),
-          ("qtbz", ""), ("zffs", "餐到付费")]
-print("&".join(k + "=" + quote(v.encode("gbk")) for k, v in fields))
-PY
-)
+. "$here/bench/order_form.sh"
+body=$(order_body)
 answer=$(curl -s -c "$work/cookies" -H "Origin: $site" --data "$body" "$site/dctj.asp" | iconv -f gbk -t utf-8)
 order_url=
 if [ -n "${ORDER_PAGE:-}" ]; then

@@ -84,14 +84,8 @@ new_database() {
 }
 
 # Orders: a form as the order form posts it, bytes in GBK.
-body=$(python3 - <<'PY'
-from urllib.parse import quote
-fields = [("list", "⊕宫保鸡丁饭 12元 X 2份=24元 \r\n\r\n⊕番茄炒蛋饭 8元 X 1份=8元 \r\n\r\n"), ("list1", "32"),
-          ("yhm", "张三"), ("telsss", "13800000000"), ("addresss", "台江区五一路1号"), ("hours", "12"),
-          ("minutes", "00"), ("qtbz", ""), ("zffs", "餐到付费")]
-print("&".join(k + "=" + quote(v.encode("gbk")) for k, v in fields))
-PY
-)
+. "$here/bench/order_form.sh"
+body=$(order_body)
 cat >"$work/order.lua" <<LUA
 wrk.method = "POST"
 wrk.body = "$body"

@@ -57,14 +57,8 @@ for _ in $(seq 100); do grep -q listening "$work/serve.out" 2>/dev/null && break
 grep -q listening "$work/serve.out" || { echo "the server did not start:"; cat "$work/serve.err"; exit 1; }
 site="http://127.0.0.1:$port"
 
-order=$(python3 - <<'PY'
-from urllib.parse import quote
-fields = [("list", "⊕宫保鸡丁饭 12元 X 2份=24元 \r\n\r\n"), ("list1", "24"),
-          ("telsss", "13800000000"), ("addresss", "台江区五一路1号"), ("hours", "12"), ("minutes", "00"),
-          ("qtbz", "soak"), ("zffs", "餐到付费")]
-print("&".join(k + "=" + quote(v.encode("gbk")) for k, v in fields))
-PY
-)
+. "$here/bench/order_form.sh"
+order=$(order_body soak)
 
 # Both scripts count what came back per kind and print one line at the end.
 cat >"$work/common.lua" <<'LUA'
