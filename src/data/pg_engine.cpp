@@ -29,8 +29,9 @@ std::string totalOrder(const std::string& orderBy, const std::string& key) {
 // Moves this process's change stamp when a write ends, however it ends (a
 // failed one may have been committed all the same).
 struct Wrote {
-  StampWatch& w;
+  explicit Wrote(StampWatch& watch) : w(watch) {}
   ~Wrote() { w.wrote(); }
+  StampWatch& w;
 };
 
 // The table a write with a subquery changes ("update t set ... where (select
