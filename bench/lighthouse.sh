@@ -10,8 +10,8 @@
 # Usage: bench/lighthouse.sh [BUILD_DIR or path/to/tovi] [SITE_DIR]
 #   SITE_DIR      the web root to copy (default: this tree's site/), so an older
 #                 binary runs with the pages of its own tree
-#   ORDER_PAGE    the order's page, {id} for its number (default: where the
-#                 order form's answer sends the browser; skipped when none)
+#   ORDER_PAGE    the order's page, {id} for its number (default: ddxx.asp?id={id}
+#                 when the site has that page, else skipped)
 #   FORM_FACTOR   mobile (default) or desktop
 #   PAGES         the other pages, blank-separated (default: index.asp kcdg.asp guestbook.asp register.asp)
 # Installs Lighthouse 12 into bench/.lighthouse (git-ignored) on first use;
@@ -50,14 +50,12 @@ site="http://127.0.0.1:$port"
 # cookies open the order's page.
 . "$here/bench/order_form.sh"
 body=$(order_body)
-answer=$(curl -s -c "$work/cookies" -H "Origin: $site" --data "$body" "$site/dctj.asp" | iconv -f gbk -t utf-8)
+curl -s -c "$work/cookies" -H "Origin: $site" --data "$body" "$site/dctj.asp" >/dev/null
 order_url=
-if [ -n "${ORDER_PAGE:-}" ]; then
+page_file=$site_dir/ddxx.asp
+if [ -n "${ORDER_PAGE:-}" ] || [ -f "$page_file" ]; then
   id=$(sqlite3 "$work/root/database/tamlo.mdb" "select max(id) from tdgl")
-  order_url=${ORDER_PAGE//\{id\}/$id}
-else
-  order_url=$(printf '%s' "$answer" | grep -o 'location.href="[^"]*"' | head -1 | sed 's/location.href="//; s/"$//')
-  [ "$order_url" = index.asp ] && order_url=
+  order_url=$(printf '%s' "${ORDER_PAGE:-ddxx.asp?id={id\}}" | sed "s/{id}/$id/")
 fi
 cookie=$(sed 's/^#HttpOnly_//' "$work/cookies" | awk '!/^#/ && NF >= 7 {printf "%s%s=%s", (n++ ? "; " : ""), $6, $7}')
 
