@@ -85,24 +85,7 @@ new_database() {
 
 # Orders: a form as the order form posts it, bytes in GBK.
 . "$here/bench/order_form.sh"
-body=$(order_body)
-cat >"$work/order.lua" <<LUA
-wrk.method = "POST"
-wrk.body = "$body"
-wrk.headers["Content-Type"] = "application/x-www-form-urlencoded"
-local threads = {}
-function setup(thread) table.insert(threads, thread) end
-function init(args) accepted = 0; other = 0 end
-function request() wrk.headers["Origin"] = "http://" .. wrk.host .. ":" .. wrk.port; return wrk.format() end
-function response(status, headers, body)
-  if status == 200 and body:find('location.href="index.asp"', 1, true) then accepted = accepted + 1 else other = other + 1 end
-end
-function done(summary, latency, requests)
-  local a, o = 0, 0
-  for _, t in ipairs(threads) do a = a + t:get("accepted"); o = o + t:get("other") end
-  io.write(string.format("accepted %d other %d\n", a, o))
-end
-LUA
+order_script "$work/order.lua"
 
 # Runs both loads against the port; sets accepted, other, pages.
 load() {

@@ -116,24 +116,7 @@ echo
 
 # Orders: a form as the order form posts it, bytes in GBK.
 . "$here/bench/order_form.sh"
-body=$(order_body)
-cat >"$work/order.lua" <<LUA
-wrk.method = "POST"
-wrk.body = "$body"
-wrk.headers["Content-Type"] = "application/x-www-form-urlencoded"
-wrk.headers["Origin"] = "$site"
-local threads = {}
-function setup(thread) table.insert(threads, thread) end
-function init(args) accepted = 0; other = 0 end
-function response(status, headers, body)
-  if status == 200 and body:find('location.href="index.asp"', 1, true) then accepted = accepted + 1 else other = other + 1 end
-end
-function done(summary, latency, requests)
-  local a, o = 0, 0
-  for _, t in ipairs(threads) do a = a + t:get("accepted"); o = o + t:get("other") end
-  io.write(string.format("accepted %d other %d\n", a, o))
-end
-LUA
+order_script "$work/order.lua"
 before=$(sqlite3 "$work/root/database/tamlo.mdb" 'select count(*) from tdgl')
 wrk -t2 -c8 -d"${seconds}s" -s "$work/order.lua" "$site/dctj.asp" >"$work/wrk_orders.txt"
 accepted=$(awk '/^accepted/ {print $2}' "$work/wrk_orders.txt")
