@@ -3,7 +3,7 @@
 // both sides the same, the auto-numbers past the file's, a second migrate
 // refused; `tovi backup` and `restore` of a site on PostgreSQL refused.
 #include "support/order_clients.h"
-#include "support/pg_database.h"
+#include "support/server_db.h"
 
 namespace {
 
@@ -30,32 +30,32 @@ TEST(Migrate, CopiesEveryTableRowForRowAndKeepsTheIds) {
       ('路人', '太慢', '2025-01-02 09:00:00', '2025-01-02 09:00:00', null, 1, 0);
     insert into reg (names, password, sh, dates) values ('member1', 'x', 1, '2025-02-01 10:00:00');
     update set_tamloall set order_time = 25, order_flood_times = 0;)");
-  PgDatabase db;
-  Process move({"migrate", "--root", site.root(), "--to", db.url}, site.root() + ".migrate");
+  ServerDb db(ServerDb::kAlways);
+  Process move({"migrate", "--root", site.root(), "--to", db.url()}, site.root() + ".migrate");
   ASSERT_EQ(move.wait(), 0) << move.output();
   EXPECT_THAT(move.output(), HasSubstr("every table holds the same rows")) << move.output();
   for (const auto& [table, row] : kTables) {
     const std::string each = "select " + row + " from " + table + " order by 1";
-    EXPECT_EQ(pgColumn(db.url, each), sqliteColumn(site.databasePath(), each)) << table;
+    EXPECT_EQ(serverColumn(db.url(), each), sqliteColumn(site.databasePath(), each)) << table;
     EXPECT_THAT(move.output(), ::testing::ContainsRegex("\n" + table + " +[0-9]+ +[0-9]+ .* same\n")) << table;
   }
 
-  Process again({"migrate", "--root", site.root(), "--to", db.url}, site.root() + ".again");
+  Process again({"migrate", "--root", site.root(), "--to", db.url()}, site.root() + ".again");
   EXPECT_NE(again.wait(), 0);
   EXPECT_THAT(again.output(), HasSubstr("not empty: it holds cygl (")) << again.output();
 
   // Served from the server, the next order takes the id after the deleted one.
   const std::string last = sqliteColumn(site.databasePath(), "select seq from sqlite_sequence where name = 'tdgl'")[0];
   for (const std::string command : {"backup", "restore"}) {
-    Process refused({command, "--root", site.root(), "--database", db.url, site.root() + "/copy.mdb"},
+    Process refused({command, "--root", site.root(), "--database", db.url(), site.root() + "/copy.mdb"},
                     site.root() + ".refused");
     EXPECT_EQ(refused.wait(), 2) << command;
     EXPECT_THAT(refused.output(), HasSubstr(command == "backup" ? "pg_dump" : "pg_restore")) << command;
   }
-  LiveServer node({.init = false, .serve = false, .args = {"--database", db.url}});
+  LiveServer node({.init = false, .serve = false, .args = {"--database", db.url()}});
   node.start();
   ASSERT_TRUE(order(node.port(), "after-the-move"));
-  EXPECT_EQ(pgColumn(db.url, "select id from tdgl where qtbz = 'after-the-move'"),
+  EXPECT_EQ(serverColumn(db.url(), "select id from tdgl where qtbz = 'after-the-move'"),
             std::vector<std::string>{std::to_string(std::stol(last) + 1)});
 }
 

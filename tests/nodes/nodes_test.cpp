@@ -12,7 +12,7 @@
 #include <regex>
 
 #include "support/order_clients.h"
-#include "support/pg_database.h"
+#include "support/server_db.h"
 
 namespace {
 
@@ -60,10 +60,10 @@ class Nginx {
 
 // The demo site made on a fresh database, two nodes on it behind nginx.
 struct Nodes : ::testing::Test {
-  PgDatabase db;
+  ServerDb db{ServerDb::kAlways};
   const unsigned short portA = freePort(), portB = freePort();
   std::vector<std::string> serve(unsigned short port) {
-    return {"--database", db.url, "--port", std::to_string(port), "--access-log", "-", "--fixed-code", "1234",
+    return {"--database", db.url(), "--port", std::to_string(port), "--access-log", "-", "--fixed-code", "1234",
             "--trusted-proxy", "127.0.0.1"};
   }
   LiveServer a{{.init = false, .serve = false, .args = serve(portA)}}, b{{.init = false, .serve = false, .args = serve(portB)}};
@@ -71,14 +71,14 @@ struct Nodes : ::testing::Test {
   Nginx proxy{a.root() + ".nginx", {portA, portB}};
 
   std::string init() {
-    Process run({"init", "--root", a.root(), "--database", db.url, "--demo"}, a.root() + ".init");
+    Process run({"init", "--root", a.root(), "--database", db.url(), "--demo"}, a.root() + ".init");
     EXPECT_EQ(run.wait(), 0) << run.output();
-    pgColumn(db.url, "update set_tamloall set order_time_state=0, order_delet_state=0, order_flood_times=0");
+    serverColumn(db.url(), "update set_tamloall set order_time_state=0, order_delet_state=0, order_flood_times=0");
     a.start();
     b.start();
     return printedPassword(run.output());
   }
-  Markers stored() { return markers(pgColumn(db.url, "select qtbz from tdgl")); }
+  Markers stored() { return markers(serverColumn(db.url(), "select qtbz from tdgl")); }
   ~Nodes() override { std::filesystem::remove_all(a.root() + ".nginx"); }
 };
 
@@ -93,7 +93,7 @@ TEST_F(Nodes, SignedInOnOneNodeTheStaffWorksTheOrdersOnTheOther) {
                           "' " TOVI_NODE " " TOVI_SOURCE_DIR "/tests/nodes/across_nodes.mjs >" + log + " 2>&1";
   EXPECT_EQ(std::system(run.c_str()), 0) << readFile(log);
   // What the browser did on node B is in the database.
-  EXPECT_EQ(pgColumn(db.url, "select dczt from tdgl where qtbz in ('taken-by-a', 'live-from-a') order by id"),
+  EXPECT_EQ(serverColumn(db.url(), "select dczt from tdgl where qtbz in ('taken-by-a', 'live-from-a') order by id"),
             (std::vector<std::string>{"2", "2"}));
 }
 

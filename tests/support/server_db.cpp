@@ -9,12 +9,19 @@
 
 namespace tovi::testing {
 
+namespace {
+
+void requireServer() {
+  const char* pg = std::getenv("TOVI_TEST_PG");
+  if (!pg || !*pg) throw std::runtime_error("no TOVI_TEST_PG for a test on PostgreSQL: run under scripts/with_postgres.sh");
+}
+
+}  // namespace
+
 bool onServer() {
   const char* engine = std::getenv("TOVI_TEST_ENGINE");
   if (!engine || std::string(engine) != "postgresql") return false;
-  const char* pg = std::getenv("TOVI_TEST_PG");
-  if (!pg || !*pg)
-    throw std::runtime_error("TOVI_TEST_ENGINE=postgresql without TOVI_TEST_PG: run under scripts/with_postgres.sh");
+  requireServer();
   return true;
 }
 
@@ -40,8 +47,9 @@ std::vector<std::string> serverColumn(const std::string& url, const std::string&
   return out;
 }
 
-ServerDb::ServerDb() {
-  if (!onServer()) return;
+ServerDb::ServerDb(Need need) {
+  if (need == kAlways) requireServer();
+  else if (!onServer()) return;
   static std::atomic<int> made{0};
   const std::string base = std::getenv("TOVI_TEST_PG");
   name_ = "tovi_test_" + std::to_string(::getpid()) + "_" + std::to_string(++made);

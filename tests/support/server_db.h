@@ -5,6 +5,7 @@
 //
 //   ServerDb db;                    // "" on SQLite; else a new database, dropped with db
 //   if (!db.url().empty()) ...
+//   ServerDb always(ServerDb::kAlways);  // a database whatever the label (tests of several nodes)
 #pragma once
 
 #include <string>
@@ -17,7 +18,8 @@ bool onServer();
 
 class ServerDb {
  public:
-  ServerDb();
+  enum Need { kUnderLabel, kAlways };
+  explicit ServerDb(Need need = kUnderLabel);
   ~ServerDb();
   ServerDb(const ServerDb&) = delete;
   ServerDb& operator=(const ServerDb&) = delete;
