@@ -71,11 +71,6 @@ std::size_t InProcessLoginThrottle::size() {
 
 namespace {
 
-// A connection to the shared database, from this thread's pool.
-struct Db : data::Connection {
-  explicit Db(const std::string& location) { Open("Data Source=" + location); }
-};
-
 }  // namespace
 
 DatabaseLoginThrottle::DatabaseLoginThrottle(std::string location, std::string scope, Limits limits)
@@ -83,14 +78,14 @@ DatabaseLoginThrottle::DatabaseLoginThrottle(std::string location, std::string s
 
 bool DatabaseLoginThrottle::refused(std::string_view address, std::string_view name, std::int64_t now) {
   const std::string byAddress = scope_ + " a " + std::string(address), byName = scope_ + " n " + nameKey(name);
-  Db db(location_);
+  data::Connection db(location_);
   const data::Sql sql("select count(*) from tovi_throttle where (k=? or k=?) and locked_until>?",
                       {byAddress, byName, now});
   return db.rows(sql).at(0).at(1).toInteger() > 0;
 }
 
 void DatabaseLoginThrottle::count(const std::string& key, int limit, std::int64_t now) {
-  Db db(location_);
+  data::Connection db(location_);
   // The row keeps a time after which it means nothing, for the sweep.
   const std::int64_t lapse = now + std::max(limits_.window, limits_.lockout), lockUntil = now + limits_.lockout;
   const std::int64_t windowStart = now - limits_.window;
@@ -123,7 +118,7 @@ void DatabaseLoginThrottle::count(const std::string& key, int limit, std::int64_
 void DatabaseLoginThrottle::sweep(std::int64_t now) {
   std::int64_t last = lastSweep_.load();
   if (now - last < 60 || !lastSweep_.compare_exchange_strong(last, now)) return;
-  Db db(location_);
+  data::Connection db(location_);
   db.Execute({"delete from tovi_throttle where scope=? and lapse<=?", {scope_, now}});
   // Beyond the bound (two tables' worth): the rows that lapse first go.
   std::vector<data::Row> edge = db.rows({"select lapse from tovi_throttle where scope=? order by lapse desc", {scope_}},
@@ -139,7 +134,7 @@ void DatabaseLoginThrottle::failed(std::string_view address, std::string_view na
 }
 
 void DatabaseLoginThrottle::succeeded(std::string_view address, std::string_view name) {
-  Db(location_).Execute({"delete from tovi_throttle where k=? or k=?",
+  data::Connection(location_).Execute({"delete from tovi_throttle where k=? or k=?",
                          {scope_ + " a " + std::string(address), scope_ + " n " + nameKey(name)}});
 }
 

@@ -27,6 +27,8 @@ std::string dataSourceOf(std::string_view cs) {
 }
 
 Connection::Connection() = default;
+
+Connection::Connection(const std::string& location) { Open("Data Source=" + location); }
 Connection::~Connection() = default;
 
 void Connection::Open(std::string_view connectionString, std::string_view, std::string_view, int) {

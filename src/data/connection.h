@@ -49,6 +49,9 @@ struct Sql {
 class Connection {
  public:
   Connection();
+  // Opened on the database at `location`: a file path or a postgresql:// URL
+  // (the "Data Source=" of a connection text).
+  explicit Connection(const std::string& location);
   ~Connection();
   Connection(const Connection&) = delete;
   Connection& operator=(const Connection&) = delete;

@@ -282,11 +282,6 @@ std::int64_t wallMs() {
 // to within it, and a visitor's requests cost no write in between.
 constexpr std::int64_t kTouchMs = 60'000;
 
-// A connection to the shared database, from this thread's pool.
-struct Db : data::Connection {
-  explicit Db(const std::string& location) { Open("Data Source=" + location); }
-};
-
 }  // namespace
 
 DatabaseSessionStore::DatabaseSessionStore(std::string location, std::chrono::steady_clock::duration idleTimeout)
@@ -302,7 +297,7 @@ std::shared_ptr<Session> DatabaseSessionStore::create() {
 std::shared_ptr<Session> DatabaseSessionStore::find(std::string_view id) {
   if (id.size() != 64) return nullptr;
   const std::string key = rowKey(id);
-  Db db(location_);
+  data::Connection db(location_);
   std::vector<data::Row> found = db.rows({"select vals, last_use from tovi_sessions where sid=?", {key}});
   if (found.empty()) return nullptr;
   const std::int64_t now = wallMs(), last = found[0][2].toInteger();
@@ -323,13 +318,13 @@ void DatabaseSessionStore::renew(Session& session) {
 }
 
 void DatabaseSessionStore::remove(std::string_view id) {
-  Db(location_).Execute({"delete from tovi_sessions where sid=?", {rowKey(id)}});
+  data::Connection(location_).Execute({"delete from tovi_sessions where sid=?", {rowKey(id)}});
 }
 
 void DatabaseSessionStore::save(Session& session) {
   std::lock_guard lock(session.mutex_);
   if (!session.changed_) return;
-  Db db(location_);
+  data::Connection db(location_);
   const std::string key = rowKey(session.id_), vals = serialized(session.values_);
   const std::int64_t now = wallMs();
   if (!session.storedId_.empty() && session.storedId_ != session.id_)
@@ -344,11 +339,11 @@ void DatabaseSessionStore::save(Session& session) {
 
 std::size_t DatabaseSessionStore::sweep() {
   return static_cast<std::size_t>(
-      Db(location_).Execute({"delete from tovi_sessions where last_use<?", {wallMs() - timeoutMs_}}));
+      data::Connection(location_).Execute({"delete from tovi_sessions where last_use<?", {wallMs() - timeoutMs_}}));
 }
 
 std::size_t DatabaseSessionStore::size() const {
-  Db db(location_);
+  data::Connection db(location_);
   return static_cast<std::size_t>(db.rows({"select count(*) from tovi_sessions", {}}).at(0).at(1).toInteger());
 }
 

@@ -45,16 +45,11 @@ void InProcessOrderFlood::makeRoom(std::int64_t now) {
 
 namespace {
 
-// A connection to the shared database, from this thread's pool.
-struct Db : data::Connection {
-  explicit Db(const std::string& location) { Open("Data Source=" + location); }
-};
-
 }  // namespace
 
 bool DatabaseOrderFlood::count(std::string_view address, Limit limit, std::int64_t now) {
   sweep(now);
-  Db db(location_);
+  data::Connection db(location_);
   const std::string key(address);
   for (int attempt = 0; attempt < 2; ++attempt) {
     // A place in the current window, or a lapsed window opened afresh; else a first order.
@@ -80,7 +75,7 @@ void DatabaseOrderFlood::giveBack(std::string_view address, std::int64_t takenAt
   // Called as a slot dies, so it throws nothing: a place not given back stays
   // taken until its window ends.
   try {
-    Db(location_).Execute({"update tovi_flood set orders=orders-1 where k=? and start<=? and ends>? and orders>0",
+    data::Connection(location_).Execute({"update tovi_flood set orders=orders-1 where k=? and start<=? and ends>? and orders>0",
                            {std::string(address), takenAt, takenAt}});
   } catch (const data::Error&) {
   }
@@ -89,7 +84,7 @@ void DatabaseOrderFlood::giveBack(std::string_view address, std::int64_t takenAt
 void DatabaseOrderFlood::sweep(std::int64_t now) {
   std::int64_t last = lastSweep_.load();
   if (now - last < 60 || !lastSweep_.compare_exchange_strong(last, now)) return;
-  Db db(location_);
+  data::Connection db(location_);
   db.Execute({"delete from tovi_flood where ends<=?", {now}});
   std::vector<data::Row> edge =
       db.rows({"select start from tovi_flood order by start desc", {}}, static_cast<std::int64_t>(maxAddresses_));

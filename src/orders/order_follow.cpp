@@ -49,8 +49,7 @@ frame::Admission OrderFollow::admit(const frame::StreamVisitor& visitor) {
   const std::string held = visitor.cookie(kOrderTokenCookie);
   auto it = orders_.find(*id);
   if (it == orders_.end() || (!held.empty() && !key_)) {
-    data::Connection conn;
-    conn.Open("Data Source=" + database_);
+    data::Connection conn(database_);
     if (it == orders_.end()) {
       auto read = readOrders(conn, {*id});
       if (!read.empty()) it = orders_.insert(*read.begin()).first;
@@ -73,8 +72,7 @@ frame::Update OrderFollow::poll() {
   if (!orders_.empty()) {
     std::vector<long long> ids;
     for (const auto& [id, order] : orders_) ids.push_back(id);
-    data::Connection conn;
-    conn.Open("Data Source=" + database_);
+    data::Connection conn(database_);
     std::map<long long, Order> now = readOrders(conn, ids);
     conn.Close();
     for (auto it = orders_.begin(); it != orders_.end();) {
