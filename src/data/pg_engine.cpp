@@ -1,11 +1,13 @@
 #include "data/pg_engine.h"
 
 #include <algorithm>
+#include <cctype>
 #include <sstream>
 
 #include "data/change_stamp.h"
 #include "data/connection.h"
 #include "data/list_planner.h"
+#include "data/schema.h"
 
 namespace tovi::data::internal {
 namespace {
@@ -27,23 +29,46 @@ std::string totalOrder(const std::string& orderBy, const std::string& key) {
 }
 
 // Moves this process's change stamp when a write ends, however it ends (a
-// failed one may have been committed all the same).
-struct Wrote {
-  explicit Wrote(StampWatch& watch) : w(watch) {}
-  ~Wrote() { w.wrote(); }
-  StampWatch& w;
+// failed one may have been committed all the same). Writes to the tables
+// that keep what several servers share between requests (sessions, counts)
+// change nothing a page shows, so they move no stamp, as their tables have no
+// stamp trigger: otherwise every sign-in would throw away every node's
+// rendered pages.
+class Wrote {
+ public:
+  Wrote(StampWatch& watch, std::string_view table) : w_(watch), moves_(!isSharedState(table)) {}
+  ~Wrote() {
+    if (moves_) w_.wrote();
+  }
+
+ private:
+  static bool isSharedState(std::string_view table) {
+    const auto& shared = sharedStateTables();
+    auto same = [table](const std::string& t) {
+      return std::equal(t.begin(), t.end(), table.begin(), table.end(),
+                        [](char a, char b) { return std::tolower(static_cast<unsigned char>(a)) ==
+                                                    std::tolower(static_cast<unsigned char>(b)); });
+    };
+    return std::any_of(shared.begin(), shared.end(), same);
+  }
+  StampWatch& w_;
+  bool moves_;
 };
+
+// The table a write changes: "update t ...", "insert into t ...", "delete from t ...".
+std::string writtenTable(const jet::Statement& st) {
+  std::istringstream words(st.text);
+  std::string verb, second, third;
+  words >> verb >> second >> third;
+  return verb == "update" ? second : third;
+}
 
 // The table a write with a subquery changes ("update t set ... where (select
 // count(*) from t ...) > 1"): such a write runs alone on its table, so that
 // what its subquery counts is what the other writers left, as on the file
 // engine, whose writes run one at a time. Empty for any other write.
-std::string lockedTable(const jet::Statement& st) {
-  if (st.text.find("select") == std::string::npos) return {};
-  std::istringstream words(st.text);
-  std::string verb, second, third;
-  words >> verb >> second >> third;
-  return verb == "update" ? second : third;
+std::string lockedTable(const jet::Statement& st, const std::string& written) {
+  return st.text.find("select") == std::string::npos ? std::string() : written;
 }
 
 }  // namespace
@@ -87,8 +112,9 @@ std::string PgEngine::windowText(const jet::Statement& st, bool reverse) {
 
 int PgEngine::execute(const jet::Statement& st, std::span<const Value> params) {
   if (st.kind == jet::Statement::Kind::Select) return static_cast<int>(db_.run(st.text, params, true).changed());
-  Wrote wrote(watch_);
-  const std::string locked = lockedTable(st);
+  const std::string written = writtenTable(st);
+  Wrote wrote(watch_, written);
+  const std::string locked = lockedTable(st, written);
   if (locked.empty()) return static_cast<int>(db_.run(st.text, params, false).changed());
   db_.exec("begin");
   try {
@@ -195,7 +221,7 @@ Row PgEngine::insert(const std::string& name, const std::vector<std::string>& co
     for (const auto& c : columns) names += (names.empty() ? "" : ", ") + jet::pgName(c);
     text += " (" + names + ") values (" + marks(0, columns.size()) + ")";
   }
-  Wrote wrote(watch_);
+  Wrote wrote(watch_, name);
   PgResult r = db_.run(text + " returning " + t.columns, values, false);
   if (r.rows() != 1) throw Error("the written row cannot be read back");
   return r.row(0, 0, 1);
@@ -210,7 +236,7 @@ std::optional<Row> PgEngine::update(const std::string& name, std::int64_t rowid,
     sets += (i ? ", " : "") + jet::pgName(columns[i]) + " = $" + std::to_string(i + 1);
   std::vector<Value> all(values);
   all.emplace_back(static_cast<long long>(rowid));
-  Wrote wrote(watch_);
+  Wrote wrote(watch_, name);
   PgResult r = db_.run("update " + name + " set " + sets + " where " + t.key + " = $" +
                            std::to_string(columns.size() + 1) + " returning " + t.columns,
                        all, false);
