@@ -30,13 +30,11 @@ const std::pair<const char*, const char*> kOwnIndexes[] = {
     {"feedback_public", "(online, del, top, postdate, id)"},
 };
 
-// Every statement that changes a table of the site moves the sequence. The
-// writer's process tells the other nodes (pg_stamp.h): a pg_notify here would
-// make PostgreSQL commit the writers one after another, each waiting for its
-// own flush to disk, where otherwise concurrent commits share one.
+// Every statement that changes a table of the site moves the sequence and
+// says so to the listeners, when it commits.
 const char kStampFunction[] =
     "create or replace function tovi_changed() returns trigger language plpgsql as $$ begin "
-    "perform nextval('tovi_change'); return null; end $$";
+    "perform pg_notify('tovi_change', nextval('tovi_change')::text); return null; end $$";
 
 std::string columnList(const std::string& sqliteColumns) {
   std::string out, word;

@@ -6,16 +6,13 @@
 //   std::uint64_t s = w.stamp([&] { return readCounter(); });
 //
 // In the database a sequence, tovi_change, moves at every statement that
-// changes a table of the site (statement triggers, see pg_schema). One thread
-// per process and database LISTENs on the channel tovi_change and moves the
-// stamp at each notice, so reading the stamp costs no round trip. A write of
-// this process moves the stamp at once and wakes that thread, which then sends
-// one notice for all the writes since its last (on its own connection, not
-// waiting for the disk), so the writers' commits carry no notice. Each second
-// it also reads the sequence, which catches writes whose notice was never sent
-// (their process died first, or another program wrote). While that thread has
-// no connection, stamp() reads the sequence itself (one round trip) and moves
-// the stamp when it moved; the stamp moves again when the thread is back.
+// changes a table of the site (statement triggers, see pg_schema), and each
+// move is sent with pg_notify on the channel tovi_change when it commits.
+// One thread per process and database LISTENs there and moves the stamp at
+// each notice, so reading the stamp costs no round trip; a write of this
+// process moves it at once. While that thread has no connection, stamp()
+// reads the sequence itself (one round trip) and moves the stamp when it
+// moved; the stamp moves again when the thread is back.
 // Threads: any. Errors: stamp() throws data::Error when the sequence cannot be read.
 #pragma once
 
@@ -36,19 +33,18 @@ class StampWatch {
   // The watch of `url` for this process, made (without its thread) on first use.
   static StampWatch& of(const std::string& url);
 
-  void wrote();
+  void wrote() { events_.fetch_add(1); }
   // The stamp; `readCounter` gives the sequence's value when the listening thread has no connection.
   std::uint64_t stamp(const std::function<std::int64_t()>& readCounter);
 
-  StampWatch(std::string url, std::uint64_t base);
+  StampWatch(std::string url, std::uint64_t base) : url_(std::move(url)), events_(base) {}
   ~StampWatch();
 
  private:
   void listen();
   std::string url_;
   std::atomic<std::uint64_t> events_;
-  std::atomic<bool> live_{false}, stop_{false}, unsent_{false};
-  const int wake_;  // an eventfd: wrote() wakes the listening thread
+  std::atomic<bool> live_{false}, stop_{false};
   std::atomic<std::int64_t> seen_{-1};
   std::once_flag started_;
   std::thread thread_;
